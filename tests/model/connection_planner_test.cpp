@@ -395,5 +395,14 @@ TEST(ConnectionPlanner, TheUserOrderDecidesAndPreferBleMovesBluetoothToTheFront)
     });
 }
 
+TEST(ConnectionPlanner, HotspotLabelIsATextInEveryLanguage) {
+    for (const char* lang : {"pt-BR", "en"}) {
+        const auto& table = L10n::embeddedBundle().at(lang);
+        auto text = table.find("phone.hotspot_label");
+        ASSERT_NE(text, table.end()) << lang;
+        EXPECT_FALSE(text->second.empty()) << lang;
+    }
+}
+
 }  // namespace
 }  // namespace velmora
