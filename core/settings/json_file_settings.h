@@ -15,7 +15,8 @@ namespace velmora {
 // A missing file is an empty store. A file that cannot be read or holds no JSON object is renamed to
 // "<name>.bad" (replacing an older one) and the store starts empty: the user's file is kept for a look
 // rather than overwritten by the next change. A write that fails keeps the value in memory for this run.
-// Failures are reported through `report` (the application passes its log), never thrown.
+// Failures are reported through `report` (the application passes its log), never thrown; `report` runs
+// under the store's lock and must not call back into the store.
 //
 // Any thread may call any member; the file is written on the calling thread, under the store's lock.
 class JsonFileSettings final : public MemorySettings {
