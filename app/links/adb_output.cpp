@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/text/split.h"
+
 namespace velmora::AdbOutput {
 namespace {
 
@@ -12,16 +14,11 @@ bool printable(std::string_view line) {
     });
 }
 
-// Non-empty lines split at "\n", each without a trailing "\r"; unreadable lines are dropped.
+// Non-empty lines, each without a trailing "\r"; unreadable lines are dropped.
 std::vector<std::string_view> lines(std::string_view text) {
     std::vector<std::string_view> out;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    for (auto line : Split::pieces(text, '\n')) {
+        if (line.back() == '\r') line.remove_suffix(1);
         if (!line.empty() && printable(line)) out.push_back(line);
     }
     return out;
@@ -29,14 +26,7 @@ std::vector<std::string_view> lines(std::string_view text) {
 
 // adb separates fields with runs of spaces; a tab is part of a field.
 std::vector<std::string_view> fields(std::string_view line) {
-    std::vector<std::string_view> out;
-    std::size_t pos = 0;
-    while (pos < line.size()) {
-        const std::size_t end = std::min(line.find(' ', pos), line.size());
-        if (end > pos) out.push_back(line.substr(pos, end - pos));
-        pos = end + 1;
-    }
-    return out;
+    return Split::pieces(line, ' ');
 }
 
 bool startsWith(std::string_view text, std::string_view prefix) {

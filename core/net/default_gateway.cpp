@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/process/process_output.h"
+#include "core/text/split.h"
 
 namespace velmora::DefaultGateway {
 namespace {
@@ -40,6 +41,15 @@ std::optional<std::uint32_t> number(std::string_view text, int base, std::size_t
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
     if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
     return value;
+}
+
+// The kernel prints the unsigned metric with %d, so the largest ones read as negative numbers.
+std::optional<std::uint32_t> metricOf(std::string_view text) {
+    if (text.empty() || text.size() > 11) return std::nullopt;
+    std::int32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return static_cast<std::uint32_t>(value);
 }
 
 struct Columns {
@@ -76,12 +86,7 @@ std::optional<std::string> parseRouteTable(std::string_view text) {
     std::optional<Columns> columns;
     std::optional<std::uint32_t> bestGateway;
     std::uint32_t bestMetric = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        const auto line = text.substr(pos, end - pos);
-        pos = end + 1;
+    for (const auto line : Split::pieces(text, '\n')) {
         const auto row = fields(line);
         if (row.empty()) continue;
         if (!columns) {
@@ -96,7 +101,7 @@ std::optional<std::string> parseRouteTable(std::string_view text) {
         const auto mask = number(row[columns->mask], 16, 8);
         const auto gateway = number(row[columns->gateway], 16, 8);
         const auto flags = number(row[columns->flags], 16, 4);
-        const auto metric = number(row[columns->metric], 10, 10);
+        const auto metric = metricOf(row[columns->metric]);
         if (!destination || !mask || !gateway || !flags || !metric) continue;
         if (*destination != 0 || *mask != 0 || *gateway == 0) continue;
         if ((*flags & (routeUp | routeGateway)) != (routeUp | routeGateway)) continue;

@@ -9,6 +9,9 @@
 #include <cstring>
 #include <memory>
 
+#include "core/net/ipv4.h"
+#include "core/text/split.h"
+
 namespace velmora::NetInfo {
 namespace {
 
@@ -59,6 +62,26 @@ std::vector<InterfaceRecord> systemRecords() {
 
 std::vector<std::string> ipv4Interfaces() {
     return entries(systemRecords());
+}
+
+bool sameSubnet(const std::vector<std::string>& entries, std::string_view ip) {
+    for (const auto& entry : entries) {
+        const auto pieces = Split::pieces(entry, ' ');
+        if (pieces.size() != 2) continue;
+        const auto slash = pieces[1].find('/');
+        if (slash == std::string_view::npos) continue;
+        const auto prefixText = pieces[1].substr(slash + 1);
+        // Two digits cover every prefix; a longer text could only overflow, never match.
+        if (prefixText.empty() || prefixText.size() > 2) continue;
+        if (prefixText.find_first_not_of("0123456789") != std::string_view::npos) continue;
+        const std::int64_t prefix = std::stoi(std::string(prefixText));
+        if (IPv4::contains(pieces[1].substr(0, slash), prefix, ip)) return true;
+    }
+    return false;
+}
+
+bool sameSubnet(std::string_view ip) {
+    return sameSubnet(ipv4Interfaces(), ip);
 }
 
 std::string describe(const std::vector<std::string>& entries, const std::optional<std::string>& gateway) {

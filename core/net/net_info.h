@@ -28,6 +28,11 @@ std::vector<InterfaceRecord> systemRecords();
 // The computer's interface entries right now.
 std::vector<std::string> ipv4Interfaces();
 
+// Whether `ip` (a dotted quad) lies in the subnet of at least one entry; an entry with prefix 0 never
+// matches, and neither does a host name or an IPv6 text.
+bool sameSubnet(const std::vector<std::string>& entries, std::string_view ip);
+bool sameSubnet(std::string_view ip);
+
 // "entries joined by ", " | gateway G" for logs; "sem IPv4" without entries, "nenhum" without a gateway.
 std::string describe(const std::vector<std::string>& entries, const std::optional<std::string>& gateway);
 std::string describe(const std::optional<std::string>& gateway);

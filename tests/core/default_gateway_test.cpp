@@ -57,6 +57,10 @@ TEST(DefaultGateway, PicksTheLowestMetricDefaultRouteThroughAGateway) {
              row("x", "00000000", "-101A8C0", "0003", 0, "00000000") +
              row("eth0", "00000000", "0201A8C0", "0003", 50, "00000000"),
          "192.168.1.2"},
+        {"metric printed negative is the largest",
+         header + row("a", "00000000", "0101A8C0", "0003", -1, "00000000") +
+             row("b", "00000000", "010A14AC", "0003", 2000, "00000000"),
+         "172.20.10.1"},
         {"binary noise", std::string("\x00\xff\x01\n", 4) + header, std::nullopt},
     };
     for (const auto& c : cases) {

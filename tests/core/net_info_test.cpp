@@ -47,7 +47,36 @@ TEST(NetInfo, DescribeNamesEntriesAndGateway) {
               "eth0 192.168.1.20/24, wlan0 10.0.0.7/8 | gateway 192.168.1.1");
 }
 
+TEST(NetInfo, SameSubnetMatchesAnyEntrysNetwork) {
+    const std::vector<std::string> entries{"eth0 10.0.0.5/8", "wlan0 192.168.1.20/24"};
+    struct Case {
+        const char* ip;
+        bool same;
+    };
+    const Case cases[] = {
+        {"10.20.30.40", true}, {"192.168.1.9", true},   {"192.168.2.9", false},
+        {"11.0.0.1", false},   {"phone.local", false},  {"fe80::1", false},
+        {"", false},           {"192.168.1.09", false}, {" 10.0.0.1", false},
+        {"10.0.0.1/8", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NetInfo::sameSubnet(entries, c.ip), c.same) << c.ip;
+    }
+    // Entries this function did not build: only "name addr/prefix" counts, and prefix 0 never matches.
+    const std::vector<std::string> odd{
+        "wg0 10.9.0.1/0",    "eth1 172.16.0.1",     "eth2 172.17.0.1/",
+        "eth3 172.18.0.1/x", "eth4 172.19.0.1/+8",  "three parts 172.20.0.1/16",
+        "172.21.0.1/16",     "eth5 172.22.0.1/999", "  eth6   172.23.0.1/16  "};
+    for (const char* ip : {"10.9.0.2", "172.16.0.2", "172.17.0.2", "172.18.0.2", "172.19.0.2", "172.20.0.2",
+                           "172.21.0.2", "172.22.0.2"}) {
+        EXPECT_FALSE(NetInfo::sameSubnet(odd, ip)) << ip;
+    }
+    EXPECT_TRUE(NetInfo::sameSubnet(odd, "172.23.9.9"));  // runs of spaces separate like one
+    EXPECT_FALSE(NetInfo::sameSubnet({}, "10.0.0.1"));
+}
+
 TEST(NetInfo, SystemEntriesNeverListLoopback) {
+    EXPECT_FALSE(NetInfo::sameSubnet("127.0.0.5"));
     for (const auto& entry : NetInfo::ipv4Interfaces()) {
         EXPECT_EQ(entry.find(" 127."), std::string::npos) << entry;
         EXPECT_NE(entry.find('/'), std::string::npos) << entry;
