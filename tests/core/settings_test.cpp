@@ -232,13 +232,14 @@ TEST(JsonFileSettings, ALinkedSettingsFileIsUpdatedWhereItPoints) {
     TempDir dir;
     fs::path real = dir.path() / "dotfiles" / "velmora.json";
     fs::create_directories(real.parent_path());
-    writeFile(real, "{}");
+    writeFile(real, R"({"playAudio":false})");
     fs::path link = dir.path() / "settings.json";
     fs::create_symlink(real, link);
     JsonFileSettings s(link);
+    EXPECT_EQ(s.boolean("playAudio"), false);
     s.setValue("prefsOpen", true);
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(json::parse(readFile(real))["prefsOpen"], true);
+    EXPECT_EQ(json::parse(readFile(real)), json::parse(R"({"playAudio":false,"prefsOpen":true})"));
 }
 
 TEST(JsonFileSettings, DefaultPathFollowsTheBaseDirectoryRules) {

@@ -7,6 +7,7 @@
 #include "app/model/conn_state.h"
 #include "app/model/discovered_phone.h"
 #include "app/model/phone_app.h"
+#include "app/model/preview_identity.h"
 
 namespace velmora {
 namespace {
@@ -102,6 +103,17 @@ TEST(DiscoveredPhone, EveryFieldTakesPartInEquality) {
         EXPECT_NE(other, base) << name;
     }
     EXPECT_EQ(DiscoveredPhone(base), base);
+}
+
+TEST(PreviewIdentity, FixedPlaceholderIdentityUsableWhereverAnIdentityIs) {
+    PreviewIdentity preview;
+    const Identity& id = preview;
+    EXPECT_EQ(id.publicX963(), Bytes(65, 0x04));
+    EXPECT_EQ(id.deviceName().size(), 11u);
+    EXPECT_EQ(id.platform(), "mac");
+    const Bytes zeros(64, 0);
+    EXPECT_EQ(id.sign(Bytes{}), zeros);
+    EXPECT_EQ(id.sign(Bytes(100000, 0xab)), zeros);
 }
 
 }  // namespace
