@@ -19,7 +19,7 @@ struct UsbBridge::State {
     std::optional<std::string> run(std::vector<std::string> arguments) const;
     std::optional<std::uint16_t> forwardPort(const std::string& serial);
     void poll();
-    void publish(const std::vector<CablePhone>& phones);
+    void publish(const std::vector<DiscoveredPhone>& phones);
     void scheduleTick(double due);
 
     const std::optional<std::string> adbPath;
@@ -38,7 +38,7 @@ struct UsbBridge::State {
     std::mutex createdMutex;  // guards created
     std::map<std::uint16_t, std::string> created;
 
-    std::vector<CablePhone> last;  // the queue's own
+    std::vector<DiscoveredPhone> last;  // the queue's own; compared whole, order included
 };
 
 std::optional<std::string> UsbBridge::State::run(std::vector<std::string> arguments) const {
@@ -73,19 +73,23 @@ void UsbBridge::State::poll() {
         }
         return;
     }
-    std::vector<CablePhone> phones;
+    std::vector<DiscoveredPhone> phones;
     const std::string suffix = L10n::string("phone.suffix.usb");
     for (const auto& device : AdbOutput::cableDevices(*list)) {
         const auto port = forwardPort(device.serial);
         if (!port) continue;
-        phones.push_back(CablePhone{device.serial, device.model + suffix, *port});
+        DiscoveredPhone phone;
+        phone.id = "usb:" + device.serial;
+        phone.name = device.model + suffix;
+        phone.endpoint = TcpEndpoint{"127.0.0.1", *port};
+        phones.push_back(std::move(phone));
     }
     if (phones == last) return;
     last = std::move(phones);
     publish(last);
 }
 
-void UsbBridge::State::publish(const std::vector<CablePhone>& phones) {
+void UsbBridge::State::publish(const std::vector<DiscoveredPhone>& phones) {
     PhonesHandler handler;
     {
         std::lock_guard lock(handlerMutex);

@@ -9,23 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "app/model/discovered_phone.h"
 #include "core/exec/executor.h"
 #include "core/process/process_runner.h"
 
 namespace velmora {
 
-// A phone on the USB cable made reachable over TCP: an adb forward from 127.0.0.1:port to its port 47625.
-struct CablePhone {
-    std::string serial;
-    std::string name;  // model (or serial) followed by the "phone.suffix.usb" text
-    std::uint16_t port = 0;
-
-    std::string id() const { return "usb:" + serial; }
-    bool operator==(const CablePhone&) const = default;
-};
-
 // Finds the Android phones on the USB cable through adb, keeps a forward from a local port to each phone's
-// port 47625, and publishes the phones whenever the list changes.
+// port 47625, and publishes the phones whenever the list changes: id "usb:" + serial, the model (or serial)
+// followed by the "phone.suffix.usb" text as name, and 127.0.0.1 with the forward's port as endpoint.
 //
 // Threads: start(), stop(), setOnChange() and removeCreatedForwards() are called from the main thread
 // (removeCreatedForwards runs its adb commands there, at shutdown). Polls run on the bridge's queue
@@ -33,7 +25,7 @@ struct CablePhone {
 // moves to its own thread. The bridge must not be destroyed from its own queue.
 class UsbBridge {
   public:
-    using PhonesHandler = std::function<void(const std::vector<CablePhone>&)>;
+    using PhonesHandler = std::function<void(const std::vector<DiscoveredPhone>&)>;
 
     static constexpr double firstPollDelay = 1.0;
     static constexpr double pollInterval = 3.0;

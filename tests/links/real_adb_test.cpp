@@ -106,7 +106,7 @@ TEST_F(RealAdb, BridgePollsTheRealAdbAndPublishesNothing) {
     auto queue = std::make_shared<ManualExecutor>(0);
     UsbBridge bridge(adb_, queue, std::make_shared<PosixProcessRunner>());
     int published = 0;
-    bridge.setOnChange([&](const std::vector<CablePhone>&) { ++published; });
+    bridge.setOnChange([&](const std::vector<DiscoveredPhone>&) { ++published; });
     bridge.start();
     queue->advance(1);
     queue->advance(3);

@@ -27,10 +27,18 @@ std::string suffix() {
 }
 
 // "id|name|endpoint", the form in which published lists are compared.
-std::vector<std::string> described(const std::vector<CablePhone>& phones) {
+std::vector<std::string> described(const std::vector<DiscoveredPhone>& phones) {
     std::vector<std::string> out;
     for (const auto& phone : phones) {
-        out.push_back(phone.id() + "|" + phone.name + "|127.0.0.1:" + std::to_string(phone.port));
+        out.push_back(
+            phone.id + "|" + phone.name + "|" +
+            (phone.endpoint ? phone.endpoint->host + ":" + std::to_string(phone.endpoint->port) : "-"));
+        // Nothing but the three fields is set for a cable phone.
+        DiscoveredPhone bare;
+        bare.id = phone.id;
+        bare.name = phone.name;
+        bare.endpoint = phone.endpoint;
+        EXPECT_EQ(phone, bare);
     }
     return out;
 }
@@ -66,7 +74,7 @@ class UsbBridgeTest : public ::testing::Test {
     void makeBridge(std::optional<std::string> adb = fakeAdb) {
         bridge = std::make_unique<UsbBridge>(std::move(adb), queue, runner);
         bridge->setOnChange(
-            [this](const std::vector<CablePhone>& phones) { published.push_back(described(phones)); });
+            [this](const std::vector<DiscoveredPhone>& phones) { published.push_back(described(phones)); });
     }
     // Writes the canned file `name` (e.g. "devices.out", "create.SER1.rc").
     void canned(const std::string& name, const std::string& content) {
@@ -148,7 +156,7 @@ TEST_F(UsbBridgeTest, CreatesAForwardWhenNoneFitsAndRemovesOnlyThatOne) {
     }
 }
 
-TEST_F(UsbBridgeTest, PublishesOnlyReadyCablePhonesInAdbsOrder) {
+TEST_F(UsbBridgeTest, PublishesOnlyReadyDiscoveredPhonesInAdbsOrder) {
     canned("devices.out", header +
                               "SER3 unauthorized usb:1-3 transport_id:5\n"
                               "SER4 offline usb:1-4 transport_id:6\n"
@@ -313,7 +321,7 @@ TEST(UsbBridge, ChildrenEndedByTheWatchdogOrASignalPublishNothing) {
         runner->devices = c.result;
         UsbBridge bridge("/usr/bin/adb", queue, runner);
         int calls = 0;
-        bridge.setOnChange([&](const std::vector<CablePhone>&) { ++calls; });
+        bridge.setOnChange([&](const std::vector<DiscoveredPhone>&) { ++calls; });
         bridge.start();
         queue->advance(10);
         EXPECT_EQ(calls, 0);
@@ -356,7 +364,7 @@ TEST_F(UsbBridgeTest, AReceiverSetLaterHearsOnlyOfLaterChanges) {
     bridge->start();
     queue->advance(1);
     bridge->setOnChange(
-        [this](const std::vector<CablePhone>& phones) { published.push_back(described(phones)); });
+        [this](const std::vector<DiscoveredPhone>& phones) { published.push_back(described(phones)); });
     queue->advance(3);
     EXPECT_TRUE(published.empty());
     canned("devices.out", header);
@@ -382,7 +390,7 @@ TEST_F(UsbBridgeTest, PollsOnItsOwnQueueThread) {
     {
         UsbBridge real(fakeAdb, std::make_shared<SerialQueue>("corvix.usb"),
                        std::make_shared<PosixProcessRunner>());
-        real.setOnChange([&](const std::vector<CablePhone>&) {
+        real.setOnChange([&](const std::vector<DiscoveredPhone>&) {
             char name[16] = {};
             pthread_getname_np(pthread_self(), name, sizeof name);
             std::lock_guard lock(mutex);
