@@ -27,6 +27,10 @@ struct UsbBridge::State {
     const std::shared_ptr<ProcessRunner> runner;
     std::weak_ptr<State> self;
 
+    // Held for a whole poll, so that removeCreatedForwards() after stop() also sees a forward that a poll
+    // in flight was still creating. Taken before timerMutex and createdMutex.
+    std::mutex pollMutex;
+
     std::mutex handlerMutex;  // guards onChange
     PhonesHandler onChange;
 
@@ -106,10 +110,13 @@ void UsbBridge::State::scheduleTick(double due) {
         const auto state = weak.lock();
         if (!state) return;
         {
-            std::lock_guard lock(state->timerMutex);
-            if (state->generation != tickGeneration) return;
+            std::lock_guard polling(state->pollMutex);
+            {
+                std::lock_guard lock(state->timerMutex);
+                if (state->generation != tickGeneration) return;
+            }
+            state->poll();
         }
-        state->poll();
         std::lock_guard lock(state->timerMutex);
         if (state->generation != tickGeneration) return;
         state->scheduleTick(std::max(due + pollInterval, state->queue.now()));
@@ -173,6 +180,7 @@ void UsbBridge::stop() {
 void UsbBridge::removeCreatedForwards() {
     std::map<std::uint16_t, std::string> taken;
     {
+        std::lock_guard polling(state_->pollMutex);
         std::lock_guard lock(state_->createdMutex);
         taken.swap(state_->created);
     }

@@ -22,7 +22,7 @@ namespace velmora {
 // Threads: start(), stop(), setOnChange() and removeCreatedForwards() are called from the main thread
 // (removeCreatedForwards runs its adb commands there, at shutdown). Polls run on the bridge's queue
 // ("corvix.usb" in the application), one at a time; onChange is called on that queue and its receiver
-// moves to its own thread. The bridge must not be destroyed from its own queue.
+// moves to its own thread without waiting for it. The bridge must not be destroyed from its own queue.
 class UsbBridge {
   public:
     using PhonesHandler = std::function<void(const std::vector<DiscoveredPhone>&)>;
@@ -50,7 +50,8 @@ class UsbBridge {
     // Ends polling and forgets what was published, so that after start() the phones still on the cable are
     // published again (the receiver empties its own list when it stops us).
     void stop();
-    // Removes the forwards this bridge created (never one it found and reused).
+    // Removes the forwards this bridge created (never one it found and reused). Waits for a poll in flight
+    // (call stop() first), so a forward that poll creates is removed too.
     void removeCreatedForwards();
 
   private:

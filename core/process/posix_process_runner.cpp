@@ -235,7 +235,8 @@ ProcessResult PosixProcessRunner::run(const ProcessRequest& request) {
             if (exceeded) supervisor.terminate();
         }
         if (ready > 0 && fds[0].revents != 0) exited = true;
-        result.timedOut = supervisor.enforce();
+        // A child that exited by itself at its deadline did not time out.
+        if (!exited) result.timedOut = supervisor.enforce();
     }
     if (output) {
         // What the child wrote before it exited is in the pipe now; a grandchild holding the write end

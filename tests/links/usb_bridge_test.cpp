@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "app/links/usb_bridge.h"
 #include "core/exec/manual_executor.h"
@@ -156,7 +157,7 @@ TEST_F(UsbBridgeTest, CreatesAForwardWhenNoneFitsAndRemovesOnlyThatOne) {
     }
 }
 
-TEST_F(UsbBridgeTest, PublishesOnlyReadyDiscoveredPhonesInAdbsOrder) {
+TEST_F(UsbBridgeTest, PublishesOnlyReadyCablePhonesInAdbsOrder) {
     canned("devices.out", header +
                               "SER3 unauthorized usb:1-3 transport_id:5\n"
                               "SER4 offline usb:1-4 transport_id:6\n"
@@ -402,6 +403,30 @@ TEST_F(UsbBridgeTest, PollsOnItsOwnQueueThread) {
         ASSERT_TRUE(arrived.wait_for(lock, std::chrono::seconds(20), [&] { return !threadNames.empty(); }));
     }  // destroyed while polling: joins its queue cleanly
     EXPECT_EQ(threadNames, std::vector<std::string>{"corvix.usb"});
+}
+
+TEST_F(UsbBridgeTest, ShutdownRemovesAForwardThatAPollInFlightWasCreating) {
+    canned("devices.out", header + "SER1 device usb:1-1 model:M\n");
+    canned("create.SER1.out", "40123\n");
+    canned("create.SER1.sleep", "1");
+    UsbBridge real(fakeAdb, std::make_shared<SerialQueue>("corvix.usb"),
+                   std::make_shared<PosixProcessRunner>());
+    real.start();
+    // Wait until the first poll is inside the (slow) create command.
+    const auto creating = [&] {
+        std::ifstream in(dir_ + "/calls.log");
+        std::stringstream all;
+        all << in.rdbuf();
+        return all.str().find("forward tcp:0") != std::string::npos;
+    };
+    for (int i = 0; i < 400 && !creating(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    ASSERT_TRUE(creating());
+    real.stop();
+    real.removeCreatedForwards();
+    const auto calls = takeCalls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back(), "-s SER1 forward --remove tcp:40123");
 }
 
 }  // namespace
