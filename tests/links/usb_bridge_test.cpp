@@ -281,6 +281,22 @@ TEST_F(UsbBridgeTest, EveryAdbRunHasTheWatchdogTheCapAndNoStandardError) {
     }
 }
 
+TEST_F(UsbBridgeTest, AHangingAdbIsCutByTheWatchdogAndTheListEmptied) {
+    canned("devices.out", header + "SER1 device usb:1-1 model:Z\n");
+    canned("list.SER1.out", "SER1 tcp:5001 tcp:47625\n");
+    makeBridge();
+    bridge->start();
+    queue->advance(1);
+    ASSERT_EQ(published.size(), 1u);
+    canned("devices.sleep", "9");
+    const auto begin = std::chrono::steady_clock::now();
+    queue->advance(3);
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    EXPECT_GE(took, UsbBridge::commandTimeout);
+    EXPECT_LT(took, UsbBridge::commandTimeout + 2.5);
+    EXPECT_EQ(published, (Lists{{phone("SER1", "Z", 5001)}, {}}));
+}
+
 // Answers the device list with a scripted result, for the outcomes a shell script cannot fake quickly.
 class ScriptedRunner final : public ProcessRunner {
   public:
