@@ -80,6 +80,9 @@ TcpTransport::TcpTransport(std::string host, std::uint16_t port, Resolver resolv
 TcpTransport::TcpTransport(UniqueFd connected) : wakeFd_(makeWakeFd()), socket_(std::move(connected)) {
     if (!socket_.valid()) throw std::invalid_argument("TcpTransport: descritor inválido");
     applyOptions(socket_.get());
+    // Reads and writes block; a non-blocking socket would turn every wait into an EAGAIN failure.
+    const int flags = ::fcntl(socket_.get(), F_GETFL);
+    if (flags >= 0 && (flags & O_NONBLOCK)) ::fcntl(socket_.get(), F_SETFL, flags & ~O_NONBLOCK);
     started_ = true;
     connected_ = true;
 }
@@ -267,9 +270,7 @@ std::size_t TcpTransport::receiveSome(int fd, std::uint8_t* into, std::size_t ma
         // End of stream: the peer closed, or close() shut the socket down under us.
         if (n == 0) throw CXPError::closed();
         if (errno == EINTR) continue;
-        const int error = errno;
-        if (isClosed()) throw CXPError::closed();
-        throw NetError::posix(error);
+        failWith(errno);
     }
 }
 
@@ -322,10 +323,16 @@ void TcpTransport::write(ByteView data) {
             continue;
         }
         if (errno == EINTR) continue;
-        const int error = errno;
-        if (isClosed()) throw CXPError::closed();
-        throw NetError::posix(error);
+        failWith(errno);
     }
+}
+
+void TcpTransport::failWith(int error) {
+    // After a local close the socket's own complaint (EPIPE, ENOTCONN) says nothing: the pipe was closed.
+    if (isClosed()) throw CXPError::closed();
+    const NetError failure = NetError::posix(error);
+    logState("failed(" + std::string(failure.what()) + ")");
+    throw failure;
 }
 
 void TcpTransport::close() noexcept {

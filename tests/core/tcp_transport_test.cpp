@@ -1,5 +1,6 @@
 #include "core/transport/tcp_transport.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netdb.h>
 #include <netinet/tcp.h>
@@ -315,6 +316,8 @@ TEST(TcpTransport, CloseFromAnotherThreadUnblocksABlockedWrite) {
 
 TEST(TcpTransport, AResetByThePeerIsADroppedConnection) {
     ConnectedPair c;
+    StateLines log;
+    c.transport.setStateLog(log.sink());
     linger hard{1, 0};  // close with RST instead of FIN
     ASSERT_EQ(::setsockopt(c.peer.get(), SOL_SOCKET, SO_LINGER, &hard, sizeof hard), 0);
     c.peer.reset();
@@ -327,16 +330,24 @@ TEST(TcpTransport, AResetByThePeerIsADroppedConnection) {
     } catch (const NetError& e) {
         EXPECT_TRUE(e.code() == ECONNRESET || e.code() == EPIPE) << e.what();
         EXPECT_EQ(FriendlyErrors::text(e), FriendlyErrors::dropped());
+        EXPECT_EQ(log.snapshot(),
+                  std::vector<std::string>{"conexão de rede: failed(" + std::string(e.what()) + ")"});
     }
 }
 
 TEST(TcpTransport, AnAdoptedSocketpairCarriesBytesAndTheDestructorReleasesIt) {
     auto [mine, theirs] = test::socketPair();
+    // Even a socket handed over non-blocking gets blocking reads: this one waits for bytes sent later.
+    ::fcntl(mine.get(), F_SETFL, ::fcntl(mine.get(), F_GETFL) | O_NONBLOCK);
     {
         TcpTransport transport(std::move(mine));
         transport.write(Bytes{9, 8, 7});
-        test::sendAll(theirs.get(), "ab", 2);
+        std::thread later([fd = theirs.get()] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            test::sendAll(fd, "ab", 2);
+        });
         EXPECT_EQ(transport.readExactly(2), (Bytes{'a', 'b'}));
+        later.join();
     }
     std::uint8_t got[4];
     EXPECT_EQ(::recv(theirs.get(), got, 4, MSG_WAITALL), 3);
