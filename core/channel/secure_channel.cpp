@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 #include <string_view>
 
 #include "core/crypto/crypto_error.h"
@@ -102,6 +103,7 @@ SecureChannel::SecureChannel(std::shared_ptr<Transport> transport, bool isClient
       isClient_(isClient) {}
 
 std::unique_ptr<SecureChannel> SecureChannel::connectAsClient(std::shared_ptr<Transport> transport) {
+    if (!transport) throw std::invalid_argument("SecureChannel: sem transporte");
     const P256PrivateKey key = P256PrivateKey::generate();
     const Bytes clientHello = makeHello(key);
     writeMsg(*transport, clientHello);
@@ -114,6 +116,7 @@ std::unique_ptr<SecureChannel> SecureChannel::connectAsClient(std::shared_ptr<Tr
 }
 
 std::unique_ptr<SecureChannel> SecureChannel::acceptAsServer(std::shared_ptr<Transport> transport) {
+    if (!transport) throw std::invalid_argument("SecureChannel: sem transporte");
     const Bytes clientHello = readMsg(*transport);
     const P256PrivateKey key = P256PrivateKey::generate();
     const Bytes serverHello = makeHello(key);

@@ -132,6 +132,8 @@ void TcpTransport::connect(double timeoutSeconds) {
     }
     {
         std::lock_guard lock(stateMutex_);
+        // A close() that came just as the connection completed wins: it has already said "cancelled".
+        if (closed_) throw CXPError::closed();
         connected_ = true;
     }
     logState("ready");
