@@ -56,16 +56,6 @@ Deadline deadlineAfter(double seconds) {
                                                   std::chrono::duration<double>(bounded));
 }
 
-std::string describe(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "erro desconhecido";
-    }
-}
-
 UniqueFd makeWakeFd() {
     UniqueFd fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!fd.valid()) throw PosixError(errno);
@@ -161,7 +151,7 @@ std::vector<SocketAddress> TcpTransport::resolve(Deadline deadline) {
             cancelConnect();
             throw CXPError::timedOut();
         case ResolveOutcome::Status::failed:
-            logState("waiting(" + describe(outcome.error) + ")");
+            logState("waiting(" + outcome.failure + ")");
             return {};
         case ResolveOutcome::Status::resolved:
             break;
