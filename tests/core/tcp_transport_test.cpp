@@ -167,6 +167,24 @@ TEST(TcpTransport, ARefusedPortEndsTheAttemptAtOnceWithTheRefusal) {
     EXPECT_EQ(cxpKindOf([&] { transport.connect(1); }), CXPError::Kind::closed);
 }
 
+TEST(TcpTransport, ARefusalMovesOnToTheNextAddressOfAName) {
+    RefusingPort refusing;
+    LoopbackListener listener;
+    Resolver twoAddresses = [&](const std::string&, std::uint16_t) {
+        return std::vector<SocketAddress>{*numericAddress("127.0.0.1", refusing.port()),
+                                          *numericAddress("127.0.0.1", listener.port())};
+    };
+    StateLines log;
+    TcpTransport transport("phone.example", 9, twoAddresses);
+    transport.setStateLog(log.sink());
+    transport.connect(5);
+    UniqueFd peer = listener.accept();
+    const auto lines = log.snapshot();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[1].find("ECONNREFUSED"), std::string::npos);
+    EXPECT_EQ(lines[2], "conexão de rede: ready");
+}
+
 TEST(TcpTransport, AConnectionThatNeverCompletesTimesOutAtTheDeadline) {
     // Backlog 0 with one connection parked in the queue: the kernel drops every further request, so the
     // next connect hangs in its handshake exactly like a phone that does not answer.
