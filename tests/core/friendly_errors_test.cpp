@@ -133,19 +133,6 @@ TEST(FriendlyErrors, AnythingUnknownIsGeneric) {
     EXPECT_EQ(FriendlyErrors::text(std::make_exception_ptr(CXPError::closed())), FriendlyErrors::dropped());
 }
 
-TEST(FriendlyErrors, FixedTextsUseTheirKeys) {
-    EXPECT_EQ(FriendlyErrors::generic(), L10n::string("err.generic"));
-    EXPECT_EQ(FriendlyErrors::refused(), L10n::string("err.refused"));
-    EXPECT_EQ(FriendlyErrors::unreachable(), L10n::string("err.unreachable"));
-    EXPECT_EQ(FriendlyErrors::dropped(), L10n::string("err.dropped"));
-    EXPECT_EQ(FriendlyErrors::timeout(), L10n::string("err.timeout"));
-    EXPECT_EQ(FriendlyErrors::localNetwork(), L10n::string("err.local_network"));
-    EXPECT_EQ(FriendlyErrors::protocolProblem(), L10n::string("err.protocol"));
-    EXPECT_EQ(FriendlyErrors::unknownCode(), L10n::string("err.unknown"));
-    EXPECT_EQ(FriendlyErrors::searchFailed(),
-              L10n::format("err.search_failed", {L10n::string("panel.search_again")}));
-}
-
 TEST(FriendlyErrors, BrowseFailures) {
     EXPECT_EQ(FriendlyErrors::browseFailure(std::runtime_error("DNS error -65570")),
               FriendlyErrors::localNetwork());

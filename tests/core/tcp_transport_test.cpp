@@ -48,14 +48,6 @@ Resolver resolverThatMustNotRun() {
     };
 }
 
-Resolver loopbackResolver(std::atomic<int>* calls = nullptr) {
-    return [calls](const std::string&, std::uint16_t port) {
-        if (calls) ++*calls;
-        auto literal = numericAddress("127.0.0.1", port);
-        return std::vector<SocketAddress>{*literal};
-    };
-}
-
 // A resolver that blocks until the test ends, like a lookup stuck on an unanswering DNS server.
 class HangingResolver {
   public:
@@ -124,19 +116,6 @@ TEST(TcpTransport, ConnectsToALiteralWithoutTheResolverAndSetsSocketOptions) {
     EXPECT_EQ(log.snapshot(),
               (std::vector<std::string>{"conexão de rede: preparing", "conexão de rede: ready",
                                         "conexão de rede: cancelled"}));
-}
-
-TEST(TcpTransport, ANameGoesThroughTheResolver) {
-    LoopbackListener listener;
-    std::atomic<int> calls{0};
-    TcpTransport transport("phone.example", listener.port(), loopbackResolver(&calls));
-    transport.connect(5);
-    UniqueFd peer = listener.accept();
-    transport.write(Bytes{1, 2, 3});
-    std::uint8_t got[3];
-    ASSERT_EQ(::recv(peer.get(), got, 3, MSG_WAITALL), 3);
-    EXPECT_EQ(got[2], 3);
-    EXPECT_EQ(calls.load(), 1);
 }
 
 TEST(TcpTransport, ARefusedPortEndsTheAttemptAtOnceWithTheRefusal) {
