@@ -1,0 +1,224 @@
+#include "core/errors/friendly_errors.h"
+
+#include <gtest/gtest.h>
+#include <netdb.h>
+
+#include <cerrno>
+#include <functional>
+#include <map>
+#include <memory>
+#include <system_error>
+
+#include "core/errors/net_error.h"
+#include "core/l10n/l10n.h"
+#include "core/protocol/cxp_error.h"
+
+namespace velmora {
+namespace {
+
+using Text = std::function<std::string()>;
+
+struct PosixRow {
+    int code;
+    Text expected;
+};
+
+// The POSIX table by symbolic name (this system's numbers differ from other systems').
+const std::vector<PosixRow>& posixRows() {
+    static const std::vector<PosixRow> rows = {
+        {EPIPE, FriendlyErrors::dropped},
+        {ENETRESET, FriendlyErrors::dropped},
+        {ECONNABORTED, FriendlyErrors::dropped},
+        {ECONNRESET, FriendlyErrors::dropped},
+        {ENOTCONN, FriendlyErrors::dropped},
+        {EADDRNOTAVAIL, FriendlyErrors::unreachable},
+        {ENETDOWN, FriendlyErrors::unreachable},
+        {ENETUNREACH, FriendlyErrors::unreachable},
+        {EHOSTDOWN, FriendlyErrors::unreachable},
+        {EHOSTUNREACH, FriendlyErrors::unreachable},
+        {ETIMEDOUT, FriendlyErrors::timeout},
+        {ECONNREFUSED, FriendlyErrors::refused},
+        {ENOENT, FriendlyErrors::generic},
+        {EACCES, FriendlyErrors::generic},
+        {0, FriendlyErrors::generic},
+        {99999, FriendlyErrors::generic},
+    };
+    return rows;
+}
+
+TEST(FriendlyErrors, PosixCodesReadTheSameInEveryErrorClassThatCarriesThem) {
+    for (const PosixRow& row : posixRows()) {
+        SCOPED_TRACE(errnoName(row.code));
+        const std::string expected = row.expected();
+        EXPECT_EQ(FriendlyErrors::text(NetError::posix(row.code)), expected);
+        EXPECT_EQ(FriendlyErrors::text(PosixError(row.code)), expected);
+        EXPECT_EQ(FriendlyErrors::text(DomainError(DomainError::posixDomain, row.code)), expected);
+        EXPECT_EQ(FriendlyErrors::text(std::system_error(row.code, std::generic_category())), expected);
+    }
+}
+
+TEST(FriendlyErrors, ProtocolErrorsNeverShowTheirDeveloperText) {
+    struct Row {
+        CXPError error;
+        Text expected;
+    };
+    const std::vector<Row> rows = {
+        {CXPError::protocolError("registro inválido: 16"), FriendlyErrors::protocolProblem},
+        {CXPError::rejected("pareamento recusado"), FriendlyErrors::refused},
+        {CXPError::rejected("NOT_PAIRED"), FriendlyErrors::refused},
+        {CXPError::rejected("not_paired"), [] { return CXPError::rejected("not_paired").description(); }},
+        {CXPError::rejected("pair_upgrade_required"),
+         [] { return CXPError::rejected("pair_upgrade_required").description(); }},
+        {CXPError::rejected("sas_commit_mismatch"),
+         [] { return CXPError::rejected("sas_commit_mismatch").description(); }},
+        {CXPError::closed(), FriendlyErrors::dropped},
+        {CXPError::timedOut(), [] { return CXPError::timedOut().description(); }},
+        {CXPError::unexpectedPeer(), [] { return CXPError::unexpectedPeer().description(); }},
+        {CXPError::unknownPeer(), [] { return CXPError::unknownPeer().description(); }},
+        {CXPError::identityFileUnsafe(), [] { return CXPError::identityFileUnsafe().description(); }},
+        {CXPError::identityUnavailable(-25), [] { return CXPError::identityUnavailable(-25).description(); }},
+        {CXPError::identitySaveFailed(3), [] { return CXPError::identitySaveFailed(3).description(); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.error.what());
+        EXPECT_EQ(FriendlyErrors::text(row.error), row.expected());
+    }
+    EXPECT_EQ(FriendlyErrors::text(CXPError::protocolError("x")).find("erro de protocolo"),
+              std::string::npos);
+}
+
+TEST(FriendlyErrors, NetworkKindsAndTheOrderOfTheTests) {
+    // A DNS failure reads as unreachable whatever its code, even the policy-refusal code, because the
+    // network error's kind is tested before any printed text.
+    EXPECT_EQ(FriendlyErrors::text(NetError::dns(EAI_NONAME)), FriendlyErrors::unreachable());
+    EXPECT_EQ(FriendlyErrors::text(NetError::dns(-65570)), FriendlyErrors::unreachable());
+    EXPECT_EQ(FriendlyErrors::text(NetError(NetError::Kind::tls, -9806)), FriendlyErrors::protocolProblem());
+    EXPECT_EQ(FriendlyErrors::text(NetError(NetError::Kind::other, 1)), FriendlyErrors::generic());
+    // The same code printed inside another error is a local-network refusal.
+    EXPECT_EQ(FriendlyErrors::text(DomainError("dnssd", -65570)), FriendlyErrors::localNetwork());
+    EXPECT_EQ(FriendlyErrors::text(std::runtime_error("NoAuth PolicyDenied")),
+              FriendlyErrors::localNetwork());
+    EXPECT_EQ(FriendlyErrors::text(std::runtime_error("something else")), FriendlyErrors::generic());
+}
+
+TEST(FriendlyErrors, DomainErrors) {
+    struct Row {
+        std::string domain;
+        std::int64_t code;
+        Text expected;
+    };
+    const std::vector<Row> rows = {
+        {DomainError::urlDomain, -1009, FriendlyErrors::unreachable},
+        {DomainError::urlDomain, -1005, FriendlyErrors::unreachable},
+        {DomainError::urlDomain, -1004, FriendlyErrors::refused},
+        {DomainError::urlDomain, -1001, FriendlyErrors::timeout},
+        {DomainError::urlDomain, -1003, FriendlyErrors::generic},
+        // A POSIX-domain code beyond 32 bits is no errno, even when its low bits would be one.
+        {DomainError::posixDomain, (std::int64_t{1} << 32) + ECONNREFUSED, FriendlyErrors::generic},
+        {DomainError::posixDomain, -(std::int64_t{1} << 40), FriendlyErrors::generic},
+        {"elsewhere", ECONNREFUSED, FriendlyErrors::generic},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.domain + " " + std::to_string(row.code));
+        EXPECT_EQ(FriendlyErrors::text(DomainError(row.domain, row.code)), row.expected());
+    }
+}
+
+TEST(FriendlyErrors, AnythingUnknownIsGeneric) {
+    EXPECT_EQ(FriendlyErrors::text(std::bad_alloc()), FriendlyErrors::generic());
+    EXPECT_EQ(FriendlyErrors::text(std::system_error(1, std::iostream_category())),
+              FriendlyErrors::generic());
+    EXPECT_EQ(FriendlyErrors::text(std::make_exception_ptr(42)), FriendlyErrors::generic());
+    EXPECT_EQ(FriendlyErrors::text(std::exception_ptr()), FriendlyErrors::generic());
+    EXPECT_EQ(FriendlyErrors::text(std::make_exception_ptr(CXPError::closed())), FriendlyErrors::dropped());
+}
+
+TEST(FriendlyErrors, BrowseFailures) {
+    EXPECT_EQ(FriendlyErrors::browseFailure(std::runtime_error("DNS error -65570")),
+              FriendlyErrors::localNetwork());
+    EXPECT_EQ(FriendlyErrors::browseFailure(NetError::dns(EAI_AGAIN)), FriendlyErrors::searchFailed());
+    EXPECT_EQ(FriendlyErrors::browseFailure(NetError::posix(ECONNREFUSED)), FriendlyErrors::searchFailed());
+}
+
+TEST(FriendlyErrors, PhoneAndMirrorCodes) {
+    using FriendlyErrors::mirrorError;
+    using FriendlyErrors::phoneError;
+    // Without a code the message is shown as it is, even when empty.
+    EXPECT_EQ(mirrorError(std::nullopt, "a phone text"), "a phone text");
+    EXPECT_EQ(mirrorError("", ""), "");
+    EXPECT_EQ(phoneError(std::nullopt, ""), "");
+    EXPECT_EQ(phoneError("", "msg"), "msg");
+
+    EXPECT_EQ(
+        mirrorError("permission_pending", "m"),
+        L10n::format("err.mirror.permission_pending", {L10n::string("ref.android.mirror_notif_title")}));
+    EXPECT_EQ(mirrorError("denied", "m"),
+              L10n::format("err.mirror.denied", {L10n::string("panel.mirror.start")}));
+    EXPECT_EQ(mirrorError("audio_unavailable", "m"), L10n::string("err.mirror.audio_unavailable"));
+    EXPECT_EQ(mirrorError("encoder", "m"), L10n::string("err.mirror.encoder"));
+    EXPECT_EQ(phoneError("accessibility_off", "m"), L10n::string("err.phone_accessibility_off"));
+    // Codes match exactly; the phone's own message is never shown for an unknown code.
+    for (const char* code : {"Denied", "encoder ", "something_new"}) {
+        EXPECT_EQ(mirrorError(code, "phone says hi"), FriendlyErrors::unknownCode()) << code;
+    }
+    EXPECT_EQ(phoneError("ACCESSIBILITY_OFF", "phone says hi"), FriendlyErrors::unknownCode());
+}
+
+// The arguments of the three formats: each names an element by its own looked-up text.
+TEST(FriendlyErrors, FormatsTakeTheNamedElementAsTheirArgument) {
+    const L10n::Table table = {
+        {"err.search_failed", "S[%@]"},
+        {"panel.search_again", "again"},
+        {"err.mirror.permission_pending", "P[%@]"},
+        {"ref.android.mirror_notif_title", "notif"},
+        {"err.mirror.denied", "D[%@]"},
+        {"panel.mirror.start", "start"},
+    };
+    // The same table for both languages, whatever the test's environment chooses.
+    L10n::setBundle(std::make_shared<const L10n::Bundle>(L10n::Bundle{{"pt-BR", table}, {"en", table}}));
+    EXPECT_EQ(FriendlyErrors::searchFailed(), "S[again]");
+    EXPECT_EQ(FriendlyErrors::browseFailure(NetError::dns(EAI_AGAIN)), "S[again]");
+    EXPECT_EQ(FriendlyErrors::mirrorError("permission_pending", ""), "P[notif]");
+    EXPECT_EQ(FriendlyErrors::mirrorError("denied", ""), "D[start]");
+    // A key missing from the table shows as itself.
+    EXPECT_EQ(FriendlyErrors::generic(), "err.generic");
+    L10n::setBundle(nullptr);
+}
+
+// Every key of these texts has a sentence in both shipped languages, with one placeholder in each format.
+TEST(FriendlyErrors, BothShippedTablesHoldEveryKey) {
+    const std::map<std::string, int> keys = {
+        {"err.generic", 0},        {"err.refused", 0},
+        {"err.unreachable", 0},    {"err.dropped", 0},
+        {"err.timeout", 0},        {"err.local_network", 0},
+        {"err.protocol", 0},       {"err.unknown", 0},
+        {"err.search_failed", 1},  {"err.mirror.permission_pending", 1},
+        {"err.mirror.denied", 1},  {"err.mirror.audio_unavailable", 0},
+        {"err.mirror.encoder", 0}, {"err.phone_accessibility_off", 0},
+    };
+    for (const char* language : {"pt-BR", "en"}) {
+        const auto table = L10n::embeddedBundle().find(language);
+        ASSERT_NE(table, L10n::embeddedBundle().end()) << language;
+        for (const auto& [key, placeholders] : keys) {
+            const auto entry = table->second.find(key);
+            ASSERT_NE(entry, table->second.end()) << language << " " << key;
+            int count = 0;
+            for (std::size_t at = entry->second.find("%@"); at != std::string::npos;
+                 at = entry->second.find("%@", at + 2)) {
+                ++count;
+            }
+            EXPECT_EQ(count, placeholders) << language << " " << key;
+        }
+    }
+}
+
+TEST(NetError, NamesErrnoValuesSymbolically) {
+    EXPECT_EQ(errnoName(ECONNREFUSED), "ECONNREFUSED");
+    EXPECT_EQ(errnoName(EHOSTUNREACH), "EHOSTUNREACH");
+    EXPECT_EQ(errnoName(99999), "errno 99999");
+    EXPECT_NE(std::string(NetError::posix(ETIMEDOUT).what()).find("ETIMEDOUT"), std::string::npos);
+    EXPECT_NE(std::string(NetError::dns(EAI_AGAIN).what()).find("EAI_AGAIN"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace velmora
