@@ -10,8 +10,8 @@ namespace {
 // Seconds for the transport to connect, per target. An advertised service without an address may still
 // have to be resolved; Bluetooth connects slowly.
 constexpr double kUsbTimeout = 4;
-constexpr double kBonjourTimeout = 4;
-constexpr double kBonjourUnresolvedTimeout = 8;
+constexpr double kDnsSdTimeout = 4;
+constexpr double kDnsSdUnresolvedTimeout = 8;
 constexpr double kRememberedTimeout = 3;
 constexpr double kHotspotTimeout = 2;
 constexpr double kBleTimeout = 10;
@@ -48,9 +48,9 @@ struct Walk {
             if (!phone.paired || !phone.hasEndpoint) continue;
             std::string key = phone.failureKey();
             if (rests(key)) continue;
-            double timeout = phone.ip ? kBonjourTimeout : kBonjourUnresolvedTimeout;
+            double timeout = phone.ip ? kDnsSdTimeout : kDnsSdUnresolvedTimeout;
             return Attempt{ConnKind::wifi, key,     phone.name,
-                           phone.id,       timeout, PlannedTarget::bonjour(phone.id, phone.endpointKey),
+                           phone.id,       timeout, PlannedTarget::dnsSd(phone.id, phone.endpointKey),
                            std::nullopt};
         }
         return std::nullopt;
@@ -65,14 +65,13 @@ struct Walk {
             for (const auto& address : rememberedCandidates(peer)) {
                 std::string key = "net:" + peer.id + (near(address) ? ":" : ":far:") + address;
                 if (rests(key)) continue;
-                return Attempt{
-                    ConnKind::wifi,
-                    key,
-                    peer.name,
-                    peer.id,
-                    kRememberedTimeout,
-                    PlannedTarget::ip(address),
-                    "sem Bonjour para " + peer.name + ": tentando o último IP conhecido " + address};
+                return Attempt{ConnKind::wifi,
+                               key,
+                               peer.name,
+                               peer.id,
+                               kRememberedTimeout,
+                               PlannedTarget::ip(address),
+                               "sem mDNS para " + peer.name + ": tentando o último IP conhecido " + address};
             }
         }
         return std::nullopt;

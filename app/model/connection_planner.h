@@ -23,7 +23,7 @@ struct UpgradeInput {
     std::vector<ConnKind> order;          // the switched-on kinds in the user's order
     std::string peerID;                   // the connected phone
     std::optional<PlannerUsb> usb;        // the cable phone that belongs to it, when there is one
-    std::vector<std::string> bonjourIPs;  // where it is seen on the local network now
+    std::vector<std::string> dnsSdIPs;    // where it is seen on the local network now
     std::vector<std::string> knownAddrs;  // its remembered addresses, newest first
 };
 

@@ -29,10 +29,10 @@ struct PlannedTarget {
         bool operator==(const Usb&) const = default;
     };
     // The advertised service endpoint of that phone.
-    struct Bonjour {
+    struct DnsSd {
         std::string phoneID;
         std::string endpointKey;
-        bool operator==(const Bonjour&) const = default;
+        bool operator==(const DnsSd&) const = default;
     };
     // This IPv4 address on the phone's known port.
     struct Ip {
@@ -50,11 +50,11 @@ struct PlannedTarget {
         bool operator==(const Ble&) const = default;
     };
 
-    std::variant<Usb, Bonjour, Ip, Gateway, Ble> value;
+    std::variant<Usb, DnsSd, Ip, Gateway, Ble> value;
 
     static PlannedTarget usb(std::string serial) { return {Usb{std::move(serial)}}; }
-    static PlannedTarget bonjour(std::string phoneID, std::string endpointKey) {
-        return {Bonjour{std::move(phoneID), std::move(endpointKey)}};
+    static PlannedTarget dnsSd(std::string phoneID, std::string endpointKey) {
+        return {DnsSd{std::move(phoneID), std::move(endpointKey)}};
     }
     static PlannedTarget ip(std::string address) { return {Ip{std::move(address)}}; }
     static PlannedTarget gateway(std::string address) { return {Gateway{std::move(address)}}; }

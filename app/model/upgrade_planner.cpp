@@ -18,9 +18,9 @@ std::vector<UpgradeTry> rawTries(ConnKind kind, const UpgradeInput& in) {
         case ConnKind::wifi: {
             // Where the phone is seen now first, then where it was; no subnet test, since the live session
             // already tells that the phone is near.
-            std::vector<std::string> addresses = in.bonjourIPs;
+            std::vector<std::string> addresses = in.dnsSdIPs;
             for (const auto& a : in.knownAddrs) {
-                if (std::find(in.bonjourIPs.begin(), in.bonjourIPs.end(), a) == in.bonjourIPs.end()) {
+                if (std::find(in.dnsSdIPs.begin(), in.dnsSdIPs.end(), a) == in.dnsSdIPs.end()) {
                     addresses.push_back(a);
                 }
             }

@@ -41,13 +41,13 @@ Attempt usbAttempt(const std::string& serial, const std::string& name) {
             .note = std::nullopt};
 }
 
-Attempt bonjourAttempt(const PlannerPhone& p, double timeout) {
+Attempt dnsSdAttempt(const PlannerPhone& p, double timeout) {
     return {.kind = ConnKind::wifi,
             .key = p.failureKey(),
             .label = p.name,
             .expected = p.id,
             .connectTimeout = timeout,
-            .target = PlannedTarget::bonjour(p.id, p.endpointKey),
+            .target = PlannedTarget::dnsSd(p.id, p.endpointKey),
             .note = std::nullopt};
 }
 
@@ -58,7 +58,7 @@ Attempt addressAttempt(const std::string& id, const std::string& name, const std
             .expected = id,
             .connectTimeout = 3,
             .target = PlannedTarget::ip(address),
-            .note = "sem Bonjour para " + name + ": tentando o último IP conhecido " + address};
+            .note = "sem mDNS para " + name + ": tentando o último IP conhecido " + address};
 }
 
 Attempt hotspotAttempt(const std::string& gateway, const std::string& id) {
@@ -125,7 +125,7 @@ TEST(ConnectionPlanner, UsbTriesOnlyTheFirstKnownCablePhone) {
              in.wifi = {kAdvertised};
              rest(book, "usb:R58N123");
          },
-         bonjourAttempt(kAdvertised, 4)},
+         dnsSdAttempt(kAdvertised, 4)},
         {"only unknown phones", [&](auto& in, auto&) { in.usb = {unknown}; }, std::nullopt},
     });
 }
@@ -140,15 +140,15 @@ TEST(ConnectionPlanner, WifiServicePassTakesPairedPhonesWithAnEndpointThatDoNotR
     PlannerPhone second{P2, "Second", std::nullopt, true, true, "svc-222222222222"};
     runRows({
         {"advertised address: 4 s", [](auto& in, auto&) { in.wifi = {kAdvertised}; },
-         bonjourAttempt(kAdvertised, 4)},
-        {"no advertised address: 8 s", [&](auto& in, auto&) { in.wifi = {noIp}; }, bonjourAttempt(noIp, 8)},
+         dnsSdAttempt(kAdvertised, 4)},
+        {"no advertised address: 8 s", [&](auto& in, auto&) { in.wifi = {noIp}; }, dnsSdAttempt(noIp, 8)},
         {"empty endpoint key: key is net: and the id", [&](auto& in, auto&) { in.wifi = {noKey}; },
          Attempt{.kind = ConnKind::wifi,
                  .key = "net:" + P1,
                  .label = "Pixel-7-Pro",
                  .expected = P1,
                  .connectTimeout = 4,
-                 .target = PlannedTarget::bonjour(P1, ""),
+                 .target = PlannedTarget::dnsSd(P1, ""),
                  .note = std::nullopt}},
         {"unpaired and unresolved phones are never tried",
          [&](auto& in, auto&) {
@@ -160,13 +160,13 @@ TEST(ConnectionPlanner, WifiServicePassTakesPairedPhonesWithAnEndpointThatDoNotR
              in.wifi = {kAdvertised, second};
              rest(book, kAdvertised.failureKey());
          },
-         bonjourAttempt(second, 8)},
+         dnsSdAttempt(second, 8)},
         {"a service attempt beats remembered addresses",
          [&](auto& in, auto&) {
              in.wifi = {second};
              in.peers = {{P1, "Pixel-7-Pro", {"10.0.0.5"}}};
          },
-         bonjourAttempt(second, 8)},
+         dnsSdAttempt(second, 8)},
     });
 }
 
@@ -330,7 +330,7 @@ TEST(ConnectionPlanner, TheUserOrderDecidesAndPreferBleMovesBluetoothToTheFront)
         in.ble = {kBlePhone};
     };
     const Attempt cable = usbAttempt("R58N123", "Pixel_7");
-    const Attempt service = bonjourAttempt(kAdvertised, 4);
+    const Attempt service = dnsSdAttempt(kAdvertised, 4);
     const Attempt radio = bleAttempt(kBlePhone.id, "Pixel_7", "0123456789abcdef");
     runRows({
         {"default order: cable", [&](auto& in, auto&) { everything(in); }, cable},

@@ -13,8 +13,8 @@ inline void PrintTo(const PlannedTarget& t, std::ostream* os) {
         [os](const auto& v) {
             using T = std::decay_t<decltype(v)>;
             if constexpr (std::is_same_v<T, PlannedTarget::Usb>) *os << "usb(" << v.serial << ")";
-            if constexpr (std::is_same_v<T, PlannedTarget::Bonjour>)
-                *os << "bonjour(" << v.phoneID << ", " << v.endpointKey << ")";
+            if constexpr (std::is_same_v<T, PlannedTarget::DnsSd>)
+                *os << "dnsSd(" << v.phoneID << ", " << v.endpointKey << ")";
             if constexpr (std::is_same_v<T, PlannedTarget::Ip>) *os << "ip(" << v.address << ")";
             if constexpr (std::is_same_v<T, PlannedTarget::Gateway>) *os << "gateway(" << v.address << ")";
             if constexpr (std::is_same_v<T, PlannedTarget::Ble>) *os << "ble(" << v.id << ")";

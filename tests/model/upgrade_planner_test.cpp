@@ -48,18 +48,18 @@ TEST(UpgradePlanner, NamesTheFirstBetterKindWithSomethingToTry) {
          [&](auto& in, auto&) {
              in.current = ConnKind::usb;
              in.usb = cable;
-             in.bonjourIPs = {B};
+             in.dnsSdIPs = {B};
          },
          std::nullopt},
         {"seen addresses first, then remembered ones not seen, three at most",
          [](auto& in, auto&) {
-             in.bonjourIPs = {B};
+             in.dnsSdIPs = {B};
              in.knownAddrs = {A, B, C, D};
          },
          Upgrade{ConnKind::wifi, {addressTry(B), addressTry(A), addressTry(C)}}},
         {"a try resting until later is dropped, the cut to three is made before",
          [](auto& in, auto& cool) {
-             in.bonjourIPs = {B};
+             in.dnsSdIPs = {B};
              in.knownAddrs = {A, B, C, D};
              cool["net:" + P + ":" + B] = kNow + 10;
          },
@@ -74,7 +74,7 @@ TEST(UpgradePlanner, NamesTheFirstBetterKindWithSomethingToTry) {
         {"a cable is better than the network",
          [&](auto& in, auto&) {
              in.usb = cable;
-             in.bonjourIPs = {B};
+             in.dnsSdIPs = {B};
          },
          Upgrade{ConnKind::usb, {cableTry("R58N123")}}},
         {"a cable phone never connected before gives no try: the network is next",
@@ -132,7 +132,7 @@ TEST(UpgradePlanner, NamesTheFirstBetterKindWithSomethingToTry) {
              in.current = ConnKind::ble;
              in.order = {ConnKind::wifi, ConnKind::usb, ConnKind::ble};
              in.usb = cable;
-             in.bonjourIPs = {B};
+             in.dnsSdIPs = {B};
          },
          Upgrade{ConnKind::wifi, {addressTry(B)}}},
     };
