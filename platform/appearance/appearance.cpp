@@ -50,17 +50,16 @@ Appearance appearanceFromWindowColor(const QColor& window) {
 AppearanceSource& AppearanceSource::instance() {
     static AppearanceSource* source = nullptr;
     if (!source) {
-        source = new AppearanceSource(QGuiApplication::instance());
+        source = new AppearanceSource(QDBusConnection::sessionBus(), QGuiApplication::instance());
         QObject::connect(source, &QObject::destroyed, [] { source = nullptr; });
     }
     return *source;
 }
 
-AppearanceSource::AppearanceSource(QObject* parent) : QObject(parent) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return;
-    bus.connect(kPortalService, kPortalPath, kSettingsInterface, QStringLiteral("SettingChanged"), this,
-                SLOT(onPortalSettingChanged(QString, QString, QDBusVariant)));
+AppearanceSource::AppearanceSource(const QDBusConnection& bus, QObject* parent) : QObject(parent), bus_(bus) {
+    if (!bus_.isConnected()) return;
+    bus_.connect(kPortalService, kPortalPath, kSettingsInterface, QStringLiteral("SettingChanged"), this,
+                 SLOT(onPortalSettingChanged(QDBusMessage)));
     readPortal();
 }
 
@@ -68,15 +67,16 @@ void AppearanceSource::readPortal() {
     QDBusMessage call = QDBusMessage::createMethodCall(kPortalService, kPortalPath, kSettingsInterface,
                                                        QStringLiteral("Read"));
     call << kAppearanceGroup << kColorSchemeKey;
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, kPortalTimeoutMs);
+    const QDBusMessage reply = bus_.call(call, QDBus::Block, kPortalTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return;
     portal_ = schemeFromVariant(reply.arguments().constFirst());
 }
 
-void AppearanceSource::onPortalSettingChanged(const QString& group, const QString& key,
-                                              const QDBusVariant& value) {
-    if (group != kAppearanceGroup || key != kColorSchemeKey) return;
-    setPortal(schemeFromVariant(value.variant()));
+void AppearanceSource::onPortalSettingChanged(const QDBusMessage& message) {
+    const QVariantList args = message.arguments();
+    if (args.size() < 3) return;
+    if (args.at(0).toString() != kAppearanceGroup || args.at(1).toString() != kColorSchemeKey) return;
+    setPortal(schemeFromVariant(args.at(2)));
 }
 
 void AppearanceSource::setPortal(std::optional<Appearance> value) {

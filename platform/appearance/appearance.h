@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QColor>
+#include <QDBusConnection>
 #include <QObject>
 #include <QString>
 #include <cstdint>
 #include <optional>
 
-class QDBusVariant;
+class QDBusMessage;
 
 namespace velmora {
 
@@ -26,8 +27,11 @@ Appearance appearanceFromWindowColor(const QColor& window);
 class AppearanceSource : public QObject {
     Q_OBJECT
   public:
-    // The one source of the process; needs a QGuiApplication, whose child it becomes.
+    // The one source of the process, on the session bus; needs a QGuiApplication, whose child it becomes.
     static AppearanceSource& instance();
+
+    // A source that asks the portal on `bus` (tests give a private bus).
+    AppearanceSource(const QDBusConnection& bus, QObject* parent);
 
     Appearance current() const;
 
@@ -38,13 +42,15 @@ class AppearanceSource : public QObject {
     void changed();
 
   private slots:
-    void onPortalSettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
+    // The signal's arguments (group, key, value) are read from the message: QtDBus will not connect a slot
+    // that takes a QDBusVariant.
+    void onPortalSettingChanged(const QDBusMessage& message);
 
   private:
-    explicit AppearanceSource(QObject* parent);
     void readPortal();
     void setPortal(std::optional<Appearance> value);
 
+    QDBusConnection bus_;
     std::optional<Appearance> forced_;
     std::optional<Appearance> portal_;
 };
