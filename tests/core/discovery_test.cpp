@@ -35,7 +35,7 @@ TEST(DiscoveryValidate, OnlyTheIdCanRejectAFinding) {
         {"0123456789abcdef0123456789abcdeg", R::badID},
     };
     for (const Case& c : cases) {
-        const auto result = Discovery::validate(c.id, "Pixel", "192.168.1.20", "svc");
+        const auto result = Discovery::validate(c.id, "Phone", "192.168.1.20", "svc");
         ASSERT_TRUE(std::holds_alternative<R>(result)) << c.id.value_or("(absent)");
         EXPECT_EQ(std::get<R>(result), c.expected);
     }
@@ -44,28 +44,28 @@ TEST(DiscoveryValidate, OnlyTheIdCanRejectAFinding) {
 }
 
 TEST(DiscoveryValidate, KeepsOnlyRoutableAddresses) {
-    const Discovery::Entry routed = entryOf(Discovery::validate(kID, "Pixel", "192.168.1.20", "Pixel|8"));
-    EXPECT_EQ(routed, (Discovery::Entry{kID, "Pixel", "192.168.1.20", "192.168.1.20"}));
+    const Discovery::Entry routed = entryOf(Discovery::validate(kID, "Phone", "192.168.1.20", "Phone|8"));
+    EXPECT_EQ(routed, (Discovery::Entry{kID, "Phone", "192.168.1.20", "192.168.1.20"}));
 
     for (const std::optional<std::string_view> ip :
          {std::optional<std::string_view>{}, std::optional<std::string_view>{"127.0.0.1"},
           std::optional<std::string_view>{"169.254.3.4"}, std::optional<std::string_view>{"224.0.0.251"},
           std::optional<std::string_view>{"192.168.100.2000"},
           std::optional<std::string_view>{"phone.local"}}) {
-        const Discovery::Entry entry = entryOf(Discovery::validate(kID, "Pixel", ip, "Pixel|8"));
+        const Discovery::Entry entry = entryOf(Discovery::validate(kID, "Phone", ip, "Phone|8"));
         EXPECT_FALSE(entry.ip.has_value()) << ip.value_or("(absent)");
-        EXPECT_EQ(entry.endpointKey, "svc-fbaf44ce3b91");
+        EXPECT_EQ(entry.endpointKey, "svc-e7ceface7664");
     }
 }
 
 TEST(DiscoveryValidate, NameIsCleanedAndFallsBackToTheServiceName) {
-    EXPECT_EQ(entryOf(Discovery::validate(kID, std::nullopt, std::nullopt, "Pixel|8")).name, "Pixel8");
-    EXPECT_EQ(entryOf(Discovery::validate(kID, "", std::nullopt, "Pixel|8")).name, "dispositivo");
-    EXPECT_EQ(entryOf(Discovery::validate(kID, "Pi\u202Exel\n", std::nullopt, "s")).name, "Pixel");
+    EXPECT_EQ(entryOf(Discovery::validate(kID, std::nullopt, std::nullopt, "Phone|8")).name, "Phone8");
+    EXPECT_EQ(entryOf(Discovery::validate(kID, "", std::nullopt, "Phone|8")).name, "dispositivo");
+    EXPECT_EQ(entryOf(Discovery::validate(kID, "Ph\u202Eone\n", std::nullopt, "s")).name, "Phone");
 }
 
 TEST(DiscoveryServiceKey, SixDigestBytesAfterAPrefix) {
-    EXPECT_EQ(Discovery::serviceKey("Pixel|8"), "svc-fbaf44ce3b91");
+    EXPECT_EQ(Discovery::serviceKey("Phone|8"), "svc-e7ceface7664");
     EXPECT_EQ(Discovery::serviceKey("Velmora Phone._corvix._tcp.local."), "svc-61a24dc533d4");
     EXPECT_EQ(Discovery::serviceKey("").size(), 16u);
 }

@@ -51,7 +51,7 @@ class FilePeerStoreTest : public ::testing::Test {
 };
 
 TEST_F(FilePeerStoreTest, SavedPeersSurviveARestartInTheDocumentedForm) {
-    const Peer a = makePeer("Pixel 8"), b = makePeer("Tablet");
+    const Peer a = makePeer("Phone 8"), b = makePeer("Tablet");
     {
         FilePeerStore store(file);
         EXPECT_TRUE(store.all().empty());
@@ -142,7 +142,7 @@ TEST_F(FilePeerStoreTest, EmptyFileIsAnEmptyStoreWithNothingToKeep) {
 }
 
 TEST_F(FilePeerStoreTest, GroupReadableFileIsTightenedAndRead) {
-    const Peer p = makePeer("Pixel");
+    const Peer p = makePeer("Phone");
     writeFile(json::array({element(p)}).dump(), 0644);
     const FilePeerStore store(file);
     EXPECT_FALSE(store.ignoredUnsafeFile());

@@ -71,7 +71,7 @@ TEST(LogWriter, OneStampPerTextAndFolderCreatedPrivate) {
     const fs::path folder = dir.path() / "state" / "Velmora";
     {
         LogWriter log(folder);
-        log.write("conectado a Pixel");
+        log.write("conectado a Phone");
         log.write("primeira\nsegunda");
         log.write("");
     }  // the destructor writes what is queued
@@ -79,7 +79,7 @@ TEST(LogWriter, OneStampPerTextAndFolderCreatedPrivate) {
     ASSERT_EQ(lines.size(), 4u);
     std::smatch m;
     ASSERT_TRUE(std::regex_match(lines[0], m, kStamped));
-    EXPECT_EQ(m[2], "conectado a Pixel");
+    EXPECT_EQ(m[2], "conectado a Phone");
     ASSERT_TRUE(std::regex_match(lines[1], m, kStamped));
     EXPECT_EQ(m[2], "primeira");
     EXPECT_EQ(lines[2], "segunda");  // no stamp on the continuation

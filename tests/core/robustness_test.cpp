@@ -53,7 +53,7 @@ class Hostile {
 
     std::string sample() {
         static const char* samples[] = {
-            "../../x/notes.txt",   "Pixel|8",  "192.168.100.2000",       "10.0.0.1", "a\r\nb\nc", ".bashrc",
+            "../../x/notes.txt",   "Phone|8",  "192.168.100.2000",       "10.0.0.1", "a\r\nb\nc", ".bashrc",
             "%1$@ %2$ld %% %@ %d", "name. . ", "\xF0\x9F\x98\x80.tar.gz"};
         return samples[below(std::size(samples))];
     }

@@ -15,7 +15,7 @@ TEST(SafeFormat, FillsAndNeverReadsPastTheArguments) {
         std::string out;
     };
     const Case cases[] = {
-        {"%@ tem %ld%%", {std::string("Pixel"), std::int64_t{42}}, "Pixel tem 42%"},
+        {"%@ tem %ld%%", {std::string("Phone"), std::int64_t{42}}, "Phone tem 42%"},
         {"%d / %lld", {std::int64_t{-7}, std::int64_t{9000000000}}, "-7 / 9000000000"},
         {"%2$@ antes de %1$@", {std::string("a"), std::string("b")}, "b antes de a"},
         {"%1$ld. %2$@", {std::int64_t{3}, std::string("Passo")}, "3. Passo"},

@@ -13,8 +13,8 @@ const std::string kOther = "cccccccccccccccccccccccccccccccc";
 
 TEST(StalePairingName, FoldsCaseDiacriticsBracketsAndSpaces) {
     const std::pair<std::string, std::string> cases[] = {
-        {"Pixel 8 (2)", "pixel 8"},
-        {"  pixel   8 ", "pixel 8"},
+        {"Phone 8 (2)", "phone 8"},
+        {"  pHone   8 ", "phone 8"},
         {"Élan", "elan"},
         {"E\u0301lan", "elan"},  // decomposed form: canonically the same name
         {"ÅNGSTRÖM", "angstrom"},
@@ -33,27 +33,27 @@ TEST(StalePairingName, FoldsCaseDiacriticsBracketsAndSpaces) {
 }
 
 TEST(StalePairingFind, MatchesAStoredPairingToItsPhoneUnderANewId) {
-    const auto pairs = StalePairing::find({{kOld, "Pixel 8"}}, {{kNew, "pixel 8 (work)"}}, {});
-    EXPECT_EQ(pairs, (std::vector<StalePair>{{kOld, "Pixel 8", kNew}}));
+    const auto pairs = StalePairing::find({{kOld, "Phone 8"}}, {{kNew, "phone 8 (work)"}}, {});
+    EXPECT_EQ(pairs, (std::vector<StalePair>{{kOld, "Phone 8", kNew}}));
 }
 
 TEST(StalePairingFind, PhonesPresentUnderTheirStoredIdAreNotStale) {
-    EXPECT_TRUE(StalePairing::find({{kOld, "Pixel"}}, {{kOld, "Pixel"}, {kNew, "Pixel"}}, {}).empty());
+    EXPECT_TRUE(StalePairing::find({{kOld, "Phone"}}, {{kOld, "Phone"}, {kNew, "Phone"}}, {}).empty());
     // A Bluetooth beacon shows it under its stored id (prefix compared case-insensitively).
-    EXPECT_TRUE(StalePairing::find({{kOld, "Pixel"}}, {{kNew, "Pixel"}}, {"AAAAAAAAAAAAAAAA"}).empty());
-    EXPECT_EQ(StalePairing::find({{kOld, "Pixel"}}, {{kNew, "Pixel"}}, {"", "cccc"}).size(), 1u);
+    EXPECT_TRUE(StalePairing::find({{kOld, "Phone"}}, {{kNew, "Phone"}}, {"AAAAAAAAAAAAAAAA"}).empty());
+    EXPECT_EQ(StalePairing::find({{kOld, "Phone"}}, {{kNew, "Phone"}}, {"", "cccc"}).size(), 1u);
 }
 
 TEST(StalePairingFind, PairedPhonesAreNeverTheNewIdentity) {
     // kNew is itself a stored pairing: it is present, and it cannot stand for kOld.
-    const auto pairs = StalePairing::find({{kOld, "Pixel"}, {kNew, "Pixel"}}, {{kNew, "Pixel"}}, {});
+    const auto pairs = StalePairing::find({{kOld, "Phone"}, {kNew, "Phone"}}, {{kNew, "Phone"}}, {});
     EXPECT_TRUE(pairs.empty());
 }
 
 TEST(StalePairingFind, FirstMatchingSeenPhoneWinsAndOnePhoneMayServeSeveral) {
-    const auto pairs = StalePairing::find({{kOld, "Pixel"}, {kOther, "PIXEL"}, {"dd", "(x)"}},
-                                          {{kNew, "pixel"}, {"eeee", "Pixel"}, {"ffff", "(x)"}}, {});
-    EXPECT_EQ(pairs, (std::vector<StalePair>{{kOld, "Pixel", kNew}, {kOther, "PIXEL", kNew}}));
+    const auto pairs = StalePairing::find({{kOld, "Phone"}, {kOther, "PHONE"}, {"dd", "(x)"}},
+                                          {{kNew, "phone"}, {"eeee", "Phone"}, {"ffff", "(x)"}}, {});
+    EXPECT_EQ(pairs, (std::vector<StalePair>{{kOld, "Phone", kNew}, {kOther, "PHONE", kNew}}));
 }
 
 }  // namespace

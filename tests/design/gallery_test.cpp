@@ -99,10 +99,10 @@ struct Gallery {
 
         column->addWidget(new SectionLabel(QStringLiteral("CARDS AND GLYPHS")));
         auto* list = new ListCard;
-        list->add(deviceRow(PhoneGlyph::Tone::paired, QStringLiteral("Pixel 8"), QStringLiteral("WI-FI"),
+        list->add(deviceRow(PhoneGlyph::Tone::paired, QStringLiteral("Phone 8"), QStringLiteral("WI-FI"),
                             new RowButton(QStringLiteral("Open"), RowButtonStyle::Kind::tint)));
         list->add(new RowDivider);
-        list->add(deviceRow(PhoneGlyph::Tone::new_, QStringLiteral("Galaxy A54"), QStringLiteral("USB"),
+        list->add(deviceRow(PhoneGlyph::Tone::new_, QStringLiteral("Work phone"), QStringLiteral("USB"),
                             new RowButton(QStringLiteral("Pair"), RowButtonStyle::Kind::primary)));
         list->add(new RowDivider);
         list->add(

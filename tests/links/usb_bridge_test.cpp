@@ -124,13 +124,13 @@ TEST_F(UsbBridgeTest, PollsOneSecondAfterStartThenEveryThreeSeconds) {
 }
 
 TEST_F(UsbBridgeTest, PublishesAReadyUsbPhoneThroughItsExistingForward) {
-    canned("devices.out", header + "SER1   device usb:1-1 product:x model:Pixel_7 device:y transport_id:3\n");
+    canned("devices.out", header + "SER1   device usb:1-1 product:x model:Phone_7 device:y transport_id:3\n");
     canned("list.SER1.out", "SER1 tcp:5555 tcp:47625\n");
     makeBridge();
     bridge->start();
     queue->advance(1);
     EXPECT_EQ(takeCalls(), (Calls{"devices -l", "-s SER1 forward --list"}));
-    EXPECT_EQ(published, (Lists{{phone("SER1", "Pixel-7", 5555)}}));
+    EXPECT_EQ(published, (Lists{{phone("SER1", "Phone-7", 5555)}}));
     // A reused forward is someone else's (or an earlier one of ours): never removed.
     bridge->removeCreatedForwards();
     EXPECT_TRUE(takeCalls().empty());
@@ -139,7 +139,7 @@ TEST_F(UsbBridgeTest, PublishesAReadyUsbPhoneThroughItsExistingForward) {
 TEST_F(UsbBridgeTest, CreatesAForwardWhenNoneFitsAndRemovesOnlyThatOne) {
     for (const char* list : {"", "OTHER tcp:5555 tcp:47625\n", "SER1 tcp:5555 tcp:8080\n"}) {
         SCOPED_TRACE(list);
-        canned("devices.out", header + "SER1 device usb:1-1 model:Pixel_7\n");
+        canned("devices.out", header + "SER1 device usb:1-1 model:Phone_7\n");
         canned("list.SER1.out", list);
         canned("create.SER1.out", "40123\n");
         published.clear();
@@ -148,7 +148,7 @@ TEST_F(UsbBridgeTest, CreatesAForwardWhenNoneFitsAndRemovesOnlyThatOne) {
         queue->advance(1);
         EXPECT_EQ(takeCalls(),
                   (Calls{"devices -l", "-s SER1 forward --list", "-s SER1 forward tcp:0 tcp:47625"}));
-        EXPECT_EQ(published, (Lists{{phone("SER1", "Pixel-7", 40123)}}));
+        EXPECT_EQ(published, (Lists{{phone("SER1", "Phone-7", 40123)}}));
         bridge->stop();
         bridge->removeCreatedForwards();
         EXPECT_EQ(takeCalls(), Calls{"-s SER1 forward --remove tcp:40123"});
@@ -163,16 +163,16 @@ TEST_F(UsbBridgeTest, PublishesOnlyReadyCablePhonesInAdbsOrder) {
                               "SER4 offline usb:1-4 transport_id:6\n"
                               "SER5 no permissions (user in plugdev group; are your udev rules wrong?); see "
                               "[http://developer.android.com/tools/device.html] usb:1-5 transport_id:7\n"
-                              "192.168.1.9:5555 device product:x model:Pixel_8 transport_id:8\n"
+                              "192.168.1.9:5555 device product:x model:Phone_8 transport_id:8\n"
                               "SER2 device usb:1-2 transport_id:4\r\n"
-                              "SER1 device usb:1-1 model:Pixel_7_Pro\n");
+                              "SER1 device usb:1-1 model:Phone_7_Pro\n");
     canned("list.SER1.out", "SER1 tcp:5001 tcp:47625\n");
     canned("list.SER2.out", "SER2 tcp:5002 tcp:47625\n");
     makeBridge();
     bridge->start();
     queue->advance(1);
     EXPECT_EQ(takeCalls(), (Calls{"devices -l", "-s SER2 forward --list", "-s SER1 forward --list"}));
-    EXPECT_EQ(published, (Lists{{phone("SER2", "SER2", 5002), phone("SER1", "Pixel-7-Pro", 5001)}}));
+    EXPECT_EQ(published, (Lists{{phone("SER2", "SER2", 5002), phone("SER1", "Phone-7-Pro", 5001)}}));
 }
 
 TEST_F(UsbBridgeTest, LeavesOutAPhoneWhoseForwardCannotBeMadeAndTriesAgainNextPoll) {

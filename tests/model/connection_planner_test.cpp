@@ -81,10 +81,10 @@ Attempt bleAttempt(const std::string& id, const std::string& name, std::optional
             .note = std::nullopt};
 }
 
-const PlannerUsb kCable{"R58N123", "Pixel_7", true, true};
-const PlannerPhone kAdvertised{P1, "Pixel-7-Pro", "10.0.0.20", true, true, "svc-a1b2c3d4e5f6"};
-const PlannerPeer kPeer{P1, "Pixel-7-Pro", {}};
-const PlannerBle kBlePhone{"AA:BB:CC:DD:EE:01", "Pixel_7", "0123456789abcdef", true, {}};
+const PlannerUsb kCable{"R58N123", "Phone_7", true, true};
+const PlannerPhone kAdvertised{P1, "Phone-7-Pro", "10.0.0.20", true, true, "svc-a1b2c3d4e5f6"};
+const PlannerPeer kPeer{P1, "Phone-7-Pro", {}};
+const PlannerBle kBlePhone{"AA:BB:CC:DD:EE:01", "Phone_7", "0123456789abcdef", true, {}};
 
 struct Row {
     const char* name;
@@ -107,18 +107,18 @@ TEST(ConnectionPlanner, UsbTriesOnlyTheFirstKnownCablePhone) {
     PlannerUsb noForward{"NOFWD1", "NoForward", true, false};
     runRows({
         {"known phone with a forward", [](auto& in, auto&) { in.usb = {kCable}; },
-         usbAttempt("R58N123", "Pixel_7")},
+         usbAttempt("R58N123", "Phone_7")},
         {"an unknown phone is passed over",
          [&](auto& in, auto&) {
              in.usb = {unknown, kCable};
          },
-         usbAttempt("R58N123", "Pixel_7")},
+         usbAttempt("R58N123", "Phone_7")},
         {"the first known phone has no forward: no cable attempt, the walk goes on",
          [&](auto& in, auto&) {
              in.usb = {noForward, kCable};
              in.ble = {kBlePhone};
          },
-         bleAttempt(kBlePhone.id, "Pixel_7", "0123456789abcdef")},
+         bleAttempt(kBlePhone.id, "Phone_7", "0123456789abcdef")},
         {"resting cable key: the next kind",
          [](auto& in, auto& book) {
              in.usb = {kCable};
@@ -145,7 +145,7 @@ TEST(ConnectionPlanner, WifiServicePassTakesPairedPhonesWithAnEndpointThatDoNotR
         {"empty endpoint key: key is net: and the id", [&](auto& in, auto&) { in.wifi = {noKey}; },
          Attempt{.kind = ConnKind::wifi,
                  .key = "net:" + P1,
-                 .label = "Pixel-7-Pro",
+                 .label = "Phone-7-Pro",
                  .expected = P1,
                  .connectTimeout = 4,
                  .target = PlannedTarget::dnsSd(P1, ""),
@@ -164,7 +164,7 @@ TEST(ConnectionPlanner, WifiServicePassTakesPairedPhonesWithAnEndpointThatDoNotR
         {"a service attempt beats remembered addresses",
          [&](auto& in, auto&) {
              in.wifi = {second};
-             in.peers = {{P1, "Pixel-7-Pro", {"10.0.0.5"}}};
+             in.peers = {{P1, "Phone-7-Pro", {"10.0.0.5"}}};
          },
          dnsSdAttempt(second, 8)},
     });
@@ -177,25 +177,25 @@ TEST(ConnectionPlanner, WifiRememberedAddressesNearFirstThenOneFarAtMostThree) {
     runRows({
         {"B first",
          [&](auto& in, auto&) {
-             in.peers = {{P1, "Pixel", abcd}};
+             in.peers = {{P1, "Phone", abcd}};
          },
-         addressAttempt(P1, "Pixel", B, false)},
+         addressAttempt(P1, "Phone", B, false)},
         {"B rests: D",
          [&](auto& in, auto& book) {
-             in.peers = {{P1, "Pixel", abcd}};
+             in.peers = {{P1, "Phone", abcd}};
              rest(book, "net:" + P1 + ":" + B);
          },
-         addressAttempt(P1, "Pixel", D, false)},
+         addressAttempt(P1, "Phone", D, false)},
         {"B and D rest: the far A",
          [&](auto& in, auto& book) {
-             in.peers = {{P1, "Pixel", abcd}};
+             in.peers = {{P1, "Phone", abcd}};
              rest(book, "net:" + P1 + ":" + B);
              rest(book, "net:" + P1 + ":" + D);
          },
-         addressAttempt(P1, "Pixel", A, true)},
+         addressAttempt(P1, "Phone", A, true)},
         {"B, D and A rest: C is never tried",
          [&](auto& in, auto& book) {
-             in.peers = {{P1, "Pixel", abcd}};
+             in.peers = {{P1, "Phone", abcd}};
              rest(book, "net:" + P1 + ":" + B);
              rest(book, "net:" + P1 + ":" + D);
              rest(book, "net:" + P1 + ":far:" + A);
@@ -203,35 +203,35 @@ TEST(ConnectionPlanner, WifiRememberedAddressesNearFirstThenOneFarAtMostThree) {
          std::nullopt},
         {"five near addresses: the fourth is never tried",
          [](auto& in, auto& book) {
-             in.peers = {{P1, "Pixel", {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5"}}};
+             in.peers = {{P1, "Phone", {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5"}}};
              for (const char* a : {"10.0.0.1", "10.0.0.2", "10.0.0.3"})
                  rest(book, "net:" + P1 + ":" + a);
          },
          std::nullopt},
         {"a far key resting under its near form does not hold it back",
          [&](auto& in, auto& book) {
-             in.peers = {{P1, "Pixel", {A}}};
+             in.peers = {{P1, "Phone", {A}}};
              rest(book, "net:" + P1 + ":" + A);
          },
-         addressAttempt(P1, "Pixel", A, true)},
+         addressAttempt(P1, "Phone", A, true)},
         {"a peer the browser sees, even unpaired and unresolved, is skipped for the next peer",
          [&](auto& in, auto&) {
              in.wifi = {{P1, "Seen", std::nullopt, false, false, ""}};
-             in.peers = {{P1, "Pixel", {B}}, {P2, "Other", {D}}};
+             in.peers = {{P1, "Phone", {B}}, {P2, "Other", {D}}};
          },
          addressAttempt(P2, "Other", D, false)},
         {"all addresses of the first peer rest: the next peer",
          [&](auto& in, auto& book) {
-             in.peers = {{P1, "Pixel", {B}}, {P2, "Other", {A}}};
+             in.peers = {{P1, "Phone", {B}}, {P2, "Other", {A}}};
              rest(book, "net:" + P1 + ":" + B);
          },
          addressAttempt(P2, "Other", A, true)},
         {"no subnet test given: every address counts as far",
          [&](auto& in, auto&) {
              in.sameSubnet = nullptr;
-             in.peers = {{P1, "Pixel", {B, D}}};
+             in.peers = {{P1, "Phone", {B, D}}};
          },
-         addressAttempt(P1, "Pixel", B, true)},
+         addressAttempt(P1, "Phone", B, true)},
         {"a peer without addresses", [](auto& in, auto&) { in.peers = {kPeer}; }, std::nullopt},
     });
 }
@@ -291,7 +291,7 @@ TEST(ConnectionPlanner, BluetoothTriesPairedPhonesByMainThenAlternateIdentifiers
     PlannerBle unpaired{"AA:BB:CC:DD:EE:08", "Stranger", "fedcba98", false, {}};
     runRows({
         {"main identifier, prefix expected", [](auto& in, auto&) { in.ble = {kBlePhone}; },
-         bleAttempt(kBlePhone.id, "Pixel_7", "0123456789abcdef")},
+         bleAttempt(kBlePhone.id, "Phone_7", "0123456789abcdef")},
         {"without a prefix nothing is expected", [&](auto& in, auto&) { in.ble = {noPrefix}; },
          bleAttempt(noPrefix.id, "Plain", std::nullopt)},
         {"unpaired phones are never tried",
@@ -304,14 +304,14 @@ TEST(ConnectionPlanner, BluetoothTriesPairedPhonesByMainThenAlternateIdentifiers
              in.ble = {withAlts};
              rest(book, "ble:" + withAlts.id);
          },
-         bleAttempt("AA:BB:CC:DD:EE:02", "Pixel_7", "0123456789abcdef")},
+         bleAttempt("AA:BB:CC:DD:EE:02", "Phone_7", "0123456789abcdef")},
         {"main and first alternate rest: the second alternate",
          [&](auto& in, auto& book) {
              in.ble = {withAlts};
              rest(book, "ble:" + withAlts.id);
              rest(book, "ble:AA:BB:CC:DD:EE:02");
          },
-         bleAttempt("AA:BB:CC:DD:EE:03", "Pixel_7", "0123456789abcdef")},
+         bleAttempt("AA:BB:CC:DD:EE:03", "Phone_7", "0123456789abcdef")},
         {"every identifier of the first phone rests: the next phone",
          [&](auto& in, auto& book) {
              in.ble = {withAlts, noPrefix};
@@ -329,9 +329,9 @@ TEST(ConnectionPlanner, TheUserOrderDecidesAndPreferBleMovesBluetoothToTheFront)
         in.wifi = {kAdvertised};
         in.ble = {kBlePhone};
     };
-    const Attempt cable = usbAttempt("R58N123", "Pixel_7");
+    const Attempt cable = usbAttempt("R58N123", "Phone_7");
     const Attempt service = dnsSdAttempt(kAdvertised, 4);
-    const Attempt radio = bleAttempt(kBlePhone.id, "Pixel_7", "0123456789abcdef");
+    const Attempt radio = bleAttempt(kBlePhone.id, "Phone_7", "0123456789abcdef");
     runRows({
         {"default order: cable", [&](auto& in, auto&) { everything(in); }, cable},
         {"order wifi, ble",
@@ -360,7 +360,7 @@ TEST(ConnectionPlanner, TheUserOrderDecidesAndPreferBleMovesBluetoothToTheFront)
              in.preferBle = true;
              in.ble = {kBlePhone};
              rest(book, "ble:" + kBlePhone.id);
-             in.peers = {{P1, "Pixel", {"10.0.0.9"}}};
+             in.peers = {{P1, "Phone", {"10.0.0.9"}}};
              in.gateway = "192.168.43.1";
              in.hotspotPeers = {{"192.168.43.1", P1}};
          },

@@ -42,7 +42,7 @@ struct Row {
 };
 
 TEST(UpgradePlanner, NamesTheFirstBetterKindWithSomethingToTry) {
-    const PlannerUsb cable{"R58N123", "Pixel_7", true, true};
+    const PlannerUsb cable{"R58N123", "Phone_7", true, true};
     const std::vector<Row> rows = {
         {"already on the best kind",
          [&](auto& in, auto&) {
@@ -80,13 +80,13 @@ TEST(UpgradePlanner, NamesTheFirstBetterKindWithSomethingToTry) {
         {"a cable phone never connected before gives no try: the network is next",
          [&](auto& in, auto&) {
              in.current = ConnKind::ble;
-             in.usb = PlannerUsb{"R58N123", "Pixel_7", false, true};
+             in.usb = PlannerUsb{"R58N123", "Phone_7", false, true};
              in.knownAddrs = {A};
          },
          Upgrade{ConnKind::wifi, {addressTry(A)}}},
         {"a cable phone without a port forward gives no try",
          [&](auto& in, auto&) {
-             in.usb = PlannerUsb{"R58N123", "Pixel_7", true, false};
+             in.usb = PlannerUsb{"R58N123", "Phone_7", true, false};
          },
          std::nullopt},
         {"the cable rests: the network",

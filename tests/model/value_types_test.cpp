@@ -16,9 +16,9 @@ using json = nlohmann::json;
 
 TEST(ConnState, SameCaseAndSameTextAreEqual) {
     EXPECT_EQ(ConnState::idle(), ConnState());
-    EXPECT_EQ(ConnState::connecting("Pixel_7"), ConnState::connecting("Pixel_7"));
-    EXPECT_NE(ConnState::connecting("Pixel_7"), ConnState::connected("Pixel_7"));
-    EXPECT_NE(ConnState::connected("Pixel_7"), ConnState::connected("Pixel_7 (USB)"));
+    EXPECT_EQ(ConnState::connecting("Phone_7"), ConnState::connecting("Phone_7"));
+    EXPECT_NE(ConnState::connecting("Phone_7"), ConnState::connected("Phone_7"));
+    EXPECT_NE(ConnState::connected("Phone_7"), ConnState::connected("Phone_7 (USB)"));
     EXPECT_NE(ConnState::connecting(""), ConnState::idle());
     EXPECT_EQ(ConnState::idle().label(), "");
 }
@@ -59,7 +59,7 @@ TEST(PhoneApps, EncodeKeepsListOrderAndDecodesBack) {
 
 TEST(DiscoveredPhone, OnlyAPeripheralIdentifierMakesItBluetooth) {
     DiscoveredPhone usb{.id = "usb:R58N123",
-                        .name = "Pixel_7",
+                        .name = "Phone_7",
                         .endpoint = TcpEndpoint{"127.0.0.1", 47001},
                         .bleID = std::nullopt,
                         .devicePrefix = std::nullopt,
@@ -77,7 +77,7 @@ TEST(DiscoveredPhone, OnlyAPeripheralIdentifierMakesItBluetooth) {
 
 TEST(DiscoveredPhone, EveryFieldTakesPartInEquality) {
     const DiscoveredPhone base{.id = "0123456789abcdef0123456789abcdef",
-                               .name = "Pixel-7-Pro",
+                               .name = "Phone-7-Pro",
                                .endpoint = TcpEndpoint{"10.0.0.20", 47625},
                                .bleID = std::nullopt,
                                .devicePrefix = std::nullopt,
