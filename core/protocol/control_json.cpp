@@ -4,13 +4,10 @@
 
 #include "core/protocol/cxp_error.h"
 #include "core/protocol/json_guard.h"
+#include "core/text/limits.h"
 
 namespace velmora {
 namespace {
-
-// The guard's limits for every received message.
-constexpr std::size_t kMaxDepth = 16;
-constexpr std::size_t kMaxItems = 50000;
 
 bool representable(const nlohmann::json& v) {
     switch (v.type()) {
@@ -48,7 +45,7 @@ Bytes encodeJSON(const nlohmann::json& message) {
 
 nlohmann::json decodeJSON(ByteView data, std::size_t maxBytes) {
     if (data.size() > maxBytes) throw CXPError::protocolError("mensagem grande demais");
-    JsonGuard::check(data, kMaxDepth, kMaxItems);
+    JsonGuard::check(data, Limits::jsonMaxDepth, Limits::jsonMaxItems);
     nlohmann::json parsed;
     try {
         // The library reports some failures (a number such as 1e400) as out_of_range rather than as
