@@ -52,6 +52,7 @@ class PhoneConnection {
         channel_->setPreAuth(false);
         for (const auto& record : config_.afterReady)
             channel_->send(record.channel, record.payload);
+        if (config_.hangUpAfterRecords) return;
         serveSession(out);
     }
 
