@@ -1,10 +1,12 @@
 #include "support/simulated_phone.h"
 
+#include <cerrno>
 #include <string_view>
 
 #include "core/channel/secure_channel.h"
 #include "core/crypto/base64.h"
 #include "core/crypto/cxp_crypto.h"
+#include "core/errors/net_error.h"
 #include "core/protocol/control_json.h"
 #include "core/protocol/cxp_error.h"
 #include "core/session/link_session.h"
@@ -203,6 +205,11 @@ PhoneOutcome SimulatedPhone::serve(std::shared_ptr<Transport> transport) {
     } catch (const CXPError& e) {
         // The other side hanging up is how every connection ends.
         if (e.kind() != CXPError::Kind::closed) out.error = e.what();
+    } catch (const NetError& e) {
+        // The same, noticed while the phone was writing.
+        const bool hangUp =
+            e.kind() == NetError::Kind::posix && (e.code() == EPIPE || e.code() == ECONNRESET);
+        if (!hangUp) out.error = e.what();
     } catch (const std::exception& e) {
         out.error = e.what();
     }
