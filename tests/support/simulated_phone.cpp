@@ -128,6 +128,7 @@ class PhoneConnection {
                 if (message.contains("seq")) pong["seq"] = message["seq"];
                 channel_->send(Ch::control, encodeJSON(pong));
             }
+            if (config_.onControl) config_.onControl(message);
             out.received.push_back(std::move(message));
         }
     }

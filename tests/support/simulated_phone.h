@@ -62,6 +62,8 @@ struct PhoneConfig {
     bool hangUpAfterRecords = false;
     // Answers {"t":"ping","seq":n} with {"t":"pong","seq":n}.
     bool answerPings = true;
+    // Told of each control message from the computer once the session stands, as it arrives.
+    std::function<void(const nlohmann::json&)> onControl;
 };
 
 // What the phone saw of one connection.
