@@ -34,6 +34,9 @@ class LinkSession {
 
     // The one short-code scheme this side accepts in "pair.begin".
     static constexpr const char* sasCR1 = "cr1";
+    // The type of the computer's commitment, the first message of the pairing exchange; the companion
+    // app recognises exactly this text.
+    static constexpr const char* pairCommitType = "pair.commit";
 
     // The role bytes of the two "auth" signatures.
     static constexpr std::uint8_t roleComputer = 0x01;

@@ -88,7 +88,7 @@ bool pairExchange(SecureChannel& channel, const Peer& peer, PeerStore& store,
                   const LinkSession::Prompt& prompt) {
     const Bytes nonceClient = CXPCrypto::randomBytes(kNonceBytes);
     const Bytes commitment = SecureChannel::sasCommit(channel.transcript(), nonceClient);
-    sendHandshake(channel, json{{"t", "pair.commit"}, {"c", Base64::encode(commitment)}});
+    sendHandshake(channel, json{{"t", LinkSession::pairCommitType}, {"c", Base64::encode(commitment)}});
 
     const json nonceMessage = receiveHandshake(channel);
     if (hasType(nonceMessage, "error"))

@@ -34,7 +34,8 @@ constexpr const char* kUsage =
     "  --refuse          recusa o código de pareamento\n"
     "  --ask             pergunta no terminal se o código confere\n"
     "  --no-pairing      responde \"not_paired\" a computadores desconhecidos\n"
-    "  --once            atende uma conexão e sai\n";
+    "  --once            atende uma conexão e sai\n"
+    "  --help            mostra estas opções\n";
 
 struct Options {
     std::uint16_t port = 47625;
@@ -45,6 +46,7 @@ struct Options {
     bool ask = false;
     bool noPairing = false;
     bool once = false;
+    bool help = false;
 };
 
 std::optional<Options> parse(int argc, char** argv) {
@@ -70,6 +72,8 @@ std::optional<Options> parse(int argc, char** argv) {
             o.noPairing = true;
         } else if (arg == "--once") {
             o.once = true;
+        } else if (arg == "--help") {
+            o.help = true;
         } else {
             return std::nullopt;
         }
@@ -172,9 +176,9 @@ int run(const Options& o) {
 
 int main(int argc, char** argv) {
     const auto options = velmora::parse(argc, argv);
-    if (!options) {
-        std::cerr << velmora::kUsage;
-        return 2;
+    if (!options || options->help) {
+        (options ? std::cout : std::cerr) << velmora::kUsage;
+        return options ? 0 : 2;
     }
     return velmora::run(*options);
 }

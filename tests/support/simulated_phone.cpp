@@ -91,6 +91,7 @@ class PhoneConnection {
     bool pair(PhoneOutcome& out) {
         const json commit = receive();
         const auto commitment = Base64::decode(textOf(commit, "c"));
+        // The literal the companion app expects, not the computer's constant, so a change there shows.
         if (textOf(commit, "t") != "pair.commit" || !commitment) throw PhoneStop{"esperava pair.commit"};
         const Bytes nonceServer = CXPCrypto::randomBytes(32);
         send(PhoneStep::nonce, json{{"t", "pair.nonce"}, {"n", Base64::encode(nonceServer)}});
