@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 #include <string_view>
 
 #include "core/crypto/crypto_error.h"
@@ -102,6 +103,7 @@ SecureChannel::SecureChannel(std::shared_ptr<Transport> transport, bool isClient
       isClient_(isClient) {}
 
 std::unique_ptr<SecureChannel> SecureChannel::connectAsClient(std::shared_ptr<Transport> transport) {
+    if (!transport) throw std::invalid_argument("SecureChannel: sem transporte");
     const P256PrivateKey key = P256PrivateKey::generate();
     const Bytes clientHello = makeHello(key);
     writeMsg(*transport, clientHello);
@@ -114,6 +116,7 @@ std::unique_ptr<SecureChannel> SecureChannel::connectAsClient(std::shared_ptr<Tr
 }
 
 std::unique_ptr<SecureChannel> SecureChannel::acceptAsServer(std::shared_ptr<Transport> transport) {
+    if (!transport) throw std::invalid_argument("SecureChannel: sem transporte");
     const Bytes clientHello = readMsg(*transport);
     const P256PrivateKey key = P256PrivateKey::generate();
     const Bytes serverHello = makeHello(key);
@@ -153,15 +156,17 @@ void SecureChannel::send(std::uint8_t channel, ByteView payload) {
         transport_->close();
         throw CXPError::protocolError("contador de registros esgotado");
     }
-    Bytes plaintext(1 + payload.size());
-    plaintext[0] = channel;
-    if (!payload.empty()) std::memcpy(plaintext.data() + 1, payload.data(), payload.size());
-    const Bytes sealed = CXPCrypto::seal(sendKey_, recordNonce(sendCounter_), plaintext);
+    // The record is built in place: length prefix, then the channel byte and payload sealed straight behind
+    // it, so the payload is read once (by the cipher) and the record leaves in one write.
+    const std::size_t sealedSize = minRecord + payload.size();
+    const std::size_t recordSize = 4 + sealedSize;
+    if (sendBuffer_.size() < recordSize) sendBuffer_.resize(recordSize);
+    const std::span<std::uint8_t> record(sendBuffer_.data(), recordSize);
+    putBigEndian32(record.data(), static_cast<std::uint32_t>(sealedSize));
+    const std::uint8_t channelByte[1] = {channel};
+    CXPCrypto::sealInto(sendKey_, recordNonce(sendCounter_), {ByteView(channelByte), payload},
+                        record.subspan(4));
     ++sendCounter_;
-
-    Bytes record(4 + sealed.size());
-    putBigEndian32(record.data(), static_cast<std::uint32_t>(sealed.size()));
-    std::memcpy(record.data() + 4, sealed.data(), sealed.size());
     try {
         transport_->write(record);
     } catch (...) {
@@ -177,17 +182,20 @@ Frame SecureChannel::receive() {
         throw CXPError::protocolError("registro inválido: " + std::to_string(length));
     }
     if (recvCounter_ == counterExhausted) throw CXPError::protocolError("contador de registros esgotado");
-    const Bytes sealed = transport_->readExactly(length);
-    Bytes plaintext;
+    Bytes record = transport_->readExactly(length);
+    std::size_t plaintextSize = 0;
     try {
-        plaintext = CXPCrypto::open(recvKey_, recordNonce(recvCounter_), sealed);
+        plaintextSize = CXPCrypto::openInPlace(recvKey_, recordNonce(recvCounter_), record);
     } catch (...) {
         throw CXPError::protocolError("falha de autenticação do registro");
     }
     ++recvCounter_;
+    // The payload stays in the buffer it was read into, moved one byte down over the channel byte.
     Frame frame;
-    frame.channel = plaintext[0];
-    frame.payload.assign(plaintext.begin() + 1, plaintext.end());
+    frame.channel = record[0];
+    std::memmove(record.data(), record.data() + 1, plaintextSize - 1);
+    record.resize(plaintextSize - 1);
+    frame.payload = std::move(record);
     return frame;
 }
 

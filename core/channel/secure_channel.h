@@ -87,8 +87,9 @@ class SecureChannel {
     const bool isClient_;
     std::atomic<bool> preAuth_{true};
 
-    std::mutex writeMutex_;  // guards sendCounter_ and serialises whole records on the transport
+    std::mutex writeMutex_;  // guards sendCounter_, sendBuffer_; serialises whole records on the transport
     std::uint64_t sendCounter_ = 0;
+    Bytes sendBuffer_;  // the outgoing record, reused; grows to the largest record sent
 
     // Receiving thread only.
     std::uint64_t recvCounter_ = 0;

@@ -128,8 +128,7 @@ std::optional<FileOffer> fileOffer(const Json& message) {
     std::transform(offer.sha256.begin(), offer.sha256.end(), offer.sha256.begin(),
                    [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
     if (!std::all_of(offer.sha256.begin(), offer.sha256.end(), isHexDigit)) return std::nullopt;
-    const auto name = text(field(message, "name"), 1024);
-    offer.name = name ? SafeText::fileName(*name) : SafeText::fileName(std::nullopt);
+    offer.name = SafeText::fileName(text(field(message, "name"), 1024));
     return offer;
 }
 

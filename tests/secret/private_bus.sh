@@ -34,8 +34,19 @@ no-provider)
 keyring)
     exec dbus-run-session -- bash -c '
         set -e
-        # The daemon leaves with the bus when dbus-run-session ends.
-        if ! printf "velmora-test" | gnome-keyring-daemon --unlock --components=secrets >/dev/null; then
+        # In the foreground the daemon stays our child, so it can be ended by its own id however the
+        # tests end (it does not always leave with the bus).
+        printf "velmora-test" | gnome-keyring-daemon --foreground --unlock --components=secrets >/dev/null &
+        daemon=$!
+        trap "kill $daemon 2>/dev/null || true; wait $daemon 2>/dev/null || true" EXIT
+        for _ in $(seq 50); do
+            # Asks the bus, not the service, so that waiting never activates a second daemon.
+            gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+                --method org.freedesktop.DBus.NameHasOwner org.freedesktop.secrets 2>/dev/null | grep -q true && break
+            kill -0 $daemon 2>/dev/null || break
+            sleep 0.1
+        done
+        if ! kill -0 $daemon 2>/dev/null; then
             echo "skipped: gnome-keyring-daemon did not start"
             exit 77
         fi
