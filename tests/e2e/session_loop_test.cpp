@@ -36,10 +36,12 @@ const PhoneRecord marker{0, jsonBytes({{"t", "marker"}})};
 // a thread of its own.
 class RunningSession {
   public:
-    explicit RunningSession(std::vector<PhoneRecord> records, bool hangUp = false) {
+    explicit RunningSession(std::vector<PhoneRecord> records, bool hangUp = false,
+                            std::vector<Bytes> wire = {}) {
         PhoneConfig config;
         config.afterReady = std::move(records);
         config.hangUpAfterRecords = hangUp;
+        config.wireAfterRecords = std::move(wire);
         phone.setConfig(config);
         attempt = openSession(phone, computer, store);
         if (!attempt.session) throw std::runtime_error("opening failed: " + attempt.errorText());
@@ -171,6 +173,15 @@ TEST(SessionLoop, AControlMessageTheDecoderRefusesEndsTheSessionWithItsError) {
         {Bytes{'[', ']'}, "protocolError: mensagem inválida (JSON)"},
         {Bytes{'n', 'u', 'l', 'l'}, "protocolError: mensagem inválida (JSON)"},
         {Bytes(17, '{'), "protocolError: JSON aninhado demais"},
+        {[] {
+             std::string wide = "{\"a\":[0";
+             for (int i = 0; i < 50001; ++i) {
+                 wide += ",0";
+             }
+             wide += "]}";
+             return Bytes(wide.begin(), wide.end());
+         }(),
+         "protocolError: JSON com elementos demais"},
     };
     for (const auto& [payload, error] : rows) {
         RunningSession s({{0, payload}, marker});
@@ -179,6 +190,29 @@ TEST(SessionLoop, AControlMessageTheDecoderRefusesEndsTheSessionWithItsError) {
         EXPECT_EQ(s.delegate.closeError(), error);
         // No bad control message is skipped: the marker after it never arrives.
         EXPECT_EQ(kinds(s.delegate.events()), std::vector<Kind>{Kind::close});
+        s.stop();
+    }
+}
+
+// Records the channel itself refuses end the session with the channel's error.
+TEST(SessionLoop, ForgedOrOverlongRecordsEndTheSessionWithTheChannelsError) {
+    const auto lengthPrefix = [](std::uint32_t n) {
+        return Bytes{static_cast<std::uint8_t>(n >> 24), static_cast<std::uint8_t>(n >> 16),
+                     static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)};
+    };
+    Bytes forged = lengthPrefix(40);
+    forged.resize(44, 0x5A);
+    const std::pair<Bytes, std::string> rows[] = {
+        {forged, "protocolError: falha de autenticação do registro"},
+        {lengthPrefix(4194321), "protocolError: registro inválido: 4194321"},
+        {lengthPrefix(16), "protocolError: registro inválido: 16"},
+    };
+    for (const auto& [wire, error] : rows) {
+        RunningSession s({marker}, false, {wire});
+        s.start();
+        ASSERT_TRUE(s.delegate.waitForClose());
+        EXPECT_EQ(s.delegate.closeError(), error);
+        EXPECT_EQ(kinds(s.delegate.events()), (std::vector<Kind>{Kind::control, Kind::close}));
         s.stop();
     }
 }

@@ -31,8 +31,11 @@ std::string textOf(const json& m, const char* key) {
 // One connection, from the hellos to the end of the session.
 class PhoneConnection {
   public:
-    PhoneConnection(SimulatedPhone& phone, const PhoneConfig& config, std::unique_ptr<SecureChannel> channel)
-        : phone_(phone), config_(config), channel_(std::move(channel)) {}
+    PhoneConnection(SimulatedPhone& phone, const PhoneConfig& config, std::shared_ptr<Transport> transport)
+        : phone_(phone),
+          config_(config),
+          transport_(transport),
+          channel_(SecureChannel::acceptAsServer(transport)) {}
 
     void run(PhoneOutcome& out) {
         sendAuth();
@@ -54,6 +57,8 @@ class PhoneConnection {
         channel_->setPreAuth(false);
         for (const auto& record : config_.afterReady)
             channel_->send(record.channel, record.payload);
+        for (const auto& bytes : config_.wireAfterRecords)
+            transport_->write(bytes);
         if (config_.hangUpAfterRecords) return;
         serveSession(out);
     }
@@ -165,6 +170,7 @@ class PhoneConnection {
 
     SimulatedPhone& phone_;
     const PhoneConfig& config_;
+    std::shared_ptr<Transport> transport_;
     std::unique_ptr<SecureChannel> channel_;
 };
 
@@ -200,7 +206,7 @@ PhoneOutcome SimulatedPhone::serve(std::shared_ptr<Transport> transport) {
     PhoneOutcome out;
     const PhoneConfig config = this->config();
     try {
-        PhoneConnection connection(*this, config, SecureChannel::acceptAsServer(transport));
+        PhoneConnection connection(*this, config, transport);
         connection.run(out);
     } catch (const PhoneStop& stop) {
         out.error = stop.why;

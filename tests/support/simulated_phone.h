@@ -58,6 +58,8 @@ struct PhoneConfig {
     std::map<PhoneStep, StepFault> faults;
     // Records sent as soon as the session stands, in order.
     std::vector<PhoneRecord> afterReady;
+    // Bytes written straight onto the link after those records, past the record layer (forged records).
+    std::vector<Bytes> wireAfterRecords;
     // Hangs up right after those records instead of serving the session.
     bool hangUpAfterRecords = false;
     // Answers {"t":"ping","seq":n} with {"t":"pong","seq":n}.
