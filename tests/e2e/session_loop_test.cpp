@@ -37,13 +37,15 @@ const PhoneRecord marker{0, jsonBytes({{"t", "marker"}})};
 class RunningSession {
   public:
     explicit RunningSession(std::vector<PhoneRecord> records, bool hangUp = false,
-                            std::vector<Bytes> wire = {}) {
+                            std::vector<Bytes> wire = {}, LinkKind link = LinkKind::socketPair) {
         PhoneConfig config;
         config.afterReady = std::move(records);
         config.hangUpAfterRecords = hangUp;
         config.wireAfterRecords = std::move(wire);
         phone.setConfig(config);
-        attempt = openSession(phone, computer, store);
+        OpenOptions options;
+        options.link = link;
+        attempt = openSession(phone, computer, store, options);
         if (!attempt.session) throw std::runtime_error("opening failed: " + attempt.errorText());
         openedAt = attempt.session->lastRx();
     }
@@ -272,8 +274,10 @@ TEST(SessionSends, EachSendReachesThePhoneOnItsChannel) {
     EXPECT_EQ(phone.received[0].at("text"), "olá");
 }
 
-TEST(SessionSends, ControlMessagesBothWaysFromManyThreadsWhileTheLoopRuns) {
-    RunningSession s({{0, jsonBytes({{"t", "status"}, {"battery", 80}})}});
+class SessionSendsOverEachLink : public ::testing::TestWithParam<LinkKind> {};
+
+TEST_P(SessionSendsOverEachLink, ControlMessagesBothWaysFromManyThreadsWhileTheLoopRuns) {
+    RunningSession s({{0, jsonBytes({{"t", "status"}, {"battery", 80}})}}, false, {}, GetParam());
     s.start();
     constexpr int kThreads = 4;
     constexpr int kEach = 50;
@@ -301,6 +305,10 @@ TEST(SessionSends, ControlMessagesBothWaysFromManyThreadsWhileTheLoopRuns) {
     EXPECT_EQ(answered, sent);
     EXPECT_EQ(s.delegate.events()[0].message.at("t"), "status");
 }
+
+INSTANTIATE_TEST_SUITE_P(Links, SessionSendsOverEachLink,
+                         ::testing::Values(LinkKind::socketPair, LinkKind::loopbackTcp),
+                         [](const auto& info) { return linkName(info.param); });
 
 TEST(SessionSends, ASendAfterCloseFailsWithTheChannelsError) {
     RunningSession s({});
