@@ -244,6 +244,18 @@ TEST(SessionLoop, CloseFromAnotherThreadEndsAWaitingLoopQuietlyAndIsReportedOnce
     EXPECT_TRUE(s.session().closed());
 }
 
+TEST(SessionLoop, ACloseFromTheDelegateEndsTheLoopQuietlyBeforeTheNextRecord) {
+    Bytes forged{0, 0, 0, 40};
+    forged.resize(44, 0x5A);
+    RunningSession s({marker}, false, {forged});
+    s.delegate.onControl = [](LinkSession& session, const nlohmann::json&) { session.close(); };
+    s.start();
+    ASSERT_TRUE(s.delegate.waitForClose());
+    EXPECT_EQ(s.delegate.closeError(), std::nullopt);
+    EXPECT_EQ(kinds(s.delegate.events()), (std::vector<Kind>{Kind::control, Kind::close}));
+    s.stop();
+}
+
 TEST(SessionLoop, RunOnASessionClosedBeforehandReadsNothingAndReportsAtOnce) {
     RunningSession s({marker});
     s.session().close();
