@@ -5,7 +5,10 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <map>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "core/channel/secure_channel.h"
@@ -55,7 +58,8 @@ BENCHMARK(BM_OpenKnownSession)
     ->Arg(static_cast<int>(LinkKind::loopbackTcp))
     ->Arg(static_cast<int>(LinkKind::socketPair))
     ->UseManualTime()
-    ->Unit(benchmark::kMicrosecond);
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(3);
 
 // The P-256 work of one opening, both sides: two ephemeral keys, two agreements, two signatures and two
 // checks. The difference to BM_OpenKnownSession is framing, sealing, JSON and the loopback round trips.
@@ -74,13 +78,14 @@ void BM_OpenP256Work(benchmark::State& state) {
         benchmark::DoNotOptimize(CXPCrypto::verify(computerKey.publicX963(), transcript, computerSig));
     }
 }
-BENCHMARK(BM_OpenP256Work)->Unit(benchmark::kMicrosecond);
+// Medians of three runs throughout, so that a burst of other work on the machine does not decide a ratio.
+BENCHMARK(BM_OpenP256Work)->Unit(benchmark::kMicrosecond)->Repetitions(3);
 
 void BM_P256Generate(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(P256PrivateKey::generate());
 }
-BENCHMARK(BM_P256Generate)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_P256Generate)->Unit(benchmark::kMicrosecond)->Repetitions(3);
 
 void BM_P256Ecdh(benchmark::State& state) {
     const P256PrivateKey own = P256PrivateKey::generate();
@@ -88,7 +93,7 @@ void BM_P256Ecdh(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(CXPCrypto::ecdh(own, peer));
 }
-BENCHMARK(BM_P256Ecdh)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_P256Ecdh)->Unit(benchmark::kMicrosecond)->Repetitions(3);
 
 void BM_P256Sign(benchmark::State& state) {
     const P256PrivateKey key = P256PrivateKey::generate();
@@ -96,7 +101,7 @@ void BM_P256Sign(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(key.sign(message));
 }
-BENCHMARK(BM_P256Sign)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_P256Sign)->Unit(benchmark::kMicrosecond)->Repetitions(3);
 
 void BM_P256Verify(benchmark::State& state) {
     const P256PrivateKey key = P256PrivateKey::generate();
@@ -105,7 +110,7 @@ void BM_P256Verify(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(CXPCrypto::verify(key.publicX963(), message, signature));
 }
-BENCHMARK(BM_P256Verify)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_P256Verify)->Unit(benchmark::kMicrosecond)->Repetitions(3);
 
 // Counts the phone's pongs; the benchmark thread waits for each one.
 class PongCounter : public SessionDelegate {
@@ -169,9 +174,63 @@ BENCHMARK(BM_ControlRoundTrip)
     ->Arg(static_cast<int>(LinkKind::loopbackTcp))
     ->Arg(static_cast<int>(LinkKind::socketPair))
     ->UseRealTime()
-    ->Unit(benchmark::kMicrosecond);
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(3);
+
+// Keeps the median of each benchmark and prints the opening beside its P-256 floor after the table.
+class OpeningReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
+            if (run.run_type == Run::RT_Iteration && run.repetitions > 1) continue;
+            const std::string key = run.run_name.function_name + "/" + run.run_name.args;
+            micros_[key] = run.GetAdjustedRealTime();
+            const auto rate = run.counters.find("items_per_second");
+            if (rate != run.counters.end()) perSecond_[key] = rate->second.value;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void printSummary() const {
+        const double tcp = at(micros_, "BM_OpenKnownSession/" + arg(LinkKind::loopbackTcp));
+        const double pair = at(micros_, "BM_OpenKnownSession/" + arg(LinkKind::socketPair));
+        const double work = at(micros_, "BM_OpenP256Work/");
+        std::printf("\nOpening a session with a known phone (hellos, both auths, ready), computer's wait:\n");
+        std::printf("  loopback TCP %.0f us, socketpair %.0f us\n", tcp, pair);
+        if (work > 0 && tcp > 0) {
+            std::printf("  P-256 work of one opening, both sides: %.0f us = %.0f%% of the loopback opening\n",
+                        work, 100 * work / tcp);
+        }
+        std::printf("  one of each: key pair %.1f us, agreement %.1f us, signature %.1f us, check %.1f us\n",
+                    at(micros_, "BM_P256Generate/"), at(micros_, "BM_P256Ecdh/"), at(micros_, "BM_P256Sign/"),
+                    at(micros_, "BM_P256Verify/"));
+        std::printf("Control-message round trips: loopback TCP %.0f/s, socketpair %.0f/s\n",
+                    at(perSecond_, "BM_ControlRoundTrip/" + arg(LinkKind::loopbackTcp)),
+                    at(perSecond_, "BM_ControlRoundTrip/" + arg(LinkKind::socketPair)));
+    }
+
+  private:
+    static std::string arg(LinkKind kind) { return std::to_string(static_cast<int>(kind)); }
+    static double at(const std::map<std::string, double>& m, const std::string& key) {
+        const auto it = m.find(key);
+        return it == m.end() ? 0 : it->second;
+    }
+
+    std::map<std::string, double> micros_;
+    std::map<std::string, double> perSecond_;
+};
 
 }  // namespace
 }  // namespace velmora
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    velmora::OpeningReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printSummary();
+    benchmark::Shutdown();
+    return 0;
+}
