@@ -1,0 +1,109 @@
+#include "core/session/link_session.h"
+
+#include <string>
+
+#include "core/exec/executor.h"
+#include "core/protocol/control_json.h"
+#include "core/protocol/cxp_error.h"
+#include "core/text/limits.h"
+
+namespace velmora {
+
+LinkSession::LinkSession(OpenedToken, std::unique_ptr<SecureChannel> channel, Peer peer, bool newlyPaired,
+                         bool peerSaveFailed)
+    : channel_(std::move(channel)),
+      peer_(std::move(peer)),
+      newlyPaired_(newlyPaired),
+      peerSaveFailed_(peerSaveFailed),
+      lastRx_(SteadyClock::shared().now()) {}
+
+LinkSession::~LinkSession() = default;
+
+void LinkSession::run(SessionDelegate& delegate) {
+    // A second loop would receive on the same channel from two threads and report the end twice.
+    if (ran_.exchange(true)) return;
+    std::exception_ptr error;
+    try {
+        while (!closed_.load())
+            receiveOne(delegate);
+    } catch (...) {
+        // A local close makes the pending receive fail; that is the normal end, not a failure.
+        if (!closed_.load()) error = std::current_exception();
+    }
+    closed_.store(true);
+    channel_->close();
+    delegate.sessionDidClose(*this, error);
+}
+
+void LinkSession::receiveOne(SessionDelegate& delegate) {
+    const Frame frame = channel_->receive();
+    // Every record counts as a sign of life, also one that is then dropped or refused.
+    lastRx_.store(SteadyClock::shared().now());
+    if (static_cast<std::int64_t>(frame.payload.size()) > Limits::recordMax(frame.channel)) {
+        throw CXPError::protocolError("registro grande demais para o canal " + std::to_string(frame.channel));
+    }
+    switch (frame.channel) {
+        case Ch::control: {
+            nlohmann::json message = decodeJSON(frame.payload, static_cast<std::size_t>(Limits::controlMax));
+            const auto t = message.find("t");
+            if (t != message.end() && t->is_string() && *t == "caps") {
+                std::lock_guard lock(capsMutex_);
+                peerCaps_ = std::make_shared<const nlohmann::json>(message);
+            }
+            delegate.didReceiveControl(*this, message);
+            return;
+        }
+        case Ch::video:
+            delegate.didReceiveVideo(*this, frame.payload);
+            return;
+        case Ch::audio:
+            delegate.didReceiveAudio(*this, frame.payload);
+            return;
+        case Ch::files:
+            delegate.didReceiveFile(*this, frame.payload);
+            return;
+        default:
+            // Input and unknown channels: nothing is expected from the phone there.
+            return;
+    }
+}
+
+void LinkSession::sendControl(const nlohmann::json& message) {
+    channel_->send(Ch::control, encodeJSON(message));
+}
+
+void LinkSession::sendInput(const nlohmann::json& message) {
+    channel_->send(Ch::input, encodeJSON(message));
+}
+
+void LinkSession::sendFileChunk(std::uint32_t tid, ByteView data) {
+    Bytes payload;
+    payload.reserve(4 + data.size());
+    for (int shift = 24; shift >= 0; shift -= 8)
+        payload.push_back(static_cast<std::uint8_t>(tid >> shift));
+    payload.insert(payload.end(), data.begin(), data.end());
+    channel_->send(Ch::files, payload);
+}
+
+void LinkSession::close() {
+    closed_.store(true);
+    channel_->close();
+}
+
+std::optional<nlohmann::json> LinkSession::peerCaps() const {
+    std::lock_guard lock(capsMutex_);
+    if (!peerCaps_) return std::nullopt;
+    return *peerCaps_;
+}
+
+std::string LinkSession::transportKind() const {
+    std::lock_guard lock(kindMutex_);
+    return transportKind_;
+}
+
+void LinkSession::setTransportKind(std::string kind) {
+    std::lock_guard lock(kindMutex_);
+    transportKind_ = std::move(kind);
+}
+
+}  // namespace velmora
