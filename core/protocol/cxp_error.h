@@ -50,6 +50,7 @@ class CXPError : public std::runtime_error {
   private:
     CXPError(Kind kind, std::string text, std::int32_t status);
     static std::string developerText(Kind kind, const std::string& text, std::int32_t status);
+    static std::string rejectionText(const std::string& code);
 
     Kind kind_;
     std::string text_;

@@ -1,0 +1,64 @@
+#include "core/crypto/base64.h"
+
+#include <gtest/gtest.h>
+
+#include "core/crypto/cxp_crypto.h"
+#include "hex_bytes.h"
+
+namespace velmora {
+namespace {
+
+using test::bytesOf;
+
+TEST(Base64, EncodesRfc4648Vectors) {
+    const std::pair<const char*, const char*> vectors[] = {
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
+    };
+    for (const auto& [plain, encoded] : vectors) {
+        EXPECT_EQ(Base64::encode(bytesOf(plain)), encoded) << plain;
+        EXPECT_EQ(Base64::decode(encoded), bytesOf(plain)) << encoded;
+    }
+}
+
+TEST(Base64, RoundTripsEveryLengthAndByteValue) {
+    for (std::size_t n = 0; n < 70; ++n) {
+        const Bytes data = CXPCrypto::randomBytes(n);
+        EXPECT_EQ(Base64::decode(Base64::encode(data)), data) << n;
+    }
+    Bytes all(256);
+    for (int i = 0; i < 256; ++i)
+        all[i] = static_cast<std::uint8_t>(i);
+    EXPECT_EQ(Base64::decode(Base64::encode(all)), all);
+}
+
+TEST(Base64, RefusesEverythingButTheOneCanonicalText) {
+    const char* refused[] = {
+        "QUJD\n",       // line break (OpenSSL's block decoder takes it)
+        " QUJD",        // leading blank (same)
+        "QU JD",        // blank inside
+        "QUI",          // padding missing
+        "QQ",           // padding missing
+        "QQ=",          // short padding
+        "QQ===",        // too much padding
+        "Q===",         // three pad characters
+        "====",         // padding only
+        "QR==",         // non-zero unused bits: "QQ==" is the only text for "A"
+        "QUF=",         // same for two bytes: "QUE="
+        "QU=D",         // padding in the middle
+        "QQ==QUJD",     // data after padding
+        "QUJD-_==",     // URL-safe alphabet
+        "QUJ\xC3\xA9",  // non-ASCII
+    };
+    for (const char* text : refused)
+        EXPECT_FALSE(Base64::decode(text).has_value()) << text;
+    EXPECT_FALSE(Base64::decode(std::string_view("QU\0D", 4)).has_value());
+}
+
+}  // namespace
+}  // namespace velmora
