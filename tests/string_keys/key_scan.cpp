@@ -1,4 +1,4 @@
-#include "strings/key_scan.h"
+#include "string_keys/key_scan.h"
 
 #include <algorithm>
 #include <fstream>

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/design/guide/guide_content.h"
-#include "strings/key_scan.h"
+#include "string_keys/key_scan.h"
 
 namespace velmora::strings {
 namespace {
