@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include "core/l10n/l10n.h"
+
 namespace velmora {
 namespace {
 
 // With the placeholder tables every key shows as itself, so these pin which key (and, once the tables are
 // filled, which arguments) each case uses.
 TEST(CXPErrorDescription, FixedTextsAndKeysPerCase) {
+    // Empty tables, so every key shows as itself whatever the compiled-in texts say.
+    L10n::setBundle(std::make_shared<const L10n::Bundle>());
     const std::pair<CXPError, std::string> cases[] = {
         {CXPError::protocolError("registro curto"), "erro de protocolo: registro curto"},
         {CXPError::rejected("pair_upgrade_required"), "err.cxp.upgrade_required"},
@@ -25,6 +29,7 @@ TEST(CXPErrorDescription, FixedTextsAndKeysPerCase) {
     };
     for (const auto& [error, text] : cases)
         EXPECT_EQ(error.description(), text) << error.what();
+    L10n::setBundle(nullptr);
 }
 
 TEST(CXPErrorDescription, DeveloperTextKeepsThePayload) {

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <exception>
+#include <optional>
+#include <string>
+
+namespace velmora::FriendlyErrors {
+
+// One short localised sentence for whatever went wrong. Developer texts (the Portuguese payload of a protocol
+// error, a raw refusal code) are never shown. Stateless; callable from any thread, as far as L10n is.
+
+std::string generic();          // anything not recognised
+std::string refused();          // the other side refused the connection or the pairing
+std::string unreachable();      // the phone or the network cannot be reached
+std::string dropped();          // an established connection broke
+std::string timeout();          // no answer in time
+std::string localNetwork();     // access to the local network is denied to the application
+std::string protocolProblem();  // the two sides do not understand each other
+std::string unknownCode();      // the phone reported an error code this side does not know
+std::string searchFailed();     // the search for phones failed; names the search-again button
+
+// The sentence for an error a connection attempt or a session ended with.
+std::string text(const std::exception& error);
+// The same for a caught exception of any type (a non-standard one reads as generic).
+std::string text(const std::exception_ptr& error);
+
+// The sentence for a failed search for phones on the local network.
+std::string browseFailure(const std::exception& error);
+
+// The sentence for the phone's mirroring-error message; `message` is shown as it is when there is no code.
+std::string mirrorError(const std::optional<std::string>& code, const std::string& message);
+// The sentence for the phone's "error" control message; `message` is shown as it is when there is no code.
+std::string phoneError(const std::optional<std::string>& code, const std::string& message);
+
+}  // namespace velmora::FriendlyErrors
