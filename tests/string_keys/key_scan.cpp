@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
-#include <stdexcept>
 
 namespace velmora::strings {
 
@@ -122,24 +120,6 @@ int placeholderCount(std::string_view text) {
         }
     }
     return std::max(plain, positional);
-}
-
-std::map<std::string, std::map<std::string, std::string>> loadTables(
-    const std::filesystem::path& stringsDir) {
-    std::map<std::string, std::map<std::string, std::string>> tables;
-    for (const auto& lang : std::filesystem::directory_iterator(stringsDir)) {
-        if (!lang.is_directory()) continue;
-        auto& table = tables[lang.path().filename().string()];
-        for (const auto& file : std::filesystem::directory_iterator(lang.path())) {
-            if (file.path().extension() != ".json") continue;
-            const auto json = nlohmann::json::parse(readFile(file.path()));
-            for (const auto& [key, text] : json.items()) {
-                if (!table.emplace(key, text.get<std::string>()).second)
-                    throw std::runtime_error("key defined twice: " + key + " in " + file.path().string());
-            }
-        }
-    }
-    return tables;
 }
 
 }  // namespace velmora::strings

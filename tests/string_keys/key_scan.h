@@ -1,7 +1,6 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,8 +25,5 @@ std::vector<KeyUse> scanTree(const std::filesystem::path& base, const std::vecto
 // How many arguments a table text consumes: plain placeholders count in turn, a positional one
 // ("%2$@") needs at least that many; "%%" is a percent sign.
 int placeholderCount(std::string_view text);
-
-// Every language folder under `stringsDir` with its merged table.
-std::map<std::string, std::map<std::string, std::string>> loadTables(const std::filesystem::path& stringsDir);
 
 }  // namespace velmora::strings

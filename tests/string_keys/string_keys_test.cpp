@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/design/guide/guide_content.h"
+#include "core/l10n/l10n.h"
 #include "string_keys/key_scan.h"
 
 namespace velmora::strings {
@@ -12,11 +13,9 @@ namespace {
 
 const std::filesystem::path sourceDir{VELMORA_SOURCE_DIR};
 
-using Tables = std::map<std::string, std::map<std::string, std::string>>;
-
-const Tables& tables() {
-    static const Tables t = loadTables(sourceDir / "resources" / "strings");
-    return t;
+// The tables as compiled into the program.
+const L10n::Bundle& tables() {
+    return L10n::embeddedBundle();
 }
 
 // Checks that `key` has a text in every language, taking `args` arguments when `args` is known.
@@ -119,6 +118,40 @@ TEST(StringTables, EveryGuideKeyHasTextsThatTakeItsArguments) {
             if (item.kind == guide::ItemKind::notice) expectKey(item.noticeTextKey, 0, where);
         }
     }
+}
+
+// Keys the link and the design kit name for other windows, whether or not code that uses them is built yet.
+TEST(StringTables, LinkAndKitKeysHaveTexts) {
+    const std::vector<std::pair<std::string, int>> keys{
+        {"a11y.fold.collapsed", 0},
+        {"a11y.fold.expanded", 0},
+        {"a11y.fold.hint", 0},
+        {"err.cxp.not_paired", 2},
+        {"err.cxp.sas_mismatch", 0},
+        {"err.cxp.timed_out", 0},
+        {"err.cxp.unexpected_peer", 0},
+        {"err.cxp.unknown_peer", 0},
+        {"err.cxp.upgrade_required", 0},
+        {"err.dropped", 0},
+        {"err.generic", 0},
+        {"err.identity_file_unsafe", 0},
+        {"err.keychain_open", 2},
+        {"err.keychain_save", 1},
+        {"err.local_network", 0},
+        {"err.mirror.audio_unavailable", 0},
+        {"err.mirror.denied", 1},
+        {"err.mirror.encoder", 0},
+        {"err.mirror.permission_pending", 1},
+        {"err.phone_accessibility_off", 0},
+        {"err.protocol", 0},
+        {"err.refused", 0},
+        {"err.search_failed", 1},
+        {"err.timeout", 0},
+        {"err.unknown", 0},
+        {"err.unreachable", 0},
+    };
+    for (const auto& [key, args] : keys)
+        expectKey(key, args, "link and kit");
 }
 
 // Topics fold by their displayed title: two equal titles would open and close together.
