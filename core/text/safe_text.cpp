@@ -43,6 +43,22 @@ std::u32string_view lastPathComponent(std::u32string_view s) {
     return s;
 }
 
+// Where a short extension starts (its dot), or npos: the last dot, when it is not the first scalar and it
+// with what follows comes to at most 16 UTF-16 units. An extension longer than the whole byte budget is not
+// kept either, so a cut name never exceeds maxBytes.
+std::size_t extensionStart(std::u32string_view s, std::int64_t maxBytes) {
+    const auto dot = s.rfind(U'.');
+    if (dot == std::u32string_view::npos || dot == 0) return std::u32string_view::npos;
+    std::size_t units = 0;
+    std::int64_t bytes = 0;
+    for (char32_t c : s.substr(dot)) {
+        units += Utf8::utf16Length(c);
+        bytes += static_cast<std::int64_t>(Utf8::length(c));
+        if (units > kExtensionMaxUtf16 || bytes > maxBytes) return std::u32string_view::npos;
+    }
+    return dot;
+}
+
 }  // namespace
 
 bool isUnsafe(char32_t c) {
@@ -150,22 +166,11 @@ std::string truncateUtf8(std::string_view text, std::int64_t maxBytes) {
 
     std::u32string_view stem = scalars;
     std::u32string_view extension;
-    const auto dot = stem.rfind(U'.');
-    const auto extensionBytes = [&] {
-        return static_cast<std::int64_t>(Utf8::encode(stem.substr(dot)).size());
-    };
-    // An extension longer than the whole budget is not kept, so the result never exceeds maxBytes.
-    if (dot != std::u32string_view::npos && dot > 0 && extensionBytes() <= maxBytes) {
-        std::size_t units = 0;
-        for (char32_t c : stem.substr(dot))
-            units += Utf8::utf16Length(c);
-        if (units <= kExtensionMaxUtf16) {
-            extension = stem.substr(dot);
-            stem = stem.substr(0, dot);
-        }
+    if (const auto dot = extensionStart(stem, maxBytes); dot != std::u32string_view::npos) {
+        extension = stem.substr(dot);
+        stem = stem.substr(0, dot);
     }
-    const std::string extensionText = Utf8::encode(extension);
-    const std::int64_t budget = maxBytes - static_cast<std::int64_t>(extensionText.size());
+    const std::int64_t budget = maxBytes - static_cast<std::int64_t>(Utf8::encode(extension).size());
     std::u32string result;
     std::int64_t used = 0;
     for (char32_t c : stem) {

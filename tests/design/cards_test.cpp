@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "app/design/cards.h"
+#include "app/design/glyphs.h"
+#include "app/design/notice.h"
+#include "app/design/text_block.h"
+#include "core/l10n/l10n.h"
+#include "design/widget_helpers.h"
+
+namespace velmora {
+namespace {
+
+using namespace testing_support;
+
+TEST(Glyphs, PhoneGlyphOutlineSitsInTheMiddleOfItsPlate) {
+    PhoneGlyph glyph(PhoneGlyph::Tone::paired, 40);
+    EXPECT_EQ(glyph.size(), QSize(40, 40));
+    const QRectF outline = glyph.outlineRect();
+    EXPECT_NEAR(outline.width(), 13.2, 1e-9);
+    EXPECT_NEAR(outline.height(), 22.8, 1e-9);
+    EXPECT_NEAR(outline.center().x(), 20, 1e-9);
+    EXPECT_NEAR(outline.center().y(), 20, 1e-9);
+}
+
+TEST(Glyphs, PhoneGlyphColoursPerTone) {
+    using Tone = PhoneGlyph::Tone;
+    for (Appearance a : {Appearance::light, Appearance::dark}) {
+        EXPECT_EQ(PhoneGlyph::plateColor(Tone::paired).resolve(a), DS::accentTint.resolve(a));
+        EXPECT_EQ(PhoneGlyph::outlineColor(Tone::paired).resolve(a), DS::accentText.resolve(a));
+        EXPECT_EQ(PhoneGlyph::plateColor(Tone::new_).resolve(a), DS::fill.resolve(a));
+        EXPECT_EQ(PhoneGlyph::plateColor(Tone::lost).resolve(a), DS::fill.resolve(a));
+        EXPECT_NEAR(PhoneGlyph::outlineColor(Tone::lost).resolve(a).alphaF(),
+                    SystemColor::secondary.resolve(a).alphaF() * 0.6, 1e-4);
+    }
+}
+
+TEST(Glyphs, DecorativeWidgetsAreHiddenFromAssistiveToolsButTextsAreNot) {
+    auto window = activeWindow();
+    auto* column = new QVBoxLayout(window.get());
+    auto* glyph = new PhoneGlyph(PhoneGlyph::Tone::lost, 32);
+    auto* dot = new StatusDot(DS::ok, 8);
+    auto* divider = new RowDivider;
+    auto* label = new SectionLabel(QStringLiteral("Devices"));
+    for (QWidget* w : std::initializer_list<QWidget*>{glyph, dot, divider, label})
+        column->addWidget(w);
+    settle(window.get());
+    ASSERT_TRUE(glyph->isVisible());
+    EXPECT_TRUE(a11yHidden(glyph));
+    EXPECT_TRUE(a11yHidden(dot));
+    EXPECT_TRUE(a11yHidden(divider));
+    EXPECT_FALSE(a11yHidden(label));
+    EXPECT_EQ(dot->size(), QSize(8, 8));
+}
+
+TEST(Cards, SectionLabelIsAHeadingWithItsText) {
+    SectionLabel label(QStringLiteral("Devices"));
+    EXPECT_EQ(a11yRole(&label), QAccessible::Heading);
+    EXPECT_EQ(a11yText(&label, QAccessible::Name), QStringLiteral("Devices"));
+    EXPECT_EQ(label.font().pixelSize(), 11);
+    EXPECT_EQ(label.contentsMargins().left(), 4);
+    EXPECT_EQ(label.sizeHint().width(),
+              QFontMetrics(label.font()).horizontalAdvance(QStringLiteral("Devices")) + 5);
+}
+
+TEST(Cards, ConnChipPadsItsText) {
+    ConnChip chip(QStringLiteral("USB"));
+    const QFontMetrics fm(chip.font());
+    EXPECT_EQ(chip.font().pixelSize(), 10);
+    EXPECT_EQ(chip.sizeHint(), QSize(fm.horizontalAdvance(QStringLiteral("USB")) + 1 + 8, fm.height() + 2));
+}
+
+TEST(Cards, CardPlateIsTheTintAtATenthOrThePrimaryColourFaintly) {
+    const Card plain;
+    const Card tinted(DS::accentTint);
+    EXPECT_NEAR(plain.plate().resolve(Appearance::light).alphaF(), 0.06, 1e-4);
+    EXPECT_EQ(plain.plate().resolve(Appearance::dark).rgb(), QColor(Qt::white).rgb());
+    EXPECT_NEAR(tinted.plate().resolve(Appearance::light).alphaF(), 0.10 * 0.12, 1e-4);
+    EXPECT_NEAR(tinted.plate().resolve(Appearance::dark).alphaF(), 0.17 * 0.12, 1e-4);
+}
+
+TEST(Cards, CardPadsAndListCardDoesNot) {
+    auto window = activeWindow({300, 300});
+    auto* column = new QVBoxLayout(window.get());
+    auto* card = new Card;
+    auto* text = new TextBlock(QStringLiteral("Hello"), QFont(), SystemColor::primary, false);
+    card->add(text);
+    auto* list = new ListCard;
+    auto* row = new QWidget;
+    row->setMinimumHeight(20);
+    row->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    auto* divider = new RowDivider;
+    list->add(row);
+    list->add(divider);
+    column->addWidget(card);
+    column->addWidget(list);
+    settle(window.get());
+    EXPECT_EQ(text->geometry().topLeft(), QPoint(12, 12));
+    EXPECT_EQ(card->width(), list->width());  // the card fills the offered width
+    EXPECT_EQ(row->geometry().left(), 0);
+    EXPECT_EQ(row->width(), list->width());
+    EXPECT_EQ(divider->height(), 1);
+    EXPECT_EQ(divider->width(), list->width());
+}
+
+TEST(Notice, KindsGiveTheirSymbolColoursAndIconName) {
+    struct Row {
+        Notice::Kind kind;
+        Symbol symbol;
+        DynColor fg;
+        DynColor tint;
+        const char* key;
+    };
+    const Row table[] = {
+        {Notice::Kind::warn, Symbol::warningTriangle, DS::warn, DS::warnTint, "a11y.notice.warn"},
+        {Notice::Kind::err, Symbol::errorCircle, DS::err, DS::errTint, "a11y.notice.err"},
+        {Notice::Kind::info, Symbol::infoCircle, SystemColor::secondary, DS::fill, "a11y.notice.info"},
+    };
+    for (const auto& row : table) {
+        EXPECT_EQ(Notice::symbol(row.kind), row.symbol);
+        for (Appearance a : {Appearance::light, Appearance::dark}) {
+            EXPECT_EQ(Notice::foreground(row.kind).resolve(a), row.fg.resolve(a));
+            EXPECT_EQ(Notice::tint(row.kind).resolve(a), row.tint.resolve(a));
+        }
+        Notice notice(row.kind, QStringLiteral("Title"));
+        EXPECT_EQ(a11yText(notice.icon(), QAccessible::Name), QString::fromStdString(L10n::string(row.key)));
+    }
+}
+
+TEST(Notice, WithoutTextOnlyTheTitleShows) {
+    Notice notice(Notice::Kind::info, QStringLiteral("Nothing to show"));
+    EXPECT_EQ(notice.textBlock(), nullptr);
+    EXPECT_EQ(notice.findChildren<TextBlock*>().size(), 1);
+    EXPECT_EQ(a11yRole(&notice), QAccessible::Grouping);
+    EXPECT_EQ(a11yText(&notice, QAccessible::Name), QStringLiteral("Nothing to show"));
+}
+
+TEST(Notice, LongTextsWrapAndTheIconStaysAtTheTop) {
+    auto window = activeWindow({260, 400});
+    auto* column = new QVBoxLayout(window.get());
+    column->setContentsMargins(0, 0, 0, 0);
+    const QString longText = QStringLiteral(
+        "The phone refused the connection because the pairing was removed on its side; pair it again.");
+    auto* notice = new Notice(Notice::Kind::warn, longText, longText);
+    column->addWidget(notice);
+    column->addStretch(1);
+    settle(window.get());
+    const int line = QFontMetrics(notice->titleBlock()->font()).height();
+    EXPECT_GE(notice->titleBlock()->height(), 3 * line);
+    EXPECT_GE(notice->textBlock()->height(), 3 * line);
+    EXPECT_EQ(notice->icon()->geometry().top(), 10 + 1);
+    EXPECT_EQ(notice->icon()->geometry().left(), 12);
+    EXPECT_EQ(notice->icon()->width(), 16);
+    EXPECT_EQ(notice->titleBlock()->geometry().left(), 12 + 16 + 10);
+    // The texts wrap inside the plate's padding.
+    EXPECT_LE(notice->titleBlock()->geometry().right(), notice->width() - 12);
+    EXPECT_GE(notice->height(), notice->titleBlock()->height() + notice->textBlock()->height() + 2 + 20);
+}
+
+TEST(Notice, ActionsGoUnderTheTexts) {
+    auto window = activeWindow({300, 300});
+    auto* column = new QVBoxLayout(window.get());
+    auto* action = new QWidget;
+    action->setFixedSize(50, 20);
+    auto* notice =
+        new Notice(Notice::Kind::err, QStringLiteral("Failed"), QStringLiteral("Try again"), action);
+    column->addWidget(notice);
+    settle(window.get());
+    EXPECT_EQ(action->parentWidget(), notice);
+    EXPECT_EQ(action->geometry().top(), notice->textBlock()->geometry().bottom() + 1 + 2);
+    EXPECT_EQ(action->geometry().left(), notice->textBlock()->geometry().left());
+}
+
+}  // namespace
+}  // namespace velmora
