@@ -9,6 +9,7 @@
 #include "app/design/fold_row.h"
 #include "app/design/guide/step_band.h"
 #include "app/design/notice.h"
+#include "app/design/text_block.h"
 #include "guide_test_support.h"
 
 namespace velmora {
@@ -203,6 +204,22 @@ TEST(GuideView, ThePageIsAsTallAsItsContent) {
     const int content = page->layout()->totalHeightForWidth(page->width());
     EXPECT_GT(content, 500);
     EXPECT_NEAR(page->height(), content, 1);
+}
+
+// At the narrowest width, with every topic open, each wrapped text gets all the lines it needs.
+TEST(GuideView, NoTextIsCutAtTheMinimumWidth) {
+    GuideView view;
+    openAll(view);
+    view.resize(520, 480);
+    view.show();
+    QTest::qWait(50);  // the layouts settle through posted events
+    int checked = 0;
+    for (auto* text : view.widget()->findChildren<TextBlock*>()) {
+        if (!text->isVisibleTo(view.widget()) || !text->wraps()) continue;
+        EXPECT_GE(text->height(), text->heightForWidth(text->width())) << text->text().toStdString();
+        ++checked;
+    }
+    EXPECT_GT(checked, 60);
 }
 
 TEST(GuideView, TheInstallWarningIsAWarningWithoutButtons) {

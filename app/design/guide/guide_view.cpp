@@ -172,6 +172,11 @@ QWidget* GuideView::connections() {
     auto* stack = column(box, 5);
     stack->addWidget(new SectionLabel(looked(c.connectionsHeaderKey)));
     auto* card = new ListCard;
+    // The rows' texts wrap, so the card is as tall as its rows need at the width it gets, not at their
+    // one-line width.
+    QSizePolicy grows(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    grows.setHeightForWidth(true);
+    card->setSizePolicy(grows);
     for (std::size_t i = 0; i < c.connections.size(); ++i) {
         if (i > 0) card->add(new RowDivider);
         card->add(connRow(looked(c.connections[i].titleKey), looked(c.connections[i].textKey)));
