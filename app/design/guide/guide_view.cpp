@@ -20,6 +20,7 @@
 #include "app/design/text_block.h"
 #include "app/design/theme.h"
 #include "core/l10n/l10n.h"
+#include "platform/appearance/appearance.h"
 
 namespace velmora {
 
@@ -93,6 +94,18 @@ class GuidePage : public QWidget {
     }
 };
 
+// Qt's stock scroll bar takes its colours from the palette, which does not follow the desktop's light or
+// dark look; give it the window colour and a handle that stands out from it in either look.
+void matchAppearance(QScrollBar* bar) {
+    const QColor window = design::resolved(SystemColor::window);
+    const bool dark = design::appearance() == Appearance::dark;
+    QPalette palette = bar->palette();
+    for (auto role : {QPalette::Window, QPalette::Base, QPalette::AlternateBase})
+        palette.setColor(role, window);
+    palette.setColor(QPalette::Button, dark ? window.lighter(190) : window.darker(120));
+    bar->setPalette(palette);
+}
+
 }  // namespace
 
 GuideView::GuideView(QWidget* parent) : QScrollArea(parent) {
@@ -101,6 +114,9 @@ GuideView::GuideView(QWidget* parent) : QScrollArea(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setMinimumSize(520, 480);
+    matchAppearance(verticalScrollBar());
+    connect(&AppearanceSource::instance(), &AppearanceSource::changed, this,
+            [this] { matchAppearance(verticalScrollBar()); });
     rebuild();
 }
 
