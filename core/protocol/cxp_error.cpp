@@ -1,6 +1,7 @@
 #include "core/protocol/cxp_error.h"
 
 #include "core/l10n/l10n.h"
+#include "core/text/safe_text.h"
 
 namespace velmora {
 
@@ -69,7 +70,7 @@ std::string CXPError::rejectionText(const std::string& code) {
     }
     if (code == "pair_upgrade_required") return L10n::string("err.cxp.upgrade_required");
     if (code == "sas_commit_mismatch") return L10n::string("err.cxp.sas_mismatch");
-    return "recusado: " + code;
+    return "recusado: " + SafeText::logLine(code, 64);
 }
 
 }  // namespace velmora

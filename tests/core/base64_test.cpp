@@ -60,5 +60,22 @@ TEST(Base64, RefusesEverythingButTheOneCanonicalText) {
     EXPECT_FALSE(Base64::decode(std::string_view("QU\0D", 4)).has_value());
 }
 
+// Hostile text: whatever decodes must be the one canonical encoding of its bytes.
+TEST(Base64, AnyAcceptedTextIsTheCanonicalEncoding) {
+    const std::string pool = "ABCDQRSTgwxyz0189+/=-_ \n\xff";
+    int accepted = 0;
+    for (int round = 0; round < 20000; ++round) {
+        const Bytes noise = CXPCrypto::randomBytes(1 + round % 12);
+        std::string text;
+        for (std::size_t i = 1; i < noise.size(); ++i)
+            text += pool[noise[i] % pool.size()];
+        const std::optional<Bytes> decoded = Base64::decode(text);
+        if (!decoded) continue;
+        ++accepted;
+        EXPECT_EQ(Base64::encode(*decoded), text);
+    }
+    EXPECT_GT(accepted, 0);
+}
+
 }  // namespace
 }  // namespace velmora

@@ -7,11 +7,14 @@
 namespace velmora {
 namespace {
 
-// With the placeholder tables every key shows as itself, so these pin which key (and, once the tables are
-// filled, which arguments) each case uses.
-TEST(CXPErrorDescription, FixedTextsAndKeysPerCase) {
-    // Empty tables, so every key shows as itself whatever the compiled-in texts say.
-    L10n::setBundle(std::make_shared<const L10n::Bundle>());
+// With empty tables every key shows as itself, which pins the key each case uses.
+class CXPErrorDescription : public ::testing::Test {
+  protected:
+    void SetUp() override { L10n::setBundle(std::make_shared<L10n::Bundle>()); }
+    void TearDown() override { L10n::setBundle(nullptr); }
+};
+
+TEST_F(CXPErrorDescription, FixedTextsAndKeysPerCase) {
     const std::pair<CXPError, std::string> cases[] = {
         {CXPError::protocolError("registro curto"), "erro de protocolo: registro curto"},
         {CXPError::rejected("pair_upgrade_required"), "err.cxp.upgrade_required"},
@@ -29,10 +32,35 @@ TEST(CXPErrorDescription, FixedTextsAndKeysPerCase) {
     };
     for (const auto& [error, text] : cases)
         EXPECT_EQ(error.description(), text) << error.what();
-    L10n::setBundle(nullptr);
 }
 
-TEST(CXPErrorDescription, DeveloperTextKeepsThePayload) {
+// Formats get their arguments in the documented order, statuses in plain signed decimal.
+TEST_F(CXPErrorDescription, FormatArgumentsInOrder) {
+    const L10n::Table table = {
+        {"err.keychain_open", "open[%@][%@]"},  {"err.keychain_save", "save[%@]"},
+        {"err.cxp.not_paired", "pair[%@][%@]"}, {"ref.keychain.always_allow", "UNLOCK"},
+        {"ref.android.pair_new_mac", "PHONE"},  {"panel.phone.pair", "PANEL"},
+    };
+    L10n::setBundle(std::make_shared<L10n::Bundle>(L10n::Bundle{{"pt-BR", table}, {"en", table}}));
+    EXPECT_EQ(CXPError::identityUnavailable(-25300).description(), "open[-25300][UNLOCK]");
+    EXPECT_EQ(CXPError::identityUnavailable(1234567).description(), "open[1234567][UNLOCK]");
+    EXPECT_EQ(CXPError::identitySaveFailed(-1004).description(), "save[-1004]");
+    EXPECT_EQ(CXPError::rejected("not_paired").description(), "pair[PHONE][PANEL]");
+}
+
+// A refusal code is the phone's text: one bounded line in the description, whatever it holds.
+TEST_F(CXPErrorDescription, ForeignRefusalCodesAreCleaned) {
+    EXPECT_EQ(CXPError::rejected(std::string(100, 'x')).description(), "recusado: " + std::string(64, 'x'));
+    EXPECT_EQ(CXPError::rejected("busy\nFAKE LOG LINE").description(), "recusado: busy FAKE LOG LINE");
+    EXPECT_EQ(CXPError::rejected("a\u202Eb").description(), "recusado: ab");
+}
+
+TEST_F(CXPErrorDescription, ClosedReadsTheSameInEveryLanguage) {
+    L10n::setBundle(nullptr);
+    EXPECT_EQ(CXPError::closed().description(), "conexão encerrada");
+}
+
+TEST(CXPError, DeveloperTextKeepsThePayload) {
     EXPECT_STREQ(CXPError::identityUnavailable(-25300).what(), "identityUnavailable: -25300");
     EXPECT_EQ(CXPError::rejected("x").text(), "x");
     EXPECT_EQ(CXPError::identitySaveFailed(-4).status(), -4);

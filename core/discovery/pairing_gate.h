@@ -1,0 +1,29 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+
+// What the panel offers for a discovered phone, and when a shown pairing code may be confirmed. Pure.
+namespace velmora {
+
+enum class PhoneAction { connect, pairReady, pairWaiting, pairUnknown };
+
+namespace PairingGate {
+
+// A paired phone or one on a cable is connected to, whatever its flag; otherwise the flag says whether it
+// is ready to pair, waiting, or unknown.
+PhoneAction action(bool paired, bool cable, std::optional<bool> flag);
+
+}  // namespace PairingGate
+
+namespace PairingConfirmGate {
+
+// A code must be on screen this long before it can be confirmed, so a click meant for something else
+// cannot confirm it.
+inline constexpr std::chrono::duration<double> armDelay{1.5};
+
+// True from armDelay after `shownAt` on; false before, and when the clock went backwards.
+bool armed(std::chrono::system_clock::time_point shownAt, std::chrono::system_clock::time_point now);
+
+}  // namespace PairingConfirmGate
+}  // namespace velmora

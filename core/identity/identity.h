@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+#include "core/bytes.h"
+
+namespace velmora {
+
+// The computer as it presents itself to a phone.
+class Identity {
+  public:
+    virtual ~Identity() = default;
+
+    // The signing public key, X9.63 uncompressed (65 bytes).
+    virtual const Bytes& publicX963() const = 0;
+    virtual const std::string& deviceName() const = 0;
+    virtual const std::string& platform() const = 0;
+    // ECDSA P-256 / SHA-256 signature of `data` in the raw 64-byte r||s form.
+    virtual Bytes sign(ByteView data) const = 0;
+};
+
+}  // namespace velmora

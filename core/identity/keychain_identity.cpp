@@ -1,0 +1,74 @@
+#include "core/identity/keychain_identity.h"
+
+#include <variant>
+
+#include "core/protocol/cxp_error.h"
+#include "core/storage/app_paths.h"
+#include "core/storage/secure_file.h"
+
+namespace velmora {
+namespace {
+
+// Far more than a 32-byte key: anything larger is refused by the key constructor without being read whole.
+constexpr std::size_t kMaxKeyFile = 4096;
+
+struct NothingStored {};
+struct StoreFailure {
+    std::int32_t status;
+};
+struct UnsafeFile {};
+using Loaded = std::variant<Bytes, NothingStored, StoreFailure, UnsafeFile>;
+
+std::filesystem::path keyFile() {
+    return AppPaths::supportDir() / KeychainIdentity::kKeyFileName;
+}
+
+// The secret store wins when it answers with the key; the file is looked at only otherwise, and an unsafe
+// file is refused even when the store has nothing, so a planted key cannot become the identity.
+Loaded load(SecretStore& store) {
+    SecretStore::Lookup found = store.lookup(KeychainIdentity::kAccount);
+    if (found.status == SecretStatus::success && found.data) return std::move(*found.data);
+
+    const std::filesystem::path file = keyFile();
+    switch (SecureFile::inspect(file, true)) {
+        case SecureFile::Inspection::unsafe:
+            return UnsafeFile{};
+        case SecureFile::Inspection::ok:
+            if (std::optional<Bytes> bytes = SecureFile::readBounded(file, kMaxKeyFile);
+                bytes && !bytes->empty()) {
+                return std::move(*bytes);
+            }
+            break;
+        case SecureFile::Inspection::missing:
+            break;
+    }
+    if (found.status == SecretStatus::notFound) return NothingStored{};
+    return StoreFailure{found.status == SecretStatus::success ? SecretStatus::failed : found.status};
+}
+
+void save(SecretStore& store, const Bytes& raw) {
+    std::int32_t status = store.add(KeychainIdentity::kAccount, raw);
+    if (status == SecretStatus::duplicate) status = store.update(KeychainIdentity::kAccount, raw);
+    if (status == SecretStatus::success) return;
+    if (SecureFile::writeAtomically(raw, keyFile(), 0600)) return;
+    throw CXPError::identitySaveFailed(status);
+}
+
+}  // namespace
+
+KeychainIdentity::KeychainIdentity(std::string deviceName, SecretStore& store)
+    : deviceName_(std::move(deviceName)), key_(loadOrCreate(store)) {}
+
+P256PrivateKey KeychainIdentity::loadOrCreate(SecretStore& store) {
+    Loaded loaded = load(store);
+    if (auto* bytes = std::get_if<Bytes>(&loaded)) return P256PrivateKey::fromRaw(*bytes);
+    if (auto* failure = std::get_if<StoreFailure>(&loaded))
+        throw CXPError::identityUnavailable(failure->status);
+    if (std::holds_alternative<UnsafeFile>(loaded)) throw CXPError::identityFileUnsafe();
+
+    P256PrivateKey fresh = P256PrivateKey::generate();
+    save(store, fresh.raw());
+    return fresh;
+}
+
+}  // namespace velmora

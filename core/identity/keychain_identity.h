@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+
+#include "core/crypto/p256_private_key.h"
+#include "core/identity/identity.h"
+#include "core/secret/secret_store.h"
+
+namespace velmora {
+
+// The computer's long-lived signing key. It lives in the user's secret store (account "identity-p256",
+// the raw 32-byte scalar); when the store refuses to keep it, in the owner-only file "identity.key" of
+// AppPaths::supportDir(). Immutable after construction: any thread may sign.
+class KeychainIdentity : public Identity {
+  public:
+    // The word announced in "auth". The phone relies on this exact wire value.
+    static constexpr const char* kPlatform = "mac";
+    static constexpr const char* kAccount = "identity-p256";
+    static constexpr const char* kKeyFileName = "identity.key";
+
+    // Loads the key, or makes and stores a new one when nothing is stored anywhere. Throws
+    // CXPError::identityUnavailable (store failure, no usable file), CXPError::identityFileUnsafe,
+    // CXPError::identitySaveFailed (new key could be kept nowhere), or CryptoError (stored bytes are not
+    // a P-256 scalar; no new key is made then, so a damaged store never silently changes identity).
+    KeychainIdentity(std::string deviceName, SecretStore& store);
+
+    const Bytes& publicX963() const override { return key_.publicX963(); }
+    const std::string& deviceName() const override { return deviceName_; }
+    const std::string& platform() const override { return platform_; }
+    Bytes sign(ByteView data) const override { return key_.sign(data); }
+
+  private:
+    static P256PrivateKey loadOrCreate(SecretStore& store);
+
+    std::string deviceName_;
+    std::string platform_ = kPlatform;
+    P256PrivateKey key_;
+};
+
+}  // namespace velmora
