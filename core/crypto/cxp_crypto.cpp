@@ -137,40 +137,57 @@ Bytes ecdh(const P256PrivateKey& own, ByteView peerX963) {
 }
 
 Bytes seal(ByteView key, ByteView nonce, ByteView plaintext) {
-    const openssl::CipherCtx ctx = gcmContext(key, nonce, true);
     Bytes out(plaintext.size() + kTagSize);
-    int n = 0;
-    if (!plaintext.empty()) {
-        openssl::check(
-            EVP_EncryptUpdate(ctx.get(), out.data(), &n, plaintext.data(), evpLength(plaintext.size())),
-            "GCM");
+    sealInto(key, nonce, {plaintext}, out);
+    return out;
+}
+
+void sealInto(ByteView key, ByteView nonce, std::initializer_list<ByteView> plaintext,
+              std::span<std::uint8_t> out) {
+    std::size_t total = 0;
+    for (const ByteView part : plaintext)
+        total += part.size();
+    if (out.size() != total + kTagSize) throw CryptoError("saída AES-GCM de tamanho errado");
+    const openssl::CipherCtx ctx = gcmContext(key, nonce, true);
+    std::size_t at = 0;
+    for (const ByteView part : plaintext) {
+        if (part.empty()) continue;
+        int n = 0;
+        openssl::check(EVP_EncryptUpdate(ctx.get(), out.data() + at, &n, part.data(), evpLength(part.size())),
+                       "GCM");
+        at += static_cast<std::size_t>(n);
     }
     int tail = 0;
-    openssl::check(EVP_EncryptFinal_ex(ctx.get(), out.data() + n, &tail), "GCM final");
-    openssl::check(
-        EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_GET_TAG, kTagSize, out.data() + plaintext.size()),
-        "GCM tag");
-    return out;
+    openssl::check(EVP_EncryptFinal_ex(ctx.get(), out.data() + at, &tail), "GCM final");
+    openssl::check(EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_GET_TAG, kTagSize, out.data() + total),
+                   "GCM tag");
 }
 
 Bytes open(ByteView key, ByteView nonce, ByteView sealed) {
     if (sealed.size() < kTagSize) throw CXPError::protocolError("registro curto");
+    Bytes buffer(sealed.begin(), sealed.end());
+    buffer.resize(openInPlace(key, nonce, buffer));
+    return buffer;
+}
+
+std::size_t openInPlace(ByteView key, ByteView nonce, std::span<std::uint8_t> sealed) {
+    if (sealed.size() < kTagSize) throw CXPError::protocolError("registro curto");
     const std::size_t cipherSize = sealed.size() - kTagSize;
     const openssl::CipherCtx ctx = gcmContext(key, nonce, false);
-    Bytes out(cipherSize);
     int n = 0;
     if (cipherSize > 0) {
-        openssl::check(EVP_DecryptUpdate(ctx.get(), out.data(), &n, sealed.data(), evpLength(cipherSize)),
+        // GCM decrypts in place when input and output are the same bytes.
+        openssl::check(EVP_DecryptUpdate(ctx.get(), sealed.data(), &n, sealed.data(), evpLength(cipherSize)),
                        "GCM");
     }
-    Bytes tag(sealed.end() - kTagSize, sealed.end());
-    openssl::check(EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_TAG, kTagSize, tag.data()), "GCM tag");
+    openssl::check(EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_TAG, kTagSize, sealed.data() + cipherSize),
+                   "GCM tag");
     int tail = 0;
-    if (EVP_DecryptFinal_ex(ctx.get(), out.data() + n, &tail) != 1) {
+    if (EVP_DecryptFinal_ex(ctx.get(), sealed.data() + n, &tail) != 1) {
         ERR_clear_error();
         throw CryptoError("falha de autenticação AES-GCM");
     }
-    return out;
+    return cipherSize;
 }
 
 bool verify(ByteView pubX963, ByteView message, ByteView rawSignature) {

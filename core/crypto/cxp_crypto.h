@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string>
 
 #include "core/bytes.h"
@@ -39,6 +41,16 @@ Bytes seal(ByteView key, ByteView nonce, ByteView plaintext);
 // Opens ciphertext||tag. Fewer than 16 bytes: CXPError::protocolError("registro curto"), before the key or
 // nonce are looked at. A bad key, nonce or tag: CryptoError.
 Bytes open(ByteView key, ByteView nonce, ByteView sealed);
+
+// seal() without a copy: the plaintext given in parts (sealed as their concatenation), the ciphertext and tag
+// written into `out`, which must be exactly the parts' total size + 16 bytes (else CryptoError). Lets the
+// record layer seal a channel byte and a payload straight into its outgoing buffer.
+void sealInto(ByteView key, ByteView nonce, std::initializer_list<ByteView> plaintext,
+              std::span<std::uint8_t> out);
+
+// open() where the bytes lie: on success the first sealed.size() - 16 bytes of `sealed` hold the plaintext
+// and that size is returned. Same errors as open(); after one, the buffer's content is meaningless.
+std::size_t openInPlace(ByteView key, ByteView nonce, std::span<std::uint8_t> sealed);
 
 // ECDSA P-256 / SHA-256 check of a raw 64-byte r||s signature against a 65-byte uncompressed key. Any
 // unparsable key or signature (DER, compressed key, wrong length) is simply false.

@@ -49,9 +49,9 @@ std::vector<SocketAddress> toAddresses(const addrinfo* list) {
 // What the helper thread and the waiting thread share. The helper holds it too, so a wait that gives up early
 // leaves nothing dangling.
 struct PendingLookup {
-    std::mutex mutex;  // guards addresses, error, done
+    std::mutex mutex;  // guards addresses, failure, done
     std::vector<SocketAddress> addresses;
-    std::exception_ptr error;
+    std::optional<std::string> failure;
     bool done = false;
     UniqueFd doneFd{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
 };
@@ -83,17 +83,20 @@ ResolveOutcome resolveWithin(const Resolver& resolver, const std::string& host, 
     auto pending = std::make_shared<PendingLookup>();
     if (!pending->doneFd.valid()) throw PosixError(errno);
     std::thread([pending, resolver, host, port] {
+        // Only plain values cross back to the waiting thread: the exception itself stays on this one.
         std::vector<SocketAddress> addresses;
-        std::exception_ptr error;
+        std::optional<std::string> failure;
         try {
             addresses = resolver(host, port);
+        } catch (const std::exception& e) {
+            failure = e.what();
         } catch (...) {
-            error = std::current_exception();
+            failure = "erro desconhecido na resolução de nome";
         }
         {
             std::lock_guard lock(pending->mutex);
             pending->addresses = std::move(addresses);
-            pending->error = error;
+            pending->failure = std::move(failure);
             pending->done = true;
         }
         const std::uint64_t one = 1;
@@ -112,9 +115,9 @@ ResolveOutcome resolveWithin(const Resolver& resolver, const std::string& host, 
             break;
     }
     std::lock_guard lock(pending->mutex);
-    if (pending->error) {
+    if (pending->failure) {
         outcome.status = ResolveOutcome::Status::failed;
-        outcome.error = pending->error;
+        outcome.failure = *pending->failure;
     } else {
         outcome.status = ResolveOutcome::Status::resolved;
         outcome.addresses = std::move(pending->addresses);

@@ -36,7 +36,7 @@ struct ResolveOutcome {
     enum class Status { resolved, failed, woken, timedOut };
     Status status = Status::timedOut;
     std::vector<SocketAddress> addresses;  // when resolved
-    std::exception_ptr error;              // when failed: what the resolver threw
+    std::string failure;                   // when failed: the text of what the resolver threw
 };
 
 // Runs `resolver` on a helper thread of its own and waits for it until `deadline`, or until `wakeFd` becomes

@@ -56,16 +56,6 @@ Deadline deadlineAfter(double seconds) {
                                                   std::chrono::duration<double>(bounded));
 }
 
-std::string describe(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "erro desconhecido";
-    }
-}
-
 UniqueFd makeWakeFd() {
     UniqueFd fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!fd.valid()) throw PosixError(errno);
@@ -80,6 +70,9 @@ TcpTransport::TcpTransport(std::string host, std::uint16_t port, Resolver resolv
 TcpTransport::TcpTransport(UniqueFd connected) : wakeFd_(makeWakeFd()), socket_(std::move(connected)) {
     if (!socket_.valid()) throw std::invalid_argument("TcpTransport: descritor inválido");
     applyOptions(socket_.get());
+    // Reads and writes block; a non-blocking socket would turn every wait into an EAGAIN failure.
+    const int flags = ::fcntl(socket_.get(), F_GETFL);
+    if (flags >= 0 && (flags & O_NONBLOCK)) ::fcntl(socket_.get(), F_SETFL, flags & ~O_NONBLOCK);
     started_ = true;
     connected_ = true;
 }
@@ -129,6 +122,8 @@ void TcpTransport::connect(double timeoutSeconds) {
     }
     {
         std::lock_guard lock(stateMutex_);
+        // A close() that came just as the connection completed wins: it has already said "cancelled".
+        if (closed_) throw CXPError::closed();
         connected_ = true;
     }
     logState("ready");
@@ -156,7 +151,7 @@ std::vector<SocketAddress> TcpTransport::resolve(Deadline deadline) {
             cancelConnect();
             throw CXPError::timedOut();
         case ResolveOutcome::Status::failed:
-            logState("waiting(" + describe(outcome.error) + ")");
+            logState("waiting(" + outcome.failure + ")");
             return {};
         case ResolveOutcome::Status::resolved:
             break;
@@ -267,9 +262,7 @@ std::size_t TcpTransport::receiveSome(int fd, std::uint8_t* into, std::size_t ma
         // End of stream: the peer closed, or close() shut the socket down under us.
         if (n == 0) throw CXPError::closed();
         if (errno == EINTR) continue;
-        const int error = errno;
-        if (isClosed()) throw CXPError::closed();
-        throw NetError::posix(error);
+        failWith(errno);
     }
 }
 
@@ -322,10 +315,16 @@ void TcpTransport::write(ByteView data) {
             continue;
         }
         if (errno == EINTR) continue;
-        const int error = errno;
-        if (isClosed()) throw CXPError::closed();
-        throw NetError::posix(error);
+        failWith(errno);
     }
+}
+
+void TcpTransport::failWith(int error) {
+    // After a local close the socket's own complaint (EPIPE, ENOTCONN) says nothing: the pipe was closed.
+    if (isClosed()) throw CXPError::closed();
+    const NetError failure = NetError::posix(error);
+    logState("failed(" + std::string(failure.what()) + ")");
+    throw failure;
 }
 
 void TcpTransport::close() noexcept {

@@ -64,6 +64,7 @@ class TcpTransport final : public ConnectableTransport {
     bool isClosed() const;
     int connectedFd() const;
     std::size_t receiveSome(int fd, std::uint8_t* into, std::size_t max);
+    [[noreturn]] void failWith(int error);
     void logState(const std::string& state) noexcept;
 
     const std::string host_;

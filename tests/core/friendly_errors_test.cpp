@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <functional>
+#include <map>
+#include <memory>
 #include <system_error>
 
 #include "core/errors/net_error.h"
@@ -131,19 +133,6 @@ TEST(FriendlyErrors, AnythingUnknownIsGeneric) {
     EXPECT_EQ(FriendlyErrors::text(std::make_exception_ptr(CXPError::closed())), FriendlyErrors::dropped());
 }
 
-TEST(FriendlyErrors, FixedTextsUseTheirKeys) {
-    EXPECT_EQ(FriendlyErrors::generic(), L10n::string("err.generic"));
-    EXPECT_EQ(FriendlyErrors::refused(), L10n::string("err.refused"));
-    EXPECT_EQ(FriendlyErrors::unreachable(), L10n::string("err.unreachable"));
-    EXPECT_EQ(FriendlyErrors::dropped(), L10n::string("err.dropped"));
-    EXPECT_EQ(FriendlyErrors::timeout(), L10n::string("err.timeout"));
-    EXPECT_EQ(FriendlyErrors::localNetwork(), L10n::string("err.local_network"));
-    EXPECT_EQ(FriendlyErrors::protocolProblem(), L10n::string("err.protocol"));
-    EXPECT_EQ(FriendlyErrors::unknownCode(), L10n::string("err.unknown"));
-    EXPECT_EQ(FriendlyErrors::searchFailed(),
-              L10n::format("err.search_failed", {L10n::string("panel.search_again")}));
-}
-
 TEST(FriendlyErrors, BrowseFailures) {
     EXPECT_EQ(FriendlyErrors::browseFailure(std::runtime_error("DNS error -65570")),
               FriendlyErrors::localNetwork());
@@ -173,6 +162,54 @@ TEST(FriendlyErrors, PhoneAndMirrorCodes) {
         EXPECT_EQ(mirrorError(code, "phone says hi"), FriendlyErrors::unknownCode()) << code;
     }
     EXPECT_EQ(phoneError("ACCESSIBILITY_OFF", "phone says hi"), FriendlyErrors::unknownCode());
+}
+
+// The arguments of the three formats: each names an element by its own looked-up text.
+TEST(FriendlyErrors, FormatsTakeTheNamedElementAsTheirArgument) {
+    const L10n::Table table = {
+        {"err.search_failed", "S[%@]"},
+        {"panel.search_again", "again"},
+        {"err.mirror.permission_pending", "P[%@]"},
+        {"ref.android.mirror_notif_title", "notif"},
+        {"err.mirror.denied", "D[%@]"},
+        {"panel.mirror.start", "start"},
+    };
+    // The same table for both languages, whatever the test's environment chooses.
+    L10n::setBundle(std::make_shared<const L10n::Bundle>(L10n::Bundle{{"pt-BR", table}, {"en", table}}));
+    EXPECT_EQ(FriendlyErrors::searchFailed(), "S[again]");
+    EXPECT_EQ(FriendlyErrors::browseFailure(NetError::dns(EAI_AGAIN)), "S[again]");
+    EXPECT_EQ(FriendlyErrors::mirrorError("permission_pending", ""), "P[notif]");
+    EXPECT_EQ(FriendlyErrors::mirrorError("denied", ""), "D[start]");
+    // A key missing from the table shows as itself.
+    EXPECT_EQ(FriendlyErrors::generic(), "err.generic");
+    L10n::setBundle(nullptr);
+}
+
+// Every key of these texts has a sentence in both shipped languages, with one placeholder in each format.
+TEST(FriendlyErrors, BothShippedTablesHoldEveryKey) {
+    const std::map<std::string, int> keys = {
+        {"err.generic", 0},        {"err.refused", 0},
+        {"err.unreachable", 0},    {"err.dropped", 0},
+        {"err.timeout", 0},        {"err.local_network", 0},
+        {"err.protocol", 0},       {"err.unknown", 0},
+        {"err.search_failed", 1},  {"err.mirror.permission_pending", 1},
+        {"err.mirror.denied", 1},  {"err.mirror.audio_unavailable", 0},
+        {"err.mirror.encoder", 0}, {"err.phone_accessibility_off", 0},
+    };
+    for (const char* language : {"pt-BR", "en"}) {
+        const auto table = L10n::embeddedBundle().find(language);
+        ASSERT_NE(table, L10n::embeddedBundle().end()) << language;
+        for (const auto& [key, placeholders] : keys) {
+            const auto entry = table->second.find(key);
+            ASSERT_NE(entry, table->second.end()) << language << " " << key;
+            int count = 0;
+            for (std::size_t at = entry->second.find("%@"); at != std::string::npos;
+                 at = entry->second.find("%@", at + 2)) {
+                ++count;
+            }
+            EXPECT_EQ(count, placeholders) << language << " " << key;
+        }
+    }
 }
 
 TEST(NetError, NamesErrnoValuesSymbolically) {

@@ -1,0 +1,229 @@
+#include "core/channel/secure_channel.h"
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <string_view>
+
+#include "core/crypto/crypto_error.h"
+#include "core/crypto/cxp_crypto.h"
+#include "core/crypto/p256_private_key.h"
+#include "core/protocol/cxp_error.h"
+#include "core/text/limits.h"
+
+namespace velmora {
+namespace {
+
+constexpr std::string_view magic = "CXP1";
+constexpr std::size_t helloSize = 101;  // magic 4, ephemeral key 65, nonce 32
+constexpr std::size_t keyOffset = 4;
+constexpr std::size_t keySize = 65;
+constexpr std::size_t helloNonceSize = 32;
+constexpr std::size_t tagSize = 16;
+// The smallest record: the channel byte and the tag.
+constexpr std::uint32_t minRecord = 1 + tagSize;
+constexpr std::uint32_t preAuthBound = Limits::preAuthRecord + tagSize;
+constexpr std::uint32_t authBound = SecureChannel::maxRecord + tagSize;
+// The last counter value is never used: sealing with it would leave no next value but a wrap to 0, which
+// would reuse the nonce of the first record.
+constexpr std::uint64_t counterExhausted = std::numeric_limits<std::uint64_t>::max();
+
+ByteView ascii(std::string_view text) {
+    return ByteView(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+void putBigEndian32(std::uint8_t* out, std::uint32_t value) {
+    out[0] = static_cast<std::uint8_t>(value >> 24);
+    out[1] = static_cast<std::uint8_t>(value >> 16);
+    out[2] = static_cast<std::uint8_t>(value >> 8);
+    out[3] = static_cast<std::uint8_t>(value);
+}
+
+std::uint32_t bigEndian32(const std::uint8_t* in) {
+    return (std::uint32_t{in[0]} << 24) | (std::uint32_t{in[1]} << 16) | (std::uint32_t{in[2]} << 8) |
+           std::uint32_t{in[3]};
+}
+
+std::uint32_t readLength(Transport& transport) {
+    const Bytes prefix = transport.readExactly(4);
+    return bigEndian32(prefix.data());
+}
+
+// --- handshake ---
+
+Bytes makeHello(const P256PrivateKey& key) {
+    Bytes hello;
+    hello.reserve(helloSize);
+    hello.insert(hello.end(), magic.begin(), magic.end());
+    hello.insert(hello.end(), key.publicX963().begin(), key.publicX963().end());
+    const Bytes nonce = CXPCrypto::randomBytes(helloNonceSize);
+    hello.insert(hello.end(), nonce.begin(), nonce.end());
+    return hello;
+}
+
+// The length and the body as one write.
+void writeMsg(Transport& transport, ByteView body) {
+    Bytes message(4 + body.size());
+    putBigEndian32(message.data(), static_cast<std::uint32_t>(body.size()));
+    std::memcpy(message.data() + 4, body.data(), body.size());
+    transport.write(message);
+}
+
+// Only a 101-byte hello is ever accepted; any other length is refused before a body byte is read.
+Bytes readMsg(Transport& transport) {
+    const std::uint32_t length = readLength(transport);
+    if (length != helloSize) {
+        throw CXPError::protocolError("hello com tamanho inesperado: " + std::to_string(length));
+    }
+    return transport.readExactly(helloSize);
+}
+
+// The shared secret with the peer's hello key, after checking the hello's form.
+Bytes agree(const P256PrivateKey& own, const Bytes& peerHello) {
+    if (peerHello.size() != helloSize || !std::equal(magic.begin(), magic.end(), peerHello.begin())) {
+        throw CXPError::protocolError("handshake inválido");
+    }
+    try {
+        return CXPCrypto::ecdh(own, ByteView(peerHello).subspan(keyOffset, keySize));
+    } catch (const CryptoError&) {
+        throw CXPError::protocolError("chave efêmera inválida");
+    }
+}
+
+}  // namespace
+
+SecureChannel::SecureChannel(std::shared_ptr<Transport> transport, bool isClient, const SessionKeys& keys,
+                             Bytes transcript)
+    : transport_(std::move(transport)),
+      sendKey_(isClient ? keys.c2s : keys.s2c),
+      recvKey_(isClient ? keys.s2c : keys.c2s),
+      transcript_(std::move(transcript)),
+      sasSeed_(keys.sasSeed),
+      isClient_(isClient) {}
+
+std::unique_ptr<SecureChannel> SecureChannel::connectAsClient(std::shared_ptr<Transport> transport) {
+    if (!transport) throw std::invalid_argument("SecureChannel: sem transporte");
+    const P256PrivateKey key = P256PrivateKey::generate();
+    const Bytes clientHello = makeHello(key);
+    writeMsg(*transport, clientHello);
+    const Bytes serverHello = readMsg(*transport);
+    const Bytes shared = agree(key, serverHello);
+    Bytes transcript = CXPCrypto::sha256({clientHello, serverHello});
+    const SessionKeys keys = deriveSession(shared, transcript);
+    return std::unique_ptr<SecureChannel>(
+        new SecureChannel(std::move(transport), true, keys, std::move(transcript)));
+}
+
+std::unique_ptr<SecureChannel> SecureChannel::acceptAsServer(std::shared_ptr<Transport> transport) {
+    if (!transport) throw std::invalid_argument("SecureChannel: sem transporte");
+    const Bytes clientHello = readMsg(*transport);
+    const P256PrivateKey key = P256PrivateKey::generate();
+    const Bytes serverHello = makeHello(key);
+    writeMsg(*transport, serverHello);
+    const Bytes shared = agree(key, clientHello);
+    Bytes transcript = CXPCrypto::sha256({clientHello, serverHello});
+    const SessionKeys keys = deriveSession(shared, transcript);
+    return std::unique_ptr<SecureChannel>(
+        new SecureChannel(std::move(transport), false, keys, std::move(transcript)));
+}
+
+SecureChannel::SessionKeys SecureChannel::deriveSession(ByteView shared, ByteView transcript) {
+    const Bytes okm = CXPCrypto::hkdf(shared, transcript, ascii("CXP1 keys"), 64);
+    SessionKeys keys;
+    keys.c2s.assign(okm.begin(), okm.begin() + 32);
+    keys.s2c.assign(okm.begin() + 32, okm.end());
+    keys.sasSeed = CXPCrypto::hkdf(shared, transcript, ascii("CXP1 sas seed"), 32);
+    return keys;
+}
+
+std::array<std::uint8_t, 12> SecureChannel::recordNonce(std::uint64_t counter) {
+    std::array<std::uint8_t, 12> nonce{};
+    for (int i = 0; i < 8; ++i)
+        nonce[11 - i] = static_cast<std::uint8_t>(counter >> (8 * i));
+    return nonce;
+}
+
+// --- records ---
+
+void SecureChannel::send(std::uint8_t channel, ByteView payload) {
+    std::lock_guard lock(writeMutex_);
+    if (payload.size() > std::numeric_limits<std::uint32_t>::max() - minRecord) {
+        // Its length could not be framed in 32 bits; nothing is sealed or written.
+        throw CXPError::protocolError("registro grande demais: " + std::to_string(payload.size()));
+    }
+    if (sendCounter_ == counterExhausted) {
+        transport_->close();
+        throw CXPError::protocolError("contador de registros esgotado");
+    }
+    // The record is built in place: length prefix, then the channel byte and payload sealed straight behind
+    // it, so the payload is read once (by the cipher) and the record leaves in one write.
+    const std::size_t sealedSize = minRecord + payload.size();
+    const std::size_t recordSize = 4 + sealedSize;
+    if (sendBuffer_.size() < recordSize) sendBuffer_.resize(recordSize);
+    const std::span<std::uint8_t> record(sendBuffer_.data(), recordSize);
+    putBigEndian32(record.data(), static_cast<std::uint32_t>(sealedSize));
+    const std::uint8_t channelByte[1] = {channel};
+    CXPCrypto::sealInto(sendKey_, recordNonce(sendCounter_), {ByteView(channelByte), payload},
+                        record.subspan(4));
+    ++sendCounter_;
+    try {
+        transport_->write(record);
+    } catch (...) {
+        transport_->close();
+        throw;
+    }
+}
+
+Frame SecureChannel::receive() {
+    const std::uint32_t length = readLength(*transport_);
+    const std::uint32_t bound = preAuth_.load() ? preAuthBound : authBound;
+    if (length < minRecord || length > bound) {
+        throw CXPError::protocolError("registro inválido: " + std::to_string(length));
+    }
+    if (recvCounter_ == counterExhausted) throw CXPError::protocolError("contador de registros esgotado");
+    Bytes record = transport_->readExactly(length);
+    std::size_t plaintextSize = 0;
+    try {
+        plaintextSize = CXPCrypto::openInPlace(recvKey_, recordNonce(recvCounter_), record);
+    } catch (...) {
+        throw CXPError::protocolError("falha de autenticação do registro");
+    }
+    ++recvCounter_;
+    // The payload stays in the buffer it was read into, moved one byte down over the channel byte.
+    Frame frame;
+    frame.channel = record[0];
+    std::memmove(record.data(), record.data() + 1, plaintextSize - 1);
+    record.resize(plaintextSize - 1);
+    frame.payload = std::move(record);
+    return frame;
+}
+
+void SecureChannel::close() noexcept {
+    transport_->close();
+}
+
+// --- pairing code ---
+
+Bytes SecureChannel::sasCommit(ByteView transcript, ByteView nonceClient) {
+    return CXPCrypto::sha256({ascii("CXP1-sas-commit"), transcript, nonceClient});
+}
+
+std::string SecureChannel::sasCode(ByteView seed, ByteView transcript, ByteView nonceClient,
+                                   ByteView nonceServer) {
+    Bytes info(ascii("CXP1 sas2").begin(), ascii("CXP1 sas2").end());
+    info.insert(info.end(), nonceClient.begin(), nonceClient.end());
+    info.insert(info.end(), nonceServer.begin(), nonceServer.end());
+    const Bytes k = CXPCrypto::hkdf(seed, transcript, info, 4);
+    // Unsigned all the way: read as a signed number, values from 2^31 up would give wrong codes.
+    const std::uint32_t value = bigEndian32(k.data());
+    char code[8];
+    std::snprintf(code, sizeof code, "%06u", static_cast<unsigned>(value % 1000000u));
+    return code;
+}
+
+std::string SecureChannel::pairingCode(ByteView nonceClient, ByteView nonceServer) const {
+    return sasCode(sasSeed_, transcript_, nonceClient, nonceServer);
+}
+
+}  // namespace velmora

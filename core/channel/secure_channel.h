@@ -1,0 +1,98 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "core/bytes.h"
+#include "core/channel/frame.h"
+#include "core/transport/transport.h"
+
+namespace velmora {
+
+// The encrypted, authenticated record layer of CXP over any Transport: an ephemeral P-256 exchange in two
+// 101-byte hellos, per-direction AES-256-GCM keys, then length-prefixed sealed records whose nonces are a
+// per-direction counter, never sent.
+//
+// Threads: send() from any thread (the write lock covers sealing, the counter and the one write, so records
+// leave whole and in counter order); receive() from one thread at a time (the opening thread, then the
+// session's receive loop), which alone touches the receive counter; close() from any thread; setPreAuth()
+// once, by the session, before its receive loop starts.
+class SecureChannel {
+  public:
+    // The largest plaintext of a record once authenticated, channel byte included.
+    static constexpr std::uint32_t maxRecord = 4194304;
+
+    // The handshake of the connecting side. Throws CXPError::protocolError for a bad hello or key; transport
+    // errors pass through unchanged. The transport is not closed on failure: the caller owns that decision
+    // (and may close it from another thread to end a handshake that stalls).
+    static std::unique_ptr<SecureChannel> connectAsClient(std::shared_ptr<Transport> transport);
+    // The responder's handshake (the phone's role): it sends its hello before it examines the client's.
+    static std::unique_ptr<SecureChannel> acceptAsServer(std::shared_ptr<Transport> transport);
+
+    SecureChannel(const SecureChannel&) = delete;
+    SecureChannel& operator=(const SecureChannel&) = delete;
+
+    // Seals and writes one record. A failed write closes the transport, so a receive blocked on another
+    // thread ends too; sealing errors (CryptoError) pass through with nothing written.
+    void send(std::uint8_t channel, ByteView payload);
+    // Reads, checks and opens one record. The length is checked against the bound of the current state
+    // before any byte of the body is read. A channel is not used again after a failed receive.
+    Frame receive();
+    // Closes the transport: every pending and later read and write fails.
+    void close() noexcept;
+
+    // SHA-256 of the client hello followed by the server hello.
+    const Bytes& transcript() const { return transcript_; }
+    // The seed of the six-digit pairing code; for the session's pairing exchange only.
+    const Bytes& sasSeed() const { return sasSeed_; }
+    bool isClient() const { return isClient_; }
+    // While true, incoming records are bounded by the pre-authentication limit.
+    bool preAuth() const { return preAuth_.load(); }
+    void setPreAuth(bool value) { preAuth_.store(value); }
+
+    // sasCode over this channel's seed and transcript.
+    std::string pairingCode(ByteView nonceClient, ByteView nonceServer) const;
+
+    // SHA-256 of "CXP1-sas-commit", the transcript and the client's pairing nonce: the client's commitment.
+    static Bytes sasCommit(ByteView transcript, ByteView nonceClient);
+    // The six-digit code both screens show.
+    static std::string sasCode(ByteView seed, ByteView transcript, ByteView nonceClient,
+                               ByteView nonceServer);
+
+    struct SessionKeys {
+        Bytes c2s;      // client-to-server record key (32 bytes)
+        Bytes s2c;      // server-to-client record key (32 bytes)
+        Bytes sasSeed;  // 32 bytes
+    };
+    static SessionKeys deriveSession(ByteView shared, ByteView transcript);
+
+    // The GCM nonce of record number `counter`: 4 zero bytes, then the counter big-endian.
+    static std::array<std::uint8_t, 12> recordNonce(std::uint64_t counter);
+
+  private:
+    friend struct SecureChannelTestAccess;
+
+    SecureChannel(std::shared_ptr<Transport> transport, bool isClient, const SessionKeys& keys,
+                  Bytes transcript);
+
+    const std::shared_ptr<Transport> transport_;
+    const Bytes sendKey_;
+    const Bytes recvKey_;
+    const Bytes transcript_;
+    const Bytes sasSeed_;
+    const bool isClient_;
+    std::atomic<bool> preAuth_{true};
+
+    std::mutex writeMutex_;  // guards sendCounter_, sendBuffer_; serialises whole records on the transport
+    std::uint64_t sendCounter_ = 0;
+    Bytes sendBuffer_;  // the outgoing record, reused; grows to the largest record sent
+
+    // Receiving thread only.
+    std::uint64_t recvCounter_ = 0;
+};
+
+}  // namespace velmora
