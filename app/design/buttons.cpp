@@ -46,7 +46,6 @@ StyledButton::StyledButton(const QString& text, LookFor lookFor, QWidget* parent
     : QAbstractButton(parent), lookFor_(std::move(lookFor)) {
     setText(text);
     setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_Hover);
     const ButtonLook look = currentLook();
     ring_ = keyFocusRing(this, look.radius);
     shadow_ = new OutsideDecoration(this, kShadowMargin, false, [this](QPainter& p, const QRectF& plate) {

@@ -201,7 +201,8 @@ void FoldRow::apply(bool expanded, bool animated) {
     if (!content_) return;
     // Collapsed, the content is gone from the layout, as if it were not there at all.
     content_->setVisible(expanded);
-    if (!expanded || !animated) return;
+    // A content that brings a graphics effect of its own keeps it and simply appears.
+    if (!expanded || !animated || content_->graphicsEffect()) return;
     auto* fade = new QGraphicsOpacityEffect(content_);
     content_->setGraphicsEffect(fade);
     auto* appear = new QPropertyAnimation(fade, "opacity", fade);
