@@ -88,7 +88,7 @@ TEST_P(SessionRoads, KnownPhoneSaysReadyAndItsCurrentNameIsUsedWithoutRewritingT
     OpenAttempt a = open(automatic());
     ASSERT_TRUE(a.session) << a.errorText();
     EXPECT_FALSE(a.session->newlyPaired());
-    EXPECT_EQ(a.session->peer().name, "Pixel Simulado");
+    EXPECT_EQ(a.session->peer().name, "Celular Simulado");
     EXPECT_EQ(store.snapshot().at(phone.id()).name, "Nome antigo");
     EXPECT_EQ(store.saves(), 0);
     EXPECT_FALSE(a.codeShown.has_value());

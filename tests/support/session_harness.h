@@ -44,7 +44,7 @@ OpenAttempt openSession(SimulatedPhone& phone, const Identity& computer, PeerSto
                         const OpenOptions& options = {});
 
 // The Peer the computer should store for this phone.
-Peer peerOf(const SimulatedPhone& phone, const std::string& name = "Pixel Simulado",
+Peer peerOf(const SimulatedPhone& phone, const std::string& name = "Celular Simulado",
             const std::string& platform = "android");
 
 }  // namespace velmora

@@ -27,7 +27,7 @@ namespace {
 constexpr const char* kUsage =
     "uso: velmora_sim_phone [opções]\n"
     "  --port N          porta em 127.0.0.1 (padrão 47625; 0 escolhe uma livre)\n"
-    "  --name TEXTO      nome anunciado (padrão \"Pixel Simulado\")\n"
+    "  --name TEXTO      nome anunciado (padrão \"Celular Simulado\")\n"
     "  --key-file ARQ    chave do telefone (32 bytes); criada se não existir, para ele ser o mesmo entre "
     "execuções\n"
     "  --paired ID       id de um computador que o telefone já conhece (repetível)\n"
@@ -39,7 +39,7 @@ constexpr const char* kUsage =
 
 struct Options {
     std::uint16_t port = 47625;
-    std::string name = "Pixel Simulado";
+    std::string name = "Celular Simulado";
     std::optional<std::string> keyFile;
     std::vector<std::string> paired;
     bool refuse = false;

@@ -46,7 +46,7 @@ struct PhoneRecord {
 };
 
 struct PhoneConfig {
-    std::string name = "Pixel Simulado";
+    std::string name = "Celular Simulado";
     std::string platform = "android";
     // With a computer it does not know: "pair.begin" (true) or "error" with "not_paired" (false).
     bool readyToPair = true;
