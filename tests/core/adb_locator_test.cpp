@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/process/adb_locator.h"
+#include "support/temp_dir.h"
 
 namespace velmora {
 namespace {
@@ -17,13 +18,6 @@ namespace fs = std::filesystem;
 // A private folder (mode 0700 from mkdtemp) holding the files under test.
 class AdbLocatorTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/velmora-adb-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(root_); }
-
     std::string folder(const std::string& name, mode_t mode) {
         const std::string path = root_ + "/" + name;
         fs::create_directories(path);
@@ -41,7 +35,8 @@ class AdbLocatorTest : public ::testing::Test {
         return at;
     }
 
-    std::string root_;
+    test::TempDir dir_{"velmora-adb"};
+    const std::string root_ = dir_.path().string();
 };
 
 TEST_F(AdbLocatorTest, AcceptsOnlyProtectedExecutablesOfRootOrUs) {

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "core/net/default_gateway.h"
+#include "support/temp_dir.h"
 
 namespace velmora {
 namespace {
@@ -70,9 +71,8 @@ TEST(DefaultGateway, PicksTheLowestMetricDefaultRouteThroughAGateway) {
 }
 
 TEST(DefaultGateway, ReadsAFileAndDropsARowCutAtTheCap) {
-    char pattern[] = "/tmp/velmora-route-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::string path = std::string(pattern) + "/route";
+    const test::TempDir dir("velmora-route");
+    const std::string path = (dir.path() / "route").string();
     // A route whose mask is cut at the cap ("00" of "00FFFFFF") would read as a better default route.
     const std::string cutRow = "eth1\t00000000\t010A14AC\t0003\t0\t0\t1\t00";
     std::string table = header + row("eth0", "00000000", "0101A8C0", "0003", 100, "00000000");
@@ -83,8 +83,7 @@ TEST(DefaultGateway, ReadsAFileAndDropsARowCutAtTheCap) {
     ASSERT_EQ(table.size(), 65536u);
     std::ofstream(path) << table << "FFFFFF\t0\t0\t0\n";
     EXPECT_EQ(DefaultGateway::read(path), "192.168.1.1");
-    EXPECT_EQ(DefaultGateway::read(std::string(pattern) + "/missing"), std::nullopt);
-    std::filesystem::remove_all(pattern);
+    EXPECT_EQ(DefaultGateway::read((dir.path() / "missing").string()), std::nullopt);
 }
 
 TEST(DefaultGateway, ReadsTheSystemTable) {

@@ -13,34 +13,14 @@
 
 #include "core/log/log_writer.h"
 #include "core/log/velmora_log.h"
+#include "support/temp_dir.h"
 
 namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
-
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "velmora-log-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::readFile;
+using test::TempDir;
 
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;

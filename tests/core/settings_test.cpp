@@ -13,37 +13,15 @@
 
 #include "core/settings/json_file_settings.h"
 #include "core/settings/memory_settings.h"
+#include "support/temp_dir.h"
 
 namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
+using test::readFile;
+using test::TempDir;
 using json = nlohmann::json;
-
-// A fresh folder per test, removed afterwards.
-class TempDir {
-  public:
-    TempDir() {
-        std::string tmpl = (fs::temp_directory_path() / "velmora-settings-XXXXXX").string();
-        path_ = ::mkdtemp(tmpl.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::permissions(path_, fs::perms::owner_all, ec);
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
-
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 void writeFile(const fs::path& p, const std::string& text) {
     std::ofstream out(p, std::ios::binary);

@@ -3,7 +3,8 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <string>
+
+#include "support/temp_dir.h"
 
 namespace velmora::test {
 
@@ -11,24 +12,13 @@ namespace velmora::test {
 // afterwards.
 class TempDataHome {
   public:
-    TempDataHome() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velmora-test-XXXXXX").string();
-        root_ = ::mkdtemp(pattern.data());
-        ::setenv("XDG_DATA_HOME", root_.c_str(), 1);
-    }
-    ~TempDataHome() {
-        std::error_code ignored;
-        std::filesystem::permissions(root_, std::filesystem::perms::owner_all, ignored);
-        std::filesystem::remove_all(root_, ignored);
-    }
-    TempDataHome(const TempDataHome&) = delete;
-    TempDataHome& operator=(const TempDataHome&) = delete;
+    TempDataHome() { ::setenv("XDG_DATA_HOME", dir_.path().c_str(), 1); }
 
-    const std::filesystem::path& root() const { return root_; }
-    std::filesystem::path supportDir() const { return root_ / "Corvix"; }
+    const std::filesystem::path& root() const { return dir_.path(); }
+    std::filesystem::path supportDir() const { return root() / "Corvix"; }
 
   private:
-    std::filesystem::path root_;
+    TempDir dir_;
 };
 
 }  // namespace velmora::test

@@ -14,6 +14,7 @@
 #include "core/exec/serial_queue.h"
 #include "core/l10n/l10n.h"
 #include "core/process/posix_process_runner.h"
+#include "support/temp_dir.h"
 
 namespace velmora {
 namespace {
@@ -61,16 +62,8 @@ class RecordingRunner final : public ProcessRunner {
 
 class UsbBridgeTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/velmora-fake-adb-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        ::setenv("FAKE_ADB_DIR", dir_.c_str(), 1);
-    }
-    void TearDown() override {
-        bridge.reset();
-        fs::remove_all(dir_);
-    }
+    void SetUp() override { ::setenv("FAKE_ADB_DIR", dir_.c_str(), 1); }
+    void TearDown() override { bridge.reset(); }
 
     void makeBridge(std::optional<std::string> adb = fakeAdb) {
         bridge = std::make_unique<UsbBridge>(std::move(adb), queue, runner);
@@ -95,7 +88,8 @@ class UsbBridgeTest : public ::testing::Test {
         return "usb:" + serial + "|" + name + suffix() + "|127.0.0.1:" + std::to_string(port);
     }
 
-    std::string dir_;
+    test::TempDir tempDir_{"velmora-fake-adb"};
+    const std::string dir_ = tempDir_.path().string();
     std::shared_ptr<ManualExecutor> queue = std::make_shared<ManualExecutor>(0);
     std::shared_ptr<RecordingRunner> runner = std::make_shared<RecordingRunner>();
     std::unique_ptr<UsbBridge> bridge;
