@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "core/l10n/embedded_strings.h"
+#include "core/text/split.h"
 
 namespace velmora::L10n {
 
@@ -77,7 +78,13 @@ std::string format(std::string_view key, const std::vector<Arg>& args) {
 
 std::string languageCode() {
     const auto preferred = firstSet(currentEnvironment(), {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"});
-    if (preferred && preferred->starts_with("en")) return "en";
+    if (!preferred) return std::string(kDefaultLanguage);
+    // LANGUAGE lists languages in order of preference ("de:en"): the first one we have texts for wins, so a
+    // user who asks for German, else English, reads English.
+    for (const std::string_view entry : Split::pieces(*preferred, ':')) {
+        if (entry.starts_with("en")) return "en";
+        if (const auto id = localeIdentifier(entry); id && languageOf(*id) == "pt") break;
+    }
     return std::string(kDefaultLanguage);
 }
 

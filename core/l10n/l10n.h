@@ -34,8 +34,9 @@ std::string string(std::string_view key);
 // arguments given; the key itself when the table has no entry.
 std::string format(std::string_view key, const std::vector<Arg>& args);
 
-// The language of the texts: "en" when the first of LANGUAGE, LC_ALL, LC_MESSAGES, LANG that is set and not
-// empty begins with "en", else "pt-BR".
+// The language of the texts, "en" or "pt-BR": the first of LANGUAGE, LC_ALL, LC_MESSAGES, LANG that is set
+// and not empty decides; in a colon-separated list the first entry that begins with "en" or names Portuguese
+// counts; "pt-BR" when none does.
 std::string languageCode();
 
 // The locale numbers and durations are formatted in, as an identifier ("pt-BR", "en-GB"): the override

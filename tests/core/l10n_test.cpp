@@ -50,6 +50,10 @@ TEST_F(L10nTest, LanguageFromTheFirstSetVariable) {
         {{{"LC_MESSAGES", "pt_PT.UTF-8"}, {"LANG", "en_US.UTF-8"}}, "pt-BR"},
         {{{"LC_ALL", "es_ES.UTF-8"}}, "pt-BR"},
         {{{"LANG", "En_US"}}, "pt-BR"},  // the prefix test is case-sensitive
+        // LANGUAGE is a list in order of preference: the first language we have texts for wins.
+        {{{"LANGUAGE", "de_DE:en"}, {"LANG", "de_DE.UTF-8"}}, "en"},
+        {{{"LANGUAGE", "es::pt_PT:en"}}, "pt-BR"},
+        {{{"LANGUAGE", "de:fr"}, {"LANG", "en_US.UTF-8"}}, "pt-BR"},
     };
     for (const auto& c : cases) {
         useEnvironment(c.env);
