@@ -31,7 +31,7 @@ std::vector<StalePair> find(const std::vector<Device>& paired, const std::vector
 
 // The form names are compared in: case and diacritics folded (no locale), everything from the first "("
 // on dropped, white space runs collapsed to one blank, ends trimmed. "Phone 8 (2)" and "  phone   8 "
-// both give "pixel 8".
+// both give "phone 8".
 std::string normalizedName(std::string_view name);
 
 }  // namespace StalePairing
