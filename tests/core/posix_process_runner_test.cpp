@@ -110,8 +110,9 @@ TEST(PosixProcessRunner, ChildDoesNotInheritIgnoredSignals) {
 
 TEST(PosixProcessRunner, WatchdogEndsAHangingChild) {
     ProcessResult result;
-    const double took = secondsOf([&] { result = shell("echo started; exec sleep 30", 0.3); });
-    EXPECT_LT(took, 5);
+    const double took = secondsOf([&] { result = shell("echo started; exec sleep 60", 0.3); });
+    // Bounds only tell "ended by the watchdog" from "ran to its end"; a loaded machine must not fail them.
+    EXPECT_LT(took, 30);
     EXPECT_TRUE(result.timedOut);
     EXPECT_TRUE(result.signalled);
     EXPECT_EQ(result.status, 128 + SIGTERM);
@@ -123,7 +124,7 @@ TEST(PosixProcessRunner, WatchdogKillsAChildThatIgnoresTerm) {
     ProcessResult result;
     const double took = secondsOf([&] { result = shell("trap '' TERM; while :; do sleep 0.05; done", 0.2); });
     EXPECT_GE(took, PosixProcessRunner::killGraceSeconds);
-    EXPECT_LT(took, 6);
+    EXPECT_LT(took, 30);
     EXPECT_TRUE(result.timedOut);
     EXPECT_EQ(result.status, 128 + SIGKILL);
 }
@@ -142,8 +143,8 @@ TEST(PosixProcessRunner, ChildExitingBeforeItsDeadlineIsNotTimedOut) {
 
 TEST(PosixProcessRunner, FloodingChildIsEndedAtTheCap) {
     ProcessResult result;
-    const double took = secondsOf([&] { result = shell("exec yes flood", 20, 1000); });
-    EXPECT_LT(took, 10);
+    const double took = secondsOf([&] { result = shell("exec yes flood", 60, 1000); });
+    EXPECT_LT(took, 30);
     EXPECT_TRUE(result.truncated);
     EXPECT_TRUE(result.signalled);
     EXPECT_FALSE(result.timedOut);
@@ -165,8 +166,8 @@ TEST(PosixProcessRunner, OutputOfExactlyTheCapSucceeds) {
 TEST(PosixProcessRunner, GrandchildHoldingTheOutputDoesNotBlockTheRun) {
     // Like `adb devices` forking its server: the child is done while a descendant keeps the pipe open.
     ProcessResult result;
-    const double took = secondsOf([&] { result = shell("sleep 20 & echo listed", 30); });
-    EXPECT_LT(took, 5);
+    const double took = secondsOf([&] { result = shell("sleep 60 & echo listed", 90); });
+    EXPECT_LT(took, 30);
     EXPECT_TRUE(result.succeeded());
     EXPECT_EQ(text(result.output), "listed\n");
 }
