@@ -6,7 +6,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -15,6 +14,7 @@
 #include "core/crypto/cxp_crypto.h"
 #include "core/crypto/p256_private_key.h"
 #include "core/session/link_session.h"
+#include "median_reporter.h"
 #include "support/memory_peer_store.h"
 #include "support/session_harness.h"
 #include "support/software_identity.h"
@@ -177,26 +177,13 @@ BENCHMARK(BM_ControlRoundTrip)
     ->Unit(benchmark::kMicrosecond)
     ->Repetitions(3);
 
-// Keeps the median of each benchmark and prints the opening beside its P-256 floor after the table.
-class OpeningReporter : public benchmark::ConsoleReporter {
+// Prints the opening beside its P-256 floor after the table.
+class OpeningReporter : public MedianReporter {
   public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
-            if (run.run_type == Run::RT_Iteration && run.repetitions > 1) continue;
-            const std::string key = run.run_name.function_name + "/" + run.run_name.args;
-            micros_[key] = run.GetAdjustedRealTime();
-            const auto rate = run.counters.find("items_per_second");
-            if (rate != run.counters.end()) perSecond_[key] = rate->second.value;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void printSummary() const {
-        const double tcp = at(micros_, "BM_OpenKnownSession/" + arg(LinkKind::loopbackTcp));
-        const double pair = at(micros_, "BM_OpenKnownSession/" + arg(LinkKind::socketPair));
-        const double work = at(micros_, "BM_OpenP256Work/");
+    void printSummary() const override {
+        const double tcp = time("BM_OpenKnownSession/" + arg(LinkKind::loopbackTcp));
+        const double pair = time("BM_OpenKnownSession/" + arg(LinkKind::socketPair));
+        const double work = time("BM_OpenP256Work/");
         std::printf("\nOpening a session with a known phone (hellos, both auths, ready), computer's wait:\n");
         std::printf("  loopback TCP %.0f us, socketpair %.0f us\n", tcp, pair);
         if (work > 0 && tcp > 0) {
@@ -204,33 +191,20 @@ class OpeningReporter : public benchmark::ConsoleReporter {
                         work, 100 * work / tcp);
         }
         std::printf("  one of each: key pair %.1f us, agreement %.1f us, signature %.1f us, check %.1f us\n",
-                    at(micros_, "BM_P256Generate/"), at(micros_, "BM_P256Ecdh/"), at(micros_, "BM_P256Sign/"),
-                    at(micros_, "BM_P256Verify/"));
+                    time("BM_P256Generate/"), time("BM_P256Ecdh/"), time("BM_P256Sign/"),
+                    time("BM_P256Verify/"));
         std::printf("Control-message round trips: loopback TCP %.0f/s, socketpair %.0f/s\n",
-                    at(perSecond_, "BM_ControlRoundTrip/" + arg(LinkKind::loopbackTcp)),
-                    at(perSecond_, "BM_ControlRoundTrip/" + arg(LinkKind::socketPair)));
+                    counter("BM_ControlRoundTrip/" + arg(LinkKind::loopbackTcp), "items_per_second"),
+                    counter("BM_ControlRoundTrip/" + arg(LinkKind::socketPair), "items_per_second"));
     }
 
   private:
     static std::string arg(LinkKind kind) { return std::to_string(static_cast<int>(kind)); }
-    static double at(const std::map<std::string, double>& m, const std::string& key) {
-        const auto it = m.find(key);
-        return it == m.end() ? 0 : it->second;
-    }
-
-    std::map<std::string, double> micros_;
-    std::map<std::string, double> perSecond_;
 };
 
 }  // namespace
 }  // namespace velmora
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    velmora::OpeningReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printSummary();
-    benchmark::Shutdown();
-    return 0;
+    return velmora::runBenchmarks<velmora::OpeningReporter>(argc, argv);
 }

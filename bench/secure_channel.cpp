@@ -7,13 +7,13 @@
 #include <condition_variable>
 #include <cstdio>
 #include <functional>
-#include <map>
 #include <mutex>
 #include <thread>
 
 #include "core/channel/secure_channel.h"
 #include "core/crypto/cxp_crypto.h"
 #include "core/transport/tcp_transport.h"
+#include "median_reporter.h"
 #include "tests/core/loopback.h"
 
 namespace velmora {
@@ -180,59 +180,37 @@ BENCHMARK(RawTcp)->Arg(kib64)->Arg(mib1)->UseRealTime()->Unit(benchmark::kMillis
 BENCHMARK(Channel)->Arg(kib64)->Arg(mib1)->UseRealTime()->Unit(benchmark::kMillisecond)->Repetitions(3);
 BENCHMARK(Handshake)->UseRealTime()->Unit(benchmark::kMicrosecond)->Repetitions(3);
 
-// Keeps each run's throughput so the ratios can be printed after the table.
-class RatioReporter : public benchmark::ConsoleReporter {
+// Prints the ratios after the table.
+class RatioReporter : public MedianReporter {
   public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            // With repetitions the median stands for the benchmark; a single run stands for itself.
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
-            if (run.run_type == Run::RT_Iteration && run.repetitions > 1) continue;
-            if (run.run_name.function_name == "Handshake") handshakeMicros_ = run.GetAdjustedRealTime();
-            const auto it = run.counters.find("bytes_per_second");
-            if (it == run.counters.end()) continue;
-            throughput_[run.run_name.function_name + "/" + run.run_name.args] = it->second.value;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void printRatios() const {
+    void printSummary() const override {
         std::printf(
             "\nSecureChannel send->receive throughput / slower of (AES-256-GCM seal, loopback TCP):\n");
         for (const char* size : {"65536", "1048576"}) {
-            const double seal = find("RawSeal", size), tcp = find("RawTcp", size),
-                         channel = find("Channel", size);
+            const double seal = throughput("RawSeal", size), tcp = throughput("RawTcp", size),
+                         channel = throughput("Channel", size);
             if (seal <= 0 || tcp <= 0 || channel <= 0) continue;
             const double slower = std::min(seal, tcp);
             std::printf(
                 "  %7s-byte payloads: channel %7.0f MiB/s, seal %7.0f MiB/s, tcp %7.0f MiB/s -> ratio %.2f\n",
                 size, channel / mib1, seal / mib1, tcp / mib1, channel / slower);
         }
-        if (handshakeMicros_ > 0) {
+        const double handshakeMicros = time("Handshake/");
+        if (handshakeMicros > 0) {
             std::printf("Whole handshake on loopback (TCP connect, hellos, agreement, keys): %.0f us\n",
-                        handshakeMicros_);
+                        handshakeMicros);
         }
     }
 
   private:
-    double find(const std::string& name, const std::string& size) const {
-        const auto it = throughput_.find(name + "/" + size);
-        return it == throughput_.end() ? 0 : it->second;
+    double throughput(const std::string& name, const std::string& size) const {
+        return counter(name + "/" + size, "bytes_per_second");
     }
-    std::map<std::string, double> throughput_;
-    double handshakeMicros_ = 0;
 };
 
 }  // namespace
 }  // namespace velmora
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    velmora::RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios();
-    benchmark::Shutdown();
-    return 0;
+    return velmora::runBenchmarks<velmora::RatioReporter>(argc, argv);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -284,6 +285,34 @@ TEST(SessionSends, EachSendReachesThePhoneOnItsChannel) {
     EXPECT_EQ(phone.records[2], (Frame{4, Bytes{0xFF, 0xFF, 0xFF, 0xFE}}));
     ASSERT_EQ(phone.received.size(), 1u);
     EXPECT_EQ(phone.received[0].at("text"), "olá");
+}
+
+// The phone holds the computer to the same per-channel limits on receipt: a record of exactly its channel's
+// limit arrives, one byte more ends the session on the phone's side.
+TEST(SessionSends, ThePhoneRefusesARecordOverItsChannelsLimit) {
+    const auto inputOfSize = [](std::size_t size) { return json::parse(controlOfSize(size)); };
+    struct Row {
+        std::uint8_t channel;
+        std::size_t limit;
+        std::function<void(LinkSession&, std::size_t)> send;
+    };
+    const Row rows[] = {
+        {4, 262144, [](LinkSession& l, std::size_t n) { l.sendFileChunk(7, Bytes(n - 4, 0x42)); }},
+        {3, 65536, [&](LinkSession& l, std::size_t n) { l.sendInput(inputOfSize(n)); }},
+    };
+    for (const Row& row : rows) {
+        RunningSession s({});
+        s.start();
+        row.send(s.session(), row.limit);
+        row.send(s.session(), row.limit + 1);
+        // The phone hangs up, which ends the computer's loop.
+        ASSERT_TRUE(s.delegate.waitForClose());
+        const PhoneOutcome phone = s.stop();
+        EXPECT_EQ(phone.error, "registro grande demais para o canal " + std::to_string(row.channel));
+        ASSERT_EQ(phone.records.size(), 1u);
+        EXPECT_EQ(phone.records[0].channel, row.channel);
+        EXPECT_EQ(phone.records[0].payload.size(), row.limit);
+    }
 }
 
 class SessionSendsOverEachLink : public ::testing::TestWithParam<LinkKind> {};

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/crypto/base64.h"
 #include "core/protocol/cxp_error.h"
 #include "support/memory_peer_store.h"
 #include "support/session_harness.h"
@@ -56,6 +57,26 @@ TEST_P(SessionRoads, PairingShowsTheSameCodeOnBothScreensAndStoresThePhone) {
     EXPECT_EQ(seen.computerId, computer.id());
     EXPECT_EQ(seen.computerName, "Estação de trabalho");
     EXPECT_TRUE(phone.knows(computer.id()));
+}
+
+// The computer's "auth" as the phone received it: exactly the members the companion app reads, in their
+// wire forms (strict base64 without line breaks, the raw 64-byte signature, the lower-case id).
+TEST_P(SessionRoads, TheComputersAuthCarriesItsMembersInTheirWireForms) {
+    OpenAttempt a = open();
+    ASSERT_TRUE(a.session) << a.errorText();
+    const nlohmann::json auth = a.finish().computerAuth;
+    std::vector<std::string> keys;
+    for (auto it = auth.begin(); it != auth.end(); ++it)
+        keys.push_back(it.key());
+    EXPECT_EQ(keys, (std::vector<std::string>{"id", "name", "platform", "pub", "sig", "t"}));
+    EXPECT_EQ(auth.value("t", ""), "auth");
+    EXPECT_EQ(auth.value("pub", ""), Base64::encode(computer.publicX963()));
+    const auto signature = Base64::decode(auth.value("sig", ""));
+    ASSERT_TRUE(signature.has_value());
+    EXPECT_EQ(signature->size(), 64u);
+    EXPECT_EQ(auth.value("id", ""), computer.id());
+    EXPECT_EQ(auth.value("name", ""), "Estação de trabalho");
+    EXPECT_EQ(auth.value("platform", ""), "mac");
 }
 
 TEST_P(SessionRoads, ComputerUserRefusesTheCode) {

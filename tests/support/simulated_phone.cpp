@@ -17,6 +17,8 @@ namespace {
 
 using nlohmann::json;
 
+constexpr std::size_t nonceBytes = 32;
+
 // The phone's side ends on any of these; the text is kept in the outcome.
 struct PhoneStop {
     std::string why;
@@ -39,7 +41,7 @@ class PhoneConnection {
 
     void run(PhoneOutcome& out) {
         sendAuth();
-        out.computerId = receiveComputerAuth(out.computerName);
+        out.computerId = receiveComputerAuth(out.computerName, out.computerAuth);
         const bool known = phone_.knows(out.computerId);
         if (known && !config_.alwaysPair) {
             send(PhoneStep::answer, json{{"t", "ready"}});
@@ -76,7 +78,7 @@ class PhoneConnection {
                                    {"platform", config_.platform}});
     }
 
-    std::string receiveComputerAuth(std::string& name) {
+    std::string receiveComputerAuth(std::string& name, json& whole) {
         const json auth = receive();
         const auto pub = Base64::decode(textOf(auth, "pub"));
         const auto sig = Base64::decode(textOf(auth, "sig"));
@@ -89,6 +91,7 @@ class PhoneConnection {
         const std::string id = CXPCrypto::deviceId(*pub);
         if (textOf(auth, "id") != id) throw PhoneStop{"id do computador não confere"};
         name = textOf(auth, "name");
+        whole = auth;
         return id;
     }
 
@@ -98,12 +101,14 @@ class PhoneConnection {
         const auto commitment = Base64::decode(textOf(commit, "c"));
         // The literal the companion app expects, not the computer's constant, so a change there shows.
         if (textOf(commit, "t") != "pair.commit" || !commitment) throw PhoneStop{"esperava pair.commit"};
-        const Bytes nonceServer = CXPCrypto::randomBytes(32);
+        const Bytes nonceServer = CXPCrypto::randomBytes(nonceBytes);
         send(PhoneStep::nonce, json{{"t", "pair.nonce"}, {"n", Base64::encode(nonceServer)}});
 
         const json reveal = receive();
         const auto nonceClient = Base64::decode(textOf(reveal, "n"));
         if (textOf(reveal, "t") != "pair.reveal" || !nonceClient) throw PhoneStop{"esperava pair.reveal"};
+        // The nonces of both sides are 32 bytes; a shorter one would weaken the code, whatever it commits to.
+        if (nonceClient->size() != nonceBytes) throw PhoneStop{"pair.reveal inválido"};
         if (SecureChannel::sasCommit(channel_->transcript(), *nonceClient) != *commitment) {
             channel_->send(Ch::control, encodeJSON(json{{"t", "error"}, {"code", "sas_commit_mismatch"}}));
             throw PhoneStop{"compromisso não confere"};
@@ -124,6 +129,10 @@ class PhoneConnection {
     void serveSession(PhoneOutcome& out) {
         for (;;) {
             Frame frame = channel_->receive();
+            // The phone holds the computer to the per-channel limits, as the computer holds the phone.
+            if (static_cast<std::int64_t>(frame.payload.size()) > Limits::recordMax(frame.channel)) {
+                throw PhoneStop{"registro grande demais para o canal " + std::to_string(frame.channel)};
+            }
             if (frame.channel != Ch::control) {
                 out.records.push_back(std::move(frame));
                 continue;

@@ -72,6 +72,7 @@ struct PhoneConfig {
 struct PhoneOutcome {
     std::string computerId;  // from a verified "auth"; empty when none arrived
     std::string computerName;
+    nlohmann::json computerAuth;  // the computer's verified "auth", whole, as it arrived
     std::optional<std::string> shownCode;
     std::optional<bool> computerAccepted;
     bool commitmentMatched = false;
