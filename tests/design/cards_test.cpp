@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QHBoxLayout>
+#include <QImage>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -191,6 +192,31 @@ TEST(TextBlock, WrappedTextAsksNoHeightForWidthsItIsNotGiven) {
     EXPECT_LE(window->minimumSize().height(),
               needed + windowColumn->contentsMargins().top() + windowColumn->contentsMargins().bottom());
     EXPECT_LT(window->minimumSize().height(), 4 * QFontMetrics(windowText->font()).height() + 30);
+}
+
+TEST(TextBlock, AWordLongerThanTheLineBreaksInsteadOfBeingCut) {
+    // A name with no space in it (a file, a phone, an address) still shows whole in a narrow column.
+    const QString word = QStringLiteral("Phone_of_someone_with_a_very_long_name_and_no_spaces_in_it_at_all");
+    TextBlock text(QStringLiteral("Paired with ") + word, QFont(), SystemColor::primary, true);
+    const QFontMetrics fm(text.font());
+    const int width = fm.horizontalAdvance(word) / 3;
+    const int lines = text.heightForWidth(width) / fm.lineSpacing();
+    EXPECT_GE(lines, 4);  // "Paired with" and the word over at least three lines
+
+    // The lines painted go down to the last one.
+    text.resize(width, text.heightForWidth(width));
+    QImage shown(text.size(), QImage::Format_ARGB32_Premultiplied);
+    shown.fill(Qt::transparent);
+    text.render(&shown);
+    int lowest = -1;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (qAlpha(shown.pixel(x, y)) > 0) lowest = y;
+    EXPECT_GT(lowest, 3 * fm.lineSpacing());
+
+    // Ordinary text still breaks between words, and one line is one line high.
+    TextBlock plain(QStringLiteral("Two words"), QFont(), SystemColor::primary, true);
+    EXPECT_EQ(plain.heightForWidth(1000), fm.height());
 }
 
 TEST(Notice, KindsGiveTheirSymbolColoursAndIconName) {
