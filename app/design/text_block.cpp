@@ -17,9 +17,10 @@ namespace {
 constexpr int kMinWrapWidth = 60;
 
 // Lays `text` out in lines of `width`, breaking between words and, for a word longer than a whole line (a
-// name or an address without spaces), inside it, so a wrapping text is never cut at its edge. Returns the
-// height of the lines.
-double layOut(QTextLayout& layout, double width) {
+// name or an address without spaces), inside it, so a wrapping text is never cut at its edge; a line break in
+// the text starts a new line. Returns the height of the lines.
+double layOut(QTextLayout& layout, QString text, double width) {
+    layout.setText(text.replace(QLatin1Char('\n'), QChar::LineSeparator));
     QTextOption option(Qt::AlignLeft | Qt::AlignTop);
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
@@ -77,8 +78,9 @@ QSize TextBlock::minimumSizeHint() const {
 int TextBlock::heightForWidth(int width) const {
     const QMargins m = contentsMargins();
     const int inner = std::max(1, width - m.left() - m.right());
-    QTextLayout layout(text_, font());
-    const int used = static_cast<int>(std::ceil(layOut(layout, inner)));
+    QTextLayout layout;
+    layout.setFont(font());
+    const int used = static_cast<int>(std::ceil(layOut(layout, text_, inner)));
     return std::max(used, QFontMetrics(font()).height()) + m.top() + m.bottom();
 }
 
@@ -92,8 +94,9 @@ void TextBlock::paintEvent(QPaintEvent*) {
     p.setPen(design::resolved(color_));
     const QRect area = contentsRect();
     if (wraps_) {
-        QTextLayout layout(text_, font());
-        layOut(layout, area.width());
+        QTextLayout layout;
+        layout.setFont(font());
+        layOut(layout, text_, area.width());
         layout.draw(&p, area.topLeft());
         return;
     }

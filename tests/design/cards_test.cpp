@@ -217,6 +217,9 @@ TEST(TextBlock, AWordLongerThanTheLineBreaksInsteadOfBeingCut) {
     // Ordinary text still breaks between words, and one line is one line high.
     TextBlock plain(QStringLiteral("Two words"), QFont(), SystemColor::primary, true);
     EXPECT_EQ(plain.heightForWidth(1000), fm.height());
+    // A line break in the text starts a new line.
+    TextBlock broken(QStringLiteral("First line\nSecond line"), QFont(), SystemColor::primary, true);
+    EXPECT_EQ(broken.heightForWidth(1000), 2 * fm.lineSpacing());
 }
 
 TEST(Notice, KindsGiveTheirSymbolColoursAndIconName) {
