@@ -16,6 +16,13 @@ QPainterPath rounded(const QRectF& r, double radius) {
     return path;
 }
 
+// The vertical policy of a card. Its height follows its width once a row's text wraps, and a layout bounds
+// a widget whose policy does not grow to its size hint, which counts every text as one line: a card that
+// refused to grow would cut the lines under the first. Spare room in a column belongs to a stretch.
+QSizePolicy::Policy tallAsItsContent() {
+    return QSizePolicy::Preferred;
+}
+
 bool stretches(QWidget* w) {
     return w->sizePolicy().horizontalPolicy() & QSizePolicy::ExpandFlag;
 }
@@ -25,7 +32,7 @@ bool stretches(QWidget* w) {
 ListCard::ListCard(QWidget* parent) : QWidget(parent), layout_(new QVBoxLayout(this)) {
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    setSizePolicy(QSizePolicy::Preferred, tallAsItsContent());
 }
 
 void ListCard::add(QWidget* row) {
@@ -47,7 +54,7 @@ Card::Card(std::optional<DynColor> tint, QWidget* parent)
     layout_->setContentsMargins(12, 12, 12, 12);
     layout_->setSpacing(8);
     // As wide as offered, as tall as its content.
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
+    setSizePolicy(QSizePolicy::Expanding, tallAsItsContent());
 }
 
 void Card::add(QWidget* content) {

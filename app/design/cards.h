@@ -12,7 +12,8 @@
 namespace velmora {
 
 // A card for a list of rows: no padding of its own (rows bring their insets), a translucent plate with a
-// hairline border.
+// hairline border. It is as tall as its rows at the width it gets, wrapped texts included; in a column with
+// room to spare, the spare room goes to a stretch, not to the card.
 class ListCard : public QWidget {
     Q_OBJECT
   public:

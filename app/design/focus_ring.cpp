@@ -101,14 +101,21 @@ class NoFocusFrameSpreader : public QObject {
     QStyle* style_;
 };
 
+// The one style of every kit panel. Widgets do not own their style, and one may outlive its panel in a queue
+// of deletions: the application keeps it. One for all panels, since panels are made again and again.
+QStyle* noFocusFrameStyle() {
+    static QPointer<NoFocusFrameStyle> style;
+    if (!style) {
+        style = new NoFocusFrameStyle;
+        style->setParent(QCoreApplication::instance());
+    }
+    return style;
+}
+
 }  // namespace
 
 void noFocusRing(QWidget* root) {
-    // Widgets do not own their style, and one may outlive the root in a queue of deletions: the application
-    // keeps it.
-    auto* style = new NoFocusFrameStyle;
-    style->setParent(QCoreApplication::instance());
-    new NoFocusFrameSpreader(root, style);
+    new NoFocusFrameSpreader(root, noFocusFrameStyle());
 }
 
 }  // namespace velmora

@@ -2,7 +2,9 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QTextLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "app/design/a11y.h"
 #include "app/design/theme.h"
@@ -13,6 +15,27 @@ namespace {
 
 // Below this a wrapping text would become a column of single letters.
 constexpr int kMinWrapWidth = 60;
+
+// Lays `text` out in lines of `width`, breaking between words and, for a word longer than a whole line (a
+// name or an address without spaces), inside it, so a wrapping text is never cut at its edge; a line break in
+// the text starts a new line. Returns the height of the lines.
+double layOut(QTextLayout& layout, QString text, double width) {
+    layout.setText(text.replace(QLatin1Char('\n'), QChar::LineSeparator));
+    QTextOption option(Qt::AlignLeft | Qt::AlignTop);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.setCacheEnabled(true);
+    double height = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLeadingIncluded(true);
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, height));
+        height += line.height();
+    }
+    layout.endLayout();
+    return height;
+}
 
 }  // namespace
 
@@ -32,10 +55,6 @@ void TextBlock::setText(const QString& text) {
     setAccessibleName(text);
     updateGeometry();
     update();
-}
-
-int TextBlock::textFlags() const {
-    return wraps_ ? (Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap) : (Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 QSize TextBlock::sizeHint() const {
@@ -59,8 +78,10 @@ QSize TextBlock::minimumSizeHint() const {
 int TextBlock::heightForWidth(int width) const {
     const QMargins m = contentsMargins();
     const int inner = std::max(1, width - m.left() - m.right());
-    const QRect used = QFontMetrics(font()).boundingRect(QRect(0, 0, inner, 100000), textFlags(), text_);
-    return std::max(used.height(), QFontMetrics(font()).height()) + m.top() + m.bottom();
+    QTextLayout layout;
+    layout.setFont(font());
+    const int used = static_cast<int>(std::ceil(layOut(layout, text_, inner)));
+    return std::max(used, QFontMetrics(font()).height()) + m.top() + m.bottom();
 }
 
 void TextBlock::paintBackground(QPainter&) {}
@@ -72,9 +93,15 @@ void TextBlock::paintEvent(QPaintEvent*) {
     p.setFont(font());
     p.setPen(design::resolved(color_));
     const QRect area = contentsRect();
-    const QString shown =
-        wraps_ ? text_ : QFontMetrics(font()).elidedText(text_, Qt::ElideRight, area.width());
-    p.drawText(area, textFlags(), shown);
+    if (wraps_) {
+        QTextLayout layout;
+        layout.setFont(font());
+        layOut(layout, text_, area.width());
+        layout.draw(&p, area.topLeft());
+        return;
+    }
+    p.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
+               QFontMetrics(font()).elidedText(text_, Qt::ElideRight, area.width()));
 }
 
 }  // namespace velmora

@@ -8,7 +8,8 @@
 namespace velmora {
 
 // A text in the kit's fonts and palette colours, resolved at paint time. It either wraps onto as many lines
-// as its width needs or keeps to one line and elides. Main thread only.
+// as its width needs (a word longer than a line breaks inside it) or keeps to one line and elides. Main
+// thread only.
 class TextBlock : public QWidget {
     Q_OBJECT
   public:
@@ -30,8 +31,6 @@ class TextBlock : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    int textFlags() const;
-
     QString text_;
     DynColor color_;
     bool wraps_;

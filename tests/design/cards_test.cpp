@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QHBoxLayout>
+#include <QImage>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "app/design/cards.h"
@@ -96,13 +99,127 @@ TEST(Cards, CardPadsAndListCardDoesNot) {
     list->add(divider);
     column->addWidget(card);
     column->addWidget(list);
+    column->addStretch(1);
     settle(window.get());
     EXPECT_EQ(text->geometry().topLeft(), QPoint(12, 12));
+    EXPECT_EQ(card->height(), text->height() + 24);
+    EXPECT_EQ(list->height(), 20 + 1);        // no padding: the row and the divider
     EXPECT_EQ(card->width(), list->width());  // the card fills the offered width
     EXPECT_EQ(row->geometry().left(), 0);
     EXPECT_EQ(row->width(), list->width());
     EXPECT_EQ(divider->height(), 1);
     EXPECT_EQ(divider->width(), list->width());
+}
+
+// A paragraph long enough to wrap onto a few lines at a panel's width, and onto dozens in a narrow column.
+const QString kParagraph = QStringLiteral(
+    "Phone and computer on the same network. The phone is found by itself, and the link is encrypted from "
+    "end to end whatever the network.");
+
+TextBlock* paragraph() {
+    return new TextBlock(kParagraph, QFont(), SystemColor::secondary, true);
+}
+
+// A list row as panels build them: inset texts whose second column wraps.
+QWidget* wrappingRow(TextBlock*& text) {
+    auto* row = new QWidget;
+    auto* line = new QHBoxLayout(row);
+    line->setContentsMargins(12, 8, 12, 8);
+    auto* title = new TextBlock(QStringLiteral("Wi-Fi"), QFont(), SystemColor::primary, false);
+    line->addWidget(title, 0, Qt::AlignTop);
+    text = paragraph();
+    line->addWidget(text, 1, Qt::AlignTop);
+    return row;
+}
+
+TEST(Cards, CardsGrowWithRowsWhoseTextWraps) {
+    auto window = activeWindow({320, 600});
+    auto* column = new QVBoxLayout(window.get());
+    TextBlock* first = nullptr;
+    TextBlock* second = nullptr;
+    TextBlock* inCard = paragraph();
+    auto* list = new ListCard;
+    list->add(wrappingRow(first));
+    list->add(new RowDivider);
+    list->add(wrappingRow(second));
+    auto* card = new Card;
+    card->add(inCard);
+    column->addWidget(list);
+    column->addWidget(card);
+    column->addStretch(1);
+    settle(window.get());
+    const int line = QFontMetrics(first->font()).height();
+    for (TextBlock* text : {first, second, inCard}) {
+        ASSERT_GE(text->heightForWidth(text->width()), 2 * line);
+        // Every line shows: the text has the height it needs at its width, inside its card.
+        EXPECT_GE(text->height(), text->heightForWidth(text->width()));
+        const QWidget* holder = text == inCard ? static_cast<QWidget*>(card) : list;
+        EXPECT_LE(text->mapTo(holder, QPoint(0, text->height())).y(), holder->height());
+    }
+    // Rows bring their own insets: the card ends 8 under the last text, it takes no room it does not use.
+    EXPECT_EQ(list->height(), second->mapTo(list, QPoint(0, second->height())).y() + 8);
+    EXPECT_EQ(card->height(), inCard->height() + 24);
+}
+
+TEST(TextBlock, WrappedTextAsksNoHeightForWidthsItIsNotGiven) {
+    // A page of wrapped texts in a scroll area, as a window shows it: the page is as tall as its texts at the
+    // page's real width, not as tall as they would be in a narrow column.
+    QScrollArea area;
+    area.setWidgetResizable(true);
+    area.setFrameShape(QFrame::NoFrame);
+    area.resize(400, 300);
+    auto* page = new QWidget;
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(0, 0, 0, 0);
+    auto* text = paragraph();
+    column->addWidget(text);
+    column->addStretch(1);
+    area.setWidget(page);
+    area.show();
+    (void)QTest::qWaitForWindowExposed(&area);
+    settle(&area);
+    EXPECT_EQ(page->height(), area.viewport()->height());
+    EXPECT_FALSE(area.verticalScrollBar()->isVisible());
+
+    // A window of wrapped texts can be made as low as its texts need at the window's width.
+    auto window = activeWindow({400, 100});
+    auto* windowColumn = new QVBoxLayout(window.get());
+    auto* windowText = paragraph();
+    windowColumn->addWidget(windowText);
+    settle(window.get());
+    const int needed = windowText->heightForWidth(400 - windowColumn->contentsMargins().left() -
+                                                  windowColumn->contentsMargins().right());
+    EXPECT_LE(window->minimumSize().height(),
+              needed + windowColumn->contentsMargins().top() + windowColumn->contentsMargins().bottom());
+    EXPECT_LT(window->minimumSize().height(), 4 * QFontMetrics(windowText->font()).height() + 30);
+}
+
+TEST(TextBlock, AWordLongerThanTheLineBreaksInsteadOfBeingCut) {
+    // A name with no space in it (a file, a phone, an address) still shows whole in a narrow column.
+    const QString word = QStringLiteral("Phone_of_someone_with_a_very_long_name_and_no_spaces_in_it_at_all");
+    TextBlock text(QStringLiteral("Paired with ") + word, QFont(), SystemColor::primary, true);
+    const QFontMetrics fm(text.font());
+    const int width = fm.horizontalAdvance(word) / 3;
+    const int lines = text.heightForWidth(width) / fm.lineSpacing();
+    EXPECT_GE(lines, 4);  // "Paired with" and the word over at least three lines
+
+    // The lines painted go down to the last one.
+    text.resize(width, text.heightForWidth(width));
+    QImage shown(text.size(), QImage::Format_ARGB32_Premultiplied);
+    shown.fill(Qt::transparent);
+    text.render(&shown);
+    int lowest = -1;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (qAlpha(shown.pixel(x, y)) > 0) lowest = y;
+    EXPECT_GT(lowest, 3 * fm.lineSpacing());
+
+    // Ordinary text still breaks between words, and one line is one line high.
+    TextBlock plain(QStringLiteral("Two words"), QFont(), SystemColor::primary, true);
+    EXPECT_EQ(plain.heightForWidth(1000), fm.height());
+    // A line break in the text starts a new line.
+    TextBlock broken(QStringLiteral("First line\nSecond line"), QFont(), SystemColor::primary, true);
+    EXPECT_EQ(broken.heightForWidth(1000), 2 * fm.lineSpacing());
 }
 
 TEST(Notice, KindsGiveTheirSymbolColoursAndIconName) {

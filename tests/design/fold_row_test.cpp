@@ -3,6 +3,7 @@
 #include <QEnterEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QStyle>
 #include <QStyleOptionFocusRect>
 #include <QVBoxLayout>
 
@@ -171,6 +172,22 @@ TEST(NoFocusRing, StockWidgetsInsideDrawNoFocusFrameNowAndLater) {
     EXPECT_FALSE(drawsFocusFrame(late));
     QPushButton outside(QStringLiteral("Outside"));
     EXPECT_NE(outside.style(), late->style());
+}
+
+// Panels are made again and again; each one must not leave a style of its own behind for good.
+TEST(NoFocusRing, EveryPanelSharesOneStyle) {
+    const auto styles = [] { return QCoreApplication::instance()->findChildren<QStyle*>().size(); };
+    auto first = activeWindow();
+    noFocusRing(first.get());
+    const auto made = styles();
+    QStyle* shared = first->style();
+    for (int i = 0; i < 5; ++i) {
+        QWidget panel;
+        auto* button = new QPushButton(QStringLiteral("Button"), &panel);
+        noFocusRing(&panel);
+        EXPECT_EQ(button->style(), shared);
+    }
+    EXPECT_EQ(styles(), made);
 }
 
 }  // namespace

@@ -107,11 +107,25 @@ struct Gallery {
         list->add(new RowDivider);
         list->add(
             deviceRow(PhoneGlyph::Tone::lost, QStringLiteral("Old phone"), QStringLiteral("BLE"), nullptr));
+        list->add(new RowDivider);
+        // A row whose text wraps: the card grows with it.
+        auto* note = new QWidget;
+        auto* noteLine = new QHBoxLayout(note);
+        noteLine->setContentsMargins(12, 8, 12, 8);
+        noteLine->setSpacing(10);
+        auto* noteText = new TextBlock(
+            QStringLiteral("A row whose text is longer than the card is wide wraps onto as many lines as it "
+                           "needs, and the card grows with it."),
+            design::font(12, QFont::Normal), SystemColor::secondary, true);
+        noteLine->addWidget(noteText);
+        list->add(note);
         column->addWidget(list);
 
         auto* plain = new Card;
         plain->add(text(QStringLiteral("A plain card holds free content.")));
-        plain->add(text(QStringLiteral("Second line, secondary."), 12, SystemColor::secondary));
+        plain->add(new TextBlock(
+            QStringLiteral("Second text, secondary, long enough to wrap onto a second line inside the card."),
+            design::font(12, QFont::Normal), SystemColor::secondary, true));
         auto* tinted = new Card(DS::ok);
         tinted->add(row({new StatusDot(DS::ok, 8), text(QStringLiteral("Tinted card with an ok dot"))}));
         column->addWidget(plain);
@@ -158,8 +172,7 @@ struct Gallery {
         QApplication::setActiveWindow(page.get());
         (void)QTest::qWaitForWindowActive(page.get());
         // Wrapped texts make the page's height depend on its width.
-        const int height = page->hasHeightForWidth() ? page->heightForWidth(440) : page->sizeHint().height();
-        page->resize(440, height);
+        page->resize(440, page->heightForWidth(440));
         settle(page.get());
         focused->setFocus(Qt::TabFocusReason);
         QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));

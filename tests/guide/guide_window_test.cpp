@@ -71,6 +71,15 @@ TEST(GuideWindow, OneWindowThatKeepsItsPlaceAndFoldsAndHidesOnReturn) {
     window->resize(200, 200);
     EXPECT_GE(viewOf(window)->width(), 520);
     EXPECT_GE(viewOf(window)->height(), 480);
+
+    // A guide the user minimised comes back when asked for again, where it was.
+    const QRect before = window->geometry();
+    window->setWindowState(window->windowState() | Qt::WindowMinimized);
+    ASSERT_TRUE(window->isMinimized());
+    GuideWindow::show();
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->geometry(), before);
     window->close();
 }
 

@@ -83,11 +83,6 @@ class HeaderIcon : public QWidget {
 
 // The scrolled page, on the window colour of the appearance it paints in.
 class GuidePage : public QWidget {
-  public:
-    // Wrapped texts report the height they would need at their narrowest; the scroll area asks the page's
-    // height for its real width instead, so the page asks for no minimum height of its own.
-    QSize minimumSizeHint() const override { return {layout()->totalMinimumSize().width(), 0}; }
-
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter(this).fillRect(rect(), design::resolved(SystemColor::window));
@@ -188,11 +183,6 @@ QWidget* GuideView::connections() {
     auto* stack = column(box, 5);
     stack->addWidget(new SectionLabel(looked(c.connectionsHeaderKey)));
     auto* card = new ListCard;
-    // The rows' texts wrap, so the card is as tall as its rows need at the width it gets, not at their
-    // one-line width.
-    QSizePolicy grows(QSizePolicy::Preferred, QSizePolicy::Preferred);
-    grows.setHeightForWidth(true);
-    card->setSizePolicy(grows);
     for (std::size_t i = 0; i < c.connections.size(); ++i) {
         if (i > 0) card->add(new RowDivider);
         card->add(connRow(looked(c.connections[i].titleKey), looked(c.connections[i].textKey)));

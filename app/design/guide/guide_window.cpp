@@ -37,6 +37,8 @@ QWidget* make() {
 }
 
 void bringToFront(QWidget* w) {
+    // Showing a minimised window leaves it minimised; asking for the guide means seeing it.
+    if (w->isMinimized()) w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
     w->show();
     w->raise();
     w->activateWindow();
