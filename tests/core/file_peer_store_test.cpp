@@ -1,17 +1,16 @@
 #include "core/identity/file_peer_store.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <thread>
 
 #include "core/crypto/base64.h"
 #include "core/crypto/cxp_crypto.h"
 #include "core/crypto/p256_private_key.h"
+#include "file_helpers.h"
 #include "temp_data_home.h"
 
 namespace velmora {
@@ -19,6 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using test::entriesIn;
+using test::modeOf;
+using test::readFile;
 
 Peer makePeer(const std::string& name) {
     const Bytes pub = P256PrivateKey::generate().publicX963();
@@ -29,21 +31,14 @@ json element(const Peer& p) {
     return {{"id", p.id}, {"pub", Base64::encode(p.pub)}, {"name", p.name}, {"platform", p.platform}};
 }
 
+std::string upperCase(std::string id) {
+    std::transform(id.begin(), id.end(), id.begin(), ::toupper);
+    return id;
+}
+
 class FilePeerStoreTest : public ::testing::Test {
   protected:
-    void writeFile(const std::string& text, mode_t mode = 0600) const {
-        std::ofstream(file, std::ios::binary) << text;
-        ::chmod(file.c_str(), mode);
-    }
-    std::string readFile(const fs::path& path) const {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    mode_t modeOf(const fs::path& path) const {
-        struct stat st {};
-        ::lstat(path.c_str(), &st);
-        return st.st_mode & 07777;
-    }
+    void writeFile(const std::string& text, mode_t mode = 0600) const { test::writeFile(file, text, mode); }
 
     test::TempDataHome home;
     fs::path file = home.root() / "peers.json";
@@ -73,18 +68,13 @@ TEST_F(FilePeerStoreTest, SavedPeersSurviveARestartInTheDocumentedForm) {
     const FilePeerStore reloaded(file);
     EXPECT_EQ(reloaded.find(a.id), a);
     EXPECT_EQ(reloaded.find(b.id), b);
-    EXPECT_FALSE(reloaded.find(std::string(a.id.size(), 'A')).has_value());
-    std::string upper = a.id;
-    std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
-    EXPECT_FALSE(reloaded.find(upper).has_value());
+    EXPECT_FALSE(reloaded.find(upperCase(a.id)).has_value());
 }
 
 TEST_F(FilePeerStoreTest, BadElementsAreDroppedOneByOne) {
     const Peer good = makePeer("Bom"), other = makePeer("Outro");
     json upperId = element(other);
-    std::string upper = other.id;
-    std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
-    upperId["id"] = upper;
+    upperId["id"] = upperCase(other.id);
     json renamed = element(good);
     renamed["name"] = "Bom (2)";
     json extra = element(other);
@@ -165,8 +155,7 @@ TEST_F(FilePeerStoreTest, UnsafeFilesAreIgnoredUntouchedThenReplacedByTheNextSav
     fs::remove(file);
 
     const fs::path target = home.root() / "elsewhere.json";
-    std::ofstream(target) << contents;
-    ::chmod(target.c_str(), 0600);
+    test::writeFile(target, contents);
     fs::create_symlink(target, file);
     FilePeerStore store(file);
     EXPECT_TRUE(store.ignoredUnsafeFile());
@@ -202,7 +191,7 @@ TEST_F(FilePeerStoreTest, FailedWriteIsReportedAndTheMemoryChangeStays) {
     EXPECT_EQ(store.find(b.id), b);
     EXPECT_FALSE(store.remove(a.id));
     EXPECT_FALSE(store.find(a.id).has_value());
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);  // no temporary left
+    EXPECT_EQ(entriesIn(dir), 1);  // no temporary left
 }
 
 TEST_F(FilePeerStoreTest, RemoveRewritesTheFileEvenForAnUnknownId) {

@@ -2,16 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <csignal>
-#include <fstream>
 
 #include "core/crypto/crypto_error.h"
 #include "core/crypto/cxp_crypto.h"
 #include "core/protocol/cxp_error.h"
 #include "core/storage/app_paths.h"
 #include "fake_secret_store.h"
+#include "file_helpers.h"
 #include "temp_data_home.h"
 
 namespace velmora {
@@ -24,9 +23,7 @@ class KeychainIdentityTest : public ::testing::Test {
     fs::path keyFile() const { return AppPaths::supportDir() / "identity.key"; }
 
     void writeKeyFile(const Bytes& raw, mode_t mode) const {
-        std::ofstream(keyFile(), std::ios::binary)
-            .write(reinterpret_cast<const char*>(raw.data()), static_cast<std::streamsize>(raw.size()));
-        ::chmod(keyFile().c_str(), mode);
+        test::writeFile(keyFile(), std::string(raw.begin(), raw.end()), mode);
     }
 
     static CXPError errorOf(const std::function<void()>& f) {
@@ -76,10 +73,8 @@ TEST_F(KeychainIdentityTest, WithoutASecretServiceTheKeyFileCarriesTheIdentityAc
     store.lookupFailure = SecretStatus::notFound;
     store.writeFailure = SecretStatus::unavailable;
     const KeychainIdentity first("pc", store);
-    struct stat st {};
-    ASSERT_EQ(::lstat(keyFile().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0600u);
-    EXPECT_EQ(st.st_size, 32);
+    EXPECT_EQ(test::modeOf(keyFile()), 0600u);
+    EXPECT_EQ(fs::file_size(keyFile()), 32u);
 
     const KeychainIdentity second("pc", store);
     EXPECT_EQ(second.publicX963(), first.publicX963());
@@ -102,8 +97,7 @@ TEST_F(KeychainIdentityTest, UnsafeKeyFileIsRefusedEvenWhenTheStoreHasNothing) {
 
     fs::remove(keyFile());
     const fs::path elsewhere = home.root() / "planted.key";
-    std::ofstream(elsewhere) << "x";
-    ::chmod(elsewhere.c_str(), 0600);
+    test::writeFile(elsewhere, "x");
     fs::create_symlink(elsewhere, keyFile());
     EXPECT_EQ(errorOf([&] { KeychainIdentity("pc", store); }), CXPError::identityFileUnsafe());
     EXPECT_EQ(store.adds, 0);  // no key was made
@@ -160,7 +154,7 @@ TEST_F(KeychainIdentityTest, KeyKeptNowhereIsASaveFailureWithTheStoreStatus) {
     ::setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_EQ(error, CXPError::identitySaveFailed(SecretStatus::kServiceErrorBase - 9));
     EXPECT_FALSE(fs::exists(keyFile()));
-    EXPECT_EQ(std::distance(fs::directory_iterator(AppPaths::supportDir()), fs::directory_iterator{}), 0);
+    EXPECT_EQ(test::entriesIn(AppPaths::supportDir()), 0);
 }
 
 }  // namespace

@@ -1,10 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -13,7 +8,7 @@
 
 #include "core/log/log_writer.h"
 #include "core/log/velmora_log.h"
-#include "support/temp_dir.h"
+#include "file_helpers.h"
 
 namespace velmora {
 namespace {
@@ -65,11 +60,8 @@ TEST(LogWriter, OneStampPerTextAndFolderCreatedPrivate) {
     EXPECT_EQ(lines[2], "segunda");  // no stamp on the continuation
     ASSERT_TRUE(std::regex_match(lines[3], m, kStamped));
     EXPECT_EQ(m[2], "");
-    struct stat st {};
-    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
-    ASSERT_EQ(::stat((folder / "velmora.log").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0077, 0u);
+    EXPECT_EQ(test::modeOf(folder), 0700u);
+    EXPECT_EQ(test::modeOf(folder / "velmora.log") & 0077, 0u);
 }
 
 TEST(LogWriter, RotatesOnlyPastOneMillionBytes) {

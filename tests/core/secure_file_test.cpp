@@ -1,12 +1,10 @@
 #include "core/storage/secure_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-
 #include "core/storage/app_paths.h"
+#include "file_helpers.h"
 #include "temp_data_home.h"
 
 namespace velmora {
@@ -14,22 +12,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using Inspection = SecureFile::Inspection;
-
-void writeText(const fs::path& path, const std::string& text, mode_t mode) {
-    std::ofstream(path) << text;
-    ::chmod(path.c_str(), mode);
-}
-
-std::string readText(const fs::path& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-mode_t modeOf(const fs::path& path) {
-    struct stat st {};
-    ::lstat(path.c_str(), &st);
-    return st.st_mode & 07777;
-}
+using test::entriesIn;
+using test::modeOf;
+using test::readFile;
+using test::writeFile;
 
 class SecureFileTest : public ::testing::Test {
   protected:
@@ -50,7 +36,7 @@ TEST_F(SecureFileTest, InspectByModeAndMask) {
     };
     for (const Case& c : cases) {
         const fs::path file = dir / "f";
-        writeText(file, "x", c.mode);
+        writeFile(file, "x", c.mode);
         EXPECT_EQ(SecureFile::inspect(file, c.ownerOnly), c.expected)
             << std::oct << c.mode << " " << c.ownerOnly;
     }
@@ -58,7 +44,7 @@ TEST_F(SecureFileTest, InspectByModeAndMask) {
 }
 
 TEST_F(SecureFileTest, LinksFoldersAndOtherTypesAreUnsafe) {
-    writeText(dir / "target", "x", 0600);
+    writeFile(dir / "target", "x", 0600);
     fs::create_symlink(dir / "target", dir / "link");
     fs::create_symlink(dir / "nowhere", dir / "dangling");
     fs::create_directory(dir / "folder");
@@ -72,7 +58,7 @@ TEST_F(SecureFileTest, LinksFoldersAndOtherTypesAreUnsafe) {
 
 TEST_F(SecureFileTest, ForeignOwnerIsUnsafeAndNeverTightened) {
     const fs::path file = dir / "foreign";
-    writeText(file, "x", 0644);
+    writeFile(file, "x", 0644);
     if (::chown(file.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "needs root to give a file away";
     EXPECT_EQ(SecureFile::inspect(file, false), Inspection::unsafe);
     SecureFile::tighten(file, 0600);
@@ -80,11 +66,11 @@ TEST_F(SecureFileTest, ForeignOwnerIsUnsafeAndNeverTightened) {
 }
 
 TEST_F(SecureFileTest, TightenChangesOwnFilesButNotThroughLinks) {
-    writeText(dir / "own", "x", 0644);
+    writeFile(dir / "own", "x", 0644);
     SecureFile::tighten(dir / "own", 0600);
     EXPECT_EQ(modeOf(dir / "own"), 0600u);
 
-    writeText(dir / "target", "x", 0644);
+    writeFile(dir / "target", "x", 0644);
     fs::create_symlink(dir / "target", dir / "link");
     SecureFile::tighten(dir / "link", 0600);
     EXPECT_EQ(modeOf(dir / "target"), 0644u);
@@ -95,22 +81,22 @@ TEST_F(SecureFileTest, AtomicWriteCreatesPrivateFileAndLeavesNoTemporary) {
     const fs::path file = dir / "peers.json";
     const Bytes data = {'[', ']'};
     ASSERT_TRUE(SecureFile::writeAtomically(data, file, 0600));
-    EXPECT_EQ(readText(file), "[]");
+    EXPECT_EQ(readFile(file), "[]");
     EXPECT_EQ(modeOf(file), 0600u);
 
-    writeText(file, "old contents, longer", 0600);
+    writeFile(file, "old contents, longer", 0600);
     ASSERT_TRUE(SecureFile::writeAtomically(Bytes{'n', 'e', 'w'}, file, 0600));
-    EXPECT_EQ(readText(file), "new");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
+    EXPECT_EQ(readFile(file), "new");
+    EXPECT_EQ(entriesIn(dir), 1);
 }
 
 TEST_F(SecureFileTest, AtomicWriteReplacesALinkAndNeverWritesItsTarget) {
-    writeText(dir / "target", "precious", 0644);
+    writeFile(dir / "target", "precious", 0644);
     fs::create_symlink(dir / "target", dir / "peers.json");
     ASSERT_TRUE(SecureFile::writeAtomically(Bytes{'[', ']'}, dir / "peers.json", 0600));
     EXPECT_FALSE(fs::is_symlink(dir / "peers.json"));
-    EXPECT_EQ(readText(dir / "peers.json"), "[]");
-    EXPECT_EQ(readText(dir / "target"), "precious");
+    EXPECT_EQ(readFile(dir / "peers.json"), "[]");
+    EXPECT_EQ(readFile(dir / "target"), "precious");
 }
 
 TEST_F(SecureFileTest, FailedWriteKeepsTheOldFileAndRemovesTheTemporary) {
@@ -119,7 +105,7 @@ TEST_F(SecureFileTest, FailedWriteKeepsTheOldFileAndRemovesTheTemporary) {
     fs::create_directories(dir / "busy" / "inside");
     EXPECT_FALSE(SecureFile::writeAtomically(Bytes{'x'}, dir / "busy", 0600));
     EXPECT_TRUE(fs::is_directory(dir / "busy" / "inside"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
+    EXPECT_EQ(entriesIn(dir), 1);
 }
 
 TEST(AppPaths, SupportFolderIsPrivateAndRepairedOnEveryUse) {

@@ -1,31 +1,29 @@
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
-#include <sys/stat.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/settings/json_file_settings.h"
 #include "core/settings/memory_settings.h"
-#include "support/temp_dir.h"
+#include "file_helpers.h"
 
 namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
+using test::modeOf;
 using test::readFile;
 using test::TempDir;
+using test::writeFile;
 using json = nlohmann::json;
 
-void writeFile(const fs::path& p, const std::string& text) {
-    std::ofstream out(p, std::ios::binary);
-    out << text;
+std::vector<std::string> namesIn(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir))
+        names.push_back(e.path().filename().string());
+    return names;
 }
 
 // One row: a stored JSON value and what each typed read gives for it. "-" means absent.
@@ -74,17 +72,7 @@ TEST(Settings, TypedReadsGiveAbsentForAnyOtherJsonTypeNeverAConversion) {
         EXPECT_EQ(show(s.boolMap("k")), row.asBoolMap);
         EXPECT_EQ(show(s.stringListMap("k")), row.asListMap);
     }
-}
-
-TEST(Settings, MissingKeyReadsAbsentAndRemoveForgets) {
-    MemorySettings s;
-    EXPECT_FALSE(s.value("syncClipboard"));
-    EXPECT_FALSE(s.boolean("syncClipboard"));
-    s.setValue("syncClipboard", false);
-    EXPECT_EQ(s.boolean("syncClipboard"), false);
-    s.remove("syncClipboard");
-    s.remove("syncClipboard");
-    EXPECT_FALSE(s.value("syncClipboard"));
+    EXPECT_EQ(show(MemorySettings().boolean("missing")), "-");
 }
 
 TEST(Settings, ConcurrentWritersAndReadersSeeWholeValues) {
@@ -133,15 +121,9 @@ TEST(JsonFileSettings, CreatesItsFolderOwnerOnlyAndTheFileOwnerOnlyWithNoTempora
     JsonFileSettings s(folder / "settings.json");
     EXPECT_FALSE(fs::exists(folder));  // nothing is written before the first change
     s.setValue("playAudio", false);
-    struct stat st {};
-    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
-    ASSERT_EQ(::stat((folder / "settings.json").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0077, 0u);
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    EXPECT_EQ(names, std::vector<std::string>{"settings.json"});
+    EXPECT_EQ(modeOf(folder), 0700u);
+    EXPECT_EQ(modeOf(folder / "settings.json") & 0077, 0u);
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"settings.json"});
 }
 
 TEST(JsonFileSettings, UnreadableOrMalformedFileIsSetAsideNotOverwritten) {
@@ -188,10 +170,7 @@ TEST(JsonFileSettings, FailedWriteIsReportedLeavesNoTemporaryAndTheValueStaysFor
     EXPECT_EQ(s.value("a"), json(2));
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_NE(reports[0].find("falha ao gravar"), std::string::npos);
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir.path()))
-        names.push_back(e.path().filename().string());
-    EXPECT_EQ(names, std::vector<std::string>{"settings.json"});
+    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"settings.json"});
     EXPECT_TRUE(fs::is_directory(file / "keep"));
 }
 
@@ -220,11 +199,8 @@ TEST(JsonFileSettings, ALinkedSettingsFileIsUpdatedWhereItPoints) {
     EXPECT_EQ(json::parse(readFile(real)), json::parse(R"({"playAudio":false,"prefsOpen":true})"));
 }
 
+// Changes the environment for good: CTest runs each test in a process of its own.
 TEST(JsonFileSettings, DefaultPathFollowsTheBaseDirectoryRules) {
-    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
-    const char* oldHome = std::getenv("HOME");
-    std::string savedXdg = oldXdg ? oldXdg : "", savedHome = oldHome ? oldHome : "";
-
     struct Row {
         const char* xdg;  // nullptr: unset
         const char* home;
@@ -245,13 +221,6 @@ TEST(JsonFileSettings, DefaultPathFollowsTheBaseDirectoryRules) {
         ::setenv("HOME", row.home, 1);
         EXPECT_EQ(JsonFileSettings::defaultPath(), fs::path(row.expected));
     }
-
-    if (oldXdg) {
-        ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
-    } else {
-        ::unsetenv("XDG_CONFIG_HOME");
-    }
-    if (oldHome) ::setenv("HOME", savedHome.c_str(), 1);
 }
 
 }  // namespace
