@@ -16,35 +16,25 @@ using test::fromHex;
 // Vectors below were computed with python3-cryptography, independently of this code.
 const char* const kPriv1 = "c9afa9d845ba75166b5c215767b1d6934e50c3db36e89b127b8a622b120f6721";
 const char* const kPub1 =
-    "0460fed4ba255a9d31c961eb74c6356d68c049b8923b61fa6ce669622e60f29fb67903fe1008b8bc99a41ae9e95628bc64f2f1b2"
-    "0c2d7e"
-    "9f5177a3c294d4462299";
+    "0460fed4ba255a9d31c961eb74c6356d68c049b8923b61fa6ce669622e60f29fb6"
+    "7903fe1008b8bc99a41ae9e95628bc64f2f1b20c2d7e9f5177a3c294d4462299";
 const char* const kPriv2 = "0f56db78ca460b055c500064824bed999a25aaf48ebb519ac201537b85479813";
 const char* const kPub2 =
-    "04e266ddfdc12668db30d4ca3e8f7749432c416044f2d2b8c10bf3d4012aeffa8abfa86404a2e9ffe67d47c587ef7a97a7f456b8"
-    "63b4d0"
-    "2cfc6928973ab5b1cb39";
+    "04e266ddfdc12668db30d4ca3e8f7749432c416044f2d2b8c10bf3d4012aeffa8a"
+    "bfa86404a2e9ffe67d47c587ef7a97a7f456b863b4d02cfc6928973ab5b1cb39";
 const char* const kMessage = "auth|velmora|transcript";
 const char* const kRawSig =
-    "8ecda11bb0a0e83db89927fdf40ee61ebf7e933026b951a9431ccae7e31ae304bf1d3c96e739a97d1031ee844dcaf2ab361d1b40"
-    "5751b3"
-    "47883171b164e6fab1";
+    "8ecda11bb0a0e83db89927fdf40ee61ebf7e933026b951a9431ccae7e31ae304"
+    "bf1d3c96e739a97d1031ee844dcaf2ab361d1b405751b347883171b164e6fab1";
 const char* const kDerSig =
-    "30460221008ecda11bb0a0e83db89927fdf40ee61ebf7e933026b951a9431ccae7e31ae304022100bf1d3c96e739a97d1031ee84"
-    "4dcaf2"
-    "ab361d1b405751b347883171b164e6fab1";
-
-TEST(CXPCryptoHex, WritesTwoLowerCaseDigitsPerByte) {
-    EXPECT_EQ(CXPCrypto::hex(Bytes{0x00, 0x0a, 0xff}), "000aff");
-    EXPECT_EQ(CXPCrypto::hex(Bytes{}), "");
-}
+    "30460221008ecda11bb0a0e83db89927fdf40ee61ebf7e933026b951a9431ccae7e31ae304"
+    "022100bf1d3c96e739a97d1031ee844dcaf2ab361d1b405751b347883171b164e6fab1";
 
 TEST(CXPCryptoRandom, FillsTheRequestedCount) {
     EXPECT_TRUE(CXPCrypto::randomBytes(0).empty());
     const Bytes a = CXPCrypto::randomBytes(32);
-    const Bytes b = CXPCrypto::randomBytes(32);
     EXPECT_EQ(a.size(), 32u);
-    EXPECT_NE(a, b);
+    EXPECT_NE(a, CXPCrypto::randomBytes(32));
 }
 
 TEST(CXPCryptoSha256, HashesTheConcatenationOfItsParts) {
@@ -239,9 +229,6 @@ TEST(CXPCryptoVerify, SignVerifyLoopCatchesUnpaddedScalars) {
 
 TEST(CXPCryptoDeviceId, IsTheHexOfTheFirst16DigestBytes) {
     EXPECT_EQ(CXPCrypto::deviceId(fromHex(kPub1)), "b18b86ce1389e46de87aa4a5131ce83c");
-    const Bytes other = fromHex(kPub2);
-    EXPECT_EQ(CXPCrypto::deviceId(other), CXPCrypto::hex(CXPCrypto::sha256(other)).substr(0, 32));
-    EXPECT_NE(CXPCrypto::deviceId(other), CXPCrypto::deviceId(fromHex(kPub1)));
     EXPECT_TRUE(Discovery::isDeviceID(CXPCrypto::deviceId(Bytes{})));  // any data is accepted
 }
 

@@ -14,6 +14,7 @@ namespace {
 using test::fromHex;
 
 const std::string kID = "0123456789abcdef0123456789abcdef";
+using Text = std::optional<std::string_view>;
 
 Discovery::Entry entryOf(const std::variant<Discovery::Entry, Discovery::Rejection>& result) {
     EXPECT_TRUE(std::holds_alternative<Discovery::Entry>(result));
@@ -23,21 +24,13 @@ Discovery::Entry entryOf(const std::variant<Discovery::Entry, Discovery::Rejecti
 
 TEST(DiscoveryValidate, OnlyTheIdCanRejectAFinding) {
     using R = Discovery::Rejection;
-    struct Case {
-        std::optional<std::string_view> id;
-        R expected;
-    };
-    const Case cases[] = {
-        {std::nullopt, R::missingID},
-        {"", R::badID},
-        {"0123456789ABCDEF0123456789ABCDEF", R::badID},
-        {std::string_view(kID).substr(1), R::badID},
-        {"0123456789abcdef0123456789abcdeg", R::badID},
-    };
-    for (const Case& c : cases) {
-        const auto result = Discovery::validate(c.id, "Phone", "192.168.1.20", "svc");
-        ASSERT_TRUE(std::holds_alternative<R>(result)) << c.id.value_or("(absent)");
-        EXPECT_EQ(std::get<R>(result), c.expected);
+    // The id's form itself is checked by DeviceIdForm.
+    const std::pair<Text, R> cases[] = {{std::nullopt, R::missingID},
+                                        {"0123456789ABCDEF0123456789ABCDEF", R::badID}};
+    for (const auto& [id, expected] : cases) {
+        const auto result = Discovery::validate(id, "Phone", "192.168.1.20", "svc");
+        ASSERT_TRUE(std::holds_alternative<R>(result)) << id.value_or("(absent)");
+        EXPECT_EQ(std::get<R>(result), expected);
     }
     EXPECT_EQ(Discovery::rawValue(R::missingID), "id ausente");
     EXPECT_EQ(Discovery::rawValue(R::badID), "id inválido");
@@ -47,11 +40,8 @@ TEST(DiscoveryValidate, KeepsOnlyRoutableAddresses) {
     const Discovery::Entry routed = entryOf(Discovery::validate(kID, "Phone", "192.168.1.20", "Phone|8"));
     EXPECT_EQ(routed, (Discovery::Entry{kID, "Phone", "192.168.1.20", "192.168.1.20"}));
 
-    for (const std::optional<std::string_view> ip :
-         {std::optional<std::string_view>{}, std::optional<std::string_view>{"127.0.0.1"},
-          std::optional<std::string_view>{"169.254.3.4"}, std::optional<std::string_view>{"224.0.0.251"},
-          std::optional<std::string_view>{"192.168.100.2000"},
-          std::optional<std::string_view>{"phone.local"}}) {
+    // Which addresses are routable is Inbound.RoutableAddresses' subject.
+    for (const Text ip : {Text{}, Text{"169.254.3.4"}, Text{"phone.local"}}) {
         const Discovery::Entry entry = entryOf(Discovery::validate(kID, "Phone", ip, "Phone|8"));
         EXPECT_FALSE(entry.ip.has_value()) << ip.value_or("(absent)");
         EXPECT_EQ(entry.endpointKey, "svc-e7ceface7664");
@@ -76,15 +66,9 @@ TEST(PairingBeaconBle, ParsesByLength) {
         std::optional<PairingBeacon::Ble> expected;
     };
     const Case cases[] = {
-        {"0011223344556677"
-         "03",
-         PairingBeacon::Ble{"0011223344556677", true}},  // only bit 0 counts
-        {"0011223344556677"
-         "02",
-         PairingBeacon::Ble{"0011223344556677", false}},
-        {"0011223344556677"
-         "01",
-         PairingBeacon::Ble{"0011223344556677", true}},
+        {"001122334455667703", PairingBeacon::Ble{"0011223344556677", true}},  // only bit 0 counts
+        {"001122334455667702", PairingBeacon::Ble{"0011223344556677", false}},
+        {"001122334455667701", PairingBeacon::Ble{"0011223344556677", true}},
         {"0011223344556677", PairingBeacon::Ble{"0011223344556677", std::nullopt}},
         {"00112233", PairingBeacon::Ble{"00112233", std::nullopt}},
         {"00112233445566778899aabbccddeeff",
@@ -114,12 +98,9 @@ TEST(PairingBeaconTxt, OnlyExactDigitsCount) {
     EXPECT_EQ(PairingBeacon::txtValue(false), "0");
     EXPECT_EQ(PairingBeacon::parseTxt("1"), true);
     EXPECT_EQ(PairingBeacon::parseTxt("0"), false);
-    for (const std::optional<std::string_view> v :
-         {std::optional<std::string_view>{}, std::optional<std::string_view>{"true"},
-          std::optional<std::string_view>{" 1"}, std::optional<std::string_view>{"01"},
-          std::optional<std::string_view>{""}, std::optional<std::string_view>{std::string_view("1\0", 2)}}) {
+    for (const Text v :
+         {Text{}, Text{"true"}, Text{" 1"}, Text{"01"}, Text{""}, Text{std::string_view("1\0", 2)}})
         EXPECT_EQ(PairingBeacon::parseTxt(v), std::nullopt);
-    }
 }
 
 TEST(PairingBeaconMerge, TrueWinsThenFalse) {
@@ -149,8 +130,6 @@ TEST(PairingGate, PairedOrCableConnectsElseTheFlagDecides) {
 TEST(PairingConfirmGate, ArmsAfterOneAndAHalfSeconds) {
     using namespace std::chrono_literals;
     const auto shown = std::chrono::system_clock::time_point{} + 1000h;
-    EXPECT_FALSE(PairingConfirmGate::armed(shown, shown));
-    EXPECT_FALSE(PairingConfirmGate::armed(shown, shown + 1490ms));
     EXPECT_FALSE(PairingConfirmGate::armed(shown, shown + 1499999us));
     EXPECT_TRUE(PairingConfirmGate::armed(shown, shown + 1500ms));
     EXPECT_TRUE(PairingConfirmGate::armed(shown, shown + 1h));

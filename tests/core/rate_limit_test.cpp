@@ -57,10 +57,8 @@ TEST(RateLimiter, RefusedCallsDoNotStretchTheRefusal) {
 
 TEST(RateLimiter, ZeroOrNegativeMaximumRefusesEverything) {
     double now = 0;
-    RateLimiter zero(0, 10, [&] { return now; });
-    RateLimiter negative(-1, 10, [&] { return now; });
-    EXPECT_FALSE(zero.allow());
-    EXPECT_FALSE(negative.allow());
+    EXPECT_FALSE(RateLimiter(0, 10, [&] { return now; }).allow());
+    EXPECT_FALSE(RateLimiter(-1, 10, [&] { return now; }).allow());
 }
 
 TEST(RateLimiter, SharedBetweenThreadsAllowsExactlyTheMaximum) {

@@ -10,7 +10,7 @@
 namespace velmora::test {
 
 // A transport in front of another that records what the layer above asks of it: the size of every read and
-// the bytes of every write. Writes can be kept back (captured, not forwarded) or made to fail.
+// the bytes of every write. Writes can be made to fail.
 class TapTransport final : public Transport {
   public:
     explicit TapTransport(std::shared_ptr<Transport> inner) : inner_(std::move(inner)) {}
@@ -27,7 +27,6 @@ class TapTransport final : public Transport {
             std::lock_guard lock(mutex_);
             writes_.emplace_back(data.begin(), data.end());
             if (failWrites_) throw std::runtime_error("escrita recusada pelo teste");
-            if (!forward_) return;
         }
         inner_->write(data);
     }
@@ -39,10 +38,6 @@ class TapTransport final : public Transport {
         inner_->close();
     }
 
-    void setForward(bool forward) {
-        std::lock_guard lock(mutex_);
-        forward_ = forward;
-    }
     void setFailWrites(bool fail) {
         std::lock_guard lock(mutex_);
         failWrites_ = fail;
@@ -59,18 +54,12 @@ class TapTransport final : public Transport {
         std::lock_guard lock(mutex_);
         return closes_;
     }
-    void clear() {
-        std::lock_guard lock(mutex_);
-        reads_.clear();
-        writes_.clear();
-    }
 
   private:
     std::shared_ptr<Transport> inner_;
     std::mutex mutex_;  // guards everything below
     std::vector<std::size_t> reads_;
     std::vector<Bytes> writes_;
-    bool forward_ = true;
     bool failWrites_ = false;
     int closes_ = 0;
 };
