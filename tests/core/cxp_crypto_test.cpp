@@ -178,6 +178,36 @@ TEST(CXPCryptoGcm, RefusesBadKeyAndNonceSizes) {
     EXPECT_THROW(CXPCrypto::seal(Bytes(32), Bytes{}, bytesOf("x")), CryptoError);
 }
 
+const Bytes kInPlaceKey(32, 0x11);
+const Bytes kInPlaceNonce(12, 0x22);
+
+TEST(CXPCryptoInPlace, SealingPartsEqualsSealingTheirConcatenation) {
+    const Bytes head{0x03}, body = bytesOf("payload bytes"), empty;
+    Bytes out(1 + body.size() + 16);
+    CXPCrypto::sealInto(kInPlaceKey, kInPlaceNonce, {head, empty, body}, out);
+    EXPECT_EQ(out, CXPCrypto::seal(kInPlaceKey, kInPlaceNonce, bytesOf("\x03payload bytes")));
+
+    Bytes wrongSize(out.size() + 1);
+    EXPECT_THROW(CXPCrypto::sealInto(kInPlaceKey, kInPlaceNonce, {head, body}, wrongSize), CryptoError);
+}
+
+TEST(CXPCryptoInPlace, OpeningInPlaceLeavesThePlaintextAtTheFront) {
+    const Bytes plaintext = bytesOf("in place");
+    Bytes sealed = CXPCrypto::seal(kInPlaceKey, kInPlaceNonce, plaintext);
+    const std::size_t n = CXPCrypto::openInPlace(kInPlaceKey, kInPlaceNonce, sealed);
+    EXPECT_EQ(Bytes(sealed.begin(), sealed.begin() + static_cast<std::ptrdiff_t>(n)), plaintext);
+
+    Bytes tagOnly = CXPCrypto::seal(kInPlaceKey, kInPlaceNonce, {});
+    EXPECT_EQ(CXPCrypto::openInPlace(kInPlaceKey, kInPlaceNonce, tagOnly), 0u);
+
+    Bytes altered = CXPCrypto::seal(kInPlaceKey, kInPlaceNonce, plaintext);
+    altered[0] ^= 0x80;
+    EXPECT_THROW(CXPCrypto::openInPlace(kInPlaceKey, kInPlaceNonce, altered), CryptoError);
+
+    Bytes tooShort(15);
+    EXPECT_THROW(CXPCrypto::openInPlace(kInPlaceKey, kInPlaceNonce, tooShort), CXPError);
+}
+
 TEST(CXPCryptoVerify, AcceptsTheIndependentSignatureOnly) {
     const Bytes pub = fromHex(kPub1);
     const Bytes message = bytesOf(kMessage);
