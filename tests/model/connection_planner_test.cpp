@@ -32,53 +32,36 @@ void rest(FailureBook& book, const std::string& key) {
 }
 
 Attempt usbAttempt(const std::string& serial, const std::string& name) {
-    return {.kind = ConnKind::usb,
-            .key = "usb:" + serial,
-            .label = name,
-            .expected = std::nullopt,
-            .connectTimeout = 4,
-            .target = PlannedTarget::usb(serial),
-            .note = std::nullopt};
+    return {ConnKind::usb, "usb:" + serial, name, std::nullopt, 4, PlannedTarget::usb(serial), std::nullopt};
 }
 
-Attempt dnsSdAttempt(const PlannerPhone& p, double timeout) {
-    return {.kind = ConnKind::wifi,
-            .key = p.failureKey(),
-            .label = p.name,
-            .expected = p.id,
-            .connectTimeout = timeout,
-            .target = PlannedTarget::dnsSd(p.id, p.endpointKey),
-            .note = std::nullopt};
+Attempt dnsSdAttempt(const PlannerPhone& p, double timeout, std::string key = "") {
+    return {ConnKind::wifi, key.empty() ? p.failureKey() : key,        p.name,      p.id,
+            timeout,        PlannedTarget::dnsSd(p.id, p.endpointKey), std::nullopt};
 }
 
 Attempt addressAttempt(const std::string& id, const std::string& name, const std::string& address, bool far) {
-    return {.kind = ConnKind::wifi,
-            .key = "net:" + id + (far ? ":far:" : ":") + address,
-            .label = name,
-            .expected = id,
-            .connectTimeout = 3,
-            .target = PlannedTarget::ip(address),
-            .note = "sem mDNS para " + name + ": tentando o último IP conhecido " + address};
+    return {ConnKind::wifi,
+            "net:" + id + (far ? ":far:" : ":") + address,
+            name,
+            id,
+            3,
+            PlannedTarget::ip(address),
+            "sem mDNS para " + name + ": tentando o último IP conhecido " + address};
 }
 
 Attempt hotspotAttempt(const std::string& gateway, const std::string& id) {
-    return {.kind = ConnKind::hotspot,
-            .key = "gw:" + gateway,
-            .label = L10n::string("phone.hotspot_label"),
-            .expected = id,
-            .connectTimeout = 2,
-            .target = PlannedTarget::gateway(gateway),
-            .note = std::nullopt};
+    return {ConnKind::hotspot,
+            "gw:" + gateway,
+            L10n::string("phone.hotspot_label"),
+            id,
+            2,
+            PlannedTarget::gateway(gateway),
+            std::nullopt};
 }
 
 Attempt bleAttempt(const std::string& id, const std::string& name, std::optional<std::string> prefix) {
-    return {.kind = ConnKind::ble,
-            .key = "ble:" + id,
-            .label = name,
-            .expected = std::move(prefix),
-            .connectTimeout = 10,
-            .target = PlannedTarget::ble(id),
-            .note = std::nullopt};
+    return {ConnKind::ble, "ble:" + id, name, std::move(prefix), 10, PlannedTarget::ble(id), std::nullopt};
 }
 
 const PlannerUsb kCable{"R58N123", "Phone_7", true, true};
@@ -143,13 +126,7 @@ TEST(ConnectionPlanner, WifiServicePassTakesPairedPhonesWithAnEndpointThatDoNotR
          dnsSdAttempt(kAdvertised, 4)},
         {"no advertised address: 8 s", [&](auto& in, auto&) { in.wifi = {noIp}; }, dnsSdAttempt(noIp, 8)},
         {"empty endpoint key: key is net: and the id", [&](auto& in, auto&) { in.wifi = {noKey}; },
-         Attempt{.kind = ConnKind::wifi,
-                 .key = "net:" + P1,
-                 .label = "Phone-7-Pro",
-                 .expected = P1,
-                 .connectTimeout = 4,
-                 .target = PlannedTarget::dnsSd(P1, ""),
-                 .note = std::nullopt}},
+         dnsSdAttempt(noKey, 4, "net:" + P1)},
         {"unpaired and unresolved phones are never tried",
          [&](auto& in, auto&) {
              in.wifi = {unpaired, noEndpoint};
