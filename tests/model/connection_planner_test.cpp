@@ -325,14 +325,5 @@ TEST(ConnectionPlanner, ARestThatEndedIsTriedAgain) {
     EXPECT_EQ(ConnectionPlanner::nextAttempt(in, book, kNow), usbAttempt("R58N123", "Phone_7"));
 }
 
-TEST(ConnectionPlanner, HotspotLabelIsATextInEveryLanguage) {
-    for (const char* lang : {"pt-BR", "en"}) {
-        const auto& table = L10n::embeddedBundle().at(lang);
-        auto text = table.find("phone.hotspot_label");
-        ASSERT_NE(text, table.end()) << lang;
-        EXPECT_FALSE(text->second.empty()) << lang;
-    }
-}
-
 }  // namespace
 }  // namespace velmora
