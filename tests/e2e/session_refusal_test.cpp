@@ -175,7 +175,7 @@ const std::vector<Row>& rows() {
         // No "pair.confirm" when one is due.
         {"ready instead of the confirmation", fault(PhoneStep::confirm, replaceWith({{"t", "ready"}})),
          protocol("esperava pair.confirm")},
-        // The phone did not accept: only a JSON true is a yes (either user refusing: the pairing test).
+        // Only a JSON true from the phone is a yes.
         {"accept as the number 1", phoneAccept(1), rejected("pareamento recusado")},
         {"accept missing", fault(PhoneStep::confirm, edit([](json& m) { m.erase("accept"); })),
          rejected("pareamento recusado")},
