@@ -35,6 +35,8 @@ class SessionRoads : public ::testing::TestWithParam<LinkKind> {
     SimulatedPhone phone;
 };
 
+// Also checks the computer's "auth" as the phone received it: exactly the members the companion app
+// reads, in their wire forms (strict base64 without line breaks, the raw 64-byte signature, the id).
 TEST_P(SessionRoads, PairingShowsTheSameCodeOnBothScreensAndStoresThePhone) {
     OpenAttempt a = open();
     ASSERT_TRUE(a.session) << a.errorText();
@@ -55,16 +57,9 @@ TEST_P(SessionRoads, PairingShowsTheSameCodeOnBothScreensAndStoresThePhone) {
     EXPECT_EQ(*a.codeShown, *seen.shownCode);
     EXPECT_EQ(a.codeShown->size(), 6u);
     EXPECT_EQ(seen.computerId, computer.id());
-    EXPECT_EQ(seen.computerName, "Estação de trabalho");
     EXPECT_TRUE(phone.knows(computer.id()));
-}
 
-// The computer's "auth" as the phone received it: exactly the members the companion app reads, in their
-// wire forms (strict base64 without line breaks, the raw 64-byte signature, the lower-case id).
-TEST_P(SessionRoads, TheComputersAuthCarriesItsMembersInTheirWireForms) {
-    OpenAttempt a = open();
-    ASSERT_TRUE(a.session) << a.errorText();
-    const nlohmann::json auth = a.finish().computerAuth;
+    const nlohmann::json& auth = seen.computerAuth;
     std::vector<std::string> keys;
     for (auto it = auth.begin(); it != auth.end(); ++it)
         keys.push_back(it.key());
@@ -76,31 +71,28 @@ TEST_P(SessionRoads, TheComputersAuthCarriesItsMembersInTheirWireForms) {
     EXPECT_EQ(signature->size(), 64u);
     EXPECT_EQ(auth.value("id", ""), computer.id());
     EXPECT_EQ(auth.value("name", ""), "Estação de trabalho");
+    EXPECT_EQ(seen.computerName, "Estação de trabalho");
     EXPECT_EQ(auth.value("platform", ""), "mac");
 }
 
-TEST_P(SessionRoads, ComputerUserRefusesTheCode) {
-    OpenAttempt a = open(refusingCode());
-    ASSERT_FALSE(a.session);
-    EXPECT_EQ(a.errorText(), "rejected: pareamento recusado");
-    const PhoneOutcome seen = a.finish();
-    // The refusal still went out as a JSON false, after the code was shown on both sides.
-    EXPECT_EQ(seen.computerAccepted, false);
-    EXPECT_TRUE(a.codeShown.has_value());
-    EXPECT_EQ(store.saves(), 0);
-    EXPECT_FALSE(phone.knows(computer.id()));
-}
-
-TEST_P(SessionRoads, PhoneUserRefusesTheCode) {
-    PhoneConfig config;
-    config.accept = [](const std::string&) { return false; };
-    phone.setConfig(config);
-    OpenAttempt a = open();
-    ASSERT_FALSE(a.session);
-    EXPECT_EQ(a.errorText(), "rejected: pareamento recusado");
-    EXPECT_EQ(a.finish().computerAccepted, true);
-    EXPECT_EQ(store.saves(), 0);
-    EXPECT_TRUE(store.snapshot().empty());
+// Either user refusing the code ends the opening with the same error and stores nothing on either side;
+// the computer's answer still went out as a JSON boolean after the code was shown on both sides.
+TEST_P(SessionRoads, EitherUserRefusingTheCodeStoresNothing) {
+    for (const bool computerRefuses : {true, false}) {
+        SCOPED_TRACE(computerRefuses ? "computer refuses" : "phone refuses");
+        PhoneConfig config;
+        if (!computerRefuses) config.accept = [](const std::string&) { return false; };
+        phone.setConfig(config);
+        OpenAttempt a = open(computerRefuses ? refusingCode() : OpenOptions{});
+        ASSERT_FALSE(a.session);
+        EXPECT_EQ(a.errorText(), "rejected: pareamento recusado");
+        const PhoneOutcome seen = a.finish();
+        EXPECT_EQ(seen.computerAccepted, !computerRefuses);
+        EXPECT_TRUE(a.codeShown.has_value());
+        EXPECT_EQ(store.saves(), 0);
+        EXPECT_TRUE(store.snapshot().empty());
+        EXPECT_FALSE(phone.knows(computer.id()));
+    }
 }
 
 TEST_P(SessionRoads, KnownPhoneSaysReadyAndItsCurrentNameIsUsedWithoutRewritingTheStore) {

@@ -47,27 +47,11 @@ struct Row {
 };
 
 StepFault edit(std::function<void(json&)> change) {
-    StepFault f;
-    f.edit = std::move(change);
-    return f;
+    return {.edit = std::move(change)};
 }
 
 StepFault replaceWith(json message) {
-    StepFault f;
-    f.replace = std::move(message);
-    return f;
-}
-
-StepFault onChannel(std::uint8_t channel) {
-    StepFault f;
-    f.channel = channel;
-    return f;
-}
-
-StepFault raw(Bytes payload) {
-    StepFault f;
-    f.rawPayload = std::move(payload);
-    return f;
+    return {.replace = std::move(message)};
 }
 
 std::function<void(Scene&)> fault(PhoneStep step, StepFault f) {
@@ -114,36 +98,20 @@ const auto rejected = CXPError::rejected;
 const std::vector<Row>& rows() {
     static const std::vector<Row> all = {
         // A handshake record on another channel than control.
-        {"auth on the video channel", fault(PhoneStep::auth, onChannel(1)),
+        {"auth on the video channel", fault(PhoneStep::auth, {.channel = 1}),
          protocol("canal inesperado durante o handshake")},
-        {"answer on the files channel", fault(PhoneStep::answer, onChannel(4)),
-         protocol("canal inesperado durante o handshake")},
-        {"nonce on channel 9", fault(PhoneStep::nonce, onChannel(9)),
+        {"nonce on channel 9", fault(PhoneStep::nonce, {.channel = 9}),
          protocol("canal inesperado durante o handshake")},
         // The first message is not a well-formed "auth".
         {"first message of another type", fault(PhoneStep::auth, replaceWith({{"t", "hello"}})),
          protocol("esperava auth")},
         {"auth without t", authWithout("t"), protocol("esperava auth")},
-        {"auth with t as a number", authMember("t", 1), protocol("esperava auth")},
         {"pub missing", authWithout("pub"), protocol("esperava auth")},
         {"sig missing", authWithout("sig"), protocol("esperava auth")},
-        {"pub as a number", authMember("pub", 5), protocol("esperava auth")},
         {"pub with a leading blank",
          fault(PhoneStep::auth, edit([](json& m) { m["pub"] = " " + m["pub"].get<std::string>(); })),
          protocol("esperava auth")},
-        {"sig with a line break", fault(PhoneStep::auth, edit([](json& m) {
-                                            m["sig"] = m["sig"].get<std::string>().insert(44, "\n");
-                                        })),
-         protocol("esperava auth")},
-        {"pub without its padding", fault(PhoneStep::auth, edit([](json& m) {
-                                              std::string p = m["pub"];
-                                              while (!p.empty() && p.back() == '=')
-                                                  p.pop_back();
-                                              m["pub"] = p;
-                                          })),
-         protocol("esperava auth")},
         // The signature does not verify.
-        {"signature of other bytes", authMember("sig", b64(64)), protocol("assinatura inválida")},
         {"signature of the wrong length", authMember("sig", b64(70)), protocol("assinatura inválida")},
         {"another key than the signer's", fault(PhoneStep::auth, edit([](json& m) {
                                                     const Bytes other =
@@ -158,13 +126,8 @@ const std::vector<Row>& rows() {
         {"id in upper case",
          fault(PhoneStep::auth, edit([](json& m) { m["id"] = upper(m["id"].get<std::string>()); })),
          protocol("id não confere com a chave")},
-        {"id of another key", authMember("id", CXPCrypto::deviceId(P256PrivateKey::generate().publicX963())),
-         protocol("id não confere com a chave")},
-        {"id as a number", authMember("id", 12), protocol("id não confere com a chave")},
         // The phone is not the one asked for, or not allowed without the user.
         {"empty expected prefix", [](Scene& s) { s.options.expected = ""; }, CXPError::unexpectedPeer()},
-        {"expected prefix of another phone",
-         [](Scene& s) { s.options.expected = s.computer.id().substr(0, 8); }, CXPError::unexpectedPeer()},
         {"expected id in upper case", [](Scene& s) { s.options.expected = upper(s.phone.id()); },
          CXPError::unexpectedPeer()},
         {"automatic connection to an unknown phone", [](Scene& s) { s.options.userInitiated = false; },
@@ -179,26 +142,14 @@ const std::vector<Row>& rows() {
         // "ready" from a phone the computer does not know.
         {"ready from a phone never paired", [](Scene& s) { s.phone.remember(s.computer.id()); },
          protocol("o servidor me considera pareado, mas eu não o conheço")},
-        {"ready from a phone stored with another key",
-         [](Scene& s) {
-             s.phone.remember(s.computer.id());
-             s.store.put({s.phone.id(), P256PrivateKey::generate().publicX963(), "Impostor", "android"});
-         },
-         protocol("o servidor me considera pareado, mas eu não o conheço")},
         // "pair.begin" with a scheme this side does not speak.
-        {"sas cr2", [](Scene& s) { s.config.sas = "cr2"; }, rejected("pair_upgrade_required")},
         {"sas in upper case", [](Scene& s) { s.config.sas = "CR1"; }, rejected("pair_upgrade_required")},
         {"sas missing", fault(PhoneStep::answer, edit([](json& m) { m.erase("sas"); })),
-         rejected("pair_upgrade_required")},
-        {"sas as a number", fault(PhoneStep::answer, edit([](json& m) { m["sas"] = 1; })),
          rejected("pair_upgrade_required")},
         // Any other answer to the computer's "auth".
         {"phone not ready to pair", [](Scene& s) { s.config.readyToPair = false; }, rejected("not_paired")},
         {"unknown answer type", answer({{"t", "bye"}}), rejected("bye")},
         {"answer with neither t nor code", answer(json::object()), rejected("?")},
-        {"error with a blank code", answer({{"t", "error"}, {"code", " "}}), rejected("?")},
-        {"error with a code of 33 bytes", answer({{"t", "error"}, {"code", std::string(33, 'a')}}),
-         rejected("?")},
         {"error with a log-forging code", answer({{"t", "error"}, {"code", "x\nFALSO"}}), rejected("?")},
         {"t and code of other kinds", answer({{"t", 5}, {"code", 7}}), rejected("?")},
         {"code wins over t", answer({{"t", "error"}, {"code", "pair_upgrade_required"}}),
@@ -214,39 +165,29 @@ const std::vector<Row>& rows() {
         // No "pair.nonce" when one is due, or a bad one.
         {"reveal instead of the nonce", fault(PhoneStep::nonce, replaceWith({{"t", "pair.reveal"}})),
          protocol("esperava pair.nonce")},
-        {"nonce without t", fault(PhoneStep::nonce, edit([](json& m) { m.erase("t"); })),
-         protocol("esperava pair.nonce")},
         {"nonce of 31 bytes", nonceText(b64(31)), protocol("pair.nonce inválido")},
         {"nonce of 33 bytes", nonceText(b64(33)), protocol("pair.nonce inválido")},
         {"nonce text of 65 characters", nonceText(std::string(65, 'A')), protocol("pair.nonce inválido")},
         {"nonce of 48 bytes in 64 characters", nonceText(b64(48)), protocol("pair.nonce inválido")},
-        {"nonce as a number", nonceText(32), protocol("pair.nonce inválido")},
         {"nonce not base64", nonceText(std::string(43, '*') + "="), protocol("pair.nonce inválido")},
         {"nonce missing", fault(PhoneStep::nonce, edit([](json& m) { m.erase("n"); })),
          protocol("pair.nonce inválido")},
         // No "pair.confirm" when one is due.
         {"ready instead of the confirmation", fault(PhoneStep::confirm, replaceWith({{"t", "ready"}})),
          protocol("esperava pair.confirm")},
-        // The phone did not accept: only a JSON true is a yes.
-        {"phone refuses", [](Scene& s) { s.config.accept = [](const std::string&) { return false; }; },
-         rejected("pareamento recusado")},
+        // Only a JSON true from the phone is a yes.
         {"accept as the number 1", phoneAccept(1), rejected("pareamento recusado")},
-        {"accept as the text true", phoneAccept("true"), rejected("pareamento recusado")},
-        {"accept as null", phoneAccept(nullptr), rejected("pareamento recusado")},
         {"accept missing", fault(PhoneStep::confirm, edit([](json& m) { m.erase("accept"); })),
          rejected("pareamento recusado")},
-        {"computer refuses", [](Scene& s) { s.options.acceptCode = false; }, rejected("pareamento recusado")},
         // Messages the decoder refuses, and records over the limit before authentication.
-        {"answer that is an array", fault(PhoneStep::answer, raw(text("[]"))),
+        {"answer that is an array", fault(PhoneStep::answer, {.rawPayload = text("[]")}),
          protocol("mensagem inválida (JSON)")},
-        {"answer that is not JSON", fault(PhoneStep::answer, raw(text("{\"t\":"))),
+        {"answer that is not JSON", fault(PhoneStep::answer, {.rawPayload = text("{\"t\":")}),
          protocol("mensagem inválida (JSON)")},
-        {"auth nested 17 deep", fault(PhoneStep::auth, raw(text(std::string(17, '[')))),
+        {"auth nested 17 deep", fault(PhoneStep::auth, {.rawPayload = text(std::string(17, '['))}),
          protocol("JSON aninhado demais")},
-        {"auth record over the pre-authentication limit", fault(PhoneStep::auth, raw(Bytes(65536, ' '))),
-         protocol("registro inválido: 65553")},
-        {"nonce record over the pre-authentication limit", fault(PhoneStep::nonce, raw(Bytes(100000, ' '))),
-         protocol("registro inválido: 100017")},
+        {"auth record over the pre-authentication limit",
+         fault(PhoneStep::auth, {.rawPayload = Bytes(65536, ' ')}), protocol("registro inválido: 65553")},
     };
     return all;
 }
@@ -326,21 +267,7 @@ TEST(SessionOpeningExpected, APrefixOrTheWholeIdOfThePhoneIsAccepted) {
 
 // A phone that stops answering at any step never hangs the computer: closing the transport ends the
 // opening, and nothing is stored unless both sides had already accepted.
-std::string stepName(PhoneStep step) {
-    switch (step) {
-        case PhoneStep::auth:
-            return "Auth";
-        case PhoneStep::answer:
-            return "Answer";
-        case PhoneStep::nonce:
-            return "Nonce";
-        case PhoneStep::confirm:
-            return "Confirm";
-        case PhoneStep::ready:
-            return "Ready";
-    }
-    return "?";
-}
+const char* const kStepNames[] = {"Auth", "Answer", "Nonce", "Confirm", "Ready"};
 
 class SessionStalls : public ::testing::TestWithParam<std::tuple<PhoneStep, LinkKind>> {};
 
@@ -353,10 +280,8 @@ TEST_P(SessionStalls, ClosingTheTransportEndsTheOpening) {
         computerEnd->get_future().get()->close();
     };
     PhoneConfig config;
-    StepFault stall;
-    stall.stall = true;
-    stall.onStall = [closeAfterStall] { std::thread(closeAfterStall).detach(); };
-    config.faults[step] = stall;
+    config.faults[step] = {.stall = true,
+                           .onStall = [closeAfterStall] { std::thread(closeAfterStall).detach(); }};
     SimulatedPhone phone(config);
     SoftwareIdentity computer{"Estação", "mac"};
     MemoryPeerStore store;
@@ -373,12 +298,15 @@ TEST_P(SessionStalls, ClosingTheTransportEndsTheOpening) {
     EXPECT_EQ(store.saves(), step == PhoneStep::ready ? 1 : 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Steps, SessionStalls,
-    ::testing::Combine(::testing::Values(PhoneStep::auth, PhoneStep::answer, PhoneStep::nonce,
-                                         PhoneStep::confirm, PhoneStep::ready),
-                       ::testing::Values(LinkKind::socketPair, LinkKind::loopbackTcp)),
-    [](const auto& info) { return stepName(std::get<0>(info.param)) + linkName(std::get<1>(info.param)); });
+INSTANTIATE_TEST_SUITE_P(Steps, SessionStalls,
+                         ::testing::Combine(::testing::Values(PhoneStep::auth, PhoneStep::answer,
+                                                              PhoneStep::nonce, PhoneStep::confirm,
+                                                              PhoneStep::ready),
+                                            ::testing::Values(LinkKind::socketPair, LinkKind::loopbackTcp)),
+                         [](const auto& info) {
+                             return kStepNames[static_cast<int>(std::get<0>(info.param))] +
+                                    linkName(std::get<1>(info.param));
+                         });
 
 }  // namespace
 }  // namespace velmora

@@ -28,7 +28,6 @@ TEST(AdbOutput, CableDevicesArePhonesReadyOnUsb) {
          header + "192.168.1.9:5555 device product:x model:Phone_7 transport_id:2\n",
          {}},
         {"unauthorized", header + "SER1 unauthorized usb:1-1 transport_id:3\n", {}},
-        {"offline", header + "SER1 offline usb:1-1 transport_id:3\n", {}},
         {"no udev rules",
          header + "SER2 no permissions (user in plugdev group; are your udev rules wrong?); "
                   "see [http://developer.android.com/tools/device.html] usb:1-2 transport_id:4\n",

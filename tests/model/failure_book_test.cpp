@@ -22,18 +22,13 @@ TEST(FailureBook, RestsGrowPerKeyKindAndFailureInARow) {
         {"usb:R58N123", true, {4, 8, 16, 32, 60, 60, 60}},
         {"usb:R58N123", false, {4, 8, 16, 32, 60}},  // the flag only matters to gateway keys
         {"net:0123456789abcdef0123456789abcdef", true, {4, 8, 16, 32, 60}},
-        {"net:0123456789abcdef0123456789abcdef:svc-a1b2c3", true, {4, 8, 16, 32, 60}},
-        {"net:0123:10.0.0.7", true, {4, 8, 16, 32, 60}},
-        {"manual:phone.lan", true, {4, 8, 16, 32, 60}},
         {"gw:192.168.43.1", true, {4, 8, 16, 32, 60}},
         {"gw:192.168.43.1", false, {600, 600, 600, 600, 600}},
         {"ble:AA:BB:CC:DD:EE:FF", true, {4, 8, 8, 8, 8, 8}},
         {"bleach", true, {4, 8, 8}},        // every key starting with "ble" is Bluetooth
         {"ble:x:far:y", true, {600, 600}},  // ":far:" wins over the Bluetooth cap
         {"net:0123:far:10.0.0.7", true, {600, 600, 600}},
-        {"net:0123:far:10.0.0.7", false, {600}},
         {"gw:x:far:y", true, {600}},
-        {"", true, {4, 8}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.key) + (row.knownHotspotGateway ? " known" : " unknown"));
@@ -56,7 +51,7 @@ TEST(FailureBook, CoolingEndsExactlyWhenTheRestEnds) {
     FailureBook book;
     for (int i = 0; i < 5; ++i)
         book.markFailure("usb:S", kT, true);  // rests until kT + 60
-    const Row rows[] = {{kT, true}, {kT + 59.999, true}, {kT + 60, false}, {kT + 61, false}, {kT - 10, true}};
+    const Row rows[] = {{kT, true}, {kT + 59.999, true}, {kT + 60, false}, {kT - 10, true}};
     for (const auto& row : rows)
         EXPECT_EQ(book.cooling("usb:S", row.at), row.cooling) << row.at;
     EXPECT_FALSE(book.cooling("usb:other", kT));
@@ -113,7 +108,6 @@ TEST(BleFreshness, SightingsFromBeforeARecentDropAreHidden) {
         {"AA:BB:CC:DD:EE:01", t + 1, t + 1, true},
         {"AA:BB:CC:DD:EE:01", t - 1, t + 60, false},  // exactly 60 s: the drop still counts
         {"AA:BB:CC:DD:EE:01", t - 1, t + 60.001, true},
-        {"AA:BB:CC:DD:EE:01", t - 1, t + 61, true},
         {"AA:BB:CC:DD:EE:02", t - 100, t, true},  // never dropped
     };
     for (const auto& row : rows) {
@@ -137,7 +131,6 @@ TEST(BleFreshness, PruneForgetsOnlyDropsOlderThanSixtySeconds) {
         std::vector<std::string> kept;
     };
     const Row rows[] = {
-        {100, {"future", "now", "old"}},
         {160, {"future", "now", "old"}},
         {160.5, {"future", "now"}},
         {1000, {}},

@@ -10,31 +10,23 @@ void RecordingDelegate::didReceiveControl(LinkSession& session, const nlohmann::
 }
 
 void RecordingDelegate::didReceiveVideo(LinkSession&, ByteView packet) {
-    add({SessionEvent::Kind::video,
-         {},
-         Bytes(packet.begin(), packet.end()),
-         nullptr,
-         std::this_thread::get_id()});
+    addBytes(SessionEvent::Kind::video, packet);
 }
 
 void RecordingDelegate::didReceiveAudio(LinkSession&, ByteView packet) {
-    add({SessionEvent::Kind::audio,
-         {},
-         Bytes(packet.begin(), packet.end()),
-         nullptr,
-         std::this_thread::get_id()});
+    addBytes(SessionEvent::Kind::audio, packet);
 }
 
 void RecordingDelegate::didReceiveFile(LinkSession&, ByteView chunk) {
-    add({SessionEvent::Kind::file,
-         {},
-         Bytes(chunk.begin(), chunk.end()),
-         nullptr,
-         std::this_thread::get_id()});
+    addBytes(SessionEvent::Kind::file, chunk);
 }
 
 void RecordingDelegate::sessionDidClose(LinkSession&, std::exception_ptr error) {
     add({SessionEvent::Kind::close, {}, {}, std::move(error), std::this_thread::get_id()});
+}
+
+void RecordingDelegate::addBytes(SessionEvent::Kind kind, ByteView bytes) {
+    add({kind, {}, Bytes(bytes.begin(), bytes.end()), nullptr, std::this_thread::get_id()});
 }
 
 void RecordingDelegate::add(SessionEvent event) {

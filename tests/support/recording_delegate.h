@@ -50,6 +50,7 @@ class RecordingDelegate : public SessionDelegate {
 
   private:
     void add(SessionEvent event);
+    void addBytes(SessionEvent::Kind kind, ByteView bytes);
 
     mutable std::mutex mutex_;  // guards events_
     mutable std::condition_variable changed_;

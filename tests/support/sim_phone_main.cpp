@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -51,10 +52,17 @@ struct Options {
 
 std::optional<Options> parse(int argc, char** argv) {
     Options o;
+    const std::map<std::string_view, bool Options::*> switches = {{"--refuse", &Options::refuse},
+                                                                  {"--ask", &Options::ask},
+                                                                  {"--no-pairing", &Options::noPairing},
+                                                                  {"--once", &Options::once},
+                                                                  {"--help", &Options::help}};
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--port" && hasValue) {
+        if (const auto it = switches.find(arg); it != switches.end()) {
+            o.*(it->second) = true;
+        } else if (arg == "--port" && hasValue) {
             const long port = std::strtol(argv[++i], nullptr, 10);
             if (port < 0 || port > 65535) return std::nullopt;
             o.port = static_cast<std::uint16_t>(port);
@@ -64,16 +72,6 @@ std::optional<Options> parse(int argc, char** argv) {
             o.keyFile = argv[++i];
         } else if (arg == "--paired" && hasValue) {
             o.paired.emplace_back(argv[++i]);
-        } else if (arg == "--refuse") {
-            o.refuse = true;
-        } else if (arg == "--ask") {
-            o.ask = true;
-        } else if (arg == "--no-pairing") {
-            o.noPairing = true;
-        } else if (arg == "--once") {
-            o.once = true;
-        } else if (arg == "--help") {
-            o.help = true;
         } else {
             return std::nullopt;
         }

@@ -32,12 +32,12 @@ enum class PhoneStep : std::uint8_t {
 // How the phone misbehaves at one of its sends. The first that is set wins: stall, raw payload,
 // replacement; `edit` then `channel` apply to the message the phone would have sent.
 struct StepFault {
-    bool stall = false;                         // send nothing; wait until the link is closed
-    std::function<void()> onStall;              // told (on the phone's thread) when the stall begins
-    std::optional<Bytes> rawPayload;            // send these bytes as the payload
-    std::optional<nlohmann::json> replace;      // send this message instead
-    std::function<void(nlohmann::json&)> edit;  // change the message before it goes
-    std::optional<std::uint8_t> channel;        // send on this channel instead of control
+    bool stall = false;                              // send nothing; wait until the link is closed
+    std::function<void()> onStall = {};              // told (on the phone's thread) when the stall begins
+    std::optional<Bytes> rawPayload = {};            // send these bytes as the payload
+    std::optional<nlohmann::json> replace = {};      // send this message instead
+    std::function<void(nlohmann::json&)> edit = {};  // change the message before it goes
+    std::optional<std::uint8_t> channel = {};        // send on this channel instead of control
 };
 
 struct PhoneRecord {
