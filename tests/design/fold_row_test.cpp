@@ -192,24 +192,3 @@ TEST(NoFocusRing, EveryPanelSharesOneStyle) {
 
 }  // namespace
 }  // namespace velmora
-
-namespace velmora {
-namespace {
-
-TEST(DesignStrings, EveryAccessibilityKeyHasATextInBothLanguages) {
-    const char* keys[] = {"a11y.fold.expanded", "a11y.fold.collapsed", "a11y.fold.hint",
-                          "a11y.notice.warn",   "a11y.notice.err",     "a11y.notice.info"};
-    const auto& bundle = L10n::embeddedBundle();
-    for (const char* language : {"pt-BR", "en"}) {
-        const auto table = bundle.find(language);
-        ASSERT_NE(table, bundle.end()) << language;
-        for (const char* k : keys) {
-            const auto entry = table->second.find(k);
-            ASSERT_NE(entry, table->second.end()) << language << " " << k;
-            EXPECT_FALSE(entry->second.empty()) << language << " " << k;
-        }
-    }
-}
-
-}  // namespace
-}  // namespace velmora
