@@ -71,17 +71,6 @@ TEST(KeyScan, CountsPlaceholders) {
         EXPECT_EQ(placeholderCount(text), n) << text;
 }
 
-TEST(StringTables, BothLanguagesDefineTheSameKeys) {
-    ASSERT_TRUE(tables().count("en"));
-    ASSERT_TRUE(tables().count("pt-BR"));
-    const auto& en = tables().at("en");
-    const auto& pt = tables().at("pt-BR");
-    for (const auto& [key, text] : en)
-        EXPECT_TRUE(pt.count(key)) << "pt-BR lacks " << key;
-    for (const auto& [key, text] : pt)
-        EXPECT_TRUE(en.count(key)) << "en lacks " << key;
-}
-
 TEST(StringTables, EveryKeyUsedInCodeHasTextsThatTakeItsArguments) {
     const auto uses = scanTree(sourceDir, {"core", "app", "platform"});
     EXPECT_FALSE(uses.empty());
