@@ -72,33 +72,6 @@ TEST(Cards, CardPlateIsTheTintAtATenthOrThePrimaryColourFaintly) {
     EXPECT_NEAR(tinted.plate().resolve(Appearance::dark).alphaF(), 0.17 * 0.12, 1e-4);
 }
 
-TEST(Cards, CardPadsAndListCardDoesNot) {
-    auto window = activeWindow({300, 300});
-    auto* column = new QVBoxLayout(window.get());
-    auto* card = new Card;
-    auto* text = new TextBlock(QStringLiteral("Hello"), QFont(), SystemColor::primary, false);
-    card->add(text);
-    auto* list = new ListCard;
-    auto* row = new QWidget;
-    row->setMinimumHeight(20);
-    row->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    auto* divider = new RowDivider;
-    list->add(row);
-    list->add(divider);
-    column->addWidget(card);
-    column->addWidget(list);
-    column->addStretch(1);
-    settle(window.get());
-    EXPECT_EQ(text->geometry().topLeft(), QPoint(12, 12));
-    EXPECT_EQ(card->height(), text->height() + 24);
-    EXPECT_EQ(list->height(), 20 + 1);        // no padding: the row and the divider
-    EXPECT_EQ(card->width(), list->width());  // the card fills the offered width
-    EXPECT_EQ(row->geometry().left(), 0);
-    EXPECT_EQ(row->width(), list->width());
-    EXPECT_EQ(divider->height(), 1);
-    EXPECT_EQ(divider->width(), list->width());
-}
-
 // A paragraph long enough to wrap onto a few lines at a panel's width, and onto dozens in a narrow column.
 const QString kParagraph = QStringLiteral(
     "Phone and computer on the same network. The phone is found by itself, and the link is encrypted from "
@@ -120,7 +93,7 @@ QWidget* wrappingRow(TextBlock*& text) {
     return row;
 }
 
-TEST(Cards, CardsGrowWithRowsWhoseTextWraps) {
+TEST(Cards, CardPadsListCardDoesNotAndBothGrowWithWrappedText) {
     auto window = activeWindow({320, 600});
     auto* column = new QVBoxLayout(window.get());
     TextBlock* first = nullptr;
@@ -128,7 +101,8 @@ TEST(Cards, CardsGrowWithRowsWhoseTextWraps) {
     TextBlock* inCard = paragraph();
     auto* list = new ListCard;
     list->add(wrappingRow(first));
-    list->add(new RowDivider);
+    auto* divider = new RowDivider;
+    list->add(divider);
     list->add(wrappingRow(second));
     auto* card = new Card;
     card->add(inCard);
@@ -144,9 +118,17 @@ TEST(Cards, CardsGrowWithRowsWhoseTextWraps) {
         const QWidget* holder = text == inCard ? static_cast<QWidget*>(card) : list;
         EXPECT_LE(text->mapTo(holder, QPoint(0, text->height())).y(), holder->height());
     }
-    // Rows bring their own insets: the card ends 8 under the last text, it takes no room it does not use.
-    EXPECT_EQ(list->height(), second->mapTo(list, QPoint(0, second->height())).y() + 8);
+    // The card pads its content by 12 and fills the offered width.
+    EXPECT_EQ(inCard->geometry().topLeft(), QPoint(12, 12));
     EXPECT_EQ(card->height(), inCard->height() + 24);
+    EXPECT_EQ(card->width(), list->width());
+    // The list card adds nothing: rows and dividers span it, and it ends 8 (the row's own inset) under the
+    // last text.
+    EXPECT_EQ(first->parentWidget()->geometry().topLeft(), QPoint(0, 0));
+    EXPECT_EQ(first->parentWidget()->width(), list->width());
+    EXPECT_EQ(divider->height(), 1);
+    EXPECT_EQ(divider->width(), list->width());
+    EXPECT_EQ(list->height(), second->mapTo(list, QPoint(0, second->height())).y() + 8);
 }
 
 TEST(TextBlock, WrappedTextAsksNoHeightForWidthsItIsNotGiven) {

@@ -66,6 +66,11 @@ TEST(GuideView, EveryKeyShowsAsItselfWithEmptyTables) {
     };
     // clang-format on
     EXPECT_EQ(shownTexts(view.widget()), expected);
+    // The install warning is the one notice, a warning without buttons.
+    const auto notices = view.findChildren<Notice*>();
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_EQ(notices[0]->kind(), Notice::Kind::warn);
+    EXPECT_TRUE(notices[0]->findChildren<QAbstractButton*>().isEmpty());
 }
 
 // The texts of the keys given as arguments reach the screen, in their order.
@@ -99,7 +104,7 @@ TEST(GuideView, ArgumentsAndNumbersFillTheirTexts) {
     EXPECT_TRUE(shows(page, "50%% plain"));
 }
 
-TEST(GuideView, TopicsStartFoldedAndAClickOpensAndFoldsOne) {
+TEST(GuideView, TopicsStartFoldedAndOpenByClickOrCallThroughARebuild) {
     L10nScope l10n;
     l10n.emptyTables();
     GuideView view;
@@ -120,13 +125,8 @@ TEST(GuideView, TopicsStartFoldedAndAClickOpensAndFoldsOne) {
     QTest::mouseClick(mirror, Qt::LeftButton);
     EXPECT_TRUE(view.open().isEmpty());
     EXPECT_EQ(changes, 2);
-}
 
-// Opening from outside moves the fold on screen, and rebuilding keeps what was open.
-TEST(GuideView, OpenTopicsOutliveARebuild) {
-    L10nScope l10n;
-    l10n.emptyTables();
-    GuideView view;
+    // Opening from outside moves the fold on screen, and rebuilding keeps what was open.
     view.setOpen("guide.cable.title", true);
     EXPECT_TRUE(shows(view.widget(), "guide.cable.1"));
     view.rebuild();
@@ -169,16 +169,6 @@ TEST(GuideView, NoTextIsCutAtTheMinimumWidth) {
         ++checked;
     }
     EXPECT_GT(checked, 60);
-}
-
-TEST(GuideView, TheInstallWarningIsAWarningWithoutButtons) {
-    L10nScope l10n;
-    l10n.emptyTables();
-    GuideView view;
-    const auto notices = view.findChildren<Notice*>();
-    ASSERT_EQ(notices.size(), 1);
-    EXPECT_EQ(notices[0]->kind(), Notice::Kind::warn);
-    EXPECT_TRUE(notices[0]->findChildren<QAbstractButton*>().isEmpty());
 }
 
 // At its narrowest the three steps stay side by side, equally wide and top-aligned, long texts wrapping.
