@@ -28,18 +28,6 @@ TEST(Glyphs, PhoneGlyphOutlineSitsInTheMiddleOfItsPlate) {
     EXPECT_NEAR(outline.center().y(), 20, 1e-9);
 }
 
-TEST(Glyphs, PhoneGlyphColoursPerTone) {
-    using Tone = PhoneGlyph::Tone;
-    for (Appearance a : {Appearance::light, Appearance::dark}) {
-        EXPECT_EQ(PhoneGlyph::plateColor(Tone::paired).resolve(a), DS::accentTint.resolve(a));
-        EXPECT_EQ(PhoneGlyph::outlineColor(Tone::paired).resolve(a), DS::accentText.resolve(a));
-        EXPECT_EQ(PhoneGlyph::plateColor(Tone::new_).resolve(a), DS::fill.resolve(a));
-        EXPECT_EQ(PhoneGlyph::plateColor(Tone::lost).resolve(a), DS::fill.resolve(a));
-        EXPECT_NEAR(PhoneGlyph::outlineColor(Tone::lost).resolve(a).alphaF(),
-                    SystemColor::secondary.resolve(a).alphaF() * 0.6, 1e-4);
-    }
-}
-
 TEST(Glyphs, DecorativeWidgetsAreHiddenFromAssistiveToolsButTextsAreNot) {
     auto window = activeWindow();
     auto* column = new QVBoxLayout(window.get());
@@ -84,33 +72,6 @@ TEST(Cards, CardPlateIsTheTintAtATenthOrThePrimaryColourFaintly) {
     EXPECT_NEAR(tinted.plate().resolve(Appearance::dark).alphaF(), 0.17 * 0.12, 1e-4);
 }
 
-TEST(Cards, CardPadsAndListCardDoesNot) {
-    auto window = activeWindow({300, 300});
-    auto* column = new QVBoxLayout(window.get());
-    auto* card = new Card;
-    auto* text = new TextBlock(QStringLiteral("Hello"), QFont(), SystemColor::primary, false);
-    card->add(text);
-    auto* list = new ListCard;
-    auto* row = new QWidget;
-    row->setMinimumHeight(20);
-    row->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    auto* divider = new RowDivider;
-    list->add(row);
-    list->add(divider);
-    column->addWidget(card);
-    column->addWidget(list);
-    column->addStretch(1);
-    settle(window.get());
-    EXPECT_EQ(text->geometry().topLeft(), QPoint(12, 12));
-    EXPECT_EQ(card->height(), text->height() + 24);
-    EXPECT_EQ(list->height(), 20 + 1);        // no padding: the row and the divider
-    EXPECT_EQ(card->width(), list->width());  // the card fills the offered width
-    EXPECT_EQ(row->geometry().left(), 0);
-    EXPECT_EQ(row->width(), list->width());
-    EXPECT_EQ(divider->height(), 1);
-    EXPECT_EQ(divider->width(), list->width());
-}
-
 // A paragraph long enough to wrap onto a few lines at a panel's width, and onto dozens in a narrow column.
 const QString kParagraph = QStringLiteral(
     "Phone and computer on the same network. The phone is found by itself, and the link is encrypted from "
@@ -132,7 +93,7 @@ QWidget* wrappingRow(TextBlock*& text) {
     return row;
 }
 
-TEST(Cards, CardsGrowWithRowsWhoseTextWraps) {
+TEST(Cards, CardPadsListCardDoesNotAndBothGrowWithWrappedText) {
     auto window = activeWindow({320, 600});
     auto* column = new QVBoxLayout(window.get());
     TextBlock* first = nullptr;
@@ -140,7 +101,8 @@ TEST(Cards, CardsGrowWithRowsWhoseTextWraps) {
     TextBlock* inCard = paragraph();
     auto* list = new ListCard;
     list->add(wrappingRow(first));
-    list->add(new RowDivider);
+    auto* divider = new RowDivider;
+    list->add(divider);
     list->add(wrappingRow(second));
     auto* card = new Card;
     card->add(inCard);
@@ -156,9 +118,17 @@ TEST(Cards, CardsGrowWithRowsWhoseTextWraps) {
         const QWidget* holder = text == inCard ? static_cast<QWidget*>(card) : list;
         EXPECT_LE(text->mapTo(holder, QPoint(0, text->height())).y(), holder->height());
     }
-    // Rows bring their own insets: the card ends 8 under the last text, it takes no room it does not use.
-    EXPECT_EQ(list->height(), second->mapTo(list, QPoint(0, second->height())).y() + 8);
+    // The card pads its content by 12 and fills the offered width.
+    EXPECT_EQ(inCard->geometry().topLeft(), QPoint(12, 12));
     EXPECT_EQ(card->height(), inCard->height() + 24);
+    EXPECT_EQ(card->width(), list->width());
+    // The list card adds nothing: rows and dividers span it, and it ends 8 (the row's own inset) under the
+    // last text.
+    EXPECT_EQ(first->parentWidget()->geometry().topLeft(), QPoint(0, 0));
+    EXPECT_EQ(first->parentWidget()->width(), list->width());
+    EXPECT_EQ(divider->height(), 1);
+    EXPECT_EQ(divider->width(), list->width());
+    EXPECT_EQ(list->height(), second->mapTo(list, QPoint(0, second->height())).y() + 8);
 }
 
 TEST(TextBlock, WrappedTextAsksNoHeightForWidthsItIsNotGiven) {
@@ -222,27 +192,13 @@ TEST(TextBlock, AWordLongerThanTheLineBreaksInsteadOfBeingCut) {
     EXPECT_EQ(broken.heightForWidth(1000), 2 * fm.lineSpacing());
 }
 
-TEST(Notice, KindsGiveTheirSymbolColoursAndIconName) {
-    struct Row {
-        Notice::Kind kind;
-        Symbol symbol;
-        DynColor fg;
-        DynColor tint;
-        const char* key;
-    };
-    const Row table[] = {
-        {Notice::Kind::warn, Symbol::warningTriangle, DS::warn, DS::warnTint, "a11y.notice.warn"},
-        {Notice::Kind::err, Symbol::errorCircle, DS::err, DS::errTint, "a11y.notice.err"},
-        {Notice::Kind::info, Symbol::infoCircle, SystemColor::secondary, DS::fill, "a11y.notice.info"},
-    };
-    for (const auto& row : table) {
-        EXPECT_EQ(Notice::symbol(row.kind), row.symbol);
-        for (Appearance a : {Appearance::light, Appearance::dark}) {
-            EXPECT_EQ(Notice::foreground(row.kind).resolve(a), row.fg.resolve(a));
-            EXPECT_EQ(Notice::tint(row.kind).resolve(a), row.tint.resolve(a));
-        }
-        Notice notice(row.kind, QStringLiteral("Title"));
-        EXPECT_EQ(a11yText(notice.icon(), QAccessible::Name), QString::fromStdString(L10n::string(row.key)));
+TEST(Notice, EachKindNamesItsIconForAssistiveTools) {
+    const std::pair<Notice::Kind, const char*> table[] = {{Notice::Kind::warn, "a11y.notice.warn"},
+                                                          {Notice::Kind::err, "a11y.notice.err"},
+                                                          {Notice::Kind::info, "a11y.notice.info"}};
+    for (const auto& [kind, key] : table) {
+        Notice notice(kind, QStringLiteral("Title"));
+        EXPECT_EQ(a11yText(notice.icon(), QAccessible::Name), QString::fromStdString(L10n::string(key)));
     }
 }
 

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "app/design/brand.h"
 #include "app/design/palette.h"
 
 namespace velmora {
@@ -55,28 +54,10 @@ TEST(Palette, AnAppearanceThatIsNeitherGetsTheLightValue) {
     EXPECT_EQ(DS::card.resolve(unknown).alphaF(), DS::card.resolve(Appearance::light).alphaF());
 }
 
-TEST(Palette, FixedColoursKeepTheirExactComponents) {
-    // The gradient start and the brand accent differ in green and blue; both stay as given.
-    const Rgba g = DS::gradStart.light;
-    EXPECT_DOUBLE_EQ(g.g, 0.275);
-    EXPECT_DOUBLE_EQ(g.b, 0.898);
-    const Rgba b = Brand::accent.dark;
-    EXPECT_DOUBLE_EQ(b.r, 0.31);
-    EXPECT_DOUBLE_EQ(b.g, 0.27);
-    EXPECT_DOUBLE_EQ(b.b, 0.9);
-    EXPECT_DOUBLE_EQ(DS::gradEnd.dark.r, 0.055);
-}
-
 TEST(Palette, ValuesAboveTwentyFourBitsIgnoreTheHighByte) {
     const DynColor c = makeColor(0xFF123456, 0x01ABCDEF, 1, 1);
     EXPECT_EQ(c.resolve(Appearance::light).rgb() & 0xFFFFFF, 0x123456u);
     EXPECT_EQ(c.resolve(Appearance::dark).rgb() & 0xFFFFFF, 0xABCDEFu);
-}
-
-TEST(Palette, OpacityMultipliesAndKeepsTheTintsOwnAlpha) {
-    const DynColor faded = DS::accentTint.withOpacity(0.12);
-    EXPECT_NEAR(faded.resolve(Appearance::light).alphaF(), 0.10 * 0.12, 2e-5);
-    EXPECT_NEAR(faded.resolve(Appearance::dark).alphaF(), 0.17 * 0.12, 2e-5);
 }
 
 }  // namespace

@@ -21,21 +21,16 @@ QImage renderWhole(GuideView& view, int width) {
     return view.widget()->grab().toImage();
 }
 
-struct RenderCase {
-    std::string language;
-    Appearance appearance;
-    bool allOpen;
-};
-
-class GuideRender : public ::testing::TestWithParam<RenderCase> {};
+// Language, appearance, and whether every topic is open.
+class GuideRender : public ::testing::TestWithParam<std::tuple<std::string, Appearance, bool>> {};
 
 TEST_P(GuideRender, WritesThePicture) {
-    const auto& c = GetParam();
+    const auto& [language, appearance, allOpen] = GetParam();
     guide::testing::L10nScope l10n;
-    l10n.language(c.language);
-    AppearanceSource::instance().setOverride(c.appearance);
+    l10n.language(language);
+    AppearanceSource::instance().setOverride(appearance);
     GuideView view;
-    if (c.allOpen)
+    if (allOpen)
         for (const auto& topic : guide::content().topics)
             view.setOpen(QString::fromStdString(L10n::string(topic.titleKey)), true);
     // Let the folds finish opening, as a person would see them.
@@ -47,23 +42,18 @@ TEST_P(GuideRender, WritesThePicture) {
     ASSERT_TRUE(QDir().mkpath(dir));
     const QString name =
         QString("%1/guide-%2-%3-%4.png")
-            .arg(dir, QString::fromStdString(c.language), c.appearance == Appearance::dark ? "dark" : "light",
-                 c.allOpen ? "open" : "folded");
+            .arg(dir, QString::fromStdString(language), appearance == Appearance::dark ? "dark" : "light",
+                 allOpen ? "open" : "folded");
     ASSERT_TRUE(image.save(name)) << name.toStdString();
     EXPECT_EQ(image.width(), 600);
     // Open topics show more than folded ones.
-    EXPECT_GT(image.height(), c.allOpen ? 1400 : 700);
+    EXPECT_GT(image.height(), allOpen ? 1400 : 700);
 }
 
 INSTANTIATE_TEST_SUITE_P(Guide, GuideRender,
-                         ::testing::Values(RenderCase{"pt-BR", Appearance::light, false},
-                                           RenderCase{"pt-BR", Appearance::light, true},
-                                           RenderCase{"pt-BR", Appearance::dark, false},
-                                           RenderCase{"pt-BR", Appearance::dark, true},
-                                           RenderCase{"en", Appearance::light, false},
-                                           RenderCase{"en", Appearance::light, true},
-                                           RenderCase{"en", Appearance::dark, false},
-                                           RenderCase{"en", Appearance::dark, true}));
+                         ::testing::Combine(::testing::Values("pt-BR", "en"),
+                                            ::testing::Values(Appearance::light, Appearance::dark),
+                                            ::testing::Bool()));
 
 }  // namespace
 }  // namespace velmora

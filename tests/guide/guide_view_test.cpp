@@ -39,89 +39,38 @@ TEST(GuideView, EveryKeyShowsAsItselfWithEmptyTables) {
     l10n.emptyTables();
     GuideView view;
     openAll(view);
+    // clang-format off
     const std::vector<std::string> expected{
-        "guide.title",
-        "guide.privacy",
-        "common.numbered",
-        "guide.step1.body",
-        "common.numbered",
-        "guide.step2.body",
-        "common.numbered",
-        "guide.step3.body",
-        "guide.conn.header",
-        "conn.usb.title",
-        "guide.conn.usb",
-        "conn.wifi.title",
-        "guide.conn.wifi",
-        "conn.hotspot.title",
-        "guide.conn.hotspot",
-        "conn.ble.title",
-        "guide.conn.ble",
+        "guide.title", "guide.privacy",
+        "common.numbered", "guide.step1.body", "common.numbered", "guide.step2.body",
+        "common.numbered", "guide.step3.body",
+        "guide.conn.header", "conn.usb.title", "guide.conn.usb", "conn.wifi.title", "guide.conn.wifi",
+        "conn.hotspot.title", "guide.conn.hotspot", "conn.ble.title", "guide.conn.ble",
         "guide.more.header",
-        "guide.perms.title",
-        "guide.perms.mac",
+        "guide.perms.title", "guide.perms.mac", "common.bullet", "common.bullet", "common.bullet",
+        "guide.perms.phone", "common.bullet", "common.bullet", "common.bullet", "common.bullet",
+        "guide.mirror.title", "guide.mirror.intro", "guide.key.drag", "guide.key.drag.desc",
+        "guide.key.wheel", "guide.key.wheel.desc", "guide.key.right", "guide.key.back", "guide.key.esc",
+        "guide.key.back", "Ctrl+Shift+H", "guide.key.home", "Ctrl+Shift+R", "guide.key.recents", "Ctrl+V",
+        "guide.key.paste.desc", "guide.key.keyboard", "guide.key.keyboard.desc", "guide.mirror.note1",
+        "guide.mirror.note2", "guide.mirror.note3",
+        "guide.share.title", "common.bullet", "common.bullet", "common.bullet", "common.bullet",
         "common.bullet",
-        "common.bullet",
-        "common.bullet",
-        "guide.perms.phone",
-        "common.bullet",
-        "common.bullet",
-        "common.bullet",
-        "common.bullet",
-        "guide.mirror.title",
-        "guide.mirror.intro",
-        "guide.key.drag",
-        "guide.key.drag.desc",
-        "guide.key.wheel",
-        "guide.key.wheel.desc",
-        "guide.key.right",
-        "guide.key.back",
-        "guide.key.esc",
-        "guide.key.back",
-        "Ctrl+Shift+H",
-        "guide.key.home",
-        "Ctrl+Shift+R",
-        "guide.key.recents",
-        "Ctrl+V",
-        "guide.key.paste.desc",
-        "guide.key.keyboard",
-        "guide.key.keyboard.desc",
-        "guide.mirror.note1",
-        "guide.mirror.note2",
-        "guide.mirror.note3",
-        "guide.share.title",
-        "common.bullet",
-        "common.bullet",
-        "common.bullet",
-        "common.bullet",
-        "common.bullet",
-        "guide.install.title",
-        "guide.install.intro",
-        "guide.install.way1",
-        "common.numbered",
-        "common.numbered",
-        "common.numbered",
-        "common.numbered",
-        "guide.install.brands",
-        "guide.install.way2",
-        "guide.install.way2.warn.title",
-        "guide.install.way2.warn.text",
-        "guide.install.way2.steps",
-        "guide.cable.title",
-        "guide.cable.1",
-        "guide.cable.2",
-        "guide.cable.3",
-        "guide.trouble.title",
-        "common.bullet",
-        "common.bullet",
-        "common.bullet",
-        "common.bullet",
-        "common.bullet",
-        "common.bullet",
-        "guide.protocol",
-        "common.got_it",
+        "guide.install.title", "guide.install.intro", "guide.install.way1", "common.numbered",
+        "common.numbered", "common.numbered", "common.numbered", "guide.install.brands", "guide.install.way2",
+        "guide.install.way2.warn.title", "guide.install.way2.warn.text", "guide.install.way2.steps",
+        "guide.cable.title", "guide.cable.1", "guide.cable.2", "guide.cable.3",
+        "guide.trouble.title", "common.bullet", "common.bullet", "common.bullet", "common.bullet",
+        "common.bullet", "common.bullet",
+        "guide.protocol", "common.got_it",
     };
+    // clang-format on
     EXPECT_EQ(shownTexts(view.widget()), expected);
+    // The install warning is the one notice, a warning without buttons.
+    const auto notices = view.findChildren<Notice*>();
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_EQ(notices[0]->kind(), Notice::Kind::warn);
+    EXPECT_TRUE(notices[0]->findChildren<QAbstractButton*>().isEmpty());
 }
 
 // The texts of the keys given as arguments reach the screen, in their order.
@@ -155,7 +104,7 @@ TEST(GuideView, ArgumentsAndNumbersFillTheirTexts) {
     EXPECT_TRUE(shows(page, "50%% plain"));
 }
 
-TEST(GuideView, TopicsStartFoldedAndAClickOpensAndFoldsOne) {
+TEST(GuideView, TopicsStartFoldedAndOpenByClickOrCallThroughARebuild) {
     L10nScope l10n;
     l10n.emptyTables();
     GuideView view;
@@ -176,13 +125,8 @@ TEST(GuideView, TopicsStartFoldedAndAClickOpensAndFoldsOne) {
     QTest::mouseClick(mirror, Qt::LeftButton);
     EXPECT_TRUE(view.open().isEmpty());
     EXPECT_EQ(changes, 2);
-}
 
-// Opening from outside moves the fold on screen, and rebuilding keeps what was open.
-TEST(GuideView, OpenTopicsOutliveARebuild) {
-    L10nScope l10n;
-    l10n.emptyTables();
-    GuideView view;
+    // Opening from outside moves the fold on screen, and rebuilding keeps what was open.
     view.setOpen("guide.cable.title", true);
     EXPECT_TRUE(shows(view.widget(), "guide.cable.1"));
     view.rebuild();
@@ -225,16 +169,6 @@ TEST(GuideView, NoTextIsCutAtTheMinimumWidth) {
         ++checked;
     }
     EXPECT_GT(checked, 60);
-}
-
-TEST(GuideView, TheInstallWarningIsAWarningWithoutButtons) {
-    L10nScope l10n;
-    l10n.emptyTables();
-    GuideView view;
-    const auto notices = view.findChildren<Notice*>();
-    ASSERT_EQ(notices.size(), 1);
-    EXPECT_EQ(notices[0]->kind(), Notice::Kind::warn);
-    EXPECT_TRUE(notices[0]->findChildren<QAbstractButton*>().isEmpty());
 }
 
 // At its narrowest the three steps stay side by side, equally wide and top-aligned, long texts wrapping.

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <regex>
-#include <sstream>
 
 namespace velmora::strings {
 
@@ -11,15 +11,11 @@ namespace {
 
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 std::size_t skipSpace(std::string_view s, std::size_t i) {
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r'))
-        ++i;
-    return i;
+    return std::min(s.find_first_not_of(" \t\n\r", i), s.size());
 }
 
 // Skips a string or character literal that starts at `i`; returns the index after it.

@@ -26,6 +26,7 @@ void expectKey(const std::string& key, std::optional<int> args, const std::strin
             ADD_FAILURE() << lang << " has no text for \"" << key << "\" (" << where << ")";
             continue;
         }
+        EXPECT_FALSE(it->second.empty()) << lang << " \"" << key << "\" is empty (" << where << ")";
         if (!args) continue;
         EXPECT_EQ(placeholderCount(it->second), *args)
             << lang << " \"" << key << "\" = \"" << it->second << "\" (" << where << ")";
@@ -70,17 +71,6 @@ TEST(KeyScan, CountsPlaceholders) {
         EXPECT_EQ(placeholderCount(text), n) << text;
 }
 
-TEST(StringTables, BothLanguagesDefineTheSameKeys) {
-    ASSERT_TRUE(tables().count("en"));
-    ASSERT_TRUE(tables().count("pt-BR"));
-    const auto& en = tables().at("en");
-    const auto& pt = tables().at("pt-BR");
-    for (const auto& [key, text] : en)
-        EXPECT_TRUE(pt.count(key)) << "pt-BR lacks " << key;
-    for (const auto& [key, text] : pt)
-        EXPECT_TRUE(en.count(key)) << "en lacks " << key;
-}
-
 TEST(StringTables, EveryKeyUsedInCodeHasTextsThatTakeItsArguments) {
     const auto uses = scanTree(sourceDir, {"core", "app", "platform"});
     EXPECT_FALSE(uses.empty());
@@ -120,38 +110,11 @@ TEST(StringTables, EveryGuideKeyHasTextsThatTakeItsArguments) {
     }
 }
 
-// Keys the link and the design kit name for other windows, whether or not code that uses them is built yet.
-TEST(StringTables, LinkAndKitKeysHaveTexts) {
-    const std::vector<std::pair<std::string, int>> keys{
-        {"a11y.fold.collapsed", 0},
-        {"a11y.fold.expanded", 0},
-        {"a11y.fold.hint", 0},
-        {"err.cxp.not_paired", 2},
-        {"err.cxp.sas_mismatch", 0},
-        {"err.cxp.timed_out", 0},
-        {"err.cxp.unexpected_peer", 0},
-        {"err.cxp.unknown_peer", 0},
-        {"err.cxp.upgrade_required", 0},
-        {"err.dropped", 0},
-        {"err.generic", 0},
-        {"err.identity_file_unsafe", 0},
-        {"err.keychain_open", 2},
-        {"err.keychain_save", 1},
-        {"err.local_network", 0},
-        {"err.mirror.audio_unavailable", 0},
-        {"err.mirror.denied", 1},
-        {"err.mirror.encoder", 0},
-        {"err.mirror.permission_pending", 1},
-        {"err.phone_accessibility_off", 0},
-        {"err.protocol", 0},
-        {"err.refused", 0},
-        {"err.search_failed", 1},
-        {"err.timeout", 0},
-        {"err.unknown", 0},
-        {"err.unreachable", 0},
-    };
-    for (const auto& [key, args] : keys)
-        expectKey(key, args, "link and kit");
+// The design kit names its accessibility keys through its own helpers and tables, out of the scanner's sight.
+TEST(StringTables, KitAccessibilityKeysHaveTexts) {
+    for (const char* key : {"a11y.fold.collapsed", "a11y.fold.expanded", "a11y.fold.hint", "a11y.notice.warn",
+                            "a11y.notice.err", "a11y.notice.info"})
+        expectKey(key, 0, "design kit");
 }
 
 // Topics fold by their displayed title: two equal titles would open and close together.
