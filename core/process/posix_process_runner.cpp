@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/posix/unique_fd.h"
+
 extern char** environ;
 
 namespace velmora {
@@ -32,39 +34,17 @@ void pidfdSignal(int pidfd, int signal) {
     ::syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0);
 }
 
-// Owns one descriptor.
-class Fd {
-  public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Fd& operator=(Fd&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.fd_, -1));
-        return *this;
-    }
-    ~Fd() { reset(); }
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    void reset(int fd = -1) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-
-  private:
-    int fd_ = -1;
-};
-
 // dup2 onto 0-2 clears close-on-exec only when source and target differ; keep our ends above them in case
 // our own standard descriptors were closed.
-Fd aboveStandard(int fd) {
-    if (fd < 0 || fd > 2) return Fd(fd);
-    Fd low(fd);
-    return Fd(::fcntl(fd, F_DUPFD_CLOEXEC, 3));
+UniqueFd aboveStandard(int fd) {
+    if (fd < 0 || fd > 2) return UniqueFd(fd);
+    UniqueFd low(fd);
+    return UniqueFd(::fcntl(fd, F_DUPFD_CLOEXEC, 3));
 }
 
 struct Spawned {
     pid_t pid = -1;
-    Fd output;  // read end, non-blocking
+    UniqueFd output;  // read end, non-blocking
 };
 
 class SpawnSetup {
@@ -87,10 +67,10 @@ class SpawnSetup {
 std::optional<Spawned> spawn(const ProcessRequest& request) {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) return std::nullopt;
-    Fd readEnd = aboveStandard(ends[0]);
-    Fd writeEnd = aboveStandard(ends[1]);
-    Fd devNull = aboveStandard(::open("/dev/null", O_RDWR | O_CLOEXEC));
-    if (!readEnd || !writeEnd || !devNull) return std::nullopt;
+    UniqueFd readEnd = aboveStandard(ends[0]);
+    UniqueFd writeEnd = aboveStandard(ends[1]);
+    UniqueFd devNull = aboveStandard(::open("/dev/null", O_RDWR | O_CLOEXEC));
+    if (!readEnd.valid() || !writeEnd.valid() || !devNull.valid()) return std::nullopt;
 
     SpawnSetup setup;
     const bool merge = request.standardError == ProcessRequest::StandardError::merge;
@@ -213,8 +193,8 @@ ProcessResult PosixProcessRunner::run(const ProcessRequest& request) {
     if (!spawned) return result;
     result.started = true;
 
-    Fd pidfd(pidfdOpen(spawned->pid));
-    if (!pidfd) {
+    UniqueFd pidfd(pidfdOpen(spawned->pid));
+    if (!pidfd.valid()) {
         // Unsupervisable; not reaped yet, so the id is still ours to signal.
         ::kill(spawned->pid, SIGKILL);
         reap(spawned->pid, result);
@@ -223,7 +203,7 @@ ProcessResult PosixProcessRunner::run(const ProcessRequest& request) {
 
     ProcessOutput::CappedBuffer buffer(request.outputCap);
     Supervisor supervisor(pidfd.get(), request.timeoutSeconds);
-    Fd& output = spawned->output;
+    UniqueFd& output = spawned->output;
     bool exited = false;
     while (!exited) {
         std::array<pollfd, 2> fds{pollfd{pidfd.get(), POLLIN, 0}, pollfd{output.get(), POLLIN, 0}};
@@ -238,7 +218,7 @@ ProcessResult PosixProcessRunner::run(const ProcessRequest& request) {
         // A child that exited by itself at its deadline did not time out.
         if (!exited) result.timedOut = supervisor.enforce();
     }
-    if (output) {
+    if (output.valid()) {
         // What the child wrote before it exited is in the pipe now; a grandchild holding the write end
         // (the adb server) must not keep us waiting for an end of file.
         bool exceeded = false;

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "core/errors/net_error.h"
-#include "core/transport/unique_fd.h"
+#include "core/posix/unique_fd.h"
 
 namespace velmora {
 namespace {

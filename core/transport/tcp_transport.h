@@ -8,7 +8,7 @@
 
 #include "core/transport/resolver.h"
 #include "core/transport/transport.h"
-#include "core/transport/unique_fd.h"
+#include "core/posix/unique_fd.h"
 
 namespace velmora {
 

@@ -12,7 +12,7 @@
 #include <system_error>
 #include <utility>
 
-#include "core/transport/unique_fd.h"
+#include "core/posix/unique_fd.h"
 
 namespace velmora::test {
 

@@ -19,7 +19,7 @@
 #include "core/protocol/control_json.h"
 #include "core/storage/secure_file.h"
 #include "core/transport/tcp_transport.h"
-#include "core/transport/unique_fd.h"
+#include "core/posix/unique_fd.h"
 #include "support/simulated_phone.h"
 
 namespace velmora {
