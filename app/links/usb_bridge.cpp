@@ -110,7 +110,7 @@ void UsbBridge::State::scheduleTick(double due) {
         const auto state = weak.lock();
         if (!state) return;
         {
-            std::lock_guard polling(state->pollMutex);
+            std::lock_guard pollLock(state->pollMutex);
             {
                 std::lock_guard lock(state->timerMutex);
                 if (state->generation != tickGeneration) return;

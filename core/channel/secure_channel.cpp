@@ -139,7 +139,7 @@ SecureChannel::SessionKeys SecureChannel::deriveSession(ByteView shared, ByteVie
 
 std::array<std::uint8_t, 12> SecureChannel::recordNonce(std::uint64_t counter) {
     std::array<std::uint8_t, 12> nonce{};
-    for (int i = 0; i < 8; ++i)
+    for (std::size_t i = 0; i < 8; ++i)
         nonce[11 - i] = static_cast<std::uint8_t>(counter >> (8 * i));
     return nonce;
 }

@@ -5,6 +5,7 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <limits>
 #include <set>
 
 namespace velmora::StalePairing {
@@ -22,8 +23,11 @@ icu::UnicodeString fold(std::string_view name) {
     UErrorCode status = U_ZERO_ERROR;
     const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
     const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
-    // Ill-formed UTF-8 becomes U+FFFD here, never a read past the text.
-    const icu::UnicodeString input = icu::UnicodeString::fromUTF8(icu::StringPiece(name.data(), name.size()));
+    // Ill-formed UTF-8 becomes U+FFFD here, never a read past the text. ICU lengths are int32_t: a name
+    // past 2 GiB (never a real one) is folded from its start rather than wrapped to a negative length.
+    const auto length =
+        static_cast<int32_t>(std::min<std::size_t>(name.size(), std::numeric_limits<int32_t>::max()));
+    const icu::UnicodeString input = icu::UnicodeString::fromUTF8(icu::StringPiece(name.data(), length));
     if (U_FAILURE(status)) return input;
     const icu::UnicodeString decomposed = nfd->normalize(input, status);
     icu::UnicodeString bare;

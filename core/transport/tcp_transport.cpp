@@ -269,7 +269,8 @@ std::size_t TcpTransport::receiveSome(int fd, std::uint8_t* into, std::size_t ma
 Bytes TcpTransport::readExactly(std::size_t n) {
     const std::size_t buffered = bufferEnd_ - bufferStart_;
     if (n <= buffered) {
-        Bytes out(buffer_.begin() + bufferStart_, buffer_.begin() + bufferStart_ + n);
+        const ByteView pending = ByteView(buffer_).subspan(bufferStart_, n);
+        Bytes out(pending.begin(), pending.end());
         bufferStart_ += n;
         return out;
     }
