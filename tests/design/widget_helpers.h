@@ -1,10 +1,12 @@
 #pragma once
 
-#include <QAccessible>
+#include <QAbstractAnimation>
 #include <QApplication>
 #include <QTest>
 #include <QWidget>
 #include <memory>
+
+#include "app/design/text_block.h"
 
 namespace velmora::testing_support {
 
@@ -14,28 +16,45 @@ inline std::unique_ptr<QWidget> activeWindow(QSize size = {360, 240}) {
     w->resize(size);
     w->show();
     QApplication::setActiveWindow(w.get());
-    w->activateWindow();
-    (void)QTest::qWaitForWindowActive(w.get());
+    (void)QTest::qWaitFor([&] { return w->isActiveWindow(); }, 30000);
     return w;
 }
 
-// Lets widgets added to a shown window show themselves (Qt does that from the event loop), then lays it out.
-inline void settle(QWidget* window) {
-    QCoreApplication::processEvents();
-    if (window->layout()) window->layout()->activate();
+// Runs the event loop until `root` is at rest: no animation under it (a fold's turn and fade) running, and
+// three rounds of events in a row moved no widget (a layout request climbs one level a round). Widgets added
+// to a shown window show themselves and lay out only from the event loop.
+inline bool settle(QWidget* root) {
+    QList<QRect> last;
+    int still = 0;
+    return QTest::qWaitFor(
+        [&] {
+            QList<QRect> now{root->geometry()};
+            for (auto* w : root->findChildren<QWidget*>())
+                now << (w->isVisible() ? w->geometry() : QRect());
+            for (auto* a : root->findChildren<QAbstractAnimation*>())
+                if (a->state() != QAbstractAnimation::Stopped) now.clear();
+            still = !now.isEmpty() && now == last ? still + 1 : 0;
+            last = now;
+            return still >= 3;
+        },
+        30000);
 }
 
-inline QString a11yText(QWidget* w, QAccessible::Text which) {
-    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
-    return iface ? iface->text(which) : QStringLiteral("<none>");
-}
-
-inline QAccessible::Role a11yRole(QWidget* w) {
-    return QAccessible::queryAccessibleInterface(w)->role();
-}
-
-inline bool a11yHidden(QWidget* w) {
-    return QAccessible::queryAccessibleInterface(w)->state().invisible;
+// The wrapped texts under `root` that show fewer lines than they need, or stick out of a widget holding them.
+inline QStringList cutTexts(QWidget* root, int* checked = nullptr) {
+    QStringList cut;
+    int count = 0;
+    for (auto* text : root->findChildren<TextBlock*>()) {
+        if (!text->isVisibleTo(root) || !text->wraps()) continue;
+        ++count;
+        bool fits = text->height() >= text->heightForWidth(text->width());
+        for (QWidget* holder = text->parentWidget(); holder != root->parentWidget();
+             holder = holder->parentWidget())
+            fits = fits && text->mapTo(holder, QPoint(0, text->height())).y() <= holder->height();
+        if (!fits) cut << text->text();
+    }
+    if (checked) *checked = count;
+    return cut;
 }
 
 }  // namespace velmora::testing_support
