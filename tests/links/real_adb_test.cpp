@@ -1,14 +1,15 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <thread>
 
 #include "app/links/adb_output.h"
 #include "app/links/usb_bridge.h"
@@ -38,16 +39,33 @@ std::string text(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+// The command line of the process whose /proc folder is `dir`; empty once that process has gone, which it
+// may do at any moment between the directory listing, the open and the read.
+std::string cmdlineOf(const fs::path& dir) {
+    const int fd = ::open((dir / "cmdline").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) text.clear();  // ESRCH and the like: it went while we read
+        if (n <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return text;
+}
+
 // Process ids of the adb servers listening on `port`.
-std::vector<std::string> serversOn(int port) {
-    std::vector<std::string> pids;
+std::vector<int> serversOn(int port) {
+    std::vector<int> pids;
     const std::string listen = "tcp:" + std::to_string(port);
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        std::ifstream in(entry.path() / "cmdline");
-        std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (cmdline.find("fork-server") != std::string::npos && cmdline.find(listen) != std::string::npos) {
-            pids.push_back(entry.path().filename());
-        }
+    std::error_code error;
+    for (fs::directory_iterator it("/proc", error), end; !error && it != end; it.increment(error)) {
+        const std::string cmdline = cmdlineOf(it->path());
+        if (cmdline.find("fork-server") != std::string::npos && cmdline.find(listen) != std::string::npos)
+            pids.push_back(std::atoi(it->path().filename().c_str()));
     }
     return pids;
 }
@@ -65,8 +83,12 @@ class RealAdb : public ::testing::Test {
     void TearDown() override {
         if (!adb_) return;
         runner_.run(ProcessRequest{*adb_, {"-P", std::to_string(port_), "kill-server"}, 20});
-        for (int i = 0; i < 100 && !serversOn(port_).empty(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        for (const int pid : serversOn(port_)) {
+            const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+            if (pidfd < 0) continue;  // already gone
+            pollfd ended{pidfd, POLLIN, 0};
+            ::poll(&ended, 1, 60'000);  // readable once it has ended; a generous minute at most
+            ::close(pidfd);
         }
         EXPECT_TRUE(serversOn(port_).empty()) << "the test's adb server is still running";
     }
@@ -91,7 +113,7 @@ TEST_F(RealAdb, NoPhoneMeansEmptyListsAndNoErrorAndTheServerInheritsNothing) {
 
     const auto servers = serversOn(port_);
     ASSERT_EQ(servers.size(), 1u);
-    EXPECT_FALSE(fs::exists("/proc/" + servers.front() + "/fd/78"));
+    EXPECT_FALSE(fs::exists("/proc/" + std::to_string(servers.front()) + "/fd/78"));
 
     const auto forwards = adb({"-s", "NOPE", "forward", "--list"});
     ASSERT_TRUE(forwards.succeeded()) << forwards.status;
