@@ -46,23 +46,20 @@ TEST(AdbOutput, CableDevicesArePhonesReadyOnUsb) {
     }
 }
 
-TEST(AdbOutput, AllocatedPortIsOneWholeNumber) {
-    const std::pair<const char*, Port> cases[] = {
+TEST(AdbOutput, PortsAreOneWholeNumberAndForwardsNeedSerialLocalTcpPortAndPhonePort) {
+    const std::pair<const char*, Port> allocated[] = {
         {"  40123 \r\n", 40123}, {"1", 1},       {"65535", 65535}, {" \n", {}},           {"0\n", {}},
         {"65536", {}},           {"000001", {}}, {"-5", {}},       {"40123\n40124\n", {}}};
-    for (const auto& [output, port] : cases)
+    for (const auto& [output, port] : allocated)
         EXPECT_EQ(AdbOutput::allocatedPort(output), port) << output;
-}
-
-TEST(AdbOutput, ExistingForwardNeedsSerialLocalTcpPortAndPhonePort) {
-    const std::pair<const char*, Port> cases[] = {
+    const std::pair<const char*, Port> forwards[] = {
         {"SER1 tcp:5555 tcp:47625\n", 5555},
         {"SER1  tcp:6000   tcp:47625  extra\r\n", 6000},
         {"OTHER tcp:5555 tcp:47625\nSER10 tcp:5555 tcp:47625\nSER1 tcp:5555 tcp:476250\n", {}},
         {"SER1 localabstract:x tcp:47625\nSER1 tcp:5555\n", {}},
         {"SER1 tcp:8080 tcp:8080\nSER1 tcp:99999 tcp:47625\nSER1 tcp:7001 tcp:47625\nSER1 tcp:7002 tcp:47625",
          7001}};
-    for (const auto& [list, port] : cases)
+    for (const auto& [list, port] : forwards)
         EXPECT_EQ(AdbOutput::existingForward(list, "SER1", 47625), port) << list;
 }
 

@@ -1,19 +1,18 @@
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
 #include "app/links/adb_output.h"
 #include "app/links/usb_bridge.h"
 #include "core/exec/manual_executor.h"
+#include "core/loopback.h"
 #include "core/process/adb_locator.h"
 #include "core/process/posix_process_runner.h"
 
@@ -21,19 +20,6 @@ namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A loopback port nobody listens on right now, so the test's adb server never meets the user's (5037).
-int freeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 std::string text(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
@@ -46,15 +32,11 @@ std::string cmdlineOf(const fs::path& dir) {
     if (fd < 0) return {};
     std::string text;
     char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) text.clear();  // ESRCH and the like: it went while we read
-        if (n <= 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
+    ssize_t n = 0;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
+        text.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
     ::close(fd);
-    return text;
+    return n < 0 ? std::string() : text;  // ESRCH and the like: it went while we read
 }
 
 // Process ids of the adb servers listening on `port`.
@@ -76,8 +58,7 @@ class RealAdb : public ::testing::Test {
     void SetUp() override {
         adb_ = AdbLocator::find(AdbLocator::defaultCandidates(AdbLocator::userHome()));
         ASSERT_TRUE(adb_) << "adb missing: ./dev installs it (deps/apt/links.txt)";
-        port_ = freeLoopbackPort();
-        ASSERT_NE(port_, 5037);
+        port_ = test::boundLoopbackSocket().second;  // free now, so our adb server never meets the user's
         ::setenv("ANDROID_ADB_SERVER_PORT", std::to_string(port_).c_str(), 1);
     }
     void TearDown() override {
@@ -101,41 +82,28 @@ class RealAdb : public ::testing::Test {
     PosixProcessRunner runner_;
 };
 
-TEST_F(RealAdb, NoPhoneMeansEmptyListsAndNoErrorAndTheServerInheritsNothing) {
-    // A descriptor of ours without close-on-exec: the server that the first command forks must not get it.
-    const int leaked = ::dup2(::open("/dev/null", O_RDONLY), 78);
-    ASSERT_EQ(leaked, 78);
-    const auto devices = adb({"devices", "-l"});
-    ::close(leaked);
-    ASSERT_TRUE(devices.succeeded()) << devices.status << " " << text(devices.output);
-    EXPECT_EQ(text(devices.output).rfind("List of devices attached", 0), 0u) << text(devices.output);
-    EXPECT_TRUE(AdbOutput::cableDevices(text(devices.output)).empty());
-
-    const auto servers = serversOn(port_);
-    ASSERT_EQ(servers.size(), 1u);
-    EXPECT_FALSE(fs::exists("/proc/" + std::to_string(servers.front()) + "/fd/78"));
-
-    const auto forwards = adb({"-s", "NOPE", "forward", "--list"});
-    ASSERT_TRUE(forwards.succeeded()) << forwards.status;
-    EXPECT_EQ(AdbOutput::existingForward(text(forwards.output), "NOPE", UsbBridge::phonePort), std::nullopt);
-
-    const auto create = adb({"-s", "NOPE", "forward", "tcp:0", "tcp:47625"});
-    EXPECT_TRUE(create.started);
-    EXPECT_FALSE(create.succeeded());  // "device 'NOPE' not found", on standard error
-}
-
-TEST_F(RealAdb, BridgePollsTheRealAdbAndPublishesNothing) {
+TEST_F(RealAdb, WithoutAPhoneTheListsAreEmptyAndTheBridgePublishesNothing) {
     auto queue = std::make_shared<ManualExecutor>(0);
     UsbBridge bridge(adb_, queue, std::make_shared<PosixProcessRunner>());
     int published = 0;
     bridge.setOnChange([&](const std::vector<DiscoveredPhone>&) { ++published; });
     bridge.start();
-    queue->advance(1);
-    queue->advance(3);
+    queue->advance(4);
     bridge.stop();
     bridge.removeCreatedForwards();
     EXPECT_EQ(published, 0);
     EXPECT_EQ(serversOn(port_).size(), 1u);  // the polls really reached adb, on our port
+
+    const auto devices = adb({"devices", "-l"});
+    ASSERT_TRUE(devices.succeeded()) << devices.status << " " << text(devices.output);
+    EXPECT_EQ(text(devices.output).rfind("List of devices attached", 0), 0u) << text(devices.output);
+    EXPECT_TRUE(AdbOutput::cableDevices(text(devices.output)).empty());
+    const auto forwards = adb({"-s", "NOPE", "forward", "--list"});
+    ASSERT_TRUE(forwards.succeeded()) << forwards.status;
+    EXPECT_EQ(AdbOutput::existingForward(text(forwards.output), "NOPE", UsbBridge::phonePort), std::nullopt);
+    const auto create = adb({"-s", "NOPE", "forward", "tcp:0", "tcp:47625"});
+    EXPECT_TRUE(create.started);
+    EXPECT_FALSE(create.succeeded());  // "device 'NOPE' not found", on standard error
 }
 
 }  // namespace

@@ -4,8 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <condition_variable>
+#include <future>
 #include <map>
 #include <thread>
 #include <utility>
@@ -28,51 +27,38 @@ ProcessResult printed(const std::string& text, int status = 0) {
 
 // adb in memory. Each command line ("devices -l", "-s SER1 forward --list", ...) gets its set answer; a
 // command without one fails as adb does for an unknown device. `holdAt` keeps that command waiting until
-// release(); `hangs` runs that command as a real child that never ends, under the request's watchdog.
+// `go` is set; `hangs` runs that command as a real child that never ends, under the request's watchdog.
 class FakeAdb final : public ProcessRunner {
   public:
     ProcessResult run(const ProcessRequest& request) override {
         std::string line;
         for (const auto& argument : request.arguments)
             line += (line.empty() ? "" : " ") + argument;
-        std::unique_lock lock(mutex);
-        requests.push_back(request);
-        calls.push_back(line);
-        changed.notify_all();
-        changed.wait(lock, [&] { return holdAt != line; });
-        if (line == hangs) {
-            lock.unlock();
-            ProcessRequest child = request;
-            child.executable = "/bin/sleep";
-            child.arguments = {"600"};
-            const auto result = PosixProcessRunner().run(child);
-            cut = result.timedOut;
-            return result;
+        {
+            std::lock_guard lock(mutex);
+            requests.push_back(request);
+            calls.push_back(line);
         }
-        const auto answer = answers.find(line);
-        return answer == answers.end() ? printed("", 1) : answer->second;
+        if (line == holdAt) held.set_value(), go.get_future().wait();
+        if (line != hangs) return answers.contains(line) ? answers[line] : printed("", 1);
+        ProcessRequest child = request;
+        child.executable = "/bin/sleep";
+        child.arguments = {"600"};
+        const auto result = PosixProcessRunner().run(child);
+        cut = result.timedOut;
+        return result;
     }
     Calls take() {
         std::lock_guard lock(mutex);
         return std::exchange(calls, {});
     }
-    bool waitForCall(const std::string& line) {
-        std::unique_lock lock(mutex);
-        return changed.wait_for(lock, std::chrono::seconds(60),
-                                [&] { return std::find(calls.begin(), calls.end(), line) != calls.end(); });
-    }
-    void release() {
-        std::lock_guard lock(mutex);
-        holdAt.clear();
-        changed.notify_all();
-    }
 
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::map<std::string, ProcessResult> answers;
+    std::mutex mutex;  // guards requests and calls
     std::vector<ProcessRequest> requests;
     Calls calls;
+    std::map<std::string, ProcessResult> answers;  // set before polls run on another thread
     std::string holdAt, hangs;
+    std::promise<void> held, go;
     bool cut = false;
 };
 
@@ -95,9 +81,9 @@ class UsbBridgeTest : public ::testing::Test {
         queue->advance(1);
     }
     void answer(const std::string& line, const std::string& text) { fake->answers[line] = printed(text); }
-    // SER1, a phone of the given model whose forward to 47625 already sits on local port 5001.
-    void onePhone(const std::string& model) {
-        answer("devices -l", header + "SER1 device usb:1-1 model:" + model + "\n");
+    // SER1, a phone of model M whose forward to 47625 already sits on local port 5001.
+    void onePhone() {
+        answer("devices -l", header + "SER1 device usb:1-1 model:M\n");
         answer("-s SER1 forward --list", "SER1 tcp:5001 tcp:47625\n");
     }
     static std::string phone(const std::string& serial, const std::string& name, int port) {
@@ -116,29 +102,33 @@ TEST_F(UsbBridgeTest, PollsOneSecondAfterStartThenEveryThreeSeconds) {
     makeBridge();
     bridge->start();
     bridge->start();  // one timer, not two
-    queue->advance(0.99);
-    EXPECT_TRUE(fake->take().empty());
-    queue->advance(0.01);
-    EXPECT_EQ(fake->take(), Calls{"devices -l"});
-    queue->advance(2.99);
-    EXPECT_TRUE(fake->take().empty());
-    queue->advance(0.01);
-    EXPECT_EQ(fake->take(), Calls{"devices -l"});
-    queue->advance(30);
-    EXPECT_EQ(fake->take().size(), 10u);
+    for (const auto& [step, polls] : {std::pair{0.99, 0u}, {0.01, 1u}, {2.99, 0u}, {0.01, 1u}, {30.0, 10u}}) {
+        queue->advance(step);
+        EXPECT_EQ(fake->take(), Calls(polls, "devices -l")) << "after " << queue->now() << " s";
+    }
     EXPECT_TRUE(published.empty());  // nothing published before, nothing to say now
 }
 
-TEST_F(UsbBridgeTest, PublishesReadyCablePhonesInAdbsOrderThroughTheirExistingForwards) {
-    answer("devices -l", header +
-                             "SER3 unauthorized usb:1-3\nSER2 device usb:1-2\r\n"
-                             "SER1   device usb:1-1 product:x model:Phone_7_Pro transport_id:3\n");
-    answer("-s SER1 forward --list", "SER1 tcp:5001 tcp:47625\n");
-    answer("-s SER2 forward --list", "SER2 tcp:5002 tcp:47625\n");
+TEST_F(UsbBridgeTest, PublishesReadyPhonesInAdbsOrderThroughTheirOwnForwardOrANewOne) {
+    answer("devices -l",
+           header + "SER3 unauthorized usb:1-3\nSER2 device usb:1-2\r\nBAD device usb:4\n" +
+               "ODD device usb:5\nSER1   device usb:1-1 product:x model:Phone_7_Pro transport_id:3\n");
+    answer("-s SER1 forward --list", "SER2 tcp:5000 tcp:47625\nSER1 tcp:5001 tcp:47625\n");
+    answer("-s SER2 forward --list", "SER2 tcp:5002 tcp:8080\n");
+    answer("-s SER2 forward tcp:0 tcp:47625", "40123\n");
+    answer("-s ODD forward tcp:0 tcp:47625", "abc\n");  // and BAD's commands fail
     startBridge();
-    EXPECT_EQ(fake->take(), (Calls{"devices -l", "-s SER2 forward --list", "-s SER1 forward --list"}));
-    EXPECT_EQ(published, (Lists{{phone("SER2", "SER2", 5002), phone("SER1", "Phone-7-Pro", 5001)}}));
-    // A reused forward is someone else's (or an earlier one of ours): never removed.
+    EXPECT_EQ(published, (Lists{{phone("SER2", "SER2", 40123), phone("SER1", "Phone-7-Pro", 5001)}}));
+    answer("-s SER2 forward --list", "SER2 tcp:40123 tcp:47625\n");
+    fake->take();
+    queue->advance(3);  // the phones left out are tried again
+    EXPECT_EQ(fake->take(), (Calls{"devices -l", "-s SER2 forward --list", "-s BAD forward --list",
+                                   "-s BAD forward tcp:0 tcp:47625", "-s ODD forward --list",
+                                   "-s ODD forward tcp:0 tcp:47625", "-s SER1 forward --list"}));
+    // Only the forward we made goes; a reused one is someone else's, or an earlier one of ours.
+    bridge->stop();
+    bridge->removeCreatedForwards();
+    EXPECT_EQ(fake->take(), Calls{"-s SER2 forward --remove tcp:40123"});
     bridge->removeCreatedForwards();
     EXPECT_TRUE(fake->take().empty());
     // Every command has the watchdog, the cap, and standard error kept out of the output.
@@ -150,38 +140,7 @@ TEST_F(UsbBridgeTest, PublishesReadyCablePhonesInAdbsOrderThroughTheirExistingFo
     }
 }
 
-TEST_F(UsbBridgeTest, CreatesAForwardWhenNoneIsListedAndRemovesOnlyThatOne) {
-    answer("devices -l", header + "SER1 device usb:1-1 model:Phone_7\n");
-    answer("-s SER1 forward tcp:0 tcp:47625", "40123\n");  // no list answer: the list command fails
-    startBridge();
-    EXPECT_EQ(fake->take(),
-              (Calls{"devices -l", "-s SER1 forward --list", "-s SER1 forward tcp:0 tcp:47625"}));
-    EXPECT_EQ(published, (Lists{{phone("SER1", "Phone-7", 40123)}}));
-    bridge->stop();
-    bridge->removeCreatedForwards();
-    EXPECT_EQ(fake->take(), Calls{"-s SER1 forward --remove tcp:40123"});
-    bridge->removeCreatedForwards();
-    EXPECT_TRUE(fake->take().empty());
-}
-
-TEST_F(UsbBridgeTest, LeavesOutAPhoneWhoseForwardCannotBeMadeAndTriesAgainNextPoll) {
-    for (const auto& create : {printed("", 1), printed("abc\n")}) {
-        published.clear();
-        answer("devices -l", header + "BAD device usb:1-1 model:X\nGOOD device usb:1-2 model:Y\n");
-        answer("-s GOOD forward --list", "GOOD tcp:6000 tcp:47625\n");
-        fake->answers["-s BAD forward tcp:0 tcp:47625"] = create;
-        startBridge();
-        EXPECT_EQ(published, (Lists{{phone("GOOD", "Y", 6000)}}));
-        fake->take();
-        queue->advance(3);
-        EXPECT_EQ(fake->take(), (Calls{"devices -l", "-s BAD forward --list",
-                                       "-s BAD forward tcp:0 tcp:47625", "-s GOOD forward --list"}));
-        bridge->removeCreatedForwards();
-        EXPECT_TRUE(fake->take().empty());
-    }
-}
-
-TEST_F(UsbBridgeTest, PublishesWhenTheListChangesAndEmptiesItOnceWhenAdbFails) {
+TEST_F(UsbBridgeTest, PublishesWhenTheListChangesEmptiesItOnceWhenAdbFailsAndAgainAfterARestart) {
     const std::string one = "A device usb:1 model:One\n", two = "B device usb:2 model:Two\n";
     answer("-s A forward --list", "A tcp:5001 tcp:47625\n");
     answer("-s B forward --list", "B tcp:5002 tcp:47625\n");
@@ -192,49 +151,11 @@ TEST_F(UsbBridgeTest, PublishesWhenTheListChangesAndEmptiesItOnceWhenAdbFails) {
     queue->advance(3);
     answer("-s B forward --list", "B tcp:5003 tcp:47625\n");  // a new port must reach the receiver
     queue->advance(3);
-    fake->answers.erase("devices -l");  // adb fails: the phones are reported gone, once
+    fake->answers["devices -l"].truncated =
+        true;  // a flood cut at the cap is a failed run, whatever it reads
     queue->advance(6);
-    answer("devices -l", header);
+    answer("devices -l", header + one);
     queue->advance(3);
-    EXPECT_EQ(published, (Lists{{phone("A", "One", 5001), phone("B", "Two", 5002)},
-                                {phone("B", "Two", 5002), phone("A", "One", 5001)},
-                                {phone("B", "Two", 5003), phone("A", "One", 5001)},
-                                {}}));
-}
-
-TEST_F(UsbBridgeTest, AListFromAFailedRunEmptiesTheListUntilAdbAnswersAgain) {
-    const std::string list = header + "SER1 device usb:1 model:M\n";
-    ProcessResult truncated = printed(list), killed = printed(list);
-    truncated.truncated = true;
-    killed.signalled = true;
-    killed.status = 128 + 9;
-    for (const auto& failed : {printed(list, 1), truncated, killed, ProcessResult{}}) {
-        published.clear();
-        onePhone("M");
-        startBridge();
-        fake->answers["devices -l"] = failed;
-        queue->advance(3);
-        onePhone("M");
-        queue->advance(3);
-        EXPECT_EQ(published, (Lists{{phone("SER1", "M", 5001)}, {}, {phone("SER1", "M", 5001)}}));
-    }
-}
-
-TEST_F(UsbBridgeTest, AHangingAdbIsCutByTheWatchdogAndTheListEmptied) {
-    onePhone("Z");
-    makeBridge("/usr/bin/adb", 0.5);
-    bridge->start();
-    queue->advance(1);
-    fake->hangs = "devices -l";
-    queue->advance(3);  // returns only once the child is gone
-    EXPECT_TRUE(fake->cut);
-    EXPECT_EQ(published, (Lists{{phone("SER1", "Z", 5001)}, {}}));
-    EXPECT_EQ(fake->requests.back().timeoutSeconds, 0.5);
-}
-
-TEST_F(UsbBridgeTest, StopEndsPollingAndARestartPublishesThePhonesAgain) {
-    onePhone("M");
-    startBridge();
     bridge->stop();
     fake->take();
     queue->advance(30);
@@ -242,7 +163,24 @@ TEST_F(UsbBridgeTest, StopEndsPollingAndARestartPublishesThePhonesAgain) {
     // The receiver emptied its own list when it stopped us; the same phone must reach it again.
     bridge->start();
     queue->advance(1);
-    EXPECT_EQ(published, (Lists{{phone("SER1", "M", 5001)}, {phone("SER1", "M", 5001)}}));
+    EXPECT_EQ(published, (Lists{{phone("A", "One", 5001), phone("B", "Two", 5002)},
+                                {phone("B", "Two", 5002), phone("A", "One", 5001)},
+                                {phone("B", "Two", 5003), phone("A", "One", 5001)},
+                                {},
+                                {phone("A", "One", 5001)},
+                                {phone("A", "One", 5001)}}));
+}
+
+TEST_F(UsbBridgeTest, AHangingAdbIsCutByTheWatchdogAndTheListEmptied) {
+    onePhone();
+    makeBridge("/usr/bin/adb", 0.5);
+    bridge->start();
+    queue->advance(1);
+    fake->hangs = "devices -l";
+    queue->advance(3);  // returns only once the child is gone
+    EXPECT_TRUE(fake->cut);
+    EXPECT_EQ(published, (Lists{{phone("SER1", "M", 5001)}, {}}));
+    EXPECT_EQ(fake->requests.back().timeoutSeconds, 0.5);
 }
 
 TEST_F(UsbBridgeTest, WithoutAdbOrOnceDestroyedNothingRuns) {
@@ -260,8 +198,7 @@ TEST_F(UsbBridgeTest, WithoutAdbOrOnceDestroyedNothingRuns) {
 TEST_F(UsbBridgeTest, PollsOnItsOwnQueueThreadAndShutdownRemovesTheForwardAPollWasCreating) {
     answer("devices -l", header + "SER1 device usb:1-1 model:M\n");
     answer("-s SER1 forward tcp:0 tcp:47625", "40123\n");
-    const std::string create = "-s SER1 forward tcp:0 tcp:47625";
-    fake->holdAt = create;
+    fake->holdAt = "-s SER1 forward tcp:0 tcp:47625";
     std::string pollThread;
     UsbBridge real("/usr/bin/adb", std::make_shared<SerialQueue>("corvix.usb"), fake);
     real.setOnChange([&](const std::vector<DiscoveredPhone>&) {
@@ -270,11 +207,11 @@ TEST_F(UsbBridgeTest, PollsOnItsOwnQueueThreadAndShutdownRemovesTheForwardAPollW
         pollThread = name;
     });
     real.start();
-    ASSERT_TRUE(fake->waitForCall(create));
+    ASSERT_EQ(fake->held.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready);
     real.stop();
-    // Waits for the poll stuck in the create command, then removes what it created.
+    // Waits for the poll held in the create command, then removes what it created.
     std::thread shutdown([&] { real.removeCreatedForwards(); });
-    fake->release();
+    fake->go.set_value();
     shutdown.join();
     EXPECT_EQ(fake->take().back(), "-s SER1 forward --remove tcp:40123");
     EXPECT_EQ(pollThread, "corvix.usb");

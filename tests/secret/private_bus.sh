@@ -9,10 +9,7 @@ binary="$2"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 for tool in dbus-run-session $([ "$road" = keyring ] && echo gdbus gnome-keyring-daemon); do
-    if ! command -v "$tool" >/dev/null; then
-        echo "skipped: $tool is not installed"
-        exit 77
-    fi
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed" && exit 77; }
 done
 
 scratch="$(mktemp -d)"

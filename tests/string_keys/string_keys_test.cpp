@@ -1,6 +1,5 @@
 // Every key the program looks up has a text in every language of the compiled-in tables, and each format
-// text takes as many arguments as the call passes. Keys are found by scanning the sources for calls with a
-// literal key; the guide and the design kit name theirs as data and are checked from that data.
+// text takes as many arguments as the call passes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,8 +19,7 @@ namespace fs = std::filesystem;
 // One place where a key is looked up with a literal key.
 struct KeyUse {
     std::string key;
-    bool isFormat = false;
-    std::optional<int> argCount;  // for a format called with a braced list; absent when the count is unknown
+    std::optional<int> argCount;  // absent for a format whose arguments are not a braced list
     std::string where;            // file:line
 };
 
@@ -53,15 +51,12 @@ std::vector<KeyUse> scanSource(const std::string& text, const std::string& fileN
     std::vector<KeyUse> uses;
     for (auto it = std::sregex_iterator(text.begin(), text.end(), call); it != std::sregex_iterator(); ++it) {
         const auto& m = *it;
-        const auto at = text.begin() + m.position(0);
-        KeyUse use{m[2].str(), m[1].str() == "format", 0,
-                   fileName + ":" + std::to_string(1 + std::count(text.begin(), at, '\n'))};
+        const auto end = static_cast<std::size_t>(m.position(0) + m.length(0));
         // A format's count is known from a braced list only, not from a vector built elsewhere.
-        if (use.isFormat && m[3].str() != ")")
-            use.argCount = m[3].matched
-                               ? countBraced(text, static_cast<std::size_t>(m.position(0) + m.length(0) - 1))
-                               : std::nullopt;
-        uses.push_back(std::move(use));
+        std::optional<int> args = 0;
+        if (m[1] == "format" && m[3] != ")") args = m[3].matched ? countBraced(text, end - 1) : std::nullopt;
+        const auto line = 1 + std::count(text.begin(), text.begin() + m.position(0), '\n');
+        uses.push_back({m[2].str(), args, fileName + ":" + std::to_string(line)});
     }
     return uses;
 }
@@ -106,12 +101,12 @@ TEST(KeyScan, FindsLiteralKeysAndCountsArguments) {
     )";
     std::string found;
     for (const auto& use : scanSource(source, "s.cpp"))
-        found += use.where + " " + use.key + (use.isFormat ? " format " : " ") +
-                 (use.argCount ? std::to_string(*use.argCount) : "?") + "\n";
+        found +=
+            use.where + " " + use.key + " " + (use.argCount ? std::to_string(*use.argCount) : "?") + "\n";
     EXPECT_EQ(found,
-              "s.cpp:2 err.generic 0\ns.cpp:3 err.search_failed format 1\ns.cpp:3 panel.search_again 0\n"
-              "s.cpp:4 common.numbered format 2\ns.cpp:5 x.empty format 0\ns.cpp:6 x.vector format ?\n"
-              "s.cpp:7 x.quoted format 3\ns.cpp:8 x.none format 0\n");
+              "s.cpp:2 err.generic 0\ns.cpp:3 err.search_failed 1\ns.cpp:3 panel.search_again 0\n"
+              "s.cpp:4 common.numbered 2\ns.cpp:5 x.empty 0\ns.cpp:6 x.vector ?\ns.cpp:7 x.quoted 3\ns.cpp:8 "
+              "x.none 0\n");
 }
 
 TEST(KeyScan, CountsPlaceholders) {
@@ -140,40 +135,34 @@ TEST(StringTables, EveryKeyUsedInCodeHasTextsThatTakeItsArguments) {
     EXPECT_GT(uses, 0);
 }
 
-// The guide names its keys as data rather than in calls, so they are checked from the content itself.
-TEST(StringTables, EveryGuideKeyHasTextsThatTakeItsArguments) {
+// The guide and the design kit name their keys as data rather than in calls: checked from that data.
+TEST(StringTables, EveryGuideAndKitKeyHasTextsThatTakeItsArguments) {
     const auto& c = guide::content();
-    const std::string where = "guide";
+    const auto plain = [](const std::string& key) { expectKey(key, 0, "guide"); };
+    const auto text = [&](const guide::TextSpec& t) {
+        expectKey(t.key, static_cast<int>(t.args.size()), "guide");
+        std::for_each(t.args.begin(), t.args.end(), plain);
+    };
     for (const auto* key : {&c.windowTitleKey, &c.titleKey, &c.privacyKey, &c.connectionsHeaderKey,
                             &c.topicsHeaderKey, &c.protocolKey, &c.doneKey})
-        expectKey(*key, 0, where);
-    expectKey("common.bullet", 1, where);
-    expectKey("common.numbered", 2, where);
-    auto expectText = [&](const guide::TextSpec& t) {
-        expectKey(t.key, static_cast<int>(t.args.size()), where);
-        for (const auto& arg : t.args)
-            expectKey(arg, 0, where);
-    };
-    for (const auto& s : c.steps) {
-        expectKey(s.titleKey, 0, where);
-        expectText(s.body);
-    }
-    for (const auto& r : c.connections) {
-        expectKey(r.titleKey, 0, where);
-        expectKey(r.textKey, 0, where);
-    }
+        plain(*key);
+    expectKey("common.bullet", 1, "guide");
+    expectKey("common.numbered", 2, "guide");
+    for (const auto& s : c.steps)
+        plain(s.titleKey), text(s.body);
+    for (const auto& r : c.connections)
+        plain(r.titleKey), plain(r.textKey);
     for (const auto& topic : c.topics) {
-        expectKey(topic.titleKey, 0, where);
+        plain(topic.titleKey);
         for (const auto& item : topic.items) {
-            expectText(item.text);
-            if (item.kind == guide::ItemKind::keyRow && !item.cap.literal) expectKey(item.cap.text, 0, where);
-            if (item.kind == guide::ItemKind::notice) expectKey(item.noticeTextKey, 0, where);
+            text(item.text);
+            if (item.kind == guide::ItemKind::keyRow && !item.cap.literal) plain(item.cap.text);
+            if (item.kind == guide::ItemKind::notice) plain(item.noticeTextKey);
         }
     }
-    // The design kit names its accessibility keys through its own helpers, out of the scanner's sight.
     for (const char* key : {"a11y.fold.collapsed", "a11y.fold.expanded", "a11y.fold.hint", "a11y.notice.warn",
                             "a11y.notice.err", "a11y.notice.info"})
-        expectKey(key, 0, "design kit");
+        plain(key);
 }
 
 // Topics fold by their displayed title: two equal titles would open and close together.

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <sstream>
+
+#include "app/model/ble_freshness.h"
+#include "app/model/handshake_watch.h"
+#include "app/model/idle_policy.h"
 #include "app/model/link_prefs.h"
 #include "app/model/phone_app.h"
 #include "core/settings/memory_settings.h"
@@ -7,8 +13,65 @@
 namespace velmora {
 namespace {
 
-using json = nlohmann::json;
+using IdlePolicy::Stay;
 using enum ConnKind;
+
+// The reason to stay (none: descend) when every condition favours a descent (the screen off for exactly
+// 60 s) except those `spoil` changes.
+std::optional<Stay> decide(const std::function<void(IdlePolicy::DescendInputs&)>& spoil) {
+    IdlePolicy::DescendInputs in;
+    in.tcpSession = in.phoneReportsScreen = in.bluetoothAllowed = in.bluetoothReady = true;
+    in.phoneScreenOffFor = 60;
+    spoil(in);
+    return IdlePolicy::descend(in).stay;
+}
+
+TEST(IdlePolicy, TheFirstRuleThatHoldsDecides) {
+    EXPECT_EQ(decide([](auto&) {}), std::nullopt);
+    EXPECT_EQ(decide([](auto& in) { in.tcpSession = false, in.cable = true; }), Stay::notTcp);
+    EXPECT_EQ(decide([](auto& in) { in.cable = true, in.phoneReportsScreen = false; }), Stay::cable);
+    EXPECT_EQ(decide([](auto& in) { in.phoneReportsScreen = false, in.phoneScreenOffFor.reset(); }),
+              Stay::oldPhone);
+    EXPECT_EQ(decide([](auto& in) { in.phoneScreenOffFor.reset(), in.mirroring = true; }), Stay::screenOn);
+    EXPECT_EQ(decide([](auto& in) { in.transferring = true, in.busy = true; }), Stay::fastActivity);
+    EXPECT_EQ(decide([](auto& in) { in.busy = true, in.phoneScreenOffFor = 1; }), Stay::busy);
+    EXPECT_EQ(decide([](auto& in) { in.phoneScreenOffFor = 59.9, in.bluetoothAllowed = false; }),
+              Stay::notIdleLongEnough);
+    EXPECT_EQ(decide([](auto& in) { in.bluetoothAllowed = false; }), Stay::bluetoothOff);
+    EXPECT_EQ(decide([](auto& in) { in.bluetoothReady = false, in.cooldown = true; }),
+              Stay::bluetoothUnavailable);
+    EXPECT_EQ(decide([](auto& in) { in.cooldown = true; }), Stay::cooldown);
+}
+
+TEST(HandshakeWatch, ClosesOnlyPastTheLimitSinceTheLaterOfStartAndLastPrompt) {
+    using HandshakeWatch::shouldClose, HandshakeWatch::limit;
+    EXPECT_FALSE(shouldClose(0, -30, std::nullopt, true, limit));  // never while the prompt shows
+    EXPECT_FALSE(shouldClose(0, -20, std::nullopt, false, limit));
+    EXPECT_TRUE(shouldClose(0, -20.001, std::nullopt, false, limit));
+    EXPECT_FALSE(shouldClose(0, -60, -20, false, limit));  // counted from the end of the prompt
+    EXPECT_TRUE(shouldClose(0, -60, -20.001, false, limit));
+    EXPECT_TRUE(shouldClose(0, -30, -40, false, limit));  // a prompt end before the start does not count
+}
+
+TEST(BleFreshness, SightingsFromBeforeADropInTheLastMinuteAreHidden) {
+    constexpr double t = 500;
+    BleFreshness fresh;
+    fresh.noteDisconnect("A", t - 100);
+    fresh.noteDisconnect("A", t);                  // a later drop replaces the earlier one
+    EXPECT_FALSE(fresh.isUsable("A", t, t + 30));  // seen at the very moment of the drop: not after it
+    EXPECT_TRUE(fresh.isUsable("A", t + 0.001, t + 1));
+    EXPECT_FALSE(fresh.isUsable("A", t - 1, t + 60));  // exactly 60 s: the drop still counts
+    EXPECT_TRUE(fresh.isUsable("A", t - 1, t + 60.001));
+    EXPECT_TRUE(fresh.isUsable("B", t - 100, t));  // never dropped
+    fresh.noteDisconnect("C", t + 10);
+    fresh.prune(t + 60);
+    EXPECT_EQ(fresh.droppedAt.size(), 2u);
+    fresh.prune(t + 60.001);
+    EXPECT_EQ(fresh.droppedAt.size(), 1u);
+    EXPECT_TRUE(fresh.droppedAt.contains("C"));
+}
+
+using json = nlohmann::json;
 const std::string kOrderLine = "ordem das conexões: ";
 const char* const kDefault = "usb > wifi > hotspot > ble";
 
@@ -19,19 +82,16 @@ std::string show(const std::vector<LinkPref>& prefs) {
 
 std::vector<LinkPref> parse(const std::string& text) {
     std::vector<LinkPref> out;
-    for (std::size_t pos = 0; pos < text.size();) {
-        const std::size_t end = std::min(text.find(" > ", pos), text.size());
-        const bool on = text[pos] != '!';
-        out.push_back({*connKindFromRaw(text.substr(on ? pos : pos + 1, end - pos - (on ? 0 : 1))), on});
-        pos = end + 3;
-    }
+    std::istringstream in(text);
+    for (std::string item; in >> item;)
+        if (item != ">")
+            out.push_back({*connKindFromRaw(item.substr(item[0] == '!' ? 1 : 0)), item[0] != '!'});
     return out;
 }
 
 TEST(LinkPrefs, LoadKeepsTheStoredOrderAppendsMissingKindsAndRefusesAnyBadEntry) {
     const std::pair<const char*, const char*> rows[] = {
         {nullptr, kDefault},
-        {R"([])", kDefault},
         {R"([{"kind":"ble","enabled":false},{"kind":"usb","enabled":true}])", "!ble > usb > wifi > hotspot"},
         {R"([{"kind":"usb","enabled":false},{"kind":"usb","enabled":true}])",
          "!usb > usb > wifi > hotspot > ble"},
@@ -70,7 +130,6 @@ TEST(LinkPrefs, SetEnabledMoveAndReorderChangeTheFirstEntryOfAKindWithinTheList)
     const auto def = parse(kDefault), usbWifi = parse("usb > wifi");
     const std::pair<std::optional<LinkPrefsChange>, const char*> rows[] = {
         {setEnabled(def, wifi, false), "usb > !wifi > hotspot > ble | tipo de conexão wifi: desligado"},
-        {setEnabled(parse("usb > !wifi"), wifi, false), "usb > !wifi | tipo de conexão wifi: desligado"},
         {setEnabled(parse("!ble > usb > ble"), ble, true), "ble > usb > ble | tipo de conexão ble: ligado"},
         {setEnabled(usbWifi, hotspot, false), "refused"},
         // Moves swap with the entry so many places away; the entries in between keep their places.
