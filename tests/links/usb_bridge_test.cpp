@@ -81,11 +81,6 @@ class UsbBridgeTest : public ::testing::Test {
         queue->advance(1);
     }
     void answer(const std::string& line, const std::string& text) { fake->answers[line] = printed(text); }
-    // SER1, a phone of model M whose forward to 47625 already sits on local port 5001.
-    void onePhone() {
-        answer("devices -l", header + "SER1 device usb:1-1 model:M\n");
-        answer("-s SER1 forward --list", "SER1 tcp:5001 tcp:47625\n");
-    }
     static std::string phone(const std::string& serial, const std::string& name, int port) {
         return "usb:" + serial + "|" + name + L10n::string("phone.suffix.usb") +
                "|127.0.0.1:" + std::to_string(port);
@@ -172,7 +167,8 @@ TEST_F(UsbBridgeTest, PublishesWhenTheListChangesEmptiesItOnceWhenAdbFailsAndAga
 }
 
 TEST_F(UsbBridgeTest, AHangingAdbIsCutByTheWatchdogAndTheListEmptied) {
-    onePhone();
+    answer("devices -l", header + "SER1 device usb:1-1 model:M\n");
+    answer("-s SER1 forward --list", "SER1 tcp:5001 tcp:47625\n");
     makeBridge("/usr/bin/adb", 0.5);
     bridge->start();
     queue->advance(1);
@@ -207,7 +203,7 @@ TEST_F(UsbBridgeTest, PollsOnItsOwnQueueThreadAndShutdownRemovesTheForwardAPollW
         pollThread = name;
     });
     real.start();
-    ASSERT_EQ(fake->held.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    EXPECT_EQ(fake->held.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready);
     real.stop();
     // Waits for the poll held in the create command, then removes what it created.
     std::thread shutdown([&] { real.removeCreatedForwards(); });

@@ -64,9 +64,10 @@ std::vector<KeyUse> scanSource(const std::string& text, const std::string& fileN
 // How many arguments a table text consumes: plain placeholders count in turn, a positional one ("%2$@")
 // needs at least that many; "%%" is a percent sign.
 int placeholderCount(const std::string& text) {
-    static const std::regex spec(R"(%(?:%|([1-9][0-9]*)\$(?:@|d|ld|lld)|@|d|ld|lld))");
+    static const std::regex placeholder(R"(%(?:%|([1-9][0-9]*)\$(?:@|d|ld|lld)|@|d|ld|lld))");
     int plain = 0, positional = 0;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), spec); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), placeholder); it != std::sregex_iterator();
+         ++it) {
         if (it->str() == "%%") continue;
         if ((*it)[1].matched) positional = std::max(positional, std::stoi((*it)[1].str()));
         if (!(*it)[1].matched) ++plain;
