@@ -11,8 +11,12 @@
 namespace velmora {
 
 struct UsbBridge::State {
-    State(std::optional<std::string> path, Executor& executor, std::shared_ptr<ProcessRunner> processRunner)
-        : adbPath(std::move(path)), queue(executor), runner(std::move(processRunner)) {}
+    State(std::optional<std::string> path, Executor& executor, std::shared_ptr<ProcessRunner> processRunner,
+          double watchdog)
+        : adbPath(std::move(path)),
+          queue(executor),
+          runner(std::move(processRunner)),
+          watchdogSeconds(watchdog) {}
 
     // adb's output as text, or absent for any failed run: not launched, non-zero exit, ended by the
     // watchdog or a signal, or more output than the cap.
@@ -25,6 +29,7 @@ struct UsbBridge::State {
     const std::optional<std::string> adbPath;
     Executor& queue;
     const std::shared_ptr<ProcessRunner> runner;
+    const double watchdogSeconds;
     std::weak_ptr<State> self;
 
     // Held for a whole poll, so that removeCreatedForwards() after stop() also sees a forward that a poll
@@ -48,7 +53,7 @@ struct UsbBridge::State {
 std::optional<std::string> UsbBridge::State::run(std::vector<std::string> arguments) const {
     if (!adbPath) return std::nullopt;
     const auto result =
-        runner->run(ProcessRequest{*adbPath, std::move(arguments), commandTimeout, ProcessOutput::adbMax,
+        runner->run(ProcessRequest{*adbPath, std::move(arguments), watchdogSeconds, ProcessOutput::adbMax,
                                    ProcessRequest::StandardError::discard});
     if (!result.succeeded()) return std::nullopt;
     return std::string(result.output.begin(), result.output.end());
@@ -128,8 +133,8 @@ UsbBridge::UsbBridge()
                 std::make_shared<SerialQueue>("corvix.usb"), std::make_shared<PosixProcessRunner>()) {}
 
 UsbBridge::UsbBridge(std::optional<std::string> adbPath, std::shared_ptr<Executor> queue,
-                     std::shared_ptr<ProcessRunner> runner)
-    : state_(std::make_shared<State>(std::move(adbPath), *queue, std::move(runner))),
+                     std::shared_ptr<ProcessRunner> runner, double watchdogSeconds)
+    : state_(std::make_shared<State>(std::move(adbPath), *queue, std::move(runner), watchdogSeconds)),
       queue_(std::move(queue)) {
     state_->self = state_;
 }

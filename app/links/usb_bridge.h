@@ -35,9 +35,10 @@ class UsbBridge {
     // The application's bridge: the adb that AdbLocator finds for the user's home folder, its own serial
     // queue "corvix.usb" and the posix process runner.
     UsbBridge();
-    // `queue` runs the polls (tests pass a ManualExecutor); `runner` runs adb.
+    // `queue` runs the polls (tests pass a ManualExecutor); `runner` runs adb, and the watchdog ends any
+    // adb command still running after `watchdogSeconds`.
     UsbBridge(std::optional<std::string> adbPath, std::shared_ptr<Executor> queue,
-              std::shared_ptr<ProcessRunner> runner);
+              std::shared_ptr<ProcessRunner> runner, double watchdogSeconds = commandTimeout);
     ~UsbBridge();
     UsbBridge(const UsbBridge&) = delete;
     UsbBridge& operator=(const UsbBridge&) = delete;

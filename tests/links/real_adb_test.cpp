@@ -1,18 +1,18 @@
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include <poll.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <thread>
 
 #include "app/links/adb_output.h"
 #include "app/links/usb_bridge.h"
 #include "core/exec/manual_executor.h"
+#include "core/loopback.h"
 #include "core/process/adb_locator.h"
 #include "core/process/posix_process_runner.h"
 
@@ -21,33 +21,33 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A loopback port nobody listens on right now, so the test's adb server never meets the user's (5037).
-int freeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
 std::string text(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+// The command line of the process whose /proc folder is `dir`; empty once that process has gone, which it
+// may do at any moment between the directory listing, the open and the read.
+std::string cmdlineOf(const fs::path& dir) {
+    const int fd = ::open((dir / "cmdline").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::string text;
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
+        text.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+    ::close(fd);
+    return n < 0 ? std::string() : text;  // ESRCH and the like: it went while we read
+}
+
 // Process ids of the adb servers listening on `port`.
-std::vector<std::string> serversOn(int port) {
-    std::vector<std::string> pids;
+std::vector<int> serversOn(int port) {
+    std::vector<int> pids;
     const std::string listen = "tcp:" + std::to_string(port);
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        std::ifstream in(entry.path() / "cmdline");
-        std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (cmdline.find("fork-server") != std::string::npos && cmdline.find(listen) != std::string::npos) {
-            pids.push_back(entry.path().filename());
-        }
+    std::error_code error;
+    for (fs::directory_iterator it("/proc", error), end; !error && it != end; it.increment(error)) {
+        const std::string cmdline = cmdlineOf(it->path());
+        if (cmdline.find("fork-server") != std::string::npos && cmdline.find(listen) != std::string::npos)
+            pids.push_back(std::atoi(it->path().filename().c_str()));
     }
     return pids;
 }
@@ -58,15 +58,18 @@ class RealAdb : public ::testing::Test {
     void SetUp() override {
         adb_ = AdbLocator::find(AdbLocator::defaultCandidates(AdbLocator::userHome()));
         ASSERT_TRUE(adb_) << "adb missing: ./dev installs it (deps/apt/links.txt)";
-        port_ = freeLoopbackPort();
-        ASSERT_NE(port_, 5037);
+        port_ = test::boundLoopbackSocket().second;  // free now, so our adb server never meets the user's
         ::setenv("ANDROID_ADB_SERVER_PORT", std::to_string(port_).c_str(), 1);
     }
     void TearDown() override {
         if (!adb_) return;
         runner_.run(ProcessRequest{*adb_, {"-P", std::to_string(port_), "kill-server"}, 20});
-        for (int i = 0; i < 100 && !serversOn(port_).empty(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        for (const int pid : serversOn(port_)) {
+            const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+            if (pidfd < 0) continue;  // already gone
+            pollfd ended{pidfd, POLLIN, 0};
+            ::poll(&ended, 1, 60'000);  // readable once it has ended; a generous minute at most
+            ::close(pidfd);
         }
         EXPECT_TRUE(serversOn(port_).empty()) << "the test's adb server is still running";
     }
@@ -79,41 +82,28 @@ class RealAdb : public ::testing::Test {
     PosixProcessRunner runner_;
 };
 
-TEST_F(RealAdb, NoPhoneMeansEmptyListsAndNoErrorAndTheServerInheritsNothing) {
-    // A descriptor of ours without close-on-exec: the server that the first command forks must not get it.
-    const int leaked = ::dup2(::open("/dev/null", O_RDONLY), 78);
-    ASSERT_EQ(leaked, 78);
-    const auto devices = adb({"devices", "-l"});
-    ::close(leaked);
-    ASSERT_TRUE(devices.succeeded()) << devices.status << " " << text(devices.output);
-    EXPECT_EQ(text(devices.output).rfind("List of devices attached", 0), 0u) << text(devices.output);
-    EXPECT_TRUE(AdbOutput::cableDevices(text(devices.output)).empty());
-
-    const auto servers = serversOn(port_);
-    ASSERT_EQ(servers.size(), 1u);
-    EXPECT_FALSE(fs::exists("/proc/" + servers.front() + "/fd/78"));
-
-    const auto forwards = adb({"-s", "NOPE", "forward", "--list"});
-    ASSERT_TRUE(forwards.succeeded()) << forwards.status;
-    EXPECT_EQ(AdbOutput::existingForward(text(forwards.output), "NOPE", UsbBridge::phonePort), std::nullopt);
-
-    const auto create = adb({"-s", "NOPE", "forward", "tcp:0", "tcp:47625"});
-    EXPECT_TRUE(create.started);
-    EXPECT_FALSE(create.succeeded());  // "device 'NOPE' not found", on standard error
-}
-
-TEST_F(RealAdb, BridgePollsTheRealAdbAndPublishesNothing) {
+TEST_F(RealAdb, WithoutAPhoneTheListsAreEmptyAndTheBridgePublishesNothing) {
     auto queue = std::make_shared<ManualExecutor>(0);
     UsbBridge bridge(adb_, queue, std::make_shared<PosixProcessRunner>());
     int published = 0;
     bridge.setOnChange([&](const std::vector<DiscoveredPhone>&) { ++published; });
     bridge.start();
-    queue->advance(1);
-    queue->advance(3);
+    queue->advance(4);
     bridge.stop();
     bridge.removeCreatedForwards();
     EXPECT_EQ(published, 0);
     EXPECT_EQ(serversOn(port_).size(), 1u);  // the polls really reached adb, on our port
+
+    const auto devices = adb({"devices", "-l"});
+    ASSERT_TRUE(devices.succeeded()) << devices.status << " " << text(devices.output);
+    EXPECT_EQ(text(devices.output).rfind("List of devices attached", 0), 0u) << text(devices.output);
+    EXPECT_TRUE(AdbOutput::cableDevices(text(devices.output)).empty());
+    const auto forwards = adb({"-s", "NOPE", "forward", "--list"});
+    ASSERT_TRUE(forwards.succeeded()) << forwards.status;
+    EXPECT_EQ(AdbOutput::existingForward(text(forwards.output), "NOPE", UsbBridge::phonePort), std::nullopt);
+    const auto create = adb({"-s", "NOPE", "forward", "tcp:0", "tcp:47625"});
+    EXPECT_TRUE(create.started);
+    EXPECT_FALSE(create.succeeded());  // "device 'NOPE' not found", on standard error
 }
 
 }  // namespace

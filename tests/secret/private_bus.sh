@@ -8,28 +8,23 @@ road="$1"
 binary="$2"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
-if ! command -v dbus-run-session >/dev/null; then
-    echo "skipped: dbus-run-session is not installed"
-    exit 77
-fi
-if [ "$road" = keyring ] && ! command -v gnome-keyring-daemon >/dev/null; then
-    echo "skipped: gnome-keyring-daemon is not installed"
-    exit 77
-fi
+for tool in dbus-run-session $([ "$road" = keyring ] && echo gdbus gnome-keyring-daemon); do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed" && exit 77; }
+done
 
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 mkdir -m 0700 "$scratch/run"
 export HOME="$scratch" XDG_DATA_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config" \
-    XDG_CACHE_HOME="$scratch/cache" XDG_RUNTIME_DIR="$scratch/run" VELMORA_SECRET_SCRATCH="$scratch"
+    XDG_CACHE_HOME="$scratch/cache" XDG_RUNTIME_DIR="$scratch/run" VELMORA_SECRET_SCRATCH="$scratch" \
+    VELMORA_SECRET_ROAD="$road"
 unset DISPLAY WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
 
 case "$road" in
 no-provider)
     # No service directories: nothing can be activated for org.freedesktop.secrets.
     sed "s|@RUNDIR@|$scratch/run|" "$here/bare-session.conf" >"$scratch/bus.conf"
-    exec dbus-run-session --config-file="$scratch/bus.conf" -- \
-        env VELMORA_SECRET_ROAD=no-provider "$binary" --gtest_filter='SecretStoreOnPrivateBus.*'
+    exec dbus-run-session --config-file="$scratch/bus.conf" -- "$binary" --gtest_filter='PrivateBus.Answers*'
     ;;
 keyring)
     exec dbus-run-session -- bash -c '
@@ -39,20 +34,13 @@ keyring)
         printf "velmora-test" | gnome-keyring-daemon --foreground --unlock --components=secrets >/dev/null &
         daemon=$!
         trap "kill $daemon 2>/dev/null || true; wait $daemon 2>/dev/null || true" EXIT
-        for _ in $(seq 50); do
-            # Asks the bus, not the service, so that waiting never activates a second daemon.
-            gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-                --method org.freedesktop.DBus.NameHasOwner org.freedesktop.secrets 2>/dev/null | grep -q true && break
-            kill -0 $daemon 2>/dev/null || break
-            sleep 0.1
-        done
-        if ! kill -0 $daemon 2>/dev/null; then
+        # Waits, a generous minute at most, for the name on the bus; never activates a second daemon.
+        if ! gdbus wait --session --timeout 60 org.freedesktop.secrets || ! kill -0 $daemon 2>/dev/null; then
             echo "skipped: gnome-keyring-daemon did not start"
             exit 77
         fi
-        export VELMORA_SECRET_ROAD=keyring
-        "$1" --gtest_filter="SecretStoreOnPrivateBus.*:RealKeyring.FirstStart*"
-        "$1" --gtest_filter="RealKeyring.SecondStart*"
+        "$1" --gtest_filter="PrivateBus.Answers*:PrivateBus.KeyringFirst*"
+        "$1" --gtest_filter="PrivateBus.KeyringSecond*"
     ' bash "$binary"
     ;;
 *)
