@@ -23,20 +23,19 @@ Bytes controlOfSize(std::size_t size) {
 const std::string kMarkerLine = R"({"t":"marker"})";
 const Frame kMarker{Ch::control, Bytes(kMarkerLine.begin(), kMarkerLine.end())};
 
-// A session opened (by pairing) with a phone that sends `records` as soon as it stands (and then hangs up if
-// asked to), with its loop running on a thread of its own.
+// A session opened (by pairing) with a phone that sends `records` as soon as it stands and then hangs up
+// if asked to, its loop running on a thread of its own.
 struct RunningSession {
-    explicit RunningSession(std::vector<Frame> records, bool hangUp = false) {
+    explicit RunningSession(std::vector<Frame> records, bool hangUp = false,
+                            std::function<void(LinkSession&, const json&)> onControl = {}) {
         phone.setConfig({.afterReady = std::move(records), .hangUpAfterRecords = hangUp});
         attempt = openSession(phone, computer, store);
         if (!attempt.session) throw std::runtime_error("opening failed: " + attempt.errorText());
+        delegate.onControl = std::move(onControl);
+        loop = std::thread([this] { attempt.session->run(delegate); });
     }
     ~RunningSession() { stop(); }
 
-    std::thread::id start() {
-        loop = std::thread([this] { attempt.session->run(delegate); });
-        return loop.get_id();
-    }
     // Closes the session (if not yet) and waits for the loop and the phone.
     PhoneOutcome stop() {
         attempt.session->close();
@@ -66,7 +65,7 @@ TEST(SessionLoop, DeliversEachChannelInArrivalOrderOnTheLoopThread) {
                       {255, {2}},
                       {0, encodeJSON({{"t", "notif"}})},
                       {0, encodeJSON(laterCaps)}});
-    const std::thread::id loop = s.start();
+    const std::thread::id loop = s.loop.get_id();
     ASSERT_TRUE(s.delegate.waitForEvents(6));
     s.stop();
     EXPECT_EQ(s.delegate.story(), (Story{caps.dump(), "video 010203", "audio 04", "file 00000007f9",
@@ -109,13 +108,10 @@ class SessionLoopRecords : public ::testing::TestWithParam<std::size_t> {};
 TEST_P(SessionLoopRecords, EndTheSessionOnlyOverTheirChannelsLimit) {
     const RecordRow& row = recordRows()[GetParam()];
     RunningSession s({row.record, kMarker}, true);
-    s.start();
     ASSERT_TRUE(s.delegate.waitForClose());
-    Story expected = {kMarkerLine, "close: closed"};
-    if (row.seen.starts_with("close"))
-        expected = {row.seen};
-    else if (!row.seen.empty())
-        expected.insert(expected.begin(), row.seen);
+    Story expected =
+        row.seen.starts_with("close") ? Story{row.seen} : Story{row.seen, kMarkerLine, "close: closed"};
+    std::erase(expected, "");
     EXPECT_EQ(s.delegate.story(), expected);
     EXPECT_TRUE(s.session().closed());
 }
@@ -123,9 +119,9 @@ TEST_P(SessionLoopRecords, EndTheSessionOnlyOverTheirChannelsLimit) {
 INSTANTIATE_TEST_SUITE_P(Rows, SessionLoopRecords, ::testing::Range<std::size_t>(0, recordRows().size()),
                          [](const auto& info) { return std::string(recordRows()[info.param].what); });
 
+// A second run afterwards neither receives nor reports.
 TEST(SessionLoop, CloseFromSeveralThreadsEndsAWaitingLoopQuietlyAndIsReportedOnce) {
     RunningSession s({kMarker});
-    s.start();
     ASSERT_TRUE(s.delegate.waitForEvents(1));
     std::vector<std::thread> closers;
     for (int i = 0; i < 4; ++i)
@@ -134,32 +130,20 @@ TEST(SessionLoop, CloseFromSeveralThreadsEndsAWaitingLoopQuietlyAndIsReportedOnc
         t.join();
     ASSERT_TRUE(s.delegate.waitForClose());
     s.stop();
+    s.session().run(s.delegate);
     EXPECT_EQ(s.delegate.story(), (Story{kMarkerLine, "close"}));
 }
 
 TEST(SessionLoop, ACloseFromTheDelegateEndsTheLoopQuietlyBeforeTheNextRecord) {
-    RunningSession s({kMarker, kMarker});
-    s.delegate.onControl = [](LinkSession& session, const json&) { session.close(); };
-    s.start();
+    RunningSession s({kMarker, kMarker}, false, [](LinkSession& session, const json&) { session.close(); });
     ASSERT_TRUE(s.delegate.waitForClose());
     EXPECT_EQ(s.delegate.story(), (Story{kMarkerLine, "close"}));
-}
-
-TEST(SessionLoop, RunOnASessionClosedBeforehandReadsNothingAndReportsOnce) {
-    RunningSession s({kMarker});
-    s.session().close();
-    s.session().run(s.delegate);
-    s.session().run(s.delegate);
-    EXPECT_EQ(s.delegate.story(), Story{"close"});
-    // The transport was closed, so the phone's side ends too.
-    EXPECT_EQ(s.stop().error, "");
 }
 
 // The phone holds the computer to the same per-channel limits: a record of exactly its channel's limit
 // arrives, one byte more ends the session on the phone's side.
 TEST(SessionSends, EachSendReachesThePhoneOnItsChannelWithinItsLimit) {
     RunningSession s({});
-    s.start();
     s.session().sendFileChunk(1, Bytes{0xAA, 0xBB, 0xCC});
     s.session().sendInput({{"t", "in.tap"}, {"x", 10}});
     s.session().sendControl({{"t", "clip"}, {"text", "olá"}});

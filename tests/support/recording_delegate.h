@@ -59,16 +59,17 @@ class RecordingDelegate : public SessionDelegate {
     // Wait for `count` reports, or for the close; false when the bound passed first. The bound only keeps
     // a broken session from hanging the run: a loaded machine is slow, never this slow.
     bool waitForEvents(std::size_t count) const {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::minutes(2), [&] { return story_.size() >= count; });
+        return waitFor([&] { return story_.size() >= count; });
     }
     bool waitForClose() const {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::minutes(2),
-                                 [&] { return !story_.empty() && story_.back().starts_with("close"); });
+        return waitFor([&] { return !story_.empty() && story_.back().starts_with("close"); });
     }
 
   private:
+    bool waitFor(const std::function<bool()>& done) const {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::minutes(2), done);
+    }
     static std::string bytes(std::string line, ByteView b) {
         if (b.size() > 16) return line + " " + std::to_string(b.size()) + " bytes";
         line += " ";

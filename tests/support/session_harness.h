@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <exception>
 #include <functional>
 #include <future>
@@ -20,23 +21,20 @@
 namespace velmora {
 
 // A peer store in memory that counts its writes, so a test can prove that a failed opening changed
-// nothing. Any thread; `mutex_` guards every field.
+// nothing. Any thread.
 class MemoryPeerStore final : public PeerStore {
   public:
     std::optional<Peer> find(const std::string& id) const override {
         std::lock_guard lock(mutex_);
-        const auto it = peers_.find(id);
-        return it == peers_.end() ? std::nullopt : std::optional<Peer>(it->second);
+        return peers_.contains(id) ? std::optional(peers_.at(id)) : std::nullopt;
     }
-    // Keeps the peer even when the write "fails", as the file store does.
+    // A failed write still keeps the peer, as the file store does.
     bool save(const Peer& peer) override {
-        std::lock_guard lock(mutex_);
+        put(peer);
         ++saves_;
-        peers_[peer.id] = peer;
         return !failWrites_;
     }
-    // Seeds the store without counting a save.
-    void put(const Peer& peer) {
+    void put(const Peer& peer) {  // seeds the store without counting a save
         std::lock_guard lock(mutex_);
         peers_[peer.id] = peer;
     }
@@ -44,21 +42,14 @@ class MemoryPeerStore final : public PeerStore {
         std::lock_guard lock(mutex_);
         return peers_;
     }
-    int saves() const {
-        std::lock_guard lock(mutex_);
-        return saves_;
-    }
-    // Makes later saves report a failed write.
-    void failWrites() {
-        std::lock_guard lock(mutex_);
-        failWrites_ = true;
-    }
+    int saves() const { return saves_; }
+    void failWrites() { failWrites_ = true; }  // later saves report a failed write
 
   private:
-    mutable std::mutex mutex_;
+    mutable std::mutex mutex_;  // guards peers_
     std::map<std::string, Peer> peers_;
-    int saves_ = 0;
-    bool failWrites_ = false;
+    std::atomic<int> saves_ = 0;
+    std::atomic<bool> failWrites_ = false;
 };
 
 // The two ends of one byte pipe between the computer and the simulated phone. Both kinds stay on this
@@ -66,8 +57,7 @@ class MemoryPeerStore final : public PeerStore {
 enum class LinkKind { socketPair, loopbackTcp };
 
 struct LinkEnds {
-    std::shared_ptr<Transport> computer;
-    std::shared_ptr<Transport> phone;
+    std::shared_ptr<Transport> computer, phone;
 };
 
 inline LinkEnds makeLink(LinkKind kind) {
@@ -77,9 +67,7 @@ inline LinkEnds makeLink(LinkKind kind) {
     }
     test::LoopbackListener listener;
     auto computer = std::make_shared<TcpTransport>("127.0.0.1", listener.port());
-    // The kernel completes the connection from the backlog, so accepting afterwards on this thread works;
-    // the bound is only there for a machine that has stopped.
-    computer->connect(120.0);
+    computer->connect(120.0);  // completed by the kernel from the backlog, accepted only afterwards
     return {computer, std::make_shared<TcpTransport>(listener.accept())};
 }
 
@@ -88,12 +76,11 @@ inline std::string linkName(LinkKind kind) {
 }
 
 struct OpenOptions {
-    LinkKind link = LinkKind::socketPair;
-    std::optional<std::string> expected;
+    std::optional<std::string> expected = {};
     bool userInitiated = true;
     bool acceptCode = true;  // the computer user's answer to the code
-    // May replace or watch the ends before the opening starts.
-    std::function<void(LinkEnds&)> wrap;
+    LinkKind link = LinkKind::socketPair;
+    std::function<void(LinkEnds&)> wrap = {};  // may replace or watch the ends before the opening starts
 };
 
 // One opening of a session against the simulated phone, the phone answering on a thread of its own.
@@ -106,7 +93,6 @@ struct OpenAttempt {
 
     // Closes the computer's side and waits for the phone to finish.
     PhoneOutcome finish() {
-        if (session) session->close();
         if (computerEnd) computerEnd->close();
         return phone.valid() ? phone.get() : PhoneOutcome{};
     }

@@ -29,19 +29,19 @@ std::string textOf(const json& m, const char* key) {
 }
 
 // One connection, from the hellos to the end of the session.
-class PhoneConnection {
-  public:
-    PhoneConnection(SimulatedPhone& phone, const PhoneConfig& config, std::shared_ptr<Transport> transport)
-        : phone_(phone), config_(config), channel_(SecureChannel::acceptAsServer(std::move(transport))) {}
+struct PhoneConnection {
+    SimulatedPhone& phone;
+    const PhoneConfig& config;
+    std::unique_ptr<SecureChannel> channel;
 
     void run(PhoneOutcome& out) {
-        const SoftwareIdentity& me = phone_.identity();
+        const SoftwareIdentity& me = phone.identity();
         send(PhoneStep::auth, {{"t", "auth"},
                                {"pub", Base64::encode(me.publicX963())},
                                {"sig", Base64::encode(me.sign(signedBytes(LinkSession::rolePhone)))},
                                {"id", me.id()},
-                               {"name", config_.name},
-                               {"platform", config_.platform}});
+                               {"name", config.name},
+                               {"platform", "android"}});
         const json auth = receive();
         const auto pub = Base64::decode(textOf(auth, "pub"));
         const auto sig = Base64::decode(textOf(auth, "sig"));
@@ -52,26 +52,25 @@ class PhoneConnection {
         if (textOf(auth, "id") != id) throw PhoneStop{"id do computador não confere"};
         out.computerAuth = auth;
 
-        if (phone_.knows(id)) {
+        if (phone.knows(id)) {
             send(PhoneStep::answer, {{"t", "ready"}});
-        } else if (!config_.readyToPair) {
+        } else if (!config.readyToPair) {
             return send(PhoneStep::answer, {{"t", "error"}, {"code", "not_paired"}});
         } else {
             send(PhoneStep::answer, {{"t", "pair.begin"}, {"sas", "cr1"}});
             if (!pair(out)) return;
-            phone_.remember(id);
+            phone.remember(id);
             send(PhoneStep::ready, {{"t", "ready"}});
         }
         out.sessionReady = true;
-        channel_->setPreAuth(false);
-        for (const Frame& record : config_.afterReady)
-            channel_->send(record.channel, record.payload);
-        if (!config_.hangUpAfterRecords) serveSession(out);
+        channel->setPreAuth(false);
+        for (const Frame& record : config.afterReady)
+            channel->send(record.channel, record.payload);
+        if (!config.hangUpAfterRecords) serveSession(out);
     }
 
-  private:
     Bytes signedBytes(std::uint8_t role) const {
-        return LinkSession::authSignedBytes(role, channel_->transcript());
+        return LinkSession::authSignedBytes(role, channel->transcript());
     }
 
     // True when both users accepted.
@@ -88,12 +87,12 @@ class PhoneConnection {
         if (textOf(reveal, "t") != "pair.reveal" || !theirs) throw PhoneStop{"esperava pair.reveal"};
         // Both nonces are 32 bytes; a shorter one would weaken the code, whatever it commits to.
         if (theirs->size() != kNonceBytes) throw PhoneStop{"pair.reveal inválido"};
-        if (SecureChannel::sasCommit(channel_->transcript(), *theirs) != *commitment) {
-            channel_->send(Ch::control, encodeJSON({{"t", "error"}, {"code", "sas_commit_mismatch"}}));
+        if (SecureChannel::sasCommit(channel->transcript(), *theirs) != *commitment) {
+            channel->send(Ch::control, encodeJSON({{"t", "error"}, {"code", "sas_commit_mismatch"}}));
             throw PhoneStop{"compromisso não confere"};
         }
-        out.shownCode = channel_->pairingCode(*theirs, nonce);
-        const bool accepted = config_.accept(*out.shownCode);
+        out.shownCode = channel->pairingCode(*theirs, nonce);
+        const bool accepted = config.accept(*out.shownCode);
         send(PhoneStep::confirm, {{"t", "pair.confirm"}, {"accept", accepted}});
 
         const json confirm = receive();
@@ -105,7 +104,7 @@ class PhoneConnection {
 
     void serveSession(PhoneOutcome& out) {
         for (;;) {
-            Frame frame = channel_->receive();
+            Frame frame = channel->receive();
             // The phone holds the computer to the per-channel limits, as the computer holds the phone.
             if (static_cast<std::int64_t>(frame.payload.size()) > Limits::recordMax(frame.channel))
                 throw PhoneStop{"registro grande demais para o canal " + std::to_string(frame.channel)};
@@ -117,36 +116,32 @@ class PhoneConnection {
             if (textOf(message, "t") == "ping") {
                 json pong{{"t", "pong"}};
                 if (message.contains("seq")) pong["seq"] = message["seq"];
-                channel_->send(Ch::control, encodeJSON(pong));
+                channel->send(Ch::control, encodeJSON(pong));
             }
-            if (config_.onControl) config_.onControl(message);
+            if (config.onControl) config.onControl(message);
             out.received.push_back(std::move(message));
         }
     }
 
     json receive() {
-        const Frame frame = channel_->receive();
+        const Frame frame = channel->receive();
         if (frame.channel != Ch::control) throw PhoneStop{"canal inesperado"};
         return decodeJSON(frame.payload, static_cast<std::size_t>(Limits::controlMax));
     }
 
     void send(PhoneStep step, json message) {
         static const StepFault none;
-        const auto it = config_.faults.find(step);
-        const StepFault& fault = it == config_.faults.end() ? none : it->second;
+        const auto it = config.faults.find(step);
+        const StepFault& fault = it == config.faults.end() ? none : it->second;
         if (fault.stall) {
-            if (fault.onStall) fault.onStall();
+            fault.stall();
             // Only a close, by the computer or by a test, ends the stall.
             for (;;)
-                (void)channel_->receive();
+                (void)channel->receive();
         }
         if (fault.edit) fault.edit(message);
-        channel_->send(fault.channel, fault.rawPayload.value_or(encodeJSON(message)));
+        channel->send(fault.channel, fault.rawPayload.value_or(encodeJSON(message)));
     }
-
-    SimulatedPhone& phone_;
-    const PhoneConfig& config_;
-    std::unique_ptr<SecureChannel> channel_;
 };
 
 }  // namespace
@@ -157,7 +152,7 @@ PhoneOutcome SimulatedPhone::serve(std::shared_ptr<Transport> transport) {
         std::unique_lock lock(mutex_);
         const PhoneConfig config = config_;
         lock.unlock();
-        PhoneConnection(*this, config, transport).run(out);
+        PhoneConnection{*this, config, SecureChannel::acceptAsServer(transport)}.run(out);
     } catch (const std::exception& e) {
         // The other side hanging up is how every connection ends, noticed on a read or on a write.
         const auto* cxp = dynamic_cast<const CXPError*>(&e);

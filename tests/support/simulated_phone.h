@@ -44,16 +44,14 @@ class SoftwareIdentity final : public Identity {
     std::string id_;
 };
 
-// The phone's sends during the opening, in their order on the wire: its signed "auth"; its answer to the
-// computer's "auth" ("ready", "pair.begin" or "error"); "pair.nonce"; "pair.confirm"; "ready" after a
-// pairing both sides accepted.
+// The phone's sends during the opening, in wire order: its signed "auth"; its answer to the computer's
+// ("ready", "pair.begin" or "error"); "pair.nonce"; "pair.confirm"; "ready" after an accepted pairing.
 enum class PhoneStep : std::uint8_t { auth, answer, nonce, confirm, ready };
 
 // How the phone misbehaves at one of its sends.
 struct StepFault {
-    // Sends nothing and reads until the link is closed; `onStall` is told first, on the phone's thread.
-    bool stall = false;
-    std::function<void()> onStall = {};
+    // When set: called on the phone's thread, then the phone sends nothing and reads until the link closes.
+    std::function<void()> stall = {};
     std::function<void(nlohmann::json&)> edit = {};  // changes or replaces the message before it goes
     std::optional<Bytes> rawPayload = {};            // sent instead of the message
     std::uint8_t channel = Ch::control;
@@ -61,7 +59,6 @@ struct StepFault {
 
 struct PhoneConfig {
     std::string name = "Celular Simulado";
-    std::string platform = "android";
     // With a computer it does not know: "pair.begin" (true) or "error" with "not_paired" (false).
     bool readyToPair = true;
     // The user's answer on the phone's screen, given the code the phone shows.
@@ -69,8 +66,7 @@ struct PhoneConfig {
     std::map<PhoneStep, StepFault> faults = {};
     // Records sent as soon as the session stands, in order, on any channel.
     std::vector<Frame> afterReady = {};
-    // Hangs up right after those records instead of serving the session.
-    bool hangUpAfterRecords = false;
+    bool hangUpAfterRecords = false;  // right after those records, instead of serving the session
     // Told of each control message of the session as it arrives; a "ping" is answered with a "pong" anyway.
     std::function<void(const nlohmann::json&)> onControl = {};
 };
@@ -87,14 +83,12 @@ struct PhoneOutcome {
 };
 
 // The phone's side of the link protocol, for tests and benchmarks: it answers the computer as the
-// companion app does and can misbehave at any of its steps.
-//
-// Threads: serve() runs on the caller's thread, one connection per call; several calls may run at once.
-// `mutex_` guards the config and the known computers.
+// companion app does and can misbehave at any of its steps. Threads: serve() runs on the caller's thread,
+// one connection per call, several at once if need be; `mutex_` guards the config and the known computers.
 class SimulatedPhone {
   public:
     explicit SimulatedPhone(PhoneConfig config = {}, P256PrivateKey key = P256PrivateKey::generate())
-        : identity_(config.name, config.platform, std::move(key)), config_(std::move(config)) {}
+        : identity_(config.name, "android", std::move(key)), config_(std::move(config)) {}
 
     const SoftwareIdentity& identity() const { return identity_; }
     std::string id() const { return identity_.id(); }
