@@ -55,15 +55,9 @@ const std::vector<Row> kRows = {
      P("canal inesperado durante o handshake")},
     {"AnswerNotJson", [](Scene& s) { s.config.faults[answer].rawPayload = Bytes{'{'}; },
      P("mensagem inválida (JSON)")},
-    // The first message is not a well-formed "auth", does not verify, or names another key.
+    // The first message is not a well-formed "auth", does not verify, or claims another key's id.
     {"FirstMessageOfAnotherType", instead(auth, {{"t", "hello"}}), P("esperava auth")},
-    {"AnotherKeyThanTheSigners",
-     at(auth,
-        [](json& m) {
-            const Bytes other = P256PrivateKey::generate().publicX963();
-            m["pub"] = Base64::encode(other);
-            m["id"] = CXPCrypto::deviceId(other);
-        }),
+    {"SignatureThatDoesNotVerify", at(auth, [](json& m) { m["sig"] = Base64::encode(Bytes(64, 1)); }),
      P("assinatura inválida")},
     {"IdInUpperCase", at(auth, [](json& m) { m["id"] = upper(m["id"]); }), P("id não confere com a chave")},
     // The phone is not the one asked for, or not allowed without the user.

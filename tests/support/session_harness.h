@@ -99,7 +99,8 @@ struct OpenAttempt {
     std::string errorText() const { return describe(error); }
 };
 
-// Connects, runs the channel handshake and LinkSession::open on the calling thread. Never throws.
+// Connects, runs the channel handshake and LinkSession::open on the calling thread. Never throws. A failed
+// opening closes the computer's end at once, as the application does, so the phone never waits on it.
 inline OpenAttempt openSession(SimulatedPhone& phone, const Identity& computer, PeerStore& store,
                                const OpenOptions& options = {}) {
     OpenAttempt attempt;
@@ -116,6 +117,7 @@ inline OpenAttempt openSession(SimulatedPhone& phone, const Identity& computer, 
                                             options.expected, options.userInitiated, prompt);
     } catch (...) {
         attempt.error = std::current_exception();
+        if (attempt.computerEnd) attempt.computerEnd->close();
     }
     return attempt;
 }

@@ -97,8 +97,7 @@ struct PhoneConnection {
 
         const json confirm = receive();
         if (textOf(confirm, "t") != "pair.confirm") throw PhoneStop{"esperava pair.confirm"};
-        const auto answer = confirm.find("accept");
-        out.computerAccepted = answer != confirm.end() && answer->is_boolean() && answer->get<bool>();
+        out.computerAccepted = confirm.contains("accept") && confirm.at("accept") == true;
         return accepted && *out.computerAccepted;
     }
 
