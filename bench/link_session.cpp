@@ -15,10 +15,7 @@
 #include "core/crypto/p256_private_key.h"
 #include "core/session/link_session.h"
 #include "median_reporter.h"
-#include "support/memory_peer_store.h"
 #include "support/session_harness.h"
-#include "support/software_identity.h"
-#include "support/test_links.h"
 
 namespace velmora {
 namespace {

@@ -5,7 +5,6 @@
 #include <exception>
 #include <functional>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,48 +15,81 @@
 
 namespace velmora {
 
-// One report of a running session, as the delegate received it.
-struct SessionEvent {
-    enum class Kind { control, video, audio, file, close };
-    Kind kind;
-    nlohmann::json message;  // control
-    Bytes bytes;             // video, audio, file
-    std::exception_ptr error;
-    std::thread::id thread;
-};
+// The what() text of an exception_ptr ("" for null, "?" for something that is no std::exception).
+inline std::string describe(const std::exception_ptr& error) {
+    if (!error) return "";
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "?";
+    }
+}
 
-// A delegate that keeps every report in order and lets a test wait for them. Reports arrive on the
-// session's loop thread; the readers run on the test's thread; `mutex_` guards the list.
+// A delegate that writes down every report in order, one line each: a control message as its JSON, bytes
+// as the kind and their hex (their count when long), the end as "close" and the error's text if any.
+// Reports arrive on the session's loop thread, the readers run on the test's; `mutex_` guards the lists.
 class RecordingDelegate : public SessionDelegate {
   public:
-    // Called on the loop thread for each control message, after it is recorded (a test's reply hook).
+    // Called on the loop thread after each control message is written down (a test's reply hook).
     std::function<void(LinkSession&, const nlohmann::json&)> onControl;
 
-    void didReceiveControl(LinkSession& session, const nlohmann::json& message) override;
-    void didReceiveVideo(LinkSession& session, ByteView packet) override;
-    void didReceiveAudio(LinkSession& session, ByteView packet) override;
-    void didReceiveFile(LinkSession& session, ByteView chunk) override;
-    void sessionDidClose(LinkSession& session, std::exception_ptr error) override;
+    void didReceiveControl(LinkSession& session, const nlohmann::json& message) override {
+        const std::string text = message.dump();
+        add(text.size() <= 100 ? text : "control " + std::to_string(text.size()) + " bytes");
+        if (onControl) onControl(session, message);
+    }
+    void didReceiveVideo(LinkSession&, ByteView packet) override { add(bytes("video", packet)); }
+    void didReceiveAudio(LinkSession&, ByteView packet) override { add(bytes("audio", packet)); }
+    void didReceiveFile(LinkSession&, ByteView chunk) override { add(bytes("file", chunk)); }
+    void sessionDidClose(LinkSession&, std::exception_ptr error) override {
+        add(error ? "close: " + describe(error) : "close");
+    }
 
-    std::vector<SessionEvent> events() const;
-    // Waits until the close has been reported; false when `timeout` passed first.
-    bool waitForClose(std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
-    // Waits until at least `count` reports have arrived.
-    bool waitForEvents(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
-    int closeCount() const;
-    // The what() text of the error the close carried; nullopt for a quiet close or none yet.
-    std::optional<std::string> closeError() const;
+    std::vector<std::string> story() const {
+        std::lock_guard lock(mutex_);
+        return story_;
+    }
+    // The threads the reports came on, in order.
+    std::vector<std::thread::id> threads() const {
+        std::lock_guard lock(mutex_);
+        return threads_;
+    }
+    // Wait for `count` reports, or for the close; false when the bound passed first. The bound only keeps
+    // a broken session from hanging the run: a loaded machine is slow, never this slow.
+    bool waitForEvents(std::size_t count) const {
+        return waitFor([&] { return story_.size() >= count; });
+    }
+    bool waitForClose() const {
+        return waitFor([&] { return !story_.empty() && story_.back().starts_with("close"); });
+    }
 
   private:
-    void add(SessionEvent event);
-    void addBytes(SessionEvent::Kind kind, ByteView bytes);
+    bool waitFor(const std::function<bool()>& done) const {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::minutes(2), done);
+    }
+    static std::string bytes(std::string line, ByteView b) {
+        if (b.size() > 16) return line + " " + std::to_string(b.size()) + " bytes";
+        line += " ";
+        for (const std::uint8_t x : b)
+            line += {"0123456789abcdef"[x >> 4], "0123456789abcdef"[x & 15]};
+        return line;
+    }
+    void add(std::string line) {
+        {
+            std::lock_guard lock(mutex_);
+            story_.push_back(std::move(line));
+            threads_.push_back(std::this_thread::get_id());
+        }
+        changed_.notify_all();
+    }
 
-    mutable std::mutex mutex_;  // guards events_
+    mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
-    std::vector<SessionEvent> events_;
+    std::vector<std::string> story_;
+    std::vector<std::thread::id> threads_;
 };
-
-// The what() text of an exception_ptr ("" for null, "?" for something that is no std::exception).
-std::string describe(const std::exception_ptr& error);
 
 }  // namespace velmora

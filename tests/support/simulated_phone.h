@@ -13,69 +13,69 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/bytes.h"
 #include "core/channel/frame.h"
+#include "core/crypto/cxp_crypto.h"
+#include "core/crypto/p256_private_key.h"
+#include "core/identity/identity.h"
 #include "core/transport/transport.h"
-#include "support/software_identity.h"
 
 namespace velmora {
 
-// The phone's sends during the opening, in their order on the wire.
-enum class PhoneStep : std::uint8_t {
-    auth,     // the phone's signed "auth"
-    answer,   // its answer to the computer's "auth": "ready", "pair.begin" or "error"
-    nonce,    // "pair.nonce"
-    confirm,  // "pair.confirm"
-    ready,    // "ready" after a pairing both sides accepted
+// An identity whose key lives only in memory: the simulated phone's, and the computer's in tests that
+// need no secret store. Immutable; any thread may sign.
+class SoftwareIdentity final : public Identity {
+  public:
+    SoftwareIdentity(std::string deviceName, std::string platform,
+                     P256PrivateKey key = P256PrivateKey::generate())
+        : deviceName_(std::move(deviceName)),
+          platform_(std::move(platform)),
+          key_(std::move(key)),
+          id_(CXPCrypto::deviceId(key_.publicX963())) {}
+
+    const Bytes& publicX963() const override { return key_.publicX963(); }
+    const std::string& deviceName() const override { return deviceName_; }
+    const std::string& platform() const override { return platform_; }
+    Bytes sign(ByteView data) const override { return key_.sign(data); }
+    const std::string& id() const { return id_; }  // the device id of this key
+
+  private:
+    std::string deviceName_, platform_;
+    P256PrivateKey key_;
+    std::string id_;
 };
 
-// How the phone misbehaves at one of its sends. The first that is set wins: stall, raw payload,
-// replacement; `edit` then `channel` apply to the message the phone would have sent.
+// The phone's sends during the opening, in wire order: its signed "auth"; its answer to the computer's
+// ("ready", "pair.begin" or "error"); "pair.nonce"; "pair.confirm"; "ready" after an accepted pairing.
+enum class PhoneStep : std::uint8_t { auth, answer, nonce, confirm, ready };
+
+// How the phone misbehaves at one of its sends.
 struct StepFault {
-    bool stall = false;                              // send nothing; wait until the link is closed
-    std::function<void()> onStall = {};              // told (on the phone's thread) when the stall begins
-    std::optional<Bytes> rawPayload = {};            // send these bytes as the payload
-    std::optional<nlohmann::json> replace = {};      // send this message instead
-    std::function<void(nlohmann::json&)> edit = {};  // change the message before it goes
-    std::optional<std::uint8_t> channel = {};        // send on this channel instead of control
-};
-
-struct PhoneRecord {
-    std::uint8_t channel;
-    Bytes payload;
+    // When set: called on the phone's thread, then the phone sends nothing and reads until the link closes.
+    std::function<void()> stall = {};
+    std::function<void(nlohmann::json&)> edit = {};  // changes or replaces the message before it goes
+    std::optional<Bytes> rawPayload = {};            // sent instead of the message
+    std::uint8_t channel = Ch::control;
 };
 
 struct PhoneConfig {
     std::string name = "Celular Simulado";
-    std::string platform = "android";
     // With a computer it does not know: "pair.begin" (true) or "error" with "not_paired" (false).
     bool readyToPair = true;
-    // "pair.begin" even with a computer it knows.
-    bool alwaysPair = false;
-    std::string sas = "cr1";
     // The user's answer on the phone's screen, given the code the phone shows.
     std::function<bool(const std::string& code)> accept = [](const std::string&) { return true; };
-    std::map<PhoneStep, StepFault> faults;
-    // Records sent as soon as the session stands, in order.
-    std::vector<PhoneRecord> afterReady;
-    // Bytes written straight onto the link after those records, past the record layer (forged records).
-    std::vector<Bytes> wireAfterRecords;
-    // Hangs up right after those records instead of serving the session.
-    bool hangUpAfterRecords = false;
-    // Answers {"t":"ping","seq":n} with {"t":"pong","seq":n}.
-    bool answerPings = true;
-    // Told of each control message from the computer once the session stands, as it arrives.
-    std::function<void(const nlohmann::json&)> onControl;
+    std::map<PhoneStep, StepFault> faults = {};
+    // Records sent as soon as the session stands, in order, on any channel.
+    std::vector<Frame> afterReady = {};
+    bool hangUpAfterRecords = false;  // right after those records, instead of serving the session
+    // Told of each control message of the session as it arrives; a "ping" is answered with a "pong" anyway.
+    std::function<void(const nlohmann::json&)> onControl = {};
 };
 
 // What the phone saw of one connection.
 struct PhoneOutcome {
-    std::string computerId;  // from a verified "auth"; empty when none arrived
-    std::string computerName;
-    nlohmann::json computerAuth;  // the computer's verified "auth", whole, as it arrived
-    std::optional<std::string> shownCode;
+    nlohmann::json computerAuth;           // the computer's "auth" once verified, whole, as it arrived
+    std::optional<std::string> shownCode;  // once the computer's commitment matched
     std::optional<bool> computerAccepted;
-    bool commitmentMatched = false;
     bool sessionReady = false;             // the phone sent "ready"
     std::vector<nlohmann::json> received;  // control messages after "ready"
     std::vector<Frame> records;            // records on the other channels after "ready"
@@ -83,31 +83,37 @@ struct PhoneOutcome {
 };
 
 // The phone's side of the link protocol, for tests and benchmarks: it answers the computer as the
-// companion app does and can misbehave at any of its steps.
-//
-// Threads: serve() runs on the caller's thread (one connection at a time per call; several calls
-// may run at once). The config and the list of known computers are guarded by `mutex_`.
+// companion app does and can misbehave at any of its steps. Threads: serve() runs on the caller's thread,
+// one connection per call, several at once if need be; `mutex_` guards the config and the known computers.
 class SimulatedPhone {
   public:
-    explicit SimulatedPhone(PhoneConfig config = {});
-    SimulatedPhone(PhoneConfig config, P256PrivateKey key);
+    explicit SimulatedPhone(PhoneConfig config = {}, P256PrivateKey key = P256PrivateKey::generate())
+        : identity_(config.name, "android", std::move(key)), config_(std::move(config)) {}
 
     const SoftwareIdentity& identity() const { return identity_; }
     std::string id() const { return identity_.id(); }
 
-    void setConfig(PhoneConfig config);
+    void setConfig(PhoneConfig config) {
+        std::lock_guard lock(mutex_);
+        config_ = std::move(config);
+    }
     // The computers this phone counts as paired (its own store).
-    void remember(const std::string& computerId);
-    bool knows(const std::string& computerId) const;
+    void remember(const std::string& computerId) {
+        std::lock_guard lock(mutex_);
+        known_.insert(computerId);
+    }
+    bool knows(const std::string& computerId) const {
+        std::lock_guard lock(mutex_);
+        return known_.contains(computerId);
+    }
 
-    // Answers one connection on `transport` until it ends; never throws.
+    // Answers one connection on `transport` until it ends, then closes it; never throws.
     PhoneOutcome serve(std::shared_ptr<Transport> transport);
-    // serve() on a thread of its own.
-    std::future<PhoneOutcome> serveAsync(std::shared_ptr<Transport> transport);
+    std::future<PhoneOutcome> serveAsync(std::shared_ptr<Transport> transport) {
+        return std::async(std::launch::async, [this, transport] { return serve(transport); });
+    }
 
   private:
-    PhoneConfig config() const;
-
     const SoftwareIdentity identity_;
     mutable std::mutex mutex_;
     PhoneConfig config_;
