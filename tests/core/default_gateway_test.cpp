@@ -1,9 +1,8 @@
+#include "core/net/default_gateway.h"
+
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
-
-#include "core/net/default_gateway.h"
 #include "support/temp_dir.h"
 
 namespace velmora {
@@ -30,8 +29,6 @@ TEST(DefaultGateway, PicksTheLowestMetricDefaultRouteThroughAGateway) {
     const Case cases[] = {
         {"typical desktop", header + row("eth0", "00000000", "0101A8C0", "0003", 100, "00000000") + lan,
          "192.168.1.1"},
-        {"phone hotspot on wlan", header + row("wlan0", "00000000", "010A14AC", "0003", 600, "00000000"),
-         "172.20.10.1"},
         {"lower metric wins",
          header + row("wlan0", "00000000", "010A14AC", "0003", 600, "00000000") +
              row("eth0", "00000000", "0101A8C0", "0003", 100, "00000000"),
@@ -46,7 +43,6 @@ TEST(DefaultGateway, PicksTheLowestMetricDefaultRouteThroughAGateway) {
         {"not a default route", header + row("eth0", "0000000A", "0101A8C0", "0003", 0, "000000FF"),
          std::nullopt},
         {"only the header", header, std::nullopt},
-        {"empty", "", std::nullopt},
         {"no header", row("eth0", "00000000", "0101A8C0", "0003", 100, "00000000"), std::nullopt},
         {"CR LF lines",
          "Iface\tDestination\tGateway\tFlags\tRefCnt\tUse\tMetric\tMask\r\n"
@@ -84,14 +80,9 @@ TEST(DefaultGateway, ReadsAFileAndDropsARowCutAtTheCap) {
     std::ofstream(path) << table << "FFFFFF\t0\t0\t0\n";
     EXPECT_EQ(DefaultGateway::read(path), "192.168.1.1");
     EXPECT_EQ(DefaultGateway::read((dir.path() / "missing").string()), std::nullopt);
-}
-
-TEST(DefaultGateway, ReadsTheSystemTable) {
-    // Whatever the machine's network, the answer is absent or a dotted quad.
-    const auto gateway = DefaultGateway::read();
-    if (gateway) {
-        EXPECT_EQ(std::count(gateway->begin(), gateway->end(), '.'), 3) << *gateway;
-    }
+    // Whatever the machine's network, its own table gives nothing or a dotted quad.
+    const std::string system = DefaultGateway::read().value_or("...");
+    EXPECT_EQ(std::count(system.begin(), system.end(), '.'), 3) << system;
 }
 
 }  // namespace
