@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/crypto/cxp_crypto.h"
-#include "hex_bytes.h"
+#include "helpers.h"
 
 namespace velmora {
 namespace {

@@ -5,7 +5,7 @@
 #include "core/crypto/crypto_error.h"
 #include "core/discovery/device_id.h"
 #include "core/protocol/cxp_error.h"
-#include "hex_bytes.h"
+#include "helpers.h"
 
 namespace velmora {
 namespace {

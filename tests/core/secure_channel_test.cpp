@@ -2,13 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
-
 #include "core/crypto/cxp_crypto.h"
-#include "core/errors/friendly_errors.h"
 #include "core/protocol/cxp_error.h"
 #include "core/transport/tcp_transport.h"
-#include "hex_bytes.h"
+#include "helpers.h"
 #include "loopback.h"
 
 namespace velmora {
@@ -28,6 +25,7 @@ namespace {
 
 using test::bytesOf;
 using test::fromHex;
+using test::outcomeOf;
 
 // Independently computed (Python "cryptography") from shared = 00 01 .. 1f and transcript =
 // SHA-256("transcript").
@@ -37,16 +35,8 @@ const Bytes kC2S = fromHex("9ccb6361932ecf1db2b178e68e7ae95538cbd3117a7a2dffdd7f
 const Bytes kS2C = fromHex("6cf580dd1975a10ddfd964449680d50e2cf7fad8c4a765e001e0e46e0648ca32");
 const Bytes kSeed = fromHex("9000788bc9f76d3eacd153d0d50c756702760aeaa1596855f171e5a09cac2090");
 
-// The text of a protocol error, "CXPError <kind>" for another kind, or "no error".
-std::string errorText(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const CXPError& e) {
-        return e.kind() == CXPError::Kind::protocolError ? e.text() : std::string("CXPError ") + e.what();
-    } catch (const std::exception& e) {
-        return std::string("other: ") + e.what();
-    }
-    return "no error";
+std::string protocol(const std::string& text) {
+    return "protocolError: " + text;
 }
 
 Bytes be32(std::uint32_t v) {
@@ -61,61 +51,26 @@ Bytes concat(std::initializer_list<ByteView> parts) {
     return out;
 }
 
-// A transport in front of another that records the size of every read, the bytes of every write and the
-// closes; writes can be made to fail.
-class TapTransport final : public Transport {
-    template <typename F>
-    auto locked(F f) {
-        std::lock_guard lock(mutex_);
-        return f();
-    }
-
-  public:
-    explicit TapTransport(std::shared_ptr<Transport> inner) : inner_(std::move(inner)) {}
-    Bytes readExactly(std::size_t n) override {
-        locked([&] { reads_.push_back(n); });
-        return inner_->readExactly(n);
-    }
-    void write(ByteView data) override {
-        const bool fail = locked([&] {
-            writes_.emplace_back(data.begin(), data.end());
-            return failWrites_;
-        });
-        if (fail) throw std::runtime_error("escrita recusada pelo teste");
-        inner_->write(data);
-    }
-    void close() noexcept override {
-        locked([&] { ++closes_; });
-        inner_->close();
-    }
-    void failWrites() {
-        locked([&] { failWrites_ = true; });
-    }
-    std::vector<std::size_t> reads() {
-        return locked([&] { return reads_; });
-    }
-    std::vector<Bytes> writes() {
-        return locked([&] { return writes_; });
-    }
-    int closes() {
-        return locked([&] { return closes_; });
-    }
-
-  private:
-    std::shared_ptr<Transport> inner_;
-    std::mutex mutex_;  // guards everything below
-    std::vector<std::size_t> reads_;
-    std::vector<Bytes> writes_;
-    bool failWrites_ = false;
-    int closes_ = 0;
-};
-
-// One end of a socketpair as the channel's transport (behind a tap), the other as a raw socket of the test.
+// One end of a socketpair as the channel's transport, the other as the raw socket of the test's peer.
 struct RawPeer {
     std::pair<UniqueFd, UniqueFd> ends = test::socketPair();
     std::shared_ptr<TcpTransport> transport = std::make_shared<TcpTransport>(std::move(ends.first));
-    std::shared_ptr<TapTransport> tap = std::make_shared<TapTransport>(transport);
-    void send(ByteView bytes) { test::sendAll(ends.second.get(), bytes.data(), bytes.size()); }
+    int fd() const { return ends.second.get(); }
+    void send(ByteView bytes) { test::sendAll(fd(), bytes.data(), bytes.size()); }
+    Bytes receive(std::size_t n) {
+        Bytes out(n);
+        EXPECT_EQ(::recv(fd(), out.data(), n, MSG_WAITALL), static_cast<ssize_t>(n));
+        return out;
+    }
+    // What has reached the peer so far: the byte count, and "+EOF" once the channel's side has closed.
+    std::string arrived() {
+        std::uint8_t chunk[4096];
+        for (std::size_t count = 0;;) {
+            const ssize_t n = ::recv(fd(), chunk, sizeof chunk, MSG_DONTWAIT);
+            if (n <= 0) return std::to_string(count) + (n == 0 ? "+EOF" : "");
+            count += static_cast<std::size_t>(n);
+        }
+    }
 };
 
 // A record as the server would seal it with the known keys.
@@ -127,20 +82,9 @@ Bytes serverRecord(std::uint64_t counter, std::uint8_t channel, ByteView payload
 
 // A client channel with the known keys over a raw peer.
 struct KnownKeyClient : RawPeer {
-    std::unique_ptr<SecureChannel> channel = SecureChannelTestAccess::withKeys(tap, {kC2S, kS2C, kSeed});
+    std::unique_ptr<SecureChannel> channel =
+        SecureChannelTestAccess::withKeys(transport, {kC2S, kS2C, kSeed});
 };
-
-struct Pair {
-    std::unique_ptr<SecureChannel> client;
-    std::unique_ptr<SecureChannel> server;
-};
-
-Pair handshake(std::shared_ptr<Transport> clientSide, std::shared_ptr<Transport> serverSide) {
-    auto server =
-        std::async(std::launch::async, [serverSide] { return SecureChannel::acceptAsServer(serverSide); });
-    auto client = SecureChannel::connectAsClient(clientSide);
-    return {std::move(client), server.get()};
-}
 
 TEST(SecureChannelDerivation, KeyScheduleCodeCommitAndNonceMatchIndependentVectors) {
     const auto keys = SecureChannel::deriveSession(kShared, kTranscript);
@@ -163,31 +107,27 @@ TEST(SecureChannelDerivation, KeyScheduleCodeCommitAndNonceMatchIndependentVecto
     EXPECT_EQ(SecureChannel::recordNonce(0x0102030405060708), (N{0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8}));
 }
 
-TEST(SecureChannelHandshake, BothEndsAgreeAndTheHellosHaveTheirWireForm) {
-    auto [a, b] = test::socketPair();
-    auto clientTap = std::make_shared<TapTransport>(std::make_shared<TcpTransport>(std::move(a)));
-    auto serverTap = std::make_shared<TapTransport>(std::make_shared<TcpTransport>(std::move(b)));
-    Pair p = handshake(clientTap, serverTap);
-
-    const Bytes clientHello = clientTap->writes().at(0), serverHello = serverTap->writes().at(0);
-    EXPECT_EQ(clientTap->writes().size() + serverTap->writes().size(), 2u);
-    for (const Bytes& hello : {clientHello, serverHello}) {
-        ASSERT_EQ(hello.size(), 105u);
+TEST(SecureChannelHandshake, BothEndsAgreeOverHellosOfTheWireForm) {
+    RawPeer toClient, toServer;
+    auto server =
+        std::async(std::launch::async, [&] { return SecureChannel::acceptAsServer(toServer.transport); });
+    auto client =
+        std::async(std::launch::async, [&] { return SecureChannel::connectAsClient(toClient.transport); });
+    // The test relays the hellos, client first, and sees them on the wire.
+    const Bytes clientHello = toClient.receive(105);
+    toServer.send(clientHello);
+    const Bytes serverHello = toServer.receive(105);
+    toClient.send(serverHello);
+    for (const Bytes& hello : {clientHello, serverHello})
         EXPECT_EQ(Bytes(hello.begin(), hello.begin() + 9), concat({be32(101), bytesOf("CXP1"), Bytes{0x04}}));
-    }
-    EXPECT_EQ(p.client->transcript(),
+    const auto c = client.get(), s = server.get();
+    EXPECT_EQ(c->transcript(),
               CXPCrypto::sha256({ByteView(clientHello).subspan(4), ByteView(serverHello).subspan(4)}));
-    EXPECT_EQ(p.client->transcript(), p.server->transcript());
-    EXPECT_EQ(p.client->sasSeed(), p.server->sasSeed());
-    EXPECT_TRUE(p.client->preAuth() && p.server->preAuth());
+    EXPECT_EQ(c->transcript(), s->transcript());
+    EXPECT_EQ(c->sasSeed(), s->sasSeed());
+    EXPECT_TRUE(c->preAuth() && s->preAuth());
     const Bytes nc = CXPCrypto::randomBytes(32), ns = CXPCrypto::randomBytes(32);
-    EXPECT_EQ(p.client->pairingCode(nc, ns), p.server->pairingCode(nc, ns));
-
-    // Each side's send key is the other's receive key.
-    p.client->send(Ch::control, bytesOf("{\"t\":\"auth\"}"));
-    p.server->send(Ch::files, bytesOf("chunk"));
-    EXPECT_EQ(p.server->receive(), (Frame{Ch::control, bytesOf("{\"t\":\"auth\"}")}));
-    EXPECT_EQ(p.client->receive(), (Frame{Ch::files, bytesOf("chunk")}));
+    EXPECT_EQ(c->pairingCode(nc, ns), s->pairingCode(nc, ns));
 }
 
 TEST(SecureChannelHandshake, BothRolesRefuseABadHello) {
@@ -196,32 +136,30 @@ TEST(SecureChannelHandshake, BothRolesRefuseABadHello) {
     const struct {
         Bytes wire;  // what the hostile peer sends as its hello
         std::string error;
-        std::vector<std::size_t> reads;  // what the channel may ask its transport for
-        bool answered;                   // the responder answers a whole hello before it examines it
+        bool answered;  // the responder answers a whole hello before it examines it
     } cases[] = {
-        {concat({be32(100), Bytes(100, 0)}), "hello com tamanho inesperado: 100", {4}, false},
-        {concat({be32(102), Bytes(102, 0)}), "hello com tamanho inesperado: 102", {4}, false},
-        {be32(0xFFFFFFFF), "hello com tamanho inesperado: 4294967295", {4}, false},
-        {concat({be32(101), bytesOf("CXP2"), key}), "handshake inválido", {4, 101}, true},
-        {concat({be32(101), bytesOf("CXP1"), key}), "chave efêmera inválida", {4, 101}, true},
-        {concat({be32(101), bytesOf("CXP1")}), "CXPError closed", {4, 101}, false},  // then end of stream
+        {concat({be32(100), Bytes(100, 0)}), protocol("hello com tamanho inesperado: 100"), false},
+        {concat({be32(102), Bytes(102, 0)}), protocol("hello com tamanho inesperado: 102"), false},
+        {be32(0xFFFFFFFF), protocol("hello com tamanho inesperado: 4294967295"), false},
+        {concat({be32(101), bytesOf("CXP2"), key}), protocol("handshake inválido"), true},
+        {concat({be32(101), bytesOf("CXP1"), key}), protocol("chave efêmera inválida"), true},
+        {concat({be32(101), bytesOf("CXP1")}), "closed", false},  // then end of stream
     };
     for (const bool asClient : {true, false}) {
         for (const auto& c : cases) {
             SCOPED_TRACE(c.error + (asClient ? " sent to the client" : " sent to the responder"));
             RawPeer raw;
             raw.send(c.wire);  // waits in the socket until the client has sent its own hello
-            ::shutdown(raw.ends.second.get(), SHUT_WR);
-            EXPECT_EQ(errorText([&] {
+            ::shutdown(raw.fd(), SHUT_WR);
+            EXPECT_EQ(outcomeOf([&] {
                           if (asClient)
-                              SecureChannel::connectAsClient(raw.tap);
+                              SecureChannel::connectAsClient(raw.transport);
                           else
-                              SecureChannel::acceptAsServer(raw.tap);
+                              SecureChannel::acceptAsServer(raw.transport);
                       }),
                       c.error);
-            EXPECT_EQ(raw.tap->reads(), c.reads);
-            EXPECT_EQ(raw.tap->closes(), 0);  // closing is the caller's decision
-            EXPECT_EQ(raw.tap->writes().size(), asClient || c.answered ? 1u : 0u);  // the client speaks first
+            // The client speaks first. Closing is the caller's decision: no end of stream reached the peer.
+            EXPECT_EQ(raw.arrived(), asClient || c.answered ? "105" : "0");
         }
     }
 }
@@ -230,11 +168,10 @@ TEST(SecureChannelRecords, TheWireBytesOfARecordMatchAnIndependentVector) {
     KnownKeyClient c;
     c.channel->send(Ch::control, bytesOf("first"));
     c.channel->send(Ch::input, bytesOf("hello"));
-    const auto writes = c.tap->writes();
-    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(c.receive(4), be32(22));
+    c.receive(22);
     // Record number 1 (nonce 0..01) of channel 3 with payload "hello", sealed by Python's AES-GCM.
-    EXPECT_EQ(writes[1], concat({be32(22), fromHex("15628206c26c8477497d095471f2d0482862833660b9")}));
-    EXPECT_EQ(writes[0].size(), 4u + 1 + 5 + 16);
+    EXPECT_EQ(c.receive(26), concat({be32(22), fromHex("15628206c26c8477497d095471f2d0482862833660b9")}));
 }
 
 TEST(SecureChannelRecords, LengthsAreCheckedAgainstTheStateBoundBeforeTheBodyIsRead) {
@@ -261,11 +198,9 @@ TEST(SecureChannelRecords, LengthsAreCheckedAgainstTheStateBoundBeforeTheBodyIsR
         }
         const Bytes marker = bytesOf("untouched");
         k.send(concat({be32(c.length), marker}));
-        const std::string error = errorText([&] { k.channel->receive(); });
-        EXPECT_EQ(error, "registro inválido: " + std::to_string(c.length));
-        EXPECT_EQ(FriendlyErrors::text(CXPError::protocolError(error)), FriendlyErrors::protocolProblem());
-        // Only the length was asked for: no body read, no buffer sized by the hostile length.
-        EXPECT_EQ(k.tap->reads(), std::vector<std::size_t>{4});
+        EXPECT_EQ(outcomeOf([&] { k.channel->receive(); }),
+                  protocol("registro inválido: " + std::to_string(c.length)));
+        // Only the length was read: no body, no buffer sized by the hostile length.
         EXPECT_EQ(k.transport->readExactly(marker.size()), marker);
     }
 }
@@ -279,7 +214,7 @@ TEST(SecureChannelRecords, ReplayedReorderedDroppedAlteredOrCutRecordsFail) {
     cutTag[3] -= 1;  // a consistent length for the shortened body
     const Bytes sealed = CXPCrypto::seal(kC2S, SecureChannel::recordNonce(0), Bytes{0, 1});
     const Bytes otherDirection = concat({be32(static_cast<std::uint32_t>(sealed.size())), sealed});
-    const std::string authFails = "falha de autenticação do registro";
+    const std::string authFails = protocol("falha de autenticação do registro");
     const struct {
         const char* name;
         Bytes wire;
@@ -292,7 +227,7 @@ TEST(SecureChannelRecords, ReplayedReorderedDroppedAlteredOrCutRecordsFail) {
         {"flipped payload", flipped, 0, authFails},
         {"tag cut short", cutTag, 0, authFails},
         {"wrong direction's key", otherDirection, 0, authFails},
-        {"end of stream mid-record", Bytes(r0.begin(), r0.begin() + 10), 0, "CXPError closed"},
+        {"end of stream mid-record", Bytes(r0.begin(), r0.begin() + 10), 0, "closed"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -301,50 +236,23 @@ TEST(SecureChannelRecords, ReplayedReorderedDroppedAlteredOrCutRecordsFail) {
         ::shutdown(k.ends.second.get(), SHUT_WR);
         for (int i = 0; i < c.goodFirst; ++i)
             EXPECT_NO_THROW(k.channel->receive());
-        EXPECT_EQ(errorText([&] { k.channel->receive(); }), c.error);
+        EXPECT_EQ(outcomeOf([&] { k.channel->receive(); }), c.error);
     }
-}
-
-TEST(SecureChannelRecords, TwoThreadsSendingAtOnceProduceWholeRecordsInCounterOrder) {
-    auto [a, b] = test::socketPair();
-    Pair p =
-        handshake(std::make_shared<TcpTransport>(std::move(a)), std::make_shared<TcpTransport>(std::move(b)));
-    constexpr int perThread = 300;
-    auto sendFrom = [&](std::uint8_t channel) {
-        for (int i = 0; i < perThread; ++i) {
-            Bytes payload(static_cast<std::size_t>(i * 37 % 3000), channel);
-            payload.push_back(static_cast<std::uint8_t>(i));
-            p.client->send(channel, payload);
-        }
-    };
-    std::thread first(sendFrom, Ch::files), second(sendFrom, Ch::input);
-    // Every record opening proves it arrived whole and with the next counter value.
-    int next[256] = {};
-    for (int n = 0; n < 2 * perThread; ++n) {
-        const Frame f = p.server->receive();
-        ASSERT_FALSE(f.payload.empty());
-        EXPECT_EQ(f.payload.back(), static_cast<std::uint8_t>(next[f.channel]++));
-    }
-    first.join();
-    second.join();
-    EXPECT_EQ(next[Ch::files], perThread);
-    EXPECT_EQ(next[Ch::input], perThread);
 }
 
 TEST(SecureChannelRecords, AFailedWriteOrACloseFromAnotherThreadEndsABlockedReceive) {
     for (const bool failedWrite : {true, false}) {
         SCOPED_TRACE(failedWrite ? "failed write" : "close");
         KnownKeyClient k;
-        auto receiving = test::startBlockedCall([&] { return errorText([&] { k.channel->receive(); }); });
+        auto receiving = test::startBlockedCall([&] { return outcomeOf([&] { k.channel->receive(); }); });
         if (failedWrite) {
-            k.tap->failWrites();
-            EXPECT_THROW(k.channel->send(Ch::control, bytesOf("x")), std::runtime_error);
+            ::shutdown(k.fd(), SHUT_RD);  // the peer reads no more: the next write fails
+            EXPECT_NE(outcomeOf([&] { k.channel->send(Ch::control, bytesOf("x")); }), "no error");
         } else {
             k.channel->close();
         }
-        EXPECT_EQ(k.tap->closes(), 1);
         ASSERT_EQ(receiving.wait_for(std::chrono::seconds(60)), std::future_status::ready);
-        EXPECT_EQ(receiving.get(), "CXPError closed");
+        EXPECT_EQ(receiving.get(), "closed");
         EXPECT_THROW(k.channel->send(Ch::control, bytesOf("late")), std::exception);
     }
 }
@@ -354,16 +262,17 @@ TEST(SecureChannelRecords, ACounterAtItsLastValueFailsTheChannelInsteadOfReusing
     const std::uint64_t last = std::numeric_limits<std::uint64_t>::max();
     SecureChannelTestAccess::setSendCounter(*k.channel, last - 1);
     k.channel->send(Ch::control, bytesOf("the last nonce"));
-    EXPECT_EQ(errorText([&] { k.channel->send(Ch::control, bytesOf("one too many")); }),
-              "contador de registros esgotado");
-    EXPECT_EQ(k.tap->writes().size(), 1u);
-    EXPECT_EQ(k.tap->closes(), 1);
+    EXPECT_EQ(outcomeOf([&] { k.channel->send(Ch::control, bytesOf("one too many")); }),
+              protocol("contador de registros esgotado"));
+    EXPECT_EQ(k.arrived(), std::to_string(4 + 1 + 14 + 16) + "+EOF");  // one record, then the close
 
     KnownKeyClient r;
     SecureChannelTestAccess::setRecvCounter(*r.channel, last);
-    r.send(serverRecord(last, Ch::control, bytesOf("x")));
-    EXPECT_EQ(errorText([&] { r.channel->receive(); }), "contador de registros esgotado");
-    EXPECT_EQ(r.tap->reads(), std::vector<std::size_t>{4});
+    const Bytes record = serverRecord(last, Ch::control, bytesOf("x"));
+    r.send(record);
+    EXPECT_EQ(outcomeOf([&] { r.channel->receive(); }), protocol("contador de registros esgotado"));
+    EXPECT_EQ(r.transport->readExactly(record.size() - 4),
+              Bytes(record.begin() + 4, record.end()));  // unread
 }
 
 }  // namespace
