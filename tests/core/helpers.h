@@ -43,9 +43,8 @@ inline std::string outcomeOf(const std::function<void()>& action) {
 
 // A table whose rows hold what the code gave and what it must give, each reported by its row number.
 inline void expectRows(std::initializer_list<std::pair<std::string, std::string>> rows) {
-    int row = 0;
-    for (const auto& [got, expected] : rows)
-        EXPECT_EQ(got, expected) << "row " << row++;
+    for (std::size_t row = 0; row < rows.size(); ++row)
+        EXPECT_EQ(rows.begin()[row].first, rows.begin()[row].second) << "row " << row;
 }
 
 // Writes `text` as the whole file and then sets its mode (the umask does not apply).

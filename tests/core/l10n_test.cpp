@@ -1,9 +1,14 @@
-#include "core/l10n/l10n.h"
-
 #include <gtest/gtest.h>
+#include <netdb.h>
 
 #include <map>
-#include <set>
+#include <system_error>
+
+#include "core/errors/friendly_errors.h"
+#include "core/errors/net_error.h"
+#include "core/l10n/l10n.h"
+#include "core/protocol/cxp_error.h"
+#include "helpers.h"
 
 namespace velmora {
 namespace {
@@ -67,32 +72,87 @@ TEST_F(L10nTest, LookupInTheCurrentLanguageMissingKeysShowThemselvesAndNumberFor
     EXPECT_EQ(L10n::string("no.such.key"), "no.such.key");
     // Too few arguments leave the placeholder rather than reading garbage.
     EXPECT_EQ(L10n::format("err.search_failed", {}), "Falhou. Toque em %@.");
-    for (const auto& [seconds, text] :
-         {std::pair<std::int64_t, const char*>{-5, "0:00"}, {59, "0:59"}, {3725, "62:05"}})
-        EXPECT_EQ(L10n::clock(seconds), text) << seconds;
+    EXPECT_EQ(L10n::clock(-5) + " " + L10n::clock(59) + " " + L10n::clock(3725), "0:00 0:59 62:05");
     EXPECT_EQ(L10n::percent(-5), "-5%");
 }
 
-// Each shipped text uses the same arguments in both languages, by position (a translation that drops, adds
-// or renumbers an argument shows the wrong thing). That both hold the same keys is checked with the tables.
-TEST_F(L10nTest, EmbeddedTablesAgreeAcrossLanguages) {
-    const auto& tables = L10n::embeddedBundle();
-    ASSERT_TRUE(tables.contains("pt-BR") && tables.contains("en"));
-    std::vector<L10n::Arg> markers;
-    for (int i = 1; i <= 9; ++i)
-        markers.push_back("\x01" + std::to_string(i) + "\x01");
-    const auto usedArgs = [&](const std::string& text) {
-        const std::string filled = safeFormat(text, markers);
-        std::set<int> used;
-        for (int i = 1; i <= 9; ++i) {
-            if (filled.find("\x01" + std::to_string(i) + "\x01") != std::string::npos) used.insert(i);
-        }
-        return used;
-    };
-    const auto& en = tables.at("en");
-    for (const auto& [key, text] : tables.at("pt-BR")) {
-        EXPECT_EQ(usedArgs(text), usedArgs(en.contains(key) ? en.at(key) : text)) << key;
+namespace F = FriendlyErrors;
+using Domain = DomainError;
+
+std::string text(std::exception_ptr error) {
+    return F::text(error);
+}
+template <typename E>
+std::string text(E error) {
+    return text(std::make_exception_ptr(error));
+}
+
+TEST(FriendlyErrors, OneSentencePerKindWhateverClassCarriesItAndNeverTheDevelopersText) {
+    for (const int code : {ECONNRESET, EHOSTUNREACH, ETIMEDOUT, ECONNREFUSED, EACCES, 0, 99999}) {
+        const std::string expected = F::text(NetError::posix(code));
+        EXPECT_EQ(text(PosixError(code)), expected) << errnoName(code);
+        EXPECT_EQ(text(Domain(Domain::posixDomain, code)), expected) << errnoName(code);
+        EXPECT_EQ(text(std::system_error(code, std::generic_category())), expected) << errnoName(code);
     }
+    test::expectRows({
+        {text(NetError::posix(ENOTCONN)), F::dropped()},
+        {text(NetError::posix(EHOSTUNREACH)), F::unreachable()},
+        {text(NetError::posix(ETIMEDOUT)), F::timeout()},
+        {text(NetError::posix(ECONNREFUSED)), F::refused()},
+        {text(NetError::posix(EACCES)), F::generic()},
+        // A POSIX-domain code beyond 32 bits is no errno, even when its low bits would be one.
+        {text(Domain(Domain::posixDomain, (std::int64_t{1} << 32) + ECONNREFUSED)), F::generic()},
+        {text(Domain("elsewhere", ECONNREFUSED)), F::generic()},
+        {text(Domain(Domain::urlDomain, -1004)), F::refused()},
+        {text(std::system_error(ECONNREFUSED, std::iostream_category())), F::generic()},
+        {text(CXPError::protocolError("registro inválido: 16")), F::protocolProblem()},
+        {text(CXPError::rejected("NOT_PAIRED")), F::refused()},
+        {text(CXPError::closed()), F::dropped()},
+        // A DNS failure reads as unreachable whatever its code, even the policy-refusal code; the same code
+        // printed inside another error is a local-network refusal.
+        {text(NetError::dns(-65570)), F::unreachable()},
+        {text(NetError(NetError::Kind::tls, -9806)), F::protocolProblem()},
+        {text(Domain("dnssd", -65570)), F::localNetwork()},
+        {text(std::runtime_error("NoAuth PolicyDenied")), F::localNetwork()},
+        {text(std::runtime_error("something else")), F::generic()},
+        {text(42), F::generic()},
+        {text(std::exception_ptr()), F::generic()},
+        // The cases written for the user show their own sentence.
+        {text(CXPError::timedOut()), CXPError::timedOut().description()},
+        {text(CXPError::identityUnavailable(-25)), CXPError::identityUnavailable(-25).description()},
+        {F::browseFailure(std::runtime_error("DNS error -65570")), F::localNetwork()},
+        {F::browseFailure(NetError::posix(ECONNREFUSED)), F::searchFailed()},
+    });
+}
+
+TEST(FriendlyErrors, FormatsNameTheirElementsAndAnUnknownPhoneCodeNeverShowsThePhonesMessage) {
+    const L10n::Table table = {
+        {"err.search_failed", "S[%@]"},         {"panel.search_again", "again"},
+        {"err.mirror.denied", "D[%@]"},         {"panel.mirror.start", "start"},
+        {"err.keychain_open", "open[%@][%@]"},  {"ref.keychain.always_allow", "UNLOCK"},
+        {"err.cxp.not_paired", "pair[%@][%@]"}, {"ref.android.pair_new_mac", "PHONE"},
+        {"panel.phone.pair", "PANEL"},          {"err.phone_accessibility_off", "X"},
+    };
+    L10n::setBundle(std::make_shared<const L10n::Bundle>(L10n::Bundle{{"pt-BR", table}, {"en", table}}));
+    test::expectRows({
+        {F::browseFailure(NetError::dns(EAI_AGAIN)), "S[again]"},
+        {F::mirrorError("denied", "m"), "D[start]"},
+        {F::phoneError("accessibility_off", "m"), "X"},
+        {F::mirrorError("Denied", "phone says hi"), F::unknownCode()},
+        {F::mirrorError("something_new", "phone says hi"), F::unknownCode()},
+        {F::phoneError("ACCESSIBILITY_OFF", "phone says hi"), F::unknownCode()},
+        // Without a code the message is shown as it is, even when empty.
+        {F::mirrorError(std::nullopt, "a phone text"), "a phone text"},
+        {F::phoneError("", ""), ""},
+        // Statuses in plain signed decimal, arguments in order.
+        {CXPError::identityUnavailable(-25300).description(), "open[-25300][UNLOCK]"},
+        {CXPError::rejected("not_paired").description(), "pair[PHONE][PANEL]"},
+        // A refusal code is the phone's text: one bounded line in the description, whatever it holds.
+        {CXPError::rejected(std::string(100, 'x')).description(), "recusado: " + std::string(64, 'x')},
+        {CXPError::rejected("busy\nFAKE LOG LINE").description(), "recusado: busy FAKE LOG LINE"},
+        {CXPError::identityUnavailable(-25300).what(), "identityUnavailable: -25300"},
+    });
+    L10n::setBundle(nullptr);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <thread>
 
+#include "core/posix/unique_fd.h"
 #include "core/process/adb_locator.h"
 #include "core/process/posix_process_runner.h"
 #include "helpers.h"
@@ -109,45 +110,27 @@ TEST(PosixProcessRunner, RunsFromManyThreadsAtOnce) {
 }
 
 TEST(ReadCapped, KeepsTheFirstCapBytesAndReportsTheExcessOnceAndEndsQuietlyOnAReadError) {
+    const test::TempDir dir;
     const std::size_t cap = ProcessOutput::adbMax;
-    const std::pair<std::vector<std::size_t>, std::size_t> cases[] = {
-        // pieces written one by one, cap
-        {{}, cap},        {{1, 16383, 40000, cap - 56384}, cap},
-        {{cap + 1}, cap}, {{cap, 1, 200000}, cap},
-        {{10, 30}, 25},   {{5}, 0},
-    };
-    for (const auto& [pieces, max] : cases) {
-        int ends[2];
-        ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
-        std::size_t total = 0;
-        std::thread writer([&, &pieces = pieces] {
-            for (std::size_t size : pieces) {
-                Bytes piece(size);
-                for (auto& b : piece)
-                    b = static_cast<std::uint8_t>(total++);
-                for (ssize_t done = 0, n = 0; done < static_cast<ssize_t>(size) && n >= 0; done += n)
-                    n = ::write(ends[1], piece.data() + done, size - static_cast<std::size_t>(done));
-            }
-            ::close(ends[1]);
-        });
+    for (const auto& [size, max] :
+         {std::pair{0ul, cap}, {cap, cap}, {cap + 1, cap}, {3 * cap, cap}, {40ul, 25ul}, {5ul, 0ul}}) {
+        S data(size, 0);
+        for (std::size_t i = 0; i < size; ++i)
+            data[i] = static_cast<char>(i * 7);
+        test::writeFile(dir.path() / "out", data);
         int exceeded = 0;
-        const auto out = ProcessOutput::readCapped(ends[0], max, [&] { ++exceeded; });
-        writer.join();
-        ::close(ends[0]);
-        SCOPED_TRACE(std::to_string(total) + " bytes, cap " + std::to_string(max));
-        EXPECT_EQ(out.data.size(), std::min(total, max));
-        EXPECT_EQ(exceeded, out.truncated ? 1 : 0);
-        EXPECT_EQ(out.truncated, total > max);
-        for (std::size_t i = 0; i < out.data.size(); ++i)
-            ASSERT_EQ(out.data[i], static_cast<std::uint8_t>(i)) << "byte " << i;
+        const UniqueFd fd(::open((dir.path() / "out").c_str(), O_RDONLY | O_CLOEXEC));
+        const auto out = ProcessOutput::readCapped(fd.get(), max, [&] { ++exceeded; });
+        EXPECT_EQ(text(out.data), data.substr(0, max)) << size << " bytes, cap " << max;
+        EXPECT_EQ(out.truncated, size > max) << size;
+        EXPECT_EQ(exceeded, size > max ? 1 : 0) << size;
     }
     // A directory reads with EISDIR: the loop must stop, not spin.
-    const int dir = ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    for (const int fd : {-1, dir}) {
+    const UniqueFd folder(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (const int fd : {-1, folder.get()}) {
         const auto out = ProcessOutput::readCapped(fd, 100, [] { ADD_FAILURE() << "no excess"; });
         EXPECT_TRUE(out.data.empty() && !out.truncated) << fd;
     }
-    ::close(dir);
 }
 
 // The places adb may be found are checked before it is run: a file another user could replace is refused.
