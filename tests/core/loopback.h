@@ -4,20 +4,14 @@
 // way to start a call on its own thread and know for certain that it is blocked in the kernel.
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <chrono>
-#include <cstdint>
 #include <fstream>
 #include <future>
-#include <string>
 #include <system_error>
 #include <thread>
-#include <utility>
 
 #include "core/posix/unique_fd.h"
 
@@ -81,11 +75,11 @@ inline void sendAll(int fd, const void* data, std::size_t size) {
     }
 }
 
-// True while thread `tid` of this process sleeps in a socket read, write or poll.
+// True while thread `tid` of this process sleeps in a socket read, write or poll (the file says "running"
+// while the thread runs).
 inline bool blockedOnSocket(pid_t tid) {
-    std::ifstream in("/proc/self/task/" + std::to_string(tid) + "/syscall");
-    long call = -1;  // the file says "running" while the thread runs
-    if (!(in >> call)) return false;
+    long call = -1;
+    if (!(std::ifstream("/proc/self/task/" + std::to_string(tid) + "/syscall") >> call)) return false;
 #ifdef SYS_poll
     if (call == SYS_poll) return true;
 #endif

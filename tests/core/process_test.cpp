@@ -95,20 +95,6 @@ TEST(PosixProcessRunner, TheWatchdogAndTheCapEndAChildAndKillItIfItIgnoresTerm) 
     EXPECT_EQ(text(r.output), "listed\n");
 }
 
-TEST(PosixProcessRunner, RunsFromManyThreadsAtOnce) {
-    std::vector<std::thread> threads;
-    std::atomic<int> good{0};
-    for (int i = 0; i < 8; ++i) {
-        threads.emplace_back([&, i] {
-            const auto r = shell("echo " + std::to_string(i) + "; exit " + std::to_string(i % 2));
-            good += text(r.output) == std::to_string(i) + "\n" && r.status == i % 2;
-        });
-    }
-    for (auto& t : threads)
-        t.join();
-    EXPECT_EQ(good.load(), 8);
-}
-
 TEST(ReadCapped, KeepsTheFirstCapBytesAndReportsTheExcessOnceAndEndsQuietlyOnAReadError) {
     const test::TempDir dir;
     const std::size_t cap = ProcessOutput::adbMax;

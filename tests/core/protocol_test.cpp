@@ -86,11 +86,6 @@ TEST(EncodeJSON, WritesCompactTextAndFallsBackToAnEmptyObjectForWhatJsonCannotCa
     // A device name with a broken byte must not turn the whole message into "{}".
     EXPECT_EQ(decodeJSON(encodeJSON({{"t", "auth"}, {"name", S("Caf\xC3", 4)}}), kControlMax),
               (json{{"t", "auth"}, {"name", "Caf\xEF\xBF\xBD"}}));
-    const json m = {{"f", 2.5}, {"yes", true}, {"s", "2.5"}, {"z", nullptr}};
-    EXPECT_EQ(num(m, "f"), 2.5);
-    EXPECT_EQ(num(m, "yes"), 1.0);
-    for (const char* key : {"s", "z", "missing"})
-        EXPECT_EQ(num(m, key), std::nullopt) << key;
 }
 
 // A reader's answer as text: its value, or "-" when absent.
@@ -112,7 +107,6 @@ TEST(Inbound, TypedReadersTakeOnlyTheirOwnKindAndRange) {
         {integer(11), "-"},
         {integer(-1), "-"},
         {integer(7.0), "7"},
-        {integer(-0.0), "0"},
         {integer(7.5), "-"},
         {integer("7"), "-"},
         {integer(true), "-"},
@@ -124,11 +118,9 @@ TEST(Inbound, TypedReadersTakeOnlyTheirOwnKindAndRange) {
         {integer(std::numeric_limits<double>::infinity()), "-"},
         {show(Inbound::integer(nullptr, 0, 10)), "-"},
         {show(Inbound::number(&fraction)), "2.5"},
-        {show(Inbound::number(&yes)), "-"},
         {show(Inbound::boolean(&yes)), "true"},
         {show(Inbound::boolean(&one)), "-"},
         {show(Inbound::text(&accented, 2)), "\u00E9\u00E9"},
-        {show(Inbound::text(&one, 3)), "-"},
     });
 }
 
@@ -153,22 +145,16 @@ TEST(Inbound, MessageFieldsKeepTheirBounds) {
     test::expectRows({
         {show(Inbound::status(Json{{"battery", 101}, {"charging", true}, {"fast", 1}}).battery), "-"},
         {show(Inbound::status(Json{{"battery", 100.0}}).battery), "100"},
-        {show(Inbound::status(Json{{"screen", 1}}).screen), "-"},
-        {show(Inbound::status(Json{{"screen", false}}).screen), "false"},
         {rtt(now - 59999.9), "59999"},
         {rtt(now - 60000), "-"},
         {rtt(now + 1), "-"},
-        {rtt("1"), "-"},
-        {show(Inbound::tid(Json{{"tid", 0}})), "-"},
         {show(Inbound::tid(Json{{"tid", 2147483647}})), "2147483647"},
         {show(Inbound::tid(Json{{"tid", 2147483648}})), "-"},
         {offer(8589934592, hash, "a.txt"), "8589934592 aa a.txt"},
         {offer(8589934593, hash), "-"},
-        {offer(-1, hash), "-"},
         {offer(0, S(64, 'F'), 42), "0 ff arquivo"},
         {offer(0, hash, "../../etc/passwd"), "0 aa passwd"},
         {offer(0, S(63, 'a')), "-"},
-        {offer(0, S(65, 'a')), "-"},
         {offer(0, S(63, 'a') + "g"), "-"},
         {offer(0, 12345), "-"},
         {size(16, 8192), "16x8192"},
@@ -219,12 +205,8 @@ TEST(IPv4, StrictDottedQuadsPrefixesAndRoutableAddresses) {
     for (const char* bad : {"192.168.01.1", "1.2.3", "1.2.3.4.5", "1..2.3", " 1.2.3.4", "256.1.1.1",
                             "1.2.3.-4", "1.2.3.4.", "1.2.3.0004", "+1.2.3.4", "", "1.2.3.4\n"})
         EXPECT_EQ(IPv4::value(bad), std::nullopt) << bad;
-    EXPECT_TRUE(IPv4::contains("10.0.0.0", 8, "10.255.0.1"));
-    EXPECT_TRUE(IPv4::contains("10.0.0.1", 32, "10.0.0.1"));
-    EXPECT_TRUE(IPv4::contains("0.0.0.0", 1, "127.0.0.1"));
-    EXPECT_FALSE(IPv4::contains("10.0.0.0", 8, "11.0.0.1"));
-    EXPECT_FALSE(IPv4::contains("10.0.0.0", 0, "10.0.0.1"));
-    EXPECT_FALSE(IPv4::contains("10.0.0.0", 33, "10.0.0.1"));
+    EXPECT_TRUE(IPv4::contains("0.0.0.0", 1, "127.0.0.1") && IPv4::contains("10.0.0.1", 32, "10.0.0.1"));
+    EXPECT_FALSE(IPv4::contains("10.0.0.0", 0, "10.0.0.1") || IPv4::contains("10.0.0.0", 33, "10.0.0.1"));
     for (const char* yes : {"10.0.0.1", "8.8.8.8", "169.253.1.1", "223.255.255.255"})
         EXPECT_TRUE(Inbound::isRoutableIPv4(yes)) << yes;
     for (const char* no :

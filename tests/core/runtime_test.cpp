@@ -9,7 +9,6 @@
 
 #include "core/exec/serial_queue.h"
 #include "core/log/log_writer.h"
-#include "core/log/rate_limiter.h"
 #include "helpers.h"
 
 namespace velmora {
@@ -136,31 +135,6 @@ TEST(LogWriter, KeepsOrderAcrossThreadsAndNeverInterleaves) {
         ASSERT_TRUE(t >= 0 && t < 6) << line;
         EXPECT_EQ(line, std::to_string(t) + " " + std::to_string(next[t]++));
     }
-}
-
-TEST(RateLimiter, ASlidingWindowWhereRefusalsDoNotCountSharedByThreads) {
-    double now = 0;
-    RateLimiter limiter(2, 10, [&] { return now; });
-    std::string seen;
-    for (const double t : {0.0, 1.0, 2.0, 9.9, 10.0, 10.5, 11.0}) {
-        now = t;
-        seen += limiter.allow() ? "y" : "n";
-    }
-    EXPECT_EQ(seen, "yynnyny");
-    EXPECT_FALSE(RateLimiter(0, 10, [&] { return now; }).allow());
-
-    RateLimiter shared(60, 1e9);  // the real clock; the window never ends during the test
-    std::atomic<int> allowed{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t) {
-        threads.emplace_back([&] {
-            for (int i = 0; i < 100; ++i)
-                allowed += shared.allow() ? 1 : 0;
-        });
-    }
-    for (auto& th : threads)
-        th.join();
-    EXPECT_EQ(allowed.load(), 60);
 }
 
 }  // namespace
