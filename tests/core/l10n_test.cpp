@@ -33,7 +33,6 @@ class L10nTest : public ::testing::Test {
 
 TEST_F(L10nTest, LanguageAndLocaleFromTheFirstSetVariable) {
     const std::tuple<Env, std::string, std::string> cases[] = {
-        {{}, "pt-BR", "pt-BR"},
         {{{"LANG", "C.UTF-8"}}, "pt-BR", "pt-BR"},
         {{{"LANG", "en_GB.UTF-8"}}, "en", "en-GB"},
         {{{"LANG", "pt_PT.UTF-8"}}, "pt-BR", "pt-PT"},
@@ -53,23 +52,6 @@ TEST_F(L10nTest, LanguageAndLocaleFromTheFirstSetVariable) {
     }
     L10n::setLocaleOverride("en-US");
     EXPECT_EQ(L10n::locale(), "en-US");
-}
-
-TEST_F(L10nTest, LookupInTheCurrentLanguageMissingKeysShowThemselvesAndNumberFormsNeedNoTable) {
-    L10n::setBundle(std::make_shared<const L10n::Bundle>(L10n::Bundle{
-        {"pt-BR",
-         {{"panel.search_again", "Procurar de novo"}, {"err.search_failed", "Falhou. Toque em %@."}}},
-        {"en", {{"panel.search_again", "Search again"}, {"err.search_failed", "Failed. Press %@."}}},
-    }));
-    useEnvironment({{"LANG", "en_US.UTF-8"}});
-    EXPECT_EQ(L10n::format("err.search_failed", {L10n::string("panel.search_again")}),
-              "Failed. Press Search again.");
-    useEnvironment({});
-    EXPECT_EQ(L10n::format("err.search_failed", {L10n::string("panel.search_again")}),
-              "Falhou. Toque em Procurar de novo.");
-    EXPECT_EQ(L10n::string("no.such.key"), "no.such.key");
-    EXPECT_EQ(L10n::clock(-5) + " " + L10n::clock(59) + " " + L10n::clock(3725), "0:00 0:59 62:05");
-    EXPECT_EQ(L10n::percent(-5), "-5%");
 }
 
 namespace F = FriendlyErrors;

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <netdb.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 
 #include "core/channel/secure_channel.h"
 #include "core/crypto/cxp_crypto.h"
@@ -14,8 +13,7 @@
 
 namespace velmora {
 
-// Builds channels with chosen keys and counters, so a test can play a hostile peer that seals its own
-// records.
+// Channels with chosen keys and counters, so that a test can play a hostile peer that seals its own records.
 struct SecureChannelTestAccess {
     static std::unique_ptr<SecureChannel> withKeys(std::shared_ptr<Transport> transport,
                                                    const SecureChannel::SessionKeys& keys) {
@@ -80,11 +78,11 @@ TEST(TcpTransport, ConnectsToALiteralWithoutTheResolverWithTheLinksSocketOptions
         EXPECT_EQ(::getsockopt(fd, level, name, &value, &length), 0);
         return value;
     };
-    // No Nagle delay, and a vanished phone noticed after 10 s of silence and 3 probes 5 s apart.
     EXPECT_TRUE(option(IPPROTO_TCP, TCP_NODELAY) == 1 && option(SOL_SOCKET, SO_KEEPALIVE) == 1);
-    EXPECT_EQ(option(IPPROTO_TCP, TCP_KEEPIDLE), 10);
-    EXPECT_EQ(option(IPPROTO_TCP, TCP_KEEPINTVL), 5);
-    EXPECT_EQ(option(IPPROTO_TCP, TCP_KEEPCNT), 3);
+    // A phone that vanished is noticed within half a minute of silence.
+    EXPECT_LE(option(IPPROTO_TCP, TCP_KEEPIDLE) +
+                  option(IPPROTO_TCP, TCP_KEEPCNT) * option(IPPROTO_TCP, TCP_KEEPINTVL),
+              30);
     c.transport.close();
     c.transport.close();
     EXPECT_EQ(lines, Lines{"conexão de rede: cancelled"});
@@ -166,30 +164,27 @@ TEST(TcpTransport, CloseFromAnotherThreadEndsEveryBlockedCall) {
     EXPECT_EQ(outcomeOf([&] { reading.transport.write(Bytes{1}); }), "closed");
 }
 
-TEST(TcpTransport, APeerClosingMidReadGivesClosedAndKeepsWhatArrived) {
-    ConnectedPair c;
-    const Bytes sent{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-    c.send(sent);
-    c.peer.reset();
-    EXPECT_EQ(outcomeOf([&] { c.transport.readExactly(20); }), "closed");
-    EXPECT_EQ(c.transport.readExactly(0), Bytes{});
-    EXPECT_EQ(c.transport.readExactly(4), Bytes(sent.begin(), sent.begin() + 4));
-    EXPECT_EQ(c.transport.readExactly(6), Bytes(sent.begin() + 4, sent.end()));
-}
-
-TEST(TcpTransport, AResetByThePeerIsADroppedConnection) {
-    ConnectedPair c;
-    Lines lines;
-    logInto(c.transport, lines);
-    linger hard{1, 0};  // close with RST instead of FIN
-    ASSERT_EQ(::setsockopt(c.peer.get(), SOL_SOCKET, SO_LINGER, &hard, sizeof hard), 0);
-    c.peer.reset();
-    pollfd arrived{c.transport.descriptor(), POLLIN, 0};
-    ASSERT_EQ(::poll(&arrived, 1, 60000), 1);  // the reset has reached the socket
-    const std::string error = outcomeOf([&] { c.transport.write(Bytes(16, 0)); });
-    EXPECT_TRUE(error == "ECONNRESET" || error == "EPIPE") << error;
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("conexão de rede: failed(erro de rede " + error), std::string::npos) << lines[0];
+TEST(TcpTransport, APeerThatClosesKeepsWhatArrivedAndAResetIsADroppedConnection) {
+    for (const bool reset : {false, true}) {
+        ConnectedPair c;
+        Lines lines;
+        logInto(c.transport, lines);
+        linger hard{1, 0};  // close with RST instead of FIN
+        if (reset) ::setsockopt(c.peer.get(), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        c.send(Bytes{1, 2, 3, 4, 5});
+        c.peer.reset();
+        if (!reset) {
+            EXPECT_EQ(outcomeOf([&] { c.transport.readExactly(20); }), "closed");
+            EXPECT_EQ(c.transport.readExactly(2), (Bytes{1, 2}));  // nothing that arrived is lost
+            EXPECT_EQ(c.transport.readExactly(3), (Bytes{3, 4, 5}));
+            continue;
+        }
+        const std::string error = outcomeOf([&] { c.transport.readExactly(20); });
+        EXPECT_TRUE(error == "ECONNRESET" || error == "EPIPE") << error;
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_NE(lines[0].find("conexão de rede: failed(erro de rede " + error), std::string::npos)
+            << lines[0];
+    }
 }
 
 TEST(TcpTransport, AnAdoptedSocketpairBlocksForDataAndTheDestructorReleasesIt) {
@@ -280,9 +275,7 @@ TEST(SecureChannelDerivation, KeyScheduleCodeCommitAndNonceMatchIndependentVecto
     const Bytes ncA(32, 0xa5), ns(32, 0x5a);
     // The 32-bit value here is 2549960281, above 2^31: read as signed it would give a wrong code.
     EXPECT_EQ(SecureChannel::sasCode(kSeed, kTranscript, ncA, ns), "960281");
-    Bytes ncZeros(32, 0);
-    ncZeros[30] = 0x05;
-    ncZeros[31] = 0xe5;  // 1509: a value whose code keeps three leading zeros
+    const Bytes ncZeros = fromHex(std::string(60, '0') + "05e5");  // 1509: a code with three leading zeros
     EXPECT_EQ(SecureChannel::sasCode(kSeed, kTranscript, ncZeros, ns), "000360");
     EXPECT_EQ(SecureChannel::sasCommit(kTranscript, ncA),
               fromHex("c7a9e0904a552ece3760a286304657de50e682597aa647e28511e853462ed5fe"));
@@ -405,8 +398,7 @@ TEST(SecureChannelRecords, ReplayedReorderedCutOrReflectedRecordsFail) {
     }
 }
 
-// A receive blocked on another thread ends when a send fails (a close from another thread is the end-to-end
-// tests' subject).
+// A close from another thread ending a blocked receive is the end-to-end tests' subject; here, a failed send.
 TEST(SecureChannelRecords, AFailedWriteClosesTheTransportSoABlockedReceiveEnds) {
     KnownKeyClient k;
     auto receiving = test::startBlockedCall([&] { return outcomeOf([&] { k.channel->receive(); }); });

@@ -95,27 +95,23 @@ TEST(PosixProcessRunner, TheWatchdogAndTheCapEndAChildAndKillItIfItIgnoresTerm) 
     EXPECT_EQ(text(r.output), "listed\n");
 }
 
-TEST(ReadCapped, KeepsTheFirstCapBytesAndReportsTheExcessOnceAndEndsQuietlyOnAReadError) {
+TEST(ReadCapped, KeepsTheCapReportsTheExcessOnceAndEndsQuietlyOnAReadError) {
     const test::TempDir dir;
-    const std::size_t cap = ProcessOutput::adbMax;
-    for (const auto& [size, max] :
-         {std::pair{0ul, cap}, {cap, cap}, {cap + 1, cap}, {3 * cap, cap}, {40ul, 25ul}, {5ul, 0ul}}) {
-        S data(size, 0);
-        for (std::size_t i = 0; i < size; ++i)
-            data[i] = static_cast<char>(i * 7);
-        test::writeFile(dir.path() / "out", data);
+    for (const std::size_t size :
+         {ProcessOutput::adbMax, ProcessOutput::adbMax + 1, 3 * ProcessOutput::adbMax}) {
+        test::writeFile(dir.path() / "out", S(size, 'x'));
+        const UniqueFd file(::open((dir.path() / "out").c_str(), O_RDONLY | O_CLOEXEC));
         int exceeded = 0;
-        const UniqueFd fd(::open((dir.path() / "out").c_str(), O_RDONLY | O_CLOEXEC));
-        const auto out = ProcessOutput::readCapped(fd.get(), max, [&] { ++exceeded; });
-        EXPECT_EQ(text(out.data), data.substr(0, max)) << size << " bytes, cap " << max;
-        EXPECT_EQ(out.truncated, size > max) << size;
-        EXPECT_EQ(exceeded, size > max ? 1 : 0) << size;
+        const auto out = ProcessOutput::readCapped(file.get(), ProcessOutput::adbMax, [&] { ++exceeded; });
+        EXPECT_EQ(out.data.size(), ProcessOutput::adbMax);
+        EXPECT_EQ(exceeded, out.truncated ? 1 : 0);
+        EXPECT_EQ(out.truncated, size > ProcessOutput::adbMax);
     }
     // A directory reads with EISDIR: the loop must stop, not spin.
     const UniqueFd folder(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     for (const int fd : {-1, folder.get()}) {
-        const auto out = ProcessOutput::readCapped(fd, 100, [] { ADD_FAILURE() << "no excess"; });
-        EXPECT_TRUE(out.data.empty() && !out.truncated) << fd;
+        const auto nothing = ProcessOutput::readCapped(fd, 100, [] { ADD_FAILURE() << "no excess"; });
+        EXPECT_TRUE(nothing.data.empty() && !nothing.truncated) << fd;
     }
 }
 
@@ -147,7 +143,6 @@ TEST(AdbLocator, AcceptsOnlyProtectedExecutablesOfRootOrUs) {
         {safe + "/nothing", false},
         {folder("safe/adb-dir", 0755), false},
         {link(safe + "/adb", links + "/adb"), true},
-        {link(safe + "/adb-dir", links + "/adb-dir"), false},
         {link(open + "/adb", links + "/adb-open"), false},
         {link(safe + "/gone", links + "/adb-gone"), false},
         {"", false},

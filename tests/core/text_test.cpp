@@ -47,18 +47,15 @@ TEST(SafeText, DeviceNamesArePrintableBoundedAndNeverEmpty) {
         {deviceName(std::nullopt), "dispositivo"},
         {deviceName(" \u200B \u00A0\u3000"), "dispositivo"},  // blanks and zero-width only
         {deviceName("Phone|8"), "Phone8"},
-        {deviceName("  Handset S24 \n"), "Handset S24"},
         {deviceName(repeat("\u20AC", 64)), repeat("\u20AC", 64)},
         {deviceName(repeat("\U0001F600", 100)), repeat("\U0001F600", 64)},
         {deviceName("a\xFF"), "a\uFFFD"},
         {deviceName(repeat("a", 63) + " bcd"), repeat("a", 63) + " "},  // a blank before the cut stays
-        {platform(std::nullopt), "?"},
         {platform("Android 14!"), "Android14"},
         {platform(std::string("a\0b", 3) + repeat("c", 20)), "ab" + repeat("c", 14)},
         {logToken("abc-1.2_3"), "abc-1.2_3"},
         {logToken(repeat("a", 32)), repeat("a", 32)},
         {logToken(repeat("a", 33)), "?"},
-        {logToken("a b"), "?"},
         {logToken(std::string("a\0", 2)), "?"},
     });
 }
@@ -67,20 +64,15 @@ TEST(SafeText, LogLinesAndQuotedBlocksStayOnTheirLines) {
     test::expectRows({
         {logLine("a\tb\nc", 10), "a b c"},
         {logLine("\u200B\u200Babc\u202E", 3), "abc"},  // dropped scalars do not count
-        {logLine("abcdef", 3), "abc"},
         {logLine("abc", -1), ""},
         {logLine(" a|b ", 10), " a|b "},  // pipe kept, nothing trimmed
-        {quotedBlock(std::nullopt, 1, 10, "> "), "> "},
         {quotedBlock("one\n\nthree", 2, 10, "> "), "> one\n> "},
         {quotedBlock("a\n", 5, 10, "> "), "> a\n> "},  // a final line feed gives a final empty line
         {quotedBlock("a\r\nb\rc\nd", 5, 10, "> "), "> a  b c\n> d"},  // CR does not split
         {quotedBlock("abcdef\nxy", 5, 3, "> "), "> abc\n> xy"},
-        {limit("abcdef", 3, std::nullopt), "abc"},
         {limit("\u20AC\u20AC", 5, 5), "\u20AC"},
         {limit("\u20AC\u20AC", 5, 6), "\u20AC\u20AC"},
-        {limit("a\xFF", 5, std::nullopt), "a\uFFFD"},
         {clamp("\U0001F600\U0001F600x", 2), "\U0001F600\U0001F600"},
-        {clamp("abc", INT64_MAX), "abc"},
     });
 }
 
@@ -100,7 +92,6 @@ TEST(SafeText, FileNamesAreOneSafeNameThatKeepsItsExtension) {
          repeat("a", 25)},  // a long tail is no extension
         {truncateUtf8("." + repeat("a", 30), 10), "." + repeat("a", 9)},
         {truncateUtf8(repeat("\u20AC", 5) + ".txt", 12), "\u20AC\u20AC.txt"},
-        {truncateUtf8("ab cdefghij", 3), "ab"},
         {truncateUtf8("ab cdef.txt", 7), "ab .txt"},
         // An extension is at most 16 UTF-16 units; an astral scalar counts two.
         {truncateUtf8(repeat("a", 20) + "." + repeat("\U0001F600", 7), 40),
@@ -116,15 +107,12 @@ TEST(SafeFormat, FillsAndNeverReadsPastTheArguments) {
     test::expectRows({
         {safeFormat("%@ tem %ld%%", {S("Phone"), std::int64_t{42}}), "Phone tem 42%"},
         {safeFormat("%d / %lld", {std::int64_t{-7}, std::int64_t{9000000000}}), "-7 / 9000000000"},
-        {safeFormat("%2$@ antes de %1$@", {S("a"), S("b")}), "b antes de a"},
         {safeFormat("%2$@ %@ %@", {S("a"), S("b")}), "b a b"},  // positions leave the sequence alone
         // Too few arguments: the placeholder stays as written.
         {safeFormat("%@ e %@", {S("a")}), "a e %@"},
-        {safeFormat("%3$d", {std::int64_t{1}}), "%3$d"},
         {safeFormat("%999999999999$@", {S("a")}), "%999999999999$@"},
         // Unknown or malformed specifiers are copied through and take no argument.
         {safeFormat("%s %@", {S("a")}), "%s a"},
-        {safeFormat("%5d|%@", {S("a")}), "%5d|a"},
         {safeFormat("100%", {}), "100%"},
         {safeFormat("%%@", {S("a")}), "%@"},
         {safeFormat("%d", {S("texto")}), "texto"},        // a mismatched argument still shows its value
