@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
+#include <netdb.h>
 
 #include <map>
-#include <set>
-#include <string>
-#include <vector>
+#include <system_error>
 
+#include "core/errors/friendly_errors.h"
+#include "core/errors/net_error.h"
 #include "core/l10n/l10n.h"
+#include "core/protocol/cxp_error.h"
+#include "helpers.h"
 
 namespace velmora {
 namespace {
+
+using Env = std::map<std::string, std::string>;
 
 // Restores the process-wide settings after each test.
 class L10nTest : public ::testing::Test {
@@ -18,130 +23,105 @@ class L10nTest : public ::testing::Test {
         L10n::setEnvironment(nullptr);
         L10n::setLocaleOverride(std::nullopt);
     }
-
-    static void useEnvironment(std::map<std::string, std::string> vars) {
+    static void useEnvironment(Env vars) {
         L10n::setEnvironment([vars](const std::string& name) -> std::optional<std::string> {
             const auto it = vars.find(name);
-            if (it == vars.end()) return std::nullopt;
-            return it->second;
+            return it == vars.end() ? std::nullopt : std::optional(it->second);
         });
-    }
-
-    static void useTables() {
-        L10n::setBundle(std::make_shared<const L10n::Bundle>(L10n::Bundle{
-            {"pt-BR",
-             {{"panel.search_again", "Procurar de novo"}, {"err.search_failed", "Falhou. Toque em %@."}}},
-            {"en", {{"panel.search_again", "Search again"}, {"err.search_failed", "Failed. Press %@."}}},
-        }));
     }
 };
 
-TEST_F(L10nTest, LanguageFromTheFirstSetVariable) {
-    struct Case {
-        std::map<std::string, std::string> env;
-        std::string language;
+TEST_F(L10nTest, LanguageAndLocaleFromTheFirstSetVariable) {
+    const std::tuple<Env, std::string, std::string> cases[] = {
+        {{{"LANG", "C.UTF-8"}}, "pt-BR", "pt-BR"},
+        {{{"LANG", "en_GB.UTF-8"}}, "en", "en-GB"},
+        {{{"LANG", "pt_PT.UTF-8"}}, "pt-BR", "pt-PT"},
+        {{{"LANG", "En_US"}}, "pt-BR", "pt-BR"},                         // the prefix test is case-sensitive
+        {{{"LANGUAGE", ""}, {"LC_ALL", "en_US.UTF-8"}}, "en", "en-US"},  // empty counts as not set
+        {{{"LC_MESSAGES", "pt_PT.UTF-8"}, {"LANG", "en_US.UTF-8"}}, "pt-BR", "pt-BR"},
+        // LANGUAGE is a list in order of preference: the first language we have texts for wins, and the
+        // region is the user's only for that language.
+        {{{"LANGUAGE", "de_DE:en"}, {"LANG", "de_DE.UTF-8"}}, "en", "en"},
+        {{{"LANGUAGE", "es::pt_PT:en"}}, "pt-BR", "pt-BR"},
+        {{{"LANGUAGE", "en"}, {"LC_NUMERIC", "en_IE.UTF-8"}, {"LANG", "pt_BR.UTF-8"}}, "en", "en-IE"},
     };
-    const Case cases[] = {
-        {{}, "pt-BR"},
-        {{{"LANG", "en_US.UTF-8"}}, "en"},
-        {{{"LANG", "C.UTF-8"}}, "pt-BR"},
-        {{{"LANGUAGE", "en_GB:pt_BR"}, {"LANG", "pt_BR.UTF-8"}}, "en"},
-        {{{"LANGUAGE", ""}, {"LC_ALL", "en_US.UTF-8"}}, "en"},  // empty counts as not set
-        {{{"LC_MESSAGES", "pt_PT.UTF-8"}, {"LANG", "en_US.UTF-8"}}, "pt-BR"},
-        {{{"LANG", "En_US"}}, "pt-BR"},  // the prefix test is case-sensitive
-        // LANGUAGE is a list in order of preference: the first language we have texts for wins.
-        {{{"LANGUAGE", "de_DE:en"}, {"LANG", "de_DE.UTF-8"}}, "en"},
-        {{{"LANGUAGE", "es::pt_PT:en"}}, "pt-BR"},
-        {{{"LANGUAGE", "de:fr"}, {"LANG", "en_US.UTF-8"}}, "pt-BR"},
-    };
-    for (const auto& c : cases) {
-        useEnvironment(c.env);
-        EXPECT_EQ(L10n::languageCode(), c.language) << ::testing::PrintToString(c.env);
+    for (const auto& [env, language, locale] : cases) {
+        useEnvironment(env);
+        EXPECT_EQ(L10n::languageCode(), language) << ::testing::PrintToString(env);
+        EXPECT_EQ(L10n::locale(), locale) << ::testing::PrintToString(env);
     }
-}
-
-TEST_F(L10nTest, LocaleKeepsTheUsersRegionOnlyForTheSameLanguage) {
-    struct Case {
-        std::map<std::string, std::string> env;
-        std::string locale;
-    };
-    const Case cases[] = {
-        {{{"LANG", "pt_PT.UTF-8"}}, "pt-PT"},
-        {{{"LANG", "en_GB.UTF-8"}}, "en-GB"},
-        {{{"LANGUAGE", "pt_BR"}, {"LANG", "en_US.UTF-8"}}, "pt-BR"},
-        {{{"LANGUAGE", "en"}, {"LC_NUMERIC", "en_IE.UTF-8"}, {"LANG", "pt_BR.UTF-8"}}, "en-IE"},
-        {{{"LANG", "es_ES.UTF-8"}}, "pt-BR"},
-        {{{"LANG", "C"}}, "pt-BR"},
-    };
-    for (const auto& c : cases) {
-        useEnvironment(c.env);
-        EXPECT_EQ(L10n::locale(), c.locale) << ::testing::PrintToString(c.env);
-    }
-    useEnvironment({{"LANG", "pt_BR.UTF-8"}});
     L10n::setLocaleOverride("en-US");
     EXPECT_EQ(L10n::locale(), "en-US");
-    EXPECT_EQ(L10n::localeOverride(), "en-US");
 }
 
-TEST_F(L10nTest, LookupInTheCurrentLanguageAndMissingKeysShowThemselves) {
-    useTables();
-    useEnvironment({{"LANG", "en_US.UTF-8"}});
-    EXPECT_EQ(L10n::string("panel.search_again"), "Search again");
-    EXPECT_EQ(L10n::format("err.search_failed", {L10n::string("panel.search_again")}),
-              "Failed. Press Search again.");
-    useEnvironment({});
-    EXPECT_EQ(L10n::format("err.search_failed", {L10n::string("panel.search_again")}),
-              "Falhou. Toque em Procurar de novo.");
-    EXPECT_EQ(L10n::string("no.such.key"), "no.such.key");
-    EXPECT_EQ(L10n::format("no.such.key", {std::string("x")}), "no.such.key");
-    // Too few arguments leave the placeholder rather than reading garbage.
-    EXPECT_EQ(L10n::format("err.search_failed", {}), "Falhou. Toque em %@.");
+namespace F = FriendlyErrors;
+using Domain = DomainError;
+
+std::string text(std::exception_ptr error) {
+    return F::text(error);
+}
+template <typename E>
+std::string text(E error) {
+    return text(std::make_exception_ptr(error));
 }
 
-TEST_F(L10nTest, ClockAndPercent) {
-    const std::pair<std::int64_t, const char*> clocks[] = {
-        {-5, "0:00"},
-        {59, "0:59"},
-        {600, "10:00"},
-        {3725, "62:05"},
-    };
-    for (const char* lang : {"pt_BR.UTF-8", "en_US.UTF-8"}) {
-        useEnvironment({{"LANG", lang}});
-        for (const auto& [seconds, text] : clocks)
-            EXPECT_EQ(L10n::clock(seconds), text) << lang << seconds;
-        EXPECT_EQ(L10n::percent(150), "150%");
-        EXPECT_EQ(L10n::percent(-5), "-5%");
+TEST(FriendlyErrors, OneSentencePerKindWhateverClassCarriesItAndNeverTheDevelopersText) {
+    for (const int code : {ECONNRESET, EHOSTUNREACH, ETIMEDOUT, ECONNREFUSED, EACCES, 0, 99999}) {
+        const std::string expected = F::text(NetError::posix(code));
+        EXPECT_EQ(text(PosixError(code)), expected) << errnoName(code);
+        EXPECT_EQ(text(Domain(Domain::posixDomain, code)), expected) << errnoName(code);
+        EXPECT_EQ(text(std::system_error(code, std::generic_category())), expected) << errnoName(code);
     }
-    // Tables without the number forms still give them.
-    useTables();
-    EXPECT_EQ(L10n::clock(3725), "62:05");
-    EXPECT_EQ(L10n::percent(7), "7%");
+    test::expectRows({
+        {text(NetError::posix(ENOTCONN)), F::dropped()},
+        {text(NetError::posix(EHOSTUNREACH)), F::unreachable()},
+        {text(NetError::posix(ETIMEDOUT)), F::timeout()},
+        {text(NetError::posix(ECONNREFUSED)), F::refused()},
+        // A POSIX-domain code beyond 32 bits is no errno, even when its low bits would be one.
+        {text(Domain(Domain::posixDomain, (std::int64_t{1} << 32) + ECONNREFUSED)), F::generic()},
+        {text(Domain("elsewhere", ECONNREFUSED)), F::generic()},
+        {text(Domain(Domain::urlDomain, -1004)), F::refused()},
+        {text(std::system_error(ECONNREFUSED, std::iostream_category())), F::generic()},
+        {text(CXPError::protocolError("registro inválido: 16")), F::protocolProblem()},
+        {text(CXPError::closed()), F::dropped()},
+        // A DNS failure reads as unreachable whatever its code, even the policy-refusal code; the same code
+        // printed inside another error is a local-network refusal.
+        {text(NetError::dns(-65570)), F::unreachable()},
+        {text(NetError(NetError::Kind::tls, -9806)), F::protocolProblem()},
+        {text(Domain("dnssd", -65570)), F::localNetwork()},
+        {text(std::runtime_error("NoAuth PolicyDenied")), F::localNetwork()},
+        {text(std::exception_ptr()), F::generic()},
+        // The cases written for the user show their own sentence.
+        {text(CXPError::timedOut()), CXPError::timedOut().description()},
+        {F::browseFailure(NetError::posix(ECONNREFUSED)), F::searchFailed()},
+    });
 }
 
-// Each shipped text uses the same arguments in both languages, by position (a translation that drops, adds
-// or renumbers an argument shows the wrong thing). That both hold the same keys is checked with the tables.
-TEST_F(L10nTest, EmbeddedTablesAgreeAcrossLanguages) {
-    const auto& tables = L10n::embeddedBundle();
-    ASSERT_TRUE(tables.contains("pt-BR"));
-    ASSERT_TRUE(tables.contains("en"));
-    const auto& pt = tables.at("pt-BR");
-    const auto& en = tables.at("en");
-
-    std::vector<L10n::Arg> markers;
-    for (int i = 1; i <= 9; ++i)
-        markers.push_back("\x01" + std::to_string(i) + "\x01");
-    const auto usedArgs = [&](const std::string& text) {
-        const std::string filled = safeFormat(text, markers);
-        std::set<int> used;
-        for (int i = 1; i <= 9; ++i) {
-            if (filled.find("\x01" + std::to_string(i) + "\x01") != std::string::npos) used.insert(i);
-        }
-        return used;
+TEST(FriendlyErrors, FormatsNameTheirElementsAndAnUnknownPhoneCodeNeverShowsThePhonesMessage) {
+    const L10n::Table table = {
+        {"err.search_failed", "S[%@]"},         {"panel.search_again", "again"},
+        {"err.mirror.denied", "D[%@]"},         {"panel.mirror.start", "start"},
+        {"err.keychain_open", "open[%@][%@]"},  {"ref.keychain.always_allow", "UNLOCK"},
+        {"err.cxp.not_paired", "pair[%@][%@]"}, {"ref.android.pair_new_mac", "PHONE"},
+        {"panel.phone.pair", "PANEL"},          {"err.phone_accessibility_off", "X"},
     };
-    for (const auto& [key, text] : pt) {
-        if (!en.contains(key)) continue;
-        EXPECT_EQ(usedArgs(text), usedArgs(en.at(key))) << key;
-    }
+    L10n::setBundle(std::make_shared<const L10n::Bundle>(L10n::Bundle{{"pt-BR", table}, {"en", table}}));
+    test::expectRows({
+        {F::browseFailure(NetError::dns(EAI_AGAIN)), "S[again]"},
+        {F::mirrorError("denied", "m"), "D[start]"},
+        {F::phoneError("accessibility_off", "m"), "X"},
+        {F::mirrorError("Denied", "phone says hi"), F::unknownCode()},
+        {F::phoneError("ACCESSIBILITY_OFF", "phone says hi"), F::unknownCode()},
+        // Without a code the message is shown as it is, even when empty.
+        {F::mirrorError(std::nullopt, "a phone text"), "a phone text"},
+        // Statuses in plain signed decimal, arguments in order.
+        {CXPError::identityUnavailable(-25300).description(), "open[-25300][UNLOCK]"},
+        {CXPError::rejected("not_paired").description(), "pair[PHONE][PANEL]"},
+        // A refusal code is the phone's text: one bounded line in the description, whatever it holds.
+        {CXPError::rejected(std::string(100, 'x')).description(), "recusado: " + std::string(64, 'x')},
+        {CXPError::rejected("busy\nFAKE LOG LINE").description(), "recusado: busy FAKE LOG LINE"},
+    });
+    L10n::setBundle(nullptr);
 }
 
 }  // namespace

@@ -1,53 +1,39 @@
 #pragma once
 
-// Loopback-only sockets for the transport and channel tests: nothing here ever reaches another host.
+// Loopback-only sockets for the transport and channel tests (nothing here ever reaches another host), and a
+// way to start a call on its own thread and know for certain that it is blocked in the kernel.
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
-#include <cerrno>
-#include <cstdint>
-#include <stdexcept>
+#include <fstream>
+#include <future>
 #include <system_error>
-#include <utility>
+#include <thread>
 
 #include "core/posix/unique_fd.h"
 
 namespace velmora::test {
 
-inline sockaddr_in loopbackAddress(std::uint16_t port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return a;
-}
-
 inline void check(bool ok, const char* what) {
     if (!ok) throw std::system_error(errno, std::generic_category(), what);
 }
 
-// A socket bound to an ephemeral port of 127.0.0.1.
-inline std::pair<UniqueFd, std::uint16_t> boundLoopbackSocket() {
-    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    check(fd.valid(), "socket");
-    sockaddr_in a = loopbackAddress(0);
-    check(::bind(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0, "bind");
-    socklen_t length = sizeof a;
-    check(::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&a), &length) == 0, "getsockname");
-    return {std::move(fd), ntohs(a.sin_port)};
-}
-
-// A listening socket on 127.0.0.1. With backlog 0 the kernel queues one finished connection and then drops
-// further connection requests, which makes a connect that never completes.
+// A socket bound to an ephemeral port of 127.0.0.1, listening unless `backlog` is negative. A bound socket
+// that never listens refuses every connection (and keeps the port from other programs meanwhile). With
+// backlog 0 the kernel queues one finished connection and then drops further connection requests, which
+// makes a connect that never completes.
 class LoopbackListener {
   public:
-    explicit LoopbackListener(int backlog = 16) {
-        auto [fd, port] = boundLoopbackSocket();
-        check(::listen(fd.get(), backlog) == 0, "listen");
-        fd_ = std::move(fd);
-        port_ = port;
+    explicit LoopbackListener(int backlog = 16) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t length = sizeof a;
+        check(::bind(fd_.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0, "bind");
+        check(::getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&a), &length) == 0, "getsockname");
+        check(backlog < 0 || ::listen(fd_.get(), backlog) == 0, "listen");
+        port_ = ntohs(a.sin_port);
     }
     std::uint16_t port() const { return port_; }
     UniqueFd accept() {
@@ -61,27 +47,14 @@ class LoopbackListener {
     std::uint16_t port_ = 0;
 };
 
-// A loopback port that is bound but never listens: every connection to it is refused. Held for the test's
-// lifetime so that no other program can take the port meanwhile.
-class RefusingPort {
-  public:
-    RefusingPort() {
-        auto [fd, port] = boundLoopbackSocket();
-        fd_ = std::move(fd);
-        port_ = port;
-    }
-    std::uint16_t port() const { return port_; }
-
-  private:
-    UniqueFd fd_;
-    std::uint16_t port_ = 0;
+struct RefusingPort : LoopbackListener {
+    RefusingPort() : LoopbackListener(-1) {}
 };
 
 // A plain client connection to a loopback port (the raw peer of the tests).
 inline UniqueFd connectLoopback(std::uint16_t port) {
     UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    check(fd.valid(), "socket");
-    sockaddr_in a = loopbackAddress(port);
+    sockaddr_in a{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
     check(::connect(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0, "connect");
     return fd;
 }
@@ -94,13 +67,41 @@ inline std::pair<UniqueFd, UniqueFd> socketPair() {
 
 // Writes all of `size` bytes on a raw socket (the peer side of a test).
 inline void sendAll(int fd, const void* data, std::size_t size) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    while (size > 0) {
+    for (auto* p = static_cast<const std::uint8_t*>(data); size > 0;) {
         const ssize_t n = ::send(fd, p, size, MSG_NOSIGNAL);
         check(n > 0, "send");
         p += n;
         size -= static_cast<std::size_t>(n);
     }
+}
+
+// True while thread `tid` of this process sleeps in a socket read, write or poll (the file says "running"
+// while the thread runs).
+inline bool blockedOnSocket(pid_t tid) {
+    long call = -1;
+    if (!(std::ifstream("/proc/self/task/" + std::to_string(tid) + "/syscall") >> call)) return false;
+#ifdef SYS_poll
+    if (call == SYS_poll) return true;
+#endif
+    return call == SYS_ppoll || call == SYS_recvfrom || call == SYS_sendto;
+}
+
+// Runs `call` on a thread of its own and returns once that thread is blocked on a socket (or the call has
+// ended, or a minute passed), so that whatever the test does next happens during the blocked call.
+template <typename F>
+auto startBlockedCall(F call) {
+    std::promise<pid_t> started;
+    std::future<pid_t> tid = started.get_future();
+    auto result = std::async(std::launch::async, [started = std::move(started), call]() mutable {
+        started.set_value(static_cast<pid_t>(::gettid()));
+        return call();
+    });
+    const pid_t id = tid.get();
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!blockedOnSocket(id) && result.wait_for(std::chrono::seconds(0)) != std::future_status::ready &&
+           std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::yield();
+    return result;
 }
 
 }  // namespace velmora::test
