@@ -37,9 +37,8 @@ std::string_view rawValue(Stay reason) {
         case Stay::bluetoothOff:
             return "Bluetooth desligado nas preferências";
         case Stay::bluetoothUnavailable:
-            return "Bluetooth indisponível neste computador ou não visto no celular: ficando no Wi-Fi (o celular "
-                   "solta os "
-                   "locks 30 s depois de a tela apagar e a conexão segue sem eles)";
+            return "Bluetooth indisponível neste computador ou não visto no celular: ficando no Wi-Fi "
+                   "(o celular solta os locks 30 s depois de a tela apagar e a conexão segue sem eles)";
         case Stay::cooldown:
             return "descida recente falhou; aguardando";
     }

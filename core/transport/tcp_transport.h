@@ -6,9 +6,9 @@
 #include <mutex>
 #include <string>
 
+#include "core/posix/unique_fd.h"
 #include "core/transport/resolver.h"
 #include "core/transport/transport.h"
-#include "core/posix/unique_fd.h"
 
 namespace velmora {
 
