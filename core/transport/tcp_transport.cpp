@@ -21,10 +21,13 @@ namespace {
 
 constexpr double retryPause = 0.5;
 
-// Refusals and unreachable networks will not change by waiting: they end the attempt at once. Anything else
-// (a lost SYN, a firewall drop, a resolver hiccup) is retried until the deadline.
+// Refusals, unreachable networks and a local firewall rule (EPERM, EACCES) will not change by waiting: they
+// end the attempt at once. Anything else (a lost SYN, a drop on the way, a resolver hiccup) is retried until
+// the deadline.
 bool isFinal(int error) {
     switch (error) {
+        case EPERM:
+        case EACCES:
         case ECONNREFUSED:
         case ENETUNREACH:
         case EHOSTUNREACH:
