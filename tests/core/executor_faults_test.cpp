@@ -2,7 +2,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,18 +16,10 @@ namespace {
 
 using testing::HasSubstr;
 
-std::optional<std::string> env(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? std::optional<std::string>(value) : std::nullopt;
-}
-
-// The log goes to a private folder for the test and back to its usual place afterwards.
+// The log goes to a private folder for the test.
 class ExecutorFaults : public testing::Test {
   protected:
     void SetUp() override { VelmoraLog::setFolder(dir_.path()); }
-    void TearDown() override {
-        VelmoraLog::setFolder(VelmoraLog::defaultFolder(env("XDG_STATE_HOME"), env("HOME")));
-    }
     std::string log() {
         VelmoraLog::flush();
         return test::readFile(dir_.path() / "velmora.log");

@@ -82,9 +82,5 @@ TEST(MainThreadExecutor, AThrowingTaskLeavesTheExecutorRunning) {
     EXPECT_EQ(ran, (std::vector<int>{1, 2}));
 }
 
-TEST(MainThreadExecutor, IsRefusedOffTheGuiThread) {
-    std::thread([] { EXPECT_THROW(MainThreadExecutor{}, std::logic_error); }).join();
-}
-
 }  // namespace
 }  // namespace velmora
