@@ -130,7 +130,7 @@ void drawIcon(QPainter& painter, double size) {
         gloss.setColorAt(1, QColor::fromRgbF(1, 1, 1, 0));
         p.fillRect(QRectF(0, 0, 1024, 560), gloss);
 
-        // The shadow falls 14 device pixels down (the original's y axis points up, so its offset reads -14).
+        // Light from above: the mark casts its shadow 14 device pixels straight down, blurred by 28.
         const Shadow shadow{QColor::fromRgbF(0, 0, 0.2f, 0.35f), QPointF(0, 14), 28};
         drawMarkWithShadow(p, Qt::white, 1, 1, true, &shadow);
 

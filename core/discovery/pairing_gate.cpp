@@ -8,10 +8,8 @@ PhoneAction PairingGate::action(bool paired, bool cable, std::optional<bool> fla
     return *flag ? PhoneAction::pairReady : PhoneAction::pairWaiting;
 }
 
-bool PairingConfirmGate::armed(std::chrono::system_clock::time_point shownAt,
-                               std::chrono::system_clock::time_point now) {
-    if (now < shownAt) return false;
-    return std::chrono::duration<double>(now - shownAt) >= armDelay;
+bool PairingConfirmGate::armed(double shownAt, double now) {
+    return now - shownAt >= armDelay;
 }
 
 }  // namespace velmora

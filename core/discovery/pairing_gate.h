@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <optional>
 
 // What the panel offers for a discovered phone, and when a shown pairing code may be confirmed. Pure.
@@ -19,11 +18,11 @@ PhoneAction action(bool paired, bool cable, std::optional<bool> flag);
 namespace PairingConfirmGate {
 
 // A code must be on screen this long before it can be confirmed, so a click meant for something else
-// cannot confirm it.
-inline constexpr std::chrono::duration<double> armDelay{1.5};
+// cannot confirm it. Seconds.
+inline constexpr double armDelay = 1.5;
 
-// True from armDelay after `shownAt` on; false before, and when the clock went backwards.
-bool armed(std::chrono::system_clock::time_point shownAt, std::chrono::system_clock::time_point now);
+// True from armDelay after `shownAt` on; false before. Both are seconds on the model's Clock.
+bool armed(double shownAt, double now);
 
 }  // namespace PairingConfirmGate
 }  // namespace velmora

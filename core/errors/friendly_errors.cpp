@@ -1,9 +1,6 @@
 #include "core/errors/friendly_errors.h"
 
 #include <cerrno>
-#include <cstdint>
-#include <limits>
-#include <string_view>
 #include <system_error>
 
 #include "core/errors/net_error.h"
@@ -36,12 +33,6 @@ std::string textForPosix(int code) {
     }
 }
 
-// The texts a local-network policy refusal leaves in an error's printed form.
-bool mentionsPolicyRefusal(std::string_view printed) {
-    return printed.find("PolicyDenied") != std::string_view::npos ||
-           printed.find("-65570") != std::string_view::npos;
-}
-
 std::string textForCxp(const CXPError& error) {
     switch (error.kind()) {
         case CXPError::Kind::protocolError:
@@ -66,7 +57,21 @@ std::string textForCxp(const CXPError& error) {
     return error.description();
 }
 
+// Linux has no per-application switch for the local network; what stands in for it is a local firewall rule
+// (a socket call fails with EPERM or EACCES) or an Avahi daemon whose policy turns Velmora away.
+bool localNetworkRefused(const NetError& error) {
+    switch (error.kind()) {
+        case NetError::Kind::posix:
+            return error.code() == EPERM || error.code() == EACCES;
+        case NetError::Kind::avahi:
+            return error.code() == NetError::avahiAccessDenied;
+        default:
+            return false;
+    }
+}
+
 std::string textForNet(const NetError& error) {
+    if (localNetworkRefused(error)) return localNetwork();
     switch (error.kind()) {
         case NetError::Kind::posix:
             return textForPosix(error.code());
@@ -74,32 +79,10 @@ std::string textForNet(const NetError& error) {
             return unreachable();
         case NetError::Kind::tls:
             return protocolProblem();
+        case NetError::Kind::avahi:  // the phone's service could not be resolved
+            return unreachable();
         case NetError::Kind::other:
             break;
-    }
-    return generic();
-}
-
-std::string textForDomain(const DomainError& error) {
-    if (error.domain() == DomainError::posixDomain) {
-        // A code that does not fit a 32-bit errno is no POSIX error number: it reads as generic.
-        const std::int64_t code = error.code();
-        if (code < std::numeric_limits<int>::min() || code > std::numeric_limits<int>::max())
-            return generic();
-        return textForPosix(static_cast<int>(code));
-    }
-    if (error.domain() == DomainError::urlDomain) {
-        switch (error.code()) {
-            case -1009:  // not connected to the internet
-            case -1005:  // network connection lost
-                return unreachable();
-            case -1004:  // cannot connect to host
-                return refused();
-            case -1001:  // timed out
-                return timeout();
-            default:
-                return generic();
-        }
     }
     return generic();
 }
@@ -143,15 +126,11 @@ std::string searchFailed() {
     return L10n::format("err.search_failed", {L10n::string("panel.search_again")});
 }
 
-// The tests run in a fixed order, the first match deciding: a network error's own kind wins over a policy
-// text in its printed form.
 std::string text(const std::exception& error) {
     if (const auto* cxp = dynamic_cast<const CXPError*>(&error)) return textForCxp(*cxp);
     if (const auto* net = dynamic_cast<const NetError*>(&error)) return textForNet(*net);
-    if (mentionsPolicyRefusal(error.what())) return localNetwork();
     if (const auto* posix = dynamic_cast<const PosixError*>(&error)) return textForPosix(posix->code());
     if (const auto* system = asPosixSystemError(error)) return textForPosix(system->code().value());
-    if (const auto* domain = dynamic_cast<const DomainError*>(&error)) return textForDomain(*domain);
     return generic();
 }
 
@@ -167,7 +146,8 @@ std::string text(const std::exception_ptr& error) {
 }
 
 std::string browseFailure(const std::exception& error) {
-    if (mentionsPolicyRefusal(error.what())) return localNetwork();
+    const auto* net = dynamic_cast<const NetError*>(&error);
+    if (net && localNetworkRefused(*net)) return localNetwork();
     return searchFailed();
 }
 

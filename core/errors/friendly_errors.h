@@ -14,7 +14,7 @@ std::string refused();          // the other side refused the connection or the 
 std::string unreachable();      // the phone or the network cannot be reached
 std::string dropped();          // an established connection broke
 std::string timeout();          // no answer in time
-std::string localNetwork();     // access to the local network is denied to the application
+std::string localNetwork();     // a firewall rule or the Avahi daemon keeps Velmora off the local network
 std::string protocolProblem();  // the two sides do not understand each other
 std::string unknownCode();      // the phone reported an error code this side does not know
 std::string searchFailed();     // the search for phones failed; names the search-again button

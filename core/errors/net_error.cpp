@@ -55,6 +55,8 @@ std::string describe(NetError::Kind kind, int code) {
         }
         case NetError::Kind::tls:
             return "erro de TLS " + std::to_string(code);
+        case NetError::Kind::avahi:
+            return "erro do Avahi " + std::to_string(code);
         case NetError::Kind::other:
             break;
     }
@@ -74,10 +76,5 @@ NetError::NetError(Kind kind, int code)
 
 PosixError::PosixError(int code)
     : std::runtime_error("erro do sistema " + errnoName(code) + ": " + errnoText(code)), code_(code) {}
-
-DomainError::DomainError(std::string domain, std::int64_t code)
-    : std::runtime_error("erro " + domain + " " + std::to_string(code)),
-      domain_(std::move(domain)),
-      code_(code) {}
 
 }  // namespace velmora

@@ -11,14 +11,20 @@ namespace velmora {
 std::string errnoName(int code);
 
 // A failure of a network operation, classified the way the user texts need it: POSIX (the errno of a socket
-// call), DNS (a getaddrinfo code, EAI_*), TLS, or anything else. Thrown by the TCP transport.
+// call), DNS (a getaddrinfo code, EAI_*), TLS, Avahi (an AVAHI_ERR_* code of the DNS-SD browser, negative),
+// or anything else. Thrown by the TCP transport and the phone search.
 class NetError : public std::runtime_error {
   public:
-    enum class Kind : std::uint8_t { posix, dns, tls, other };
+    enum class Kind : std::uint8_t { posix, dns, tls, avahi, other };
+
+    // The Avahi code for a client the daemon's D-Bus policy turns away: this machine does not let
+    // Velmora search the local network.
+    static constexpr int avahiAccessDenied = -20;  // AVAHI_ERR_ACCESS_DENIED
 
     NetError(Kind kind, int code);
     static NetError posix(int code) { return {Kind::posix, code}; }
     static NetError dns(int eaiCode) { return {Kind::dns, eaiCode}; }
+    static NetError avahi(int code) { return {Kind::avahi, code}; }
 
     Kind kind() const { return kind_; }
     int code() const { return code_; }
@@ -36,22 +42,6 @@ class PosixError : public std::runtime_error {
 
   private:
     int code_;
-};
-
-// An error that arrives as a domain name and a full-width integer code, as reported by layers that speak in
-// domains (the POSIX domain, the URL-loading domain). Codes of the URL domain are negative numbers.
-class DomainError : public std::runtime_error {
-  public:
-    static constexpr const char* posixDomain = "posix";
-    static constexpr const char* urlDomain = "url";
-
-    DomainError(std::string domain, std::int64_t code);
-    const std::string& domain() const { return domain_; }
-    std::int64_t code() const { return code_; }
-
-  private:
-    std::string domain_;
-    std::int64_t code_;
 };
 
 }  // namespace velmora

@@ -6,15 +6,17 @@
 
 namespace velmora {
 
-// Monotonic time in seconds (uptime). Policies take the time as a parameter; objects that need "now" hold a
-// Clock, which tests replace with the fake clock of ManualExecutor.
+// The one time type for durations and deadlines: seconds, as a double, on the monotonic clock (it never
+// jumps with the date, and counts from an arbitrary start, so its values mean nothing across a restart).
+// Policies take the time as a parameter; objects that need "now" hold a Clock, which tests replace with the
+// fake clock of ManualExecutor. Dates (log stamps, file times) use std::chrono::system_clock instead.
 class Clock {
   public:
     virtual ~Clock() = default;
     virtual double now() const = 0;
 };
 
-// The steady clock of the process, in seconds.
+// std::chrono::steady_clock (CLOCK_MONOTONIC), in seconds.
 class SteadyClock final : public Clock {
   public:
     double now() const override;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/exec/task_guard.h"
+
 namespace velmora {
 
 void ManualExecutor::post(Task task) {
@@ -29,7 +31,7 @@ int ManualExecutor::runPending() {
         }
         if (!entry) return ran;
         if (entry->cancelled->load()) continue;
-        entry->task();
+        runGuarded(entry->task, "executor manual");
         ++ran;
     }
 }

@@ -9,7 +9,8 @@ namespace velmora {
 
 // An executor with a fake clock for tests: nothing runs until the test calls runPending() or advance().
 // Time starts at `start` seconds and moves only through advance(). post/postAfter may be called from any
-// thread (a worker under test may post back); tasks run on the thread that calls runPending/advance.
+// thread (a worker under test may post back); tasks run on the thread that calls runPending/advance. A task
+// that throws is logged and counts as run, like on the real executors.
 class ManualExecutor final : public Executor {
   public:
     explicit ManualExecutor(double start = 1000.0) : now_(start) {}

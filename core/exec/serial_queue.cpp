@@ -4,6 +4,10 @@
 
 #include <chrono>
 #include <future>
+#include <stdexcept>
+
+#include "core/exec/task_guard.h"
+#include "core/log/velmora_log.h"
 
 namespace velmora {
 
@@ -39,12 +43,22 @@ TimerHandle SerialQueue::postAfter(double delaySeconds, Task task) {
 }
 
 void SerialQueue::sync(Task task) {
+    if (isCurrent()) {
+        // The queue would wait for itself for ever.
+        const std::string message = "SerialQueue::sync chamado na própria fila " + label_;
+        VelmoraLog::write(message);
+        throw std::logic_error(message);
+    }
     std::promise<void> done;
     post([&] {
-        task();
-        done.set_value();
+        try {
+            task();
+            done.set_value();
+        } catch (...) {
+            done.set_exception(std::current_exception());
+        }
     });
-    done.get_future().wait();
+    done.get_future().get();
 }
 
 bool SerialQueue::isCurrent() const {
@@ -54,11 +68,12 @@ bool SerialQueue::isCurrent() const {
 void SerialQueue::loop() {
     // Linux thread names are limited to 15 bytes.
     pthread_setname_np(pthread_self(), label_.substr(0, 15).c_str());
+    const std::string where = "fila " + label_;
     std::unique_lock lock(mutex_);
     for (;;) {
         if (auto entry = tasks_.popDue(clock_.now())) {
             lock.unlock();
-            if (!entry->cancelled->load()) entry->task();
+            if (!entry->cancelled->load()) runGuarded(entry->task, where);
             entry.reset();
             lock.lock();
             continue;

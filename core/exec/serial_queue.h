@@ -11,8 +11,9 @@
 namespace velmora {
 
 // One worker thread that runs its tasks one at a time, in order. The label becomes the thread's name.
-// post/postAfter/sync may be called from any thread. The destructor runs every task already due, drops
-// delayed tasks that are not, and joins the thread; it must not run on the queue's own thread.
+// post/postAfter may be called from any thread, sync from any other thread. A task that throws is logged
+// and dropped; the queue goes on. The destructor runs every task already due, drops delayed tasks that are
+// not, and joins the thread; it must not run on the queue's own thread.
 class SerialQueue final : public Executor {
   public:
     explicit SerialQueue(std::string label, Clock& clock = SteadyClock::shared());
@@ -24,7 +25,8 @@ class SerialQueue final : public Executor {
     TimerHandle postAfter(double delaySeconds, Task task) override;
     double now() const override { return clock_.now(); }
 
-    // Runs `task` on the queue and waits for it to finish (never call from the queue itself).
+    // Runs `task` on the queue and waits for it to finish; what the task throws is thrown here. On the
+    // queue's own thread it would wait for ever: there it throws std::logic_error (and logs) instead.
     void sync(Task task);
     // True on the queue's own thread.
     bool isCurrent() const;

@@ -63,7 +63,7 @@ void write(std::string_view text) {
     writer()->write(text);
 }
 
-std::filesystem::path url() {
+std::filesystem::path file() {
     return writer()->file();
 }
 

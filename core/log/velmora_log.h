@@ -16,7 +16,7 @@ namespace velmora::VelmoraLog {
 void write(std::string_view text);
 
 // The log file: "velmora.log" in $XDG_STATE_HOME/Velmora, by default ~/.local/state/Velmora.
-std::filesystem::path url();
+std::filesystem::path file();
 
 // Returns when every line written so far is in the file (tests, and before the process ends).
 void flush();

@@ -11,11 +11,12 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <chrono>
+#include <cmath>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "core/exec/executor.h"
 #include "core/posix/unique_fd.h"
 
 extern char** environ;
@@ -23,7 +24,9 @@ extern char** environ;
 namespace velmora {
 namespace {
 
-using Steady = std::chrono::steady_clock;
+double steadyNow() {
+    return SteadyClock::shared().now();
+}
 
 // Through syscall(): glibc 2.36's <sys/pidfd.h> declares these without C linkage for C++.
 int pidfdOpen(pid_t pid) {
@@ -119,36 +122,34 @@ Drain drain(int fd, ProcessOutput::CappedBuffer& buffer, bool& exceeded, int max
     return Drain::more;
 }
 
-int waitMillis(std::optional<Steady::time_point> due) {
+// Seconds on SteadyClock in, a poll() timeout out: rounded up, 0 once due, at most a minute.
+int waitMillis(std::optional<double> due) {
     if (!due) return -1;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*due - Steady::now()).count();
-    return static_cast<int>(std::clamp<long long>(left, 0, 60'000));
+    const double left = *due - steadyNow();
+    if (!(left > 0)) return 0;
+    return static_cast<int>(std::ceil(std::min(left, 60.0) * 1000));
 }
 
 // Sends signals only through the pidfd and only before the child is reaped.
 class Supervisor {
   public:
     Supervisor(int pidfd, double timeoutSeconds) : pidfd_(pidfd) {
-        if (timeoutSeconds > 0) {
-            deadline_ = Steady::now() + std::chrono::duration_cast<Steady::duration>(
-                                            std::chrono::duration<double>(timeoutSeconds));
-        }
+        if (timeoutSeconds > 0) deadline_ = steadyNow() + timeoutSeconds;
     }
 
     // The earliest moment something is due.
-    std::optional<Steady::time_point> nextDue() const { return killAt_ ? killAt_ : deadline_; }
+    std::optional<double> nextDue() const { return killAt_ ? killAt_ : deadline_; }
 
     void terminate() {
         if (killAt_ || killed_) return;
         pidfdSignal(pidfd_, SIGTERM);
-        killAt_ = Steady::now() + std::chrono::duration_cast<Steady::duration>(
-                                      std::chrono::duration<double>(PosixProcessRunner::killGraceSeconds));
+        killAt_ = steadyNow() + PosixProcessRunner::killGraceSeconds;
         deadline_.reset();
     }
 
     // Acts on whatever is due; true when the time limit ended the child.
     bool enforce() {
-        const auto now = Steady::now();
+        const double now = steadyNow();
         if (deadline_ && now >= *deadline_) {
             terminate();
             timedOut_ = true;
@@ -163,8 +164,8 @@ class Supervisor {
 
   private:
     int pidfd_;
-    std::optional<Steady::time_point> deadline_;
-    std::optional<Steady::time_point> killAt_;
+    std::optional<double> deadline_;  // seconds on SteadyClock, like killAt_
+    std::optional<double> killAt_;
     bool killed_ = false;
     bool timedOut_ = false;
 };

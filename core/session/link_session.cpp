@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "core/exec/executor.h"
 #include "core/protocol/control_json.h"
 #include "core/protocol/cxp_error.h"
 #include "core/text/limits.h"
@@ -10,12 +9,13 @@
 namespace velmora {
 
 LinkSession::LinkSession(OpenedToken, std::unique_ptr<SecureChannel> channel, Peer peer, bool newlyPaired,
-                         bool peerSaveFailed)
+                         bool peerSaveFailed, const Clock& clock)
     : channel_(std::move(channel)),
       peer_(std::move(peer)),
       newlyPaired_(newlyPaired),
       peerSaveFailed_(peerSaveFailed),
-      lastRx_(SteadyClock::shared().now()) {}
+      clock_(clock),
+      lastRx_(clock.now()) {}
 
 LinkSession::~LinkSession() = default;
 
@@ -38,7 +38,7 @@ void LinkSession::run(SessionDelegate& delegate) {
 void LinkSession::receiveOne(SessionDelegate& delegate) {
     const Frame frame = channel_->receive();
     // Every record counts as a sign of life, also one that is then dropped or refused.
-    lastRx_.store(SteadyClock::shared().now());
+    lastRx_.store(clock_.now());
     if (static_cast<std::int64_t>(frame.payload.size()) > Limits::recordMax(frame.channel)) {
         throw CXPError::protocolError("registro grande demais para o canal " + std::to_string(frame.channel));
     }

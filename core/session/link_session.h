@@ -12,6 +12,7 @@
 
 #include "core/bytes.h"
 #include "core/channel/secure_channel.h"
+#include "core/exec/executor.h"
 #include "core/identity/identity.h"
 #include "core/identity/peer.h"
 #include "core/identity/peer_store.h"
@@ -49,10 +50,12 @@ class LinkSession {
     // pairs it. `expected` is a prefix of the id the caller expects; `userInitiated` false refuses
     // phones that are not paired. Throws CXPError or passes on the channel's, the decoder's and the
     // identity's errors. On failure the channel is dropped; closing its transport is the caller's task,
-    // as is ending a stalled opening by closing the transport from another thread.
+    // as is ending a stalled opening by closing the transport from another thread. `clock` dates lastRx();
+    // it is the owner's (the model's) clock and must outlive the session.
     static std::unique_ptr<LinkSession> open(std::unique_ptr<SecureChannel> channel, const Identity& me,
                                              PeerStore& store, const std::optional<std::string>& expected,
-                                             bool userInitiated, const Prompt& prompt);
+                                             bool userInitiated, const Prompt& prompt,
+                                             const Clock& clock = SteadyClock::shared());
 
     LinkSession(const LinkSession&) = delete;
     LinkSession& operator=(const LinkSession&) = delete;
@@ -77,7 +80,7 @@ class LinkSession {
     // memory); the owner logs it and tells the user the pairing may not survive a restart.
     bool peerSaveFailed() const { return peerSaveFailed_; }
     bool closed() const { return closed_.load(); }
-    // Uptime (seconds) when the last record arrived; the heartbeat watches it.
+    // When the last record arrived, in seconds on the session's clock; the heartbeat watches it.
     double lastRx() const { return lastRx_.load(); }
     // The phone's last "caps" message, whole.
     std::optional<nlohmann::json> peerCaps() const;
@@ -94,7 +97,7 @@ class LinkSession {
 
   public:
     LinkSession(OpenedToken, std::unique_ptr<SecureChannel> channel, Peer peer, bool newlyPaired,
-                bool peerSaveFailed);
+                bool peerSaveFailed, const Clock& clock);
 
   private:
     // Reads one record and hands it on; throws what ends the session.
@@ -104,6 +107,7 @@ class LinkSession {
     const Peer peer_;
     const bool newlyPaired_;
     const bool peerSaveFailed_;
+    const Clock& clock_;
     std::atomic<bool> closed_{false};
     std::atomic<bool> ran_{false};
     std::atomic<double> lastRx_;

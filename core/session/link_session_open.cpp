@@ -131,7 +131,7 @@ Bytes LinkSession::authSignedBytes(std::uint8_t role, ByteView transcript) {
 
 std::unique_ptr<LinkSession> LinkSession::open(std::unique_ptr<SecureChannel> channel, const Identity& me,
                                                PeerStore& store, const std::optional<std::string>& expected,
-                                               bool userInitiated, const Prompt& prompt) {
+                                               bool userInitiated, const Prompt& prompt, const Clock& clock) {
     SecureChannel& ch = *channel;
     Peer peer = authenticatePhone(receiveHandshake(ch), ch.transcript());
 
@@ -159,7 +159,8 @@ std::unique_ptr<LinkSession> LinkSession::open(std::unique_ptr<SecureChannel> ch
         throw CXPError::rejected(refusalReason(answer));
     }
     ch.setPreAuth(false);
-    return std::make_unique<LinkSession>(OpenedToken{}, std::move(channel), std::move(peer), paired, !saved);
+    return std::make_unique<LinkSession>(OpenedToken{}, std::move(channel), std::move(peer), paired, !saved,
+                                         clock);
 }
 
 }  // namespace velmora

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 
 #include "core/errors/net_error.h"
 
@@ -12,10 +13,9 @@ namespace {
 
 // Milliseconds left until the deadline, rounded up so the wait never ends before it; 0 once it has passed.
 int millisecondsUntil(Deadline deadline) {
-    const auto left = deadline - std::chrono::steady_clock::now();
-    if (left <= std::chrono::steady_clock::duration::zero()) return 0;
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    return static_cast<int>(std::min<long long>(ms, 24LL * 3600 * 1000));
+    const double left = deadline - SteadyClock::shared().now();
+    if (!(left > 0)) return 0;
+    return static_cast<int>(std::ceil(std::min(left, 24.0 * 3600) * 1000));
 }
 
 }  // namespace
@@ -32,7 +32,7 @@ WaitResult waitFor(int fd, short events, int wakeFd, Deadline deadline) {
         if (fds[0].revents != 0) return WaitResult::woken;
         // Errors and hang-ups count as ready: the caller learns the reason from the socket itself.
         if (fd >= 0 && fds[1].revents != 0) return WaitResult::ready;
-        if (n == 0 && std::chrono::steady_clock::now() >= deadline) return WaitResult::timedOut;
+        if (n == 0 && SteadyClock::shared().now() >= deadline) return WaitResult::timedOut;
     }
 }
 

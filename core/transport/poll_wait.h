@@ -1,10 +1,11 @@
 #pragma once
 
-#include <chrono>
+#include "core/exec/executor.h"
 
 namespace velmora {
 
-using Deadline = std::chrono::steady_clock::time_point;
+// A moment on SteadyClock, in seconds.
+using Deadline = double;
 
 enum class WaitResult { ready, woken, timedOut };
 

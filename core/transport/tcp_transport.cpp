@@ -19,12 +19,15 @@
 namespace velmora {
 namespace {
 
-constexpr auto retryPause = std::chrono::milliseconds(500);
+constexpr double retryPause = 0.5;
 
-// Refusals and unreachable networks will not change by waiting: they end the attempt at once. Anything else
-// (a lost SYN, a firewall drop, a resolver hiccup) is retried until the deadline.
+// Refusals, unreachable networks and a local firewall rule (EPERM, EACCES) will not change by waiting: they
+// end the attempt at once. Anything else (a lost SYN, a drop on the way, a resolver hiccup) is retried until
+// the deadline.
 bool isFinal(int error) {
     switch (error) {
+        case EPERM:
+        case EACCES:
         case ECONNREFUSED:
         case ENETUNREACH:
         case EHOSTUNREACH:
@@ -49,11 +52,10 @@ void applyOptions(int fd) {
 }
 
 Deadline deadlineAfter(double seconds) {
-    // Clamped so that a careless huge or non-finite timeout cannot overflow the clock arithmetic.
-    const double bounded = std::clamp(seconds, 0.0, 366.0 * 24 * 3600);
-    if (!(seconds >= 0.0)) return std::chrono::steady_clock::now();
-    return std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                                  std::chrono::duration<double>(bounded));
+    const double now = SteadyClock::shared().now();
+    if (!(seconds >= 0.0)) return now;
+    // A careless huge or infinite timeout waits a year at most.
+    return now + std::min(seconds, 366.0 * 24 * 3600);
 }
 
 UniqueFd makeWakeFd() {
@@ -231,12 +233,12 @@ TcpTransport::Attempt TcpTransport::attempt(const SocketAddress& address, Deadli
 }
 
 void TcpTransport::pauseBeforeRetry(Deadline deadline) {
-    const Deadline until = std::min(deadline, std::chrono::steady_clock::now() + retryPause);
+    const Deadline until = std::min(deadline, SteadyClock::shared().now() + retryPause);
     if (waitFor(-1, 0, wakeFd_.get(), until) == WaitResult::woken) {
         cancelConnect();
         throw CXPError::closed();
     }
-    if (std::chrono::steady_clock::now() >= deadline) {
+    if (SteadyClock::shared().now() >= deadline) {
         cancelConnect();
         throw CXPError::timedOut();
     }

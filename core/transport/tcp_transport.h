@@ -33,8 +33,9 @@ class TcpTransport final : public ConnectableTransport {
     TcpTransport(const TcpTransport&) = delete;
     TcpTransport& operator=(const TcpTransport&) = delete;
 
-    // Throws CXPError::timedOut past the deadline, NetError::posix at once for a refusal or an unreachable
-    // network, CXPError::closed when close() comes first. Other failures are retried until the deadline.
+    // Throws CXPError::timedOut past the deadline, NetError::posix at once for a refusal (by the phone or a
+    // local firewall rule) or an unreachable network, CXPError::closed when close() comes first. Other
+    // failures are retried until the deadline.
     void connect(double timeoutSeconds) override;
     // Throws CXPError::closed when the peer ends the stream or after close(), NetError::posix on a socket
     // error.
