@@ -58,7 +58,7 @@ class RealAdb : public ::testing::Test {
     void SetUp() override {
         adb_ = AdbLocator::find(AdbLocator::defaultCandidates(AdbLocator::userHome()));
         ASSERT_TRUE(adb_) << "adb missing: ./dev installs it (deps/apt/links.txt)";
-        port_ = test::boundLoopbackSocket().second;  // free now, so our adb server never meets the user's
+        port_ = test::LoopbackListener().port();  // free now, so our adb server never meets the user's
         ::setenv("ANDROID_ADB_SERVER_PORT", std::to_string(port_).c_str(), 1);
     }
     void TearDown() override {

@@ -57,7 +57,7 @@ std::optional<Options> parse(int argc, char** argv) {
 UniqueFd listenOnLoopback(std::uint16_t& port) {
     UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     const int one = 1;
-    sockaddr_in a = test::loopbackAddress(port);
+    sockaddr_in a{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t length = sizeof a;
     if (!fd.valid() || ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0 ||
         ::bind(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd.get(), 4) != 0 ||
