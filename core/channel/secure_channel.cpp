@@ -6,10 +6,10 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "core/crypto/crypto_error.h"
 #include "core/crypto/cxp_crypto.h"
 #include "core/crypto/p256_private_key.h"
-#include "core/protocol/cxp_error.h"
+#include "core/errors/crypto_error.h"
+#include "core/errors/cxp_error.h"
 #include "core/text/limits.h"
 
 namespace velmora {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "core/crypto/openssl_handles.h"
-#include "core/protocol/cxp_error.h"
+#include "core/errors/cxp_error.h"
 
 namespace velmora::CXPCrypto {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "core/bytes.h"
-#include "core/crypto/crypto_error.h"
+#include "core/errors/crypto_error.h"
 
 namespace velmora::openssl {
 

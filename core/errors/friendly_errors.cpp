@@ -3,9 +3,10 @@
 #include <cerrno>
 #include <system_error>
 
+#include "core/errors/cxp_error.h"
 #include "core/errors/net_error.h"
 #include "core/l10n/l10n.h"
-#include "core/protocol/cxp_error.h"
+#include "core/text/safe_text.h"
 
 namespace velmora::FriendlyErrors {
 namespace {
@@ -33,6 +34,18 @@ std::string textForPosix(int code) {
     }
 }
 
+// Three refusal codes from the phone have sentences of their own (exact, case-sensitive); any other code is
+// the phone's text and is shown only as a single cleaned, bounded log line.
+std::string rejectionText(const std::string& code) {
+    if (code == "not_paired") {
+        return L10n::format("err.cxp.not_paired",
+                            {L10n::string("ref.android.pair_new_mac"), L10n::string("panel.phone.pair")});
+    }
+    if (code == "pair_upgrade_required") return L10n::string("err.cxp.upgrade_required");
+    if (code == "sas_commit_mismatch") return L10n::string("err.cxp.sas_mismatch");
+    return "recusado: " + SafeText::logLine(code, 64);
+}
+
 std::string textForCxp(const CXPError& error) {
     switch (error.kind()) {
         case CXPError::Kind::protocolError:
@@ -40,7 +53,7 @@ std::string textForCxp(const CXPError& error) {
         case CXPError::Kind::rejected: {
             const std::string& code = error.text();
             if (code == "not_paired" || code == "pair_upgrade_required" || code == "sas_commit_mismatch") {
-                return error.description();
+                return describe(error);
             }
             return refused();
         }
@@ -54,7 +67,7 @@ std::string textForCxp(const CXPError& error) {
         case CXPError::Kind::identityFileUnsafe:
             break;
     }
-    return error.description();
+    return describe(error);
 }
 
 // Linux has no per-application switch for the local network; what stands in for it is a local firewall rule
@@ -124,6 +137,32 @@ std::string unknownCode() {
 }
 std::string searchFailed() {
     return L10n::format("err.search_failed", {L10n::string("panel.search_again")});
+}
+
+std::string describe(const CXPError& error) {
+    switch (error.kind()) {
+        case CXPError::Kind::protocolError:
+            return "erro de protocolo: " + error.text();
+        case CXPError::Kind::rejected:
+            return rejectionText(error.text());
+        case CXPError::Kind::identityUnavailable:
+            // The status keeps its sign: secret-store statuses are negative.
+            return L10n::format("err.keychain_open",
+                                {std::to_string(error.status()), L10n::string("ref.keychain.always_allow")});
+        case CXPError::Kind::identitySaveFailed:
+            return L10n::format("err.keychain_save", {std::to_string(error.status())});
+        case CXPError::Kind::closed:
+            return "conexão encerrada";
+        case CXPError::Kind::timedOut:
+            return L10n::string("err.cxp.timed_out");
+        case CXPError::Kind::unexpectedPeer:
+            return L10n::string("err.cxp.unexpected_peer");
+        case CXPError::Kind::unknownPeer:
+            return L10n::string("err.cxp.unknown_peer");
+        case CXPError::Kind::identityFileUnsafe:
+            return L10n::string("err.identity_file_unsafe");
+    }
+    return error.what();
 }
 
 std::string text(const std::exception& error) {

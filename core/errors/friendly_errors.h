@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "core/errors/cxp_error.h"
+
 namespace velmora::FriendlyErrors {
 
 // One short localised sentence for whatever went wrong. Developer texts (the Portuguese payload of a protocol
@@ -18,6 +20,10 @@ std::string localNetwork();     // a firewall rule or the Avahi daemon keeps Vel
 std::string protocolProblem();  // the two sides do not understand each other
 std::string unknownCode();      // the phone reported an error code this side does not know
 std::string searchFailed();     // the search for phones failed; names the search-again button
+
+// The full user text of a link error: its own sentence for each kind, the phone's refusal code cleaned and
+// bounded. text() below uses it where a kind has no shorter sentence.
+std::string describe(const CXPError& error);
 
 // The sentence for an error a connection attempt or a session ended with.
 std::string text(const std::exception& error);

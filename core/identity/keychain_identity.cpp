@@ -2,7 +2,7 @@
 
 #include <variant>
 
-#include "core/protocol/cxp_error.h"
+#include "core/errors/cxp_error.h"
 #include "core/storage/app_paths.h"
 #include "core/storage/secure_file.h"
 

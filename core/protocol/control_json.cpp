@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "core/protocol/cxp_error.h"
+#include "core/errors/cxp_error.h"
 #include "core/protocol/json_guard.h"
 #include "core/text/limits.h"
 

@@ -1,6 +1,6 @@
 #include "core/protocol/json_guard.h"
 
-#include "core/protocol/cxp_error.h"
+#include "core/errors/cxp_error.h"
 
 namespace velmora::JsonGuard {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "core/errors/cxp_error.h"
 #include "core/protocol/control_json.h"
-#include "core/protocol/cxp_error.h"
 #include "core/text/limits.h"
 
 namespace velmora {

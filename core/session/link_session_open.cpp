@@ -3,8 +3,8 @@
 
 #include "core/crypto/base64.h"
 #include "core/crypto/cxp_crypto.h"
+#include "core/errors/cxp_error.h"
 #include "core/protocol/control_json.h"
-#include "core/protocol/cxp_error.h"
 #include "core/session/link_session.h"
 #include "core/text/limits.h"
 #include "core/text/safe_text.h"

@@ -13,8 +13,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "core/errors/cxp_error.h"
 #include "core/errors/net_error.h"
-#include "core/protocol/cxp_error.h"
 
 namespace velmora {
 namespace {

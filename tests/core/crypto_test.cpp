@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/crypto/base64.h"
-#include "core/crypto/crypto_error.h"
-#include "core/protocol/cxp_error.h"
+#include "core/errors/crypto_error.h"
+#include "core/errors/cxp_error.h"
 #include "helpers.h"
 
 namespace velmora {

@@ -4,10 +4,10 @@
 #include <map>
 #include <system_error>
 
+#include "core/errors/cxp_error.h"
 #include "core/errors/friendly_errors.h"
 #include "core/errors/net_error.h"
 #include "core/l10n/l10n.h"
-#include "core/protocol/cxp_error.h"
 #include "helpers.h"
 
 namespace velmora {
@@ -92,7 +92,7 @@ TEST(FriendlyErrors, OneSentencePerKindWhateverClassCarriesItAndNeverTheDevelope
         {text(std::runtime_error("NoAuth PolicyDenied")), F::generic()},
         {text(std::exception_ptr()), F::generic()},
         // The cases written for the user show their own sentence.
-        {text(CXPError::timedOut()), CXPError::timedOut().description()},
+        {text(CXPError::timedOut()), F::describe(CXPError::timedOut())},
         {F::browseFailure(NetError::posix(ECONNREFUSED)), F::searchFailed()},
     });
 }
@@ -115,11 +115,11 @@ TEST(FriendlyErrors, FormatsNameTheirElementsAndAnUnknownPhoneCodeNeverShowsTheP
         // Without a code the message is shown as it is, even when empty.
         {F::mirrorError(std::nullopt, "a phone text"), "a phone text"},
         // Statuses in plain signed decimal, arguments in order.
-        {CXPError::identityUnavailable(-25300).description(), "open[-25300][UNLOCK]"},
-        {CXPError::rejected("not_paired").description(), "pair[PHONE][PANEL]"},
+        {F::describe(CXPError::identityUnavailable(-25300)), "open[-25300][UNLOCK]"},
+        {F::describe(CXPError::rejected("not_paired")), "pair[PHONE][PANEL]"},
         // A refusal code is the phone's text: one bounded line in the description, whatever it holds.
-        {CXPError::rejected(std::string(100, 'x')).description(), "recusado: " + std::string(64, 'x')},
-        {CXPError::rejected("busy\nFAKE LOG LINE").description(), "recusado: busy FAKE LOG LINE"},
+        {F::describe(CXPError::rejected(std::string(100, 'x'))), "recusado: " + std::string(64, 'x')},
+        {F::describe(CXPError::rejected("busy\nFAKE LOG LINE")), "recusado: busy FAKE LOG LINE"},
     });
     L10n::setBundle(nullptr);
 }

@@ -5,7 +5,7 @@
 
 #include "core/channel/secure_channel.h"
 #include "core/crypto/cxp_crypto.h"
-#include "core/protocol/cxp_error.h"
+#include "core/errors/cxp_error.h"
 #include "core/session/link_session.h"
 #include "core/transport/tcp_transport.h"
 #include "helpers.h"

@@ -9,12 +9,12 @@
 #include <thread>
 
 #include "core/crypto/base64.h"
-#include "core/crypto/crypto_error.h"
 #include "core/crypto/cxp_crypto.h"
 #include "core/crypto/p256_private_key.h"
+#include "core/errors/crypto_error.h"
+#include "core/errors/cxp_error.h"
 #include "core/identity/file_peer_store.h"
 #include "core/identity/keychain_identity.h"
-#include "core/protocol/cxp_error.h"
 #include "core/settings/json_file_settings.h"
 #include "core/settings/memory_settings.h"
 #include "core/storage/app_paths.h"

@@ -5,9 +5,9 @@
 
 #include "core/channel/secure_channel.h"
 #include "core/crypto/base64.h"
+#include "core/errors/cxp_error.h"
 #include "core/errors/net_error.h"
 #include "core/protocol/control_json.h"
-#include "core/protocol/cxp_error.h"
 #include "core/session/link_session.h"
 #include "core/text/limits.h"
 

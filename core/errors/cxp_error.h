@@ -7,7 +7,8 @@
 namespace velmora {
 
 // The one error type of the link protocol, its transports and the identity store.
-// what() gives the developer text (for the log); description() the text a user sees.
+// what() gives the developer text (for the log); the text a user sees comes from FriendlyErrors::describe,
+// kept apart so that this layer needs no string tables.
 class CXPError : public std::runtime_error {
   public:
     enum class Kind : std::uint8_t {
@@ -40,9 +41,6 @@ class CXPError : public std::runtime_error {
     // Payload of identityUnavailable and identitySaveFailed; 0 otherwise.
     std::int32_t status() const { return status_; }
 
-    // The text shown to the user for this error.
-    std::string description() const;
-
     bool operator==(const CXPError& o) const {
         return kind_ == o.kind_ && text_ == o.text_ && status_ == o.status_;
     }
@@ -50,7 +48,6 @@ class CXPError : public std::runtime_error {
   private:
     CXPError(Kind kind, std::string text, std::int32_t status);
     static std::string developerText(Kind kind, const std::string& text, std::int32_t status);
-    static std::string rejectionText(const std::string& code);
 
     Kind kind_;
     std::string text_;
