@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/channel/channel_limits.h"
 #include "core/errors/cxp_error.h"
 #include "core/protocol/control_json.h"
 #include "core/text/limits.h"
@@ -39,7 +40,7 @@ void LinkSession::receiveOne(SessionDelegate& delegate) {
     const Frame frame = channel_->receive();
     // Every record counts as a sign of life, also one that is then dropped or refused.
     lastRx_.store(clock_.now());
-    if (static_cast<std::int64_t>(frame.payload.size()) > Limits::recordMax(frame.channel)) {
+    if (static_cast<std::int64_t>(frame.payload.size()) > recordMax(frame.channel)) {
         throw CXPError::protocolError("registro grande demais para o canal " + std::to_string(frame.channel));
     }
     switch (frame.channel) {

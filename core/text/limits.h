@@ -4,13 +4,15 @@
 
 namespace velmora::Limits {
 
-// Every size and count bound on what the phone sends, in one place.
+// Every size and count bound on what the phone sends, in one place; recordMax() in
+// core/channel/channel_limits.h says which record bound holds on which channel.
 
 inline constexpr std::int64_t preAuthRecord = 65536;  // record payload before the session is authenticated
 inline constexpr std::int64_t controlMax = 2097152;   // one JSON control message
 inline constexpr std::int64_t inputMax = 65536;       // input-channel record
 inline constexpr std::int64_t audioMax = 262144;      // audio-channel record
 inline constexpr std::int64_t fileChunkMax = 262144;  // files-channel record
+inline constexpr std::int64_t videoMax = 4194304;     // video record, and any channel without a limit
 inline constexpr std::int64_t jsonMaxDepth = 16;      // nesting levels of a control message
 inline constexpr std::int64_t jsonMaxItems = 50000;   // element separators of a control message
 inline constexpr std::int64_t maxIncomingTransfers = 8;
@@ -22,22 +24,5 @@ inline constexpr std::int64_t deviceNameMaxBytes = 256;  // UTF-8 bytes of a cle
 inline constexpr std::int64_t notifTitleMax = 200;       // scalars of a mirrored notification's title
 inline constexpr std::int64_t notifBodyMax = 2000;       // scalars of a mirrored notification's body
 inline constexpr std::int64_t offerMaxAddrs = 8;         // addresses taken from a network offer
-
-// The largest payload a record on `channel` may carry. Video (1) and every channel number without a
-// limit of its own get 4 MiB.
-constexpr std::int64_t recordMax(std::uint8_t channel) {
-    switch (channel) {
-        case 0:
-            return controlMax;
-        case 2:
-            return audioMax;
-        case 3:
-            return inputMax;
-        case 4:
-            return fileChunkMax;
-        default:
-            return 4194304;
-    }
-}
 
 }  // namespace velmora::Limits

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <stdexcept>
 
+#include "core/channel/channel_limits.h"
 #include "core/channel/secure_channel.h"
 #include "core/crypto/base64.h"
 #include "core/errors/cxp_error.h"
@@ -105,7 +106,7 @@ struct PhoneConnection {
         for (;;) {
             Frame frame = channel->receive();
             // The phone holds the computer to the per-channel limits, as the computer holds the phone.
-            if (static_cast<std::int64_t>(frame.payload.size()) > Limits::recordMax(frame.channel))
+            if (static_cast<std::int64_t>(frame.payload.size()) > recordMax(frame.channel))
                 throw PhoneStop{"registro grande demais para o canal " + std::to_string(frame.channel)};
             if (frame.channel != Ch::control) {
                 out.records.push_back(std::move(frame));
