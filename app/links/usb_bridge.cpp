@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/links/adb_output.h"
+#include "core/discovery/candidate_key.h"
 #include "core/exec/serial_queue.h"
 #include "core/l10n/l10n.h"
 #include "core/process/adb_locator.h"
@@ -88,7 +89,7 @@ void UsbBridge::State::poll() {
         const auto port = forwardPort(device.serial);
         if (!port) continue;
         DiscoveredPhone phone;
-        phone.id = "usb:" + device.serial;
+        phone.id = CandidateKey::usb(device.serial).text();
         phone.name = device.model + suffix;
         phone.endpoint = TcpEndpoint{"127.0.0.1", *port};
         phones.push_back(std::move(phone));

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/model/discovered_phone.h"
+#include "core/discovery/discovered_phone.h"
 #include "core/exec/executor.h"
 #include "core/process/process_runner.h"
 

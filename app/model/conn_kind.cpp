@@ -1,5 +1,7 @@
 #include "app/model/conn_kind.h"
 
+#include "core/discovery/candidate_key.h"
+
 namespace velmora {
 
 std::string_view rawValue(ConnKind kind) {
@@ -24,10 +26,21 @@ std::optional<ConnKind> connKindFromRaw(std::string_view raw) {
 }
 
 std::optional<ConnKind> connKindForCandidateKey(std::string_view key) {
-    if (key.starts_with("usb:")) return ConnKind::usb;
-    if (key.starts_with("net:")) return ConnKind::wifi;
-    if (key.starts_with("gw:")) return ConnKind::hotspot;
-    if (key.starts_with("ble")) return ConnKind::ble;
+    const auto parsed = CandidateKey::parse(key);
+    if (!parsed) return std::nullopt;
+    switch (parsed->kind) {
+        case CandidateKey::Kind::usb:
+            return ConnKind::usb;
+        case CandidateKey::Kind::net:
+        case CandidateKey::Kind::netFar:
+            return ConnKind::wifi;
+        case CandidateKey::Kind::gateway:
+            return ConnKind::hotspot;
+        case CandidateKey::Kind::ble:
+            return ConnKind::ble;
+        case CandidateKey::Kind::manual:
+            break;
+    }
     return std::nullopt;
 }
 

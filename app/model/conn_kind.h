@@ -24,9 +24,8 @@ std::string_view rawValue(ConnKind kind);
 // The kind named by `raw`; absent for any other text (names are case-sensitive).
 std::optional<ConnKind> connKindFromRaw(std::string_view raw);
 
-// The kind a candidate key belongs to, by its prefix: "usb:", "net:", "gw:", then "ble" without a colon,
-// so every key starting with those three letters is Bluetooth. Absent for typed addresses ("manual:") and
-// anything else.
+// The kind of link a candidate key's text names (see CandidateKey); absent for a typed address ("manual:")
+// and for any text that is no candidate key (also "bleach": a prefix counts only with its colon).
 std::optional<ConnKind> connKindForCandidateKey(std::string_view key);
 
 }  // namespace velmora

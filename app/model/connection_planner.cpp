@@ -31,7 +31,7 @@ struct Walk {
     std::optional<Attempt> usb() const {
         auto phone = std::find_if(in.usb.begin(), in.usb.end(), [](const PlannerUsb& u) { return u.known; });
         if (phone == in.usb.end() || !phone->hasEndpoint) return std::nullopt;
-        std::string key = "usb:" + phone->serial;
+        std::string key = CandidateKey::usb(phone->serial).text();
         if (rests(key)) return std::nullopt;
         return Attempt{ConnKind::usb, key,         phone->name,
                        std::nullopt,  kUsbTimeout, PlannedTarget::usb(phone->serial),
@@ -63,7 +63,9 @@ struct Walk {
                                     [&](const PlannerPhone& p) { return p.id == peer.id; });
             if (seen) continue;
             for (const auto& address : rememberedCandidates(peer)) {
-                std::string key = "net:" + peer.id + (near(address) ? ":" : ":far:") + address;
+                const CandidateKey candidate = near(address) ? CandidateKey::net(peer.id, address)
+                                                             : CandidateKey::netFar(peer.id, address);
+                std::string key = candidate.text();
                 if (rests(key)) continue;
                 return Attempt{ConnKind::wifi,
                                key,
@@ -105,7 +107,7 @@ struct Walk {
         bool pairedSeen =
             std::any_of(in.wifi.begin(), in.wifi.end(), [](const PlannerPhone& p) { return p.paired; });
         if (pairedSeen) return std::nullopt;
-        std::string key = "gw:" + *in.gateway;
+        std::string key = CandidateKey::gateway(*in.gateway).text();
         if (rests(key)) return std::nullopt;
         return Attempt{ConnKind::hotspot,
                        key,
@@ -122,7 +124,7 @@ struct Walk {
             std::vector<std::string> ids{phone.id};
             ids.insert(ids.end(), phone.altIDs.begin(), phone.altIDs.end());
             for (const auto& id : ids) {
-                std::string key = "ble:" + id;
+                std::string key = CandidateKey::ble(id).text();
                 if (rests(key)) continue;
                 return Attempt{ConnKind::ble,      key,         phone.name,
                                phone.devicePrefix, kBleTimeout, PlannedTarget::ble(id),

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "core/discovery/candidate_key.h"
+
 namespace velmora {
 namespace {
 
@@ -21,10 +23,12 @@ double FailureBook::markFailure(std::string_view key, double now, bool knownHots
 
     // 4 * 2^(n-1), which passes 60 at the fifth failure.
     double wait = n >= 5 ? kMaxBackoff : 4.0 * static_cast<double>(1 << (n - 1));
-    if (key.starts_with("gw:") && !knownHotspotGateway) wait = kLongRest;
+    const std::optional<CandidateKey> parsed = CandidateKey::parse(key);
+    const auto is = [&](CandidateKey::Kind kind) { return parsed && parsed->kind == kind; };
+    if (is(CandidateKey::Kind::gateway) && !knownHotspotGateway) wait = kLongRest;
     // A phone that rotates its Bluetooth address comes back quickly; keep its rest short.
-    if (key.starts_with("ble")) wait = std::min(kMaxBluetoothRest, wait);
-    if (key.find(":far:") != std::string_view::npos) wait = kLongRest;
+    if (is(CandidateKey::Kind::ble)) wait = std::min(kMaxBluetoothRest, wait);
+    if (is(CandidateKey::Kind::netFar)) wait = kLongRest;
 
     entries.insert_or_assign(std::string(key), Entry{n, now + wait});
     return wait;

@@ -21,9 +21,9 @@ struct FailureBook {
     std::map<std::string, Entry, std::less<>> entries;
 
     // Books one more failure of `key` and returns its rest in seconds: 4, 8, 16, 32, then 60 for every
-    // later failure; Bluetooth keys ("ble...") at most 8; a hotspot key ("gw:") whose gateway is no known
-    // phone hotspot 600; a remembered address on another subnet (":far:") always 600. The count only
-    // starts again after clear or removeAll.
+    // later failure; Bluetooth keys ("ble:") at most 8; a hotspot key ("gw:") whose gateway is no known
+    // phone hotspot 600; a remembered address on another subnet ("net:" id ":far:") always 600. A text that
+    // is no CandidateKey gets the plain rests. The count only starts again after clear or removeAll.
     double markFailure(std::string_view key, double now, bool knownHotspotGateway);
 
     // True while the rest of `key` lasts: until is strictly later than now.

@@ -8,18 +8,12 @@
 #include <vector>
 
 #include "app/model/conn_kind.h"
+#include "core/discovery/candidate_key.h"
 
 namespace velmora {
 
-// Candidate keys name every connection target, in the planner, the failure book, the upgrade cooldowns
-// and the logs. They are built by plain concatenation and compared case-sensitively:
-//   "usb:" serial                      a phone on a USB cable
-//   "net:" id [":" endpointKey]        a phone seen through its advertised service
-//   "net:" id ":" address              a remembered address on one of our subnets (and every upgrade try)
-//   "net:" id ":far:" address          a remembered address on another subnet
-//   "gw:" gateway                      the phone's hotspot at our default gateway
-//   "ble:" identifier                  a Bluetooth phone by its main or an alternate identifier
-//   "manual:" host                     an address the user typed (never planned)
+// Attempts, upgrade tries and the failure book name their targets by the text of a CandidateKey
+// (core/discovery/candidate_key.h).
 
 // What one planned attempt connects to.
 struct PlannedTarget {
@@ -66,7 +60,7 @@ struct PlannedTarget {
 // One planned connection attempt.
 struct Attempt {
     ConnKind kind = ConnKind::usb;
-    std::string key;                      // candidate key
+    std::string key;                      // candidate key text
     std::string label;                    // shown while connecting and written in logs
     std::optional<std::string> expected;  // device id (or its leading part) the phone reached must prove
     double connectTimeout = 0;            // seconds for the transport to connect
@@ -96,9 +90,7 @@ struct PlannerPhone {
     std::string endpointKey;
 
     // "net:" id, then ":" endpointKey when there is one.
-    std::string failureKey() const {
-        return endpointKey.empty() ? "net:" + id : "net:" + id + ":" + endpointKey;
-    }
+    std::string failureKey() const { return CandidateKey::net(id, endpointKey).text(); }
 
     bool operator==(const PlannerPhone&) const = default;
 };

@@ -12,7 +12,8 @@ std::vector<UpgradeTry> rawTries(ConnKind kind, const UpgradeInput& in) {
     switch (kind) {
         case ConnKind::usb:
             if (in.usb && in.usb->known && in.usb->hasEndpoint) {
-                tries.push_back({"usb:" + in.usb->serial, PlannedTarget::usb(in.usb->serial)});
+                tries.push_back(
+                    {CandidateKey::usb(in.usb->serial).text(), PlannedTarget::usb(in.usb->serial)});
             }
             break;
         case ConnKind::wifi: {
@@ -26,7 +27,7 @@ std::vector<UpgradeTry> rawTries(ConnKind kind, const UpgradeInput& in) {
             }
             if (addresses.size() > kMaxAddressTries) addresses.resize(kMaxAddressTries);
             for (const auto& a : addresses)
-                tries.push_back({"net:" + in.peerID + ":" + a, PlannedTarget::ip(a)});
+                tries.push_back({CandidateKey::net(in.peerID, a).text(), PlannedTarget::ip(a)});
             break;
         }
         case ConnKind::hotspot:

@@ -4,6 +4,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "core/discovery/candidate_key.h"
 #include "core/discovery/discovery.h"
 #include "core/discovery/pairing_beacon.h"
 #include "core/net/ipv4.h"
@@ -234,6 +235,26 @@ TEST(Discovery, OnlyTheIdRejectsAFindingTheNameIsCleanedAndOnlyRoutableAddresses
     EXPECT_EQ(entry(std::nullopt, std::nullopt).name, "Phone8");
     EXPECT_EQ(entry("", std::nullopt).name, "dispositivo");
     EXPECT_EQ(entry("Ph\u202Eone\n", std::nullopt).name, "Phone");
+}
+
+TEST(CandidateKey, EveryKindReadsBackFromItsTextAndOnlyWholePrefixesCount) {
+    using K = CandidateKey;
+    const std::pair<K, std::string> rows[] = {
+        {K::usb("R58:1"), "usb:R58:1"},  // an adb serial may hold a colon (wireless adb)
+        {K::net("p1"), "net:p1"},
+        {K::net("p1", "svc-a"), "net:p1:svc-a"},
+        {K::netFar("p1", "10.0.0.7"), "net:p1:far:10.0.0.7"},
+        {K::gateway("192.168.43.1"), "gw:192.168.43.1"},
+        {K::ble("AA:01"), "ble:AA:01"},
+        {K::manual("phone.lan:47625"), "manual:phone.lan:47625"},
+    };
+    for (const auto& [key, text] : rows) {
+        EXPECT_EQ(key.text(), text);
+        EXPECT_EQ(K::parse(text), key) << text;
+    }
+    // Not a key: a prefix without its colon ("bleach" was once Bluetooth), another case, "net:" id ":".
+    for (const std::string_view text : {"bleach", "ble", "BLE:AA", "net:p1:", "", ":x"})
+        EXPECT_EQ(K::parse(text), std::nullopt) << text;
 }
 
 TEST(PairingBeacon, BleServiceDataParsesByLengthAndTheTxtFlagIsOneExactDigit) {

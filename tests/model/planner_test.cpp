@@ -172,7 +172,7 @@ TEST(FailureBook, RestsGrowPerKeyKindAndFailureInARow) {
         {"gw:192.168.43.1", true, {4, 8, 16, 32, 60}},
         {"gw:192.168.43.1", false, {600, 600}},  // a gateway we cannot tie to a paired phone
         {"ble:AA:01", true, {4, 8, 8}},
-        {"ble:x:far:y", true, {600}},  // ":far:" wins over the Bluetooth cap
+        {"bleach", true, {4, 8, 16}},  // no Bluetooth key: only "ble:" is
         {"net:p1:far:10.0.0.7", true, {600, 600}},
     };
     for (const auto& [key, knownGateway, rests] : rows) {

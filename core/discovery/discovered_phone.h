@@ -20,7 +20,8 @@ struct TcpEndpoint {
 // sightings of the same phone with other endpoints or flags are different values; the identity in lists
 // is `id`.
 struct DiscoveredPhone {
-    // The advertised device id; "usb:" and the adb serial; or "ble:" and the peripheral's identifier.
+    // The advertised device id; or the phone's CandidateKey text: "usb:" and the adb serial, "ble:" and the
+    // peripheral's identifier.
     std::string id;
     std::string name;
     std::optional<TcpEndpoint> endpoint;  // absent for Bluetooth
