@@ -3,7 +3,7 @@
 #include <QColor>
 #include <cstdint>
 
-#include "platform/appearance/appearance.h"
+#include "app/design/appearance.h"
 
 namespace velmora {
 

@@ -6,13 +6,13 @@
 #include <QLayout>
 #include <QScreen>
 
+#include "app/design/appearance.h"
 #include "app/design/fold_row.h"
 #include "app/design/guide/guide_view.h"
 #include "app/design/guide/guide_window.h"
 #include "app/design/guide/step_band.h"
 #include "core/l10n/l10n.h"
 #include "design/widget_helpers.h"
-#include "platform/appearance/appearance.h"
 
 namespace velmora {
 namespace {

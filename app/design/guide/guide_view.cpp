@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/design/a11y.h"
+#include "app/design/appearance.h"
 #include "app/design/brand.h"
 #include "app/design/buttons.h"
 #include "app/design/cards.h"
@@ -20,7 +21,6 @@
 #include "app/design/text_block.h"
 #include "app/design/theme.h"
 #include "core/l10n/l10n.h"
-#include "platform/appearance/appearance.h"
 
 namespace velmora {
 
