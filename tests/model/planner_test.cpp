@@ -4,7 +4,7 @@
 #include <limits>
 #include <sstream>
 
-#include "app/model/connection_planner.h"
+#include "app/model/connection/connection_planner.h"
 #include "core/l10n/l10n.h"
 
 // Cases name only the input fields they set; the others keep their empty defaults.

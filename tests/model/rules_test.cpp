@@ -3,11 +3,11 @@
 #include <functional>
 #include <sstream>
 
-#include "app/model/ble_freshness.h"
-#include "app/model/handshake_watch.h"
-#include "app/model/idle_policy.h"
-#include "app/model/link_prefs.h"
-#include "app/model/phone_app.h"
+#include "app/model/connection/handshake_watch.h"
+#include "app/model/connection/idle_policy.h"
+#include "app/model/connection/link_prefs.h"
+#include "app/model/discovery/ble_freshness.h"
+#include "app/model/features/phone_app.h"
 #include "core/settings/memory_settings.h"
 
 namespace velmora {

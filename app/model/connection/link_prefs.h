@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/model/conn_kind.h"
+#include "app/model/connection/conn_kind.h"
 #include "core/settings/settings.h"
 
 namespace velmora {

@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-#include "app/model/conn_kind.h"
+#include "app/model/connection/conn_kind.h"
 #include "core/discovery/candidate_key.h"
 
 namespace velmora {

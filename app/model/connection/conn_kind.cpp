@@ -1,4 +1,4 @@
-#include "app/model/conn_kind.h"
+#include "app/model/connection/conn_kind.h"
 
 #include "core/discovery/candidate_key.h"
 

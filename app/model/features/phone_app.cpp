@@ -1,4 +1,4 @@
-#include "app/model/phone_app.h"
+#include "app/model/features/phone_app.h"
 
 namespace velmora::PhoneApps {
 

@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "app/model/connection_planner.h"
+#include "app/model/connection/connection_planner.h"
 
 namespace velmora::ConnectionPlanner {
 namespace {

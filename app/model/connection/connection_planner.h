@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/model/failure_book.h"
-#include "app/model/planner_types.h"
+#include "app/model/connection/failure_book.h"
+#include "app/model/connection/planner_types.h"
 
 namespace velmora::ConnectionPlanner {
 

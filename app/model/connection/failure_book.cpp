@@ -1,4 +1,4 @@
-#include "app/model/failure_book.h"
+#include "app/model/connection/failure_book.h"
 
 #include <algorithm>
 #include <limits>

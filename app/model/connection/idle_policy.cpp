@@ -1,4 +1,4 @@
-#include "app/model/idle_policy.h"
+#include "app/model/connection/idle_policy.h"
 
 #include <array>
 

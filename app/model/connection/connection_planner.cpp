@@ -1,4 +1,4 @@
-#include "app/model/connection_planner.h"
+#include "app/model/connection/connection_planner.h"
 
 #include <algorithm>
 

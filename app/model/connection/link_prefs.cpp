@@ -1,4 +1,4 @@
-#include "app/model/link_prefs.h"
+#include "app/model/connection/link_prefs.h"
 
 #include <algorithm>
 
