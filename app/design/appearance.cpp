@@ -1,6 +1,5 @@
 #include "app/design/appearance.h"
 
-#include <QDBusConnection>
 #include <QGuiApplication>
 #include <QPalette>
 

@@ -1,5 +1,6 @@
 #include "platform/appearance/desktop_color_scheme.h"
 
+#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>

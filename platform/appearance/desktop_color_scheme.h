@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QDBusConnection>
 #include <QObject>
 #include <cstdint>
 
+class QDBusConnection;
 class QDBusMessage;
 class QDBusPendingCallWatcher;
 
