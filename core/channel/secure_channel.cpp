@@ -80,7 +80,7 @@ Bytes readMsg(Transport& transport) {
 }
 
 // The shared secret with the peer's hello key, after checking the hello's form.
-Bytes agree(const P256PrivateKey& own, const Bytes& peerHello) {
+SecretBytes agree(const P256PrivateKey& own, const Bytes& peerHello) {
     if (peerHello.size() != helloSize || !std::equal(magic.begin(), magic.end(), peerHello.begin())) {
         throw CXPError::protocolError("handshake inválido");
     }
@@ -93,13 +93,13 @@ Bytes agree(const P256PrivateKey& own, const Bytes& peerHello) {
 
 }  // namespace
 
-SecureChannel::SecureChannel(std::shared_ptr<Transport> transport, bool isClient, const SessionKeys& keys,
+SecureChannel::SecureChannel(std::shared_ptr<Transport> transport, bool isClient, SessionKeys keys,
                              Bytes transcript)
     : transport_(std::move(transport)),
-      sendKey_(isClient ? keys.c2s : keys.s2c),
-      recvKey_(isClient ? keys.s2c : keys.c2s),
+      sendKey_(std::move(isClient ? keys.c2s : keys.s2c)),
+      recvKey_(std::move(isClient ? keys.s2c : keys.c2s)),
       transcript_(std::move(transcript)),
-      sasSeed_(keys.sasSeed),
+      sasSeed_(std::move(keys.sasSeed)),
       isClient_(isClient) {}
 
 std::unique_ptr<SecureChannel> SecureChannel::connectAsClient(std::shared_ptr<Transport> transport) {
@@ -108,11 +108,11 @@ std::unique_ptr<SecureChannel> SecureChannel::connectAsClient(std::shared_ptr<Tr
     const Bytes clientHello = makeHello(key);
     writeMsg(*transport, clientHello);
     const Bytes serverHello = readMsg(*transport);
-    const Bytes shared = agree(key, serverHello);
+    const SecretBytes shared = agree(key, serverHello);
     Bytes transcript = CXPCrypto::sha256({clientHello, serverHello});
-    const SessionKeys keys = deriveSession(shared, transcript);
+    SessionKeys keys = deriveSession(shared, transcript);
     return std::unique_ptr<SecureChannel>(
-        new SecureChannel(std::move(transport), true, keys, std::move(transcript)));
+        new SecureChannel(std::move(transport), true, std::move(keys), std::move(transcript)));
 }
 
 std::unique_ptr<SecureChannel> SecureChannel::acceptAsServer(std::shared_ptr<Transport> transport) {
@@ -121,15 +121,15 @@ std::unique_ptr<SecureChannel> SecureChannel::acceptAsServer(std::shared_ptr<Tra
     const P256PrivateKey key = P256PrivateKey::generate();
     const Bytes serverHello = makeHello(key);
     writeMsg(*transport, serverHello);
-    const Bytes shared = agree(key, clientHello);
+    const SecretBytes shared = agree(key, clientHello);
     Bytes transcript = CXPCrypto::sha256({clientHello, serverHello});
-    const SessionKeys keys = deriveSession(shared, transcript);
+    SessionKeys keys = deriveSession(shared, transcript);
     return std::unique_ptr<SecureChannel>(
-        new SecureChannel(std::move(transport), false, keys, std::move(transcript)));
+        new SecureChannel(std::move(transport), false, std::move(keys), std::move(transcript)));
 }
 
 SecureChannel::SessionKeys SecureChannel::deriveSession(ByteView shared, ByteView transcript) {
-    const Bytes okm = CXPCrypto::hkdf(shared, transcript, ascii("CXP1 keys"), 64);
+    const SecretBytes okm = CXPCrypto::hkdf(shared, transcript, ascii("CXP1 keys"), 64);
     SessionKeys keys;
     keys.c2s.assign(okm.begin(), okm.begin() + 32);
     keys.s2c.assign(okm.begin() + 32, okm.end());
@@ -214,7 +214,7 @@ std::string SecureChannel::sasCode(ByteView seed, ByteView transcript, ByteView 
     Bytes info(ascii("CXP1 sas2").begin(), ascii("CXP1 sas2").end());
     info.insert(info.end(), nonceClient.begin(), nonceClient.end());
     info.insert(info.end(), nonceServer.begin(), nonceServer.end());
-    const Bytes k = CXPCrypto::hkdf(seed, transcript, info, 4);
+    const SecretBytes k = CXPCrypto::hkdf(seed, transcript, info, 4);
     // Unsigned all the way: read as a signed number, values from 2^31 up would give wrong codes.
     const std::uint32_t value = bigEndian32(k.data());
     char code[8];

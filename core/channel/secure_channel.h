@@ -9,6 +9,7 @@
 
 #include "core/bytes.h"
 #include "core/channel/frame.h"
+#include "core/crypto/secret_bytes.h"
 #include "core/transport/transport.h"
 
 namespace velmora {
@@ -20,7 +21,8 @@ namespace velmora {
 // Threads: send() from any thread (the write lock covers sealing, the counter and the one write, so records
 // leave whole and in counter order); receive() from one thread at a time (the opening thread, then the
 // session's receive loop), which alone touches the receive counter; close() from any thread; setPreAuth()
-// once, by the session, before its receive loop starts.
+// once, by the session, before its receive loop starts. The keys and the pairing seed are wiped when the
+// channel ends.
 class SecureChannel {
   public:
     // The largest plaintext of a record once authenticated, channel byte included.
@@ -48,7 +50,7 @@ class SecureChannel {
     // SHA-256 of the client hello followed by the server hello.
     const Bytes& transcript() const { return transcript_; }
     // The seed of the six-digit pairing code; for the session's pairing exchange only.
-    const Bytes& sasSeed() const { return sasSeed_; }
+    const SecretBytes& sasSeed() const { return sasSeed_; }
     bool isClient() const { return isClient_; }
     // While true, incoming records are bounded by the pre-authentication limit.
     bool preAuth() const { return preAuth_.load(); }
@@ -64,9 +66,9 @@ class SecureChannel {
                                ByteView nonceServer);
 
     struct SessionKeys {
-        Bytes c2s;      // client-to-server record key (32 bytes)
-        Bytes s2c;      // server-to-client record key (32 bytes)
-        Bytes sasSeed;  // 32 bytes
+        SecretBytes c2s;      // client-to-server record key (32 bytes)
+        SecretBytes s2c;      // server-to-client record key (32 bytes)
+        SecretBytes sasSeed;  // 32 bytes
     };
     static SessionKeys deriveSession(ByteView shared, ByteView transcript);
 
@@ -76,14 +78,13 @@ class SecureChannel {
   private:
     friend struct SecureChannelTestAccess;
 
-    SecureChannel(std::shared_ptr<Transport> transport, bool isClient, const SessionKeys& keys,
-                  Bytes transcript);
+    SecureChannel(std::shared_ptr<Transport> transport, bool isClient, SessionKeys keys, Bytes transcript);
 
     const std::shared_ptr<Transport> transport_;
-    const Bytes sendKey_;
-    const Bytes recvKey_;
+    const SecretBytes sendKey_;
+    const SecretBytes recvKey_;
     const Bytes transcript_;
-    const Bytes sasSeed_;
+    const SecretBytes sasSeed_;
     const bool isClient_;
     std::atomic<bool> preAuth_{true};
 
