@@ -148,14 +148,24 @@ std::array<std::uint8_t, 12> SecureChannel::recordNonce(std::uint64_t counter) {
 
 void SecureChannel::send(std::uint8_t channel, ByteView payload) {
     std::lock_guard lock(writeMutex_);
+    throwIfFailed();
+    try {
+        sendRecord(channel, payload);
+    } catch (...) {
+        // Kept before the close, so the first failure is this one and not the closed transport a receive
+        // blocked on another thread is about to report.
+        latch();
+        transport_->close();
+        throw;
+    }
+}
+
+void SecureChannel::sendRecord(std::uint8_t channel, ByteView payload) {
     if (payload.size() > std::numeric_limits<std::uint32_t>::max() - minRecord) {
         // Its length could not be framed in 32 bits; nothing is sealed or written.
         throw CXPError::protocolError("registro grande demais: " + std::to_string(payload.size()));
     }
-    if (sendCounter_ == counterExhausted) {
-        transport_->close();
-        throw CXPError::protocolError("contador de registros esgotado");
-    }
+    if (sendCounter_ == counterExhausted) throw CXPError::protocolError("contador de registros esgotado");
     // The record is built in place: length prefix, then the channel byte and payload sealed straight behind
     // it, so the payload is read once (by the cipher) and the record leaves in one write.
     const std::size_t sealedSize = minRecord + payload.size();
@@ -167,15 +177,20 @@ void SecureChannel::send(std::uint8_t channel, ByteView payload) {
     CXPCrypto::sealInto(sendKey_, recordNonce(sendCounter_), {ByteView(channelByte), payload},
                         record.subspan(4));
     ++sendCounter_;
+    transport_->write(record);
+}
+
+Frame SecureChannel::receive() {
+    throwIfFailed();
     try {
-        transport_->write(record);
+        return receiveRecord();
     } catch (...) {
-        transport_->close();
+        latch();
         throw;
     }
 }
 
-Frame SecureChannel::receive() {
+Frame SecureChannel::receiveRecord() {
     const std::uint32_t length = readLength(*transport_);
     const std::uint32_t bound = preAuth_.load() ? preAuthBound : authBound;
     if (length < minRecord || length > bound) {
@@ -197,6 +212,17 @@ Frame SecureChannel::receive() {
     record.resize(plaintextSize - 1);
     frame.payload = std::move(record);
     return frame;
+}
+
+void SecureChannel::throwIfFailed() const {
+    if (failed_.load(std::memory_order_acquire)) std::rethrow_exception(failure_);
+}
+
+void SecureChannel::latch() noexcept {
+    std::lock_guard lock(failMutex_);
+    if (failed_.load(std::memory_order_relaxed)) return;
+    failure_ = std::current_exception();
+    failed_.store(true, std::memory_order_release);
 }
 
 void SecureChannel::close() noexcept {

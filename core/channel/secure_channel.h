@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -21,8 +22,11 @@ namespace velmora {
 // Threads: send() from any thread (the write lock covers sealing, the counter and the one write, so records
 // leave whole and in counter order); receive() from one thread at a time (the opening thread, then the
 // session's receive loop), which alone touches the receive counter; close() from any thread; setPreAuth()
-// once, by the session, before its receive loop starts. The keys and the pairing seed are wiped when the
-// channel ends.
+// once, by the session, before its receive loop starts.
+//
+// The first failed send or receive is final: every later send and receive throws that same error again, so
+// no caller can go on over a channel whose counters or transport are in doubt. The keys and the pairing
+// seed are wiped when the channel ends.
 class SecureChannel {
   public:
     // The largest plaintext of a record once authenticated, channel byte included.
@@ -39,10 +43,11 @@ class SecureChannel {
     SecureChannel& operator=(const SecureChannel&) = delete;
 
     // Seals and writes one record. A failed write closes the transport, so a receive blocked on another
-    // thread ends too; sealing errors (CryptoError) pass through with nothing written.
+    // thread ends too; sealing errors (CryptoError) pass through with nothing written. After any failure
+    // of the channel, throws that first error.
     void send(std::uint8_t channel, ByteView payload);
     // Reads, checks and opens one record. The length is checked against the bound of the current state
-    // before any byte of the body is read. A channel is not used again after a failed receive.
+    // before any byte of the body is read. After any failure of the channel, throws that first error.
     Frame receive();
     // Closes the transport: every pending and later read and write fails.
     void close() noexcept;
@@ -80,6 +85,13 @@ class SecureChannel {
 
     SecureChannel(std::shared_ptr<Transport> transport, bool isClient, SessionKeys keys, Bytes transcript);
 
+    void sendRecord(std::uint8_t channel, ByteView payload);
+    Frame receiveRecord();
+    // Throws the first failure, if there was one.
+    void throwIfFailed() const;
+    // Keeps the error being handled as the first failure, unless one is kept already.
+    void latch() noexcept;
+
     const std::shared_ptr<Transport> transport_;
     const SecretBytes sendKey_;
     const SecretBytes recvKey_;
@@ -94,6 +106,12 @@ class SecureChannel {
 
     // Receiving thread only.
     std::uint64_t recvCounter_ = 0;
+
+    // The first failure: written once under failMutex_, then `failed_` is set (release); read after seeing
+    // `failed_` (acquire) and never changed again.
+    std::mutex failMutex_;
+    std::atomic<bool> failed_{false};
+    std::exception_ptr failure_;
 };
 
 }  // namespace velmora

@@ -452,7 +452,21 @@ TEST(SecureChannelRecords, AFailedWriteClosesTheTransportSoABlockedReceiveEnds) 
     EXPECT_EQ(outcomeOf([&] { k.channel->send(Ch::control, bytesOf("x")); }), "EPIPE");
     ASSERT_EQ(receiving.wait_for(std::chrono::seconds(60)), std::future_status::ready);
     EXPECT_EQ(receiving.get(), "closed");
-    EXPECT_EQ(outcomeOf([&] { k.channel->send(Ch::control, bytesOf("late")); }), "closed");
+    // The first failure is final: later calls give it again, not the closed transport's error.
+    EXPECT_EQ(outcomeOf([&] { k.channel->send(Ch::control, bytesOf("late")); }), "EPIPE");
+    EXPECT_EQ(outcomeOf([&] { k.channel->receive(); }), "EPIPE");
+}
+
+// After a receive fails, the channel's counters are out of step: nothing more is sent or opened, not even a
+// good record already waiting.
+TEST(SecureChannelRecords, AfterAFailedReceiveEverySendAndReceiveFailsWithThatError) {
+    KnownKeyClient k;
+    k.send(concat({serverRecord(1, Ch::control, bytesOf("skipped one")), serverRecord(0, Ch::control, {})}));
+    const std::string authFails = protocol("falha de autenticação do registro");
+    EXPECT_EQ(outcomeOf([&] { k.channel->receive(); }), authFails);
+    EXPECT_EQ(outcomeOf([&] { k.channel->send(Ch::control, bytesOf("x")); }), authFails);
+    EXPECT_EQ(outcomeOf([&] { k.channel->receive(); }), authFails);
+    EXPECT_EQ(k.arrived(), "0");  // nothing sent, and closing stays the caller's decision
 }
 
 TEST(SecureChannelRecords, ACounterAtItsLastValueFailsTheChannelInsteadOfReusingANonce) {
