@@ -70,8 +70,6 @@ const std::vector<Row> kRows = {
     {"SignatureThatDoesNotVerify", at(auth, [](json& m) { m["sig"] = Base64::encode(Bytes(64, 1)); }),
      P("assinatura inválida")},
     {"IdInUpperCase", at(auth, [](json& m) { m["id"] = upper(m["id"]); }), P("id não confere com a chave")},
-    {"IdOf33Characters", at(auth, [](json& m) { m["id"] = m["id"].get<std::string>() + "0"; }),
-     P("id não confere com a chave")},
     {"KeyOf66Bytes", longer("pub", 1), P("assinatura inválida")},
     {"KeyTextOf92Characters", longer("pub", 2), P("esperava auth")},
     {"SignatureOf65Bytes", longer("sig", 1), P("assinatura inválida")},
