@@ -15,7 +15,8 @@ namespace velmora {
 // Dropping the runner closes the session and stops every later report. From any other thread it joins the
 // loop thread (a report under way finishes first). From the loop thread itself, inside a report, it cannot
 // join: the thread keeps its share of the session and is let go; the loop ends without another report and
-// the session is destroyed on that thread once the loop has returned. The delegate must outlive the runner.
+// the session is destroyed on that thread once the loop has returned. The delegate must outlive the runner,
+// and a report must never wait for a thread that may drop the runner (the join would wait for the report).
 class SessionRunner {
   public:
     SessionRunner(std::unique_ptr<LinkSession> session, SessionDelegate& delegate);
