@@ -80,7 +80,7 @@ Bytes readMsg(Transport& transport) {
 }
 
 // The shared secret with the peer's hello key, after checking the hello's form.
-Bytes agree(const P256PrivateKey& own, const Bytes& peerHello) {
+SecretBytes agree(const P256PrivateKey& own, const Bytes& peerHello) {
     if (peerHello.size() != helloSize || !std::equal(magic.begin(), magic.end(), peerHello.begin())) {
         throw CXPError::protocolError("handshake inválido");
     }
@@ -93,13 +93,13 @@ Bytes agree(const P256PrivateKey& own, const Bytes& peerHello) {
 
 }  // namespace
 
-SecureChannel::SecureChannel(std::shared_ptr<Transport> transport, bool isClient, const SessionKeys& keys,
+SecureChannel::SecureChannel(std::shared_ptr<Transport> transport, bool isClient, SessionKeys keys,
                              Bytes transcript)
     : transport_(std::move(transport)),
-      sendKey_(isClient ? keys.c2s : keys.s2c),
-      recvKey_(isClient ? keys.s2c : keys.c2s),
+      sendKey_(std::move(isClient ? keys.c2s : keys.s2c)),
+      recvKey_(std::move(isClient ? keys.s2c : keys.c2s)),
       transcript_(std::move(transcript)),
-      sasSeed_(keys.sasSeed),
+      sasSeed_(std::move(keys.sasSeed)),
       isClient_(isClient) {}
 
 std::unique_ptr<SecureChannel> SecureChannel::connectAsClient(std::shared_ptr<Transport> transport) {
@@ -108,11 +108,11 @@ std::unique_ptr<SecureChannel> SecureChannel::connectAsClient(std::shared_ptr<Tr
     const Bytes clientHello = makeHello(key);
     writeMsg(*transport, clientHello);
     const Bytes serverHello = readMsg(*transport);
-    const Bytes shared = agree(key, serverHello);
+    const SecretBytes shared = agree(key, serverHello);
     Bytes transcript = CXPCrypto::sha256({clientHello, serverHello});
-    const SessionKeys keys = deriveSession(shared, transcript);
+    SessionKeys keys = deriveSession(shared, transcript);
     return std::unique_ptr<SecureChannel>(
-        new SecureChannel(std::move(transport), true, keys, std::move(transcript)));
+        new SecureChannel(std::move(transport), true, std::move(keys), std::move(transcript)));
 }
 
 std::unique_ptr<SecureChannel> SecureChannel::acceptAsServer(std::shared_ptr<Transport> transport) {
@@ -121,15 +121,15 @@ std::unique_ptr<SecureChannel> SecureChannel::acceptAsServer(std::shared_ptr<Tra
     const P256PrivateKey key = P256PrivateKey::generate();
     const Bytes serverHello = makeHello(key);
     writeMsg(*transport, serverHello);
-    const Bytes shared = agree(key, clientHello);
+    const SecretBytes shared = agree(key, clientHello);
     Bytes transcript = CXPCrypto::sha256({clientHello, serverHello});
-    const SessionKeys keys = deriveSession(shared, transcript);
+    SessionKeys keys = deriveSession(shared, transcript);
     return std::unique_ptr<SecureChannel>(
-        new SecureChannel(std::move(transport), false, keys, std::move(transcript)));
+        new SecureChannel(std::move(transport), false, std::move(keys), std::move(transcript)));
 }
 
 SecureChannel::SessionKeys SecureChannel::deriveSession(ByteView shared, ByteView transcript) {
-    const Bytes okm = CXPCrypto::hkdf(shared, transcript, ascii("CXP1 keys"), 64);
+    const SecretBytes okm = CXPCrypto::hkdf(shared, transcript, ascii("CXP1 keys"), 64);
     SessionKeys keys;
     keys.c2s.assign(okm.begin(), okm.begin() + 32);
     keys.s2c.assign(okm.begin() + 32, okm.end());
@@ -148,14 +148,24 @@ std::array<std::uint8_t, 12> SecureChannel::recordNonce(std::uint64_t counter) {
 
 void SecureChannel::send(std::uint8_t channel, ByteView payload) {
     std::lock_guard lock(writeMutex_);
+    throwIfFailed();
+    try {
+        sendRecord(channel, payload);
+    } catch (...) {
+        // Kept before the close, so the first failure is this one and not the closed transport a receive
+        // blocked on another thread is about to report.
+        latch();
+        transport_->close();
+        throw;
+    }
+}
+
+void SecureChannel::sendRecord(std::uint8_t channel, ByteView payload) {
     if (payload.size() > std::numeric_limits<std::uint32_t>::max() - minRecord) {
         // Its length could not be framed in 32 bits; nothing is sealed or written.
         throw CXPError::protocolError("registro grande demais: " + std::to_string(payload.size()));
     }
-    if (sendCounter_ == counterExhausted) {
-        transport_->close();
-        throw CXPError::protocolError("contador de registros esgotado");
-    }
+    if (sendCounter_ == counterExhausted) throw CXPError::protocolError("contador de registros esgotado");
     // The record is built in place: length prefix, then the channel byte and payload sealed straight behind
     // it, so the payload is read once (by the cipher) and the record leaves in one write.
     const std::size_t sealedSize = minRecord + payload.size();
@@ -167,15 +177,20 @@ void SecureChannel::send(std::uint8_t channel, ByteView payload) {
     CXPCrypto::sealInto(sendKey_, recordNonce(sendCounter_), {ByteView(channelByte), payload},
                         record.subspan(4));
     ++sendCounter_;
+    transport_->write(record);
+}
+
+Frame SecureChannel::receive() {
+    throwIfFailed();
     try {
-        transport_->write(record);
+        return receiveRecord();
     } catch (...) {
-        transport_->close();
+        latch();
         throw;
     }
 }
 
-Frame SecureChannel::receive() {
+Frame SecureChannel::receiveRecord() {
     const std::uint32_t length = readLength(*transport_);
     const std::uint32_t bound = preAuth_.load() ? preAuthBound : authBound;
     if (length < minRecord || length > bound) {
@@ -199,6 +214,17 @@ Frame SecureChannel::receive() {
     return frame;
 }
 
+void SecureChannel::throwIfFailed() const {
+    if (failed_.load(std::memory_order_acquire)) std::rethrow_exception(failure_);
+}
+
+void SecureChannel::latch() noexcept {
+    std::lock_guard lock(failMutex_);
+    if (failed_.load(std::memory_order_relaxed)) return;
+    failure_ = std::current_exception();
+    failed_.store(true, std::memory_order_release);
+}
+
 void SecureChannel::close() noexcept {
     transport_->close();
 }
@@ -214,7 +240,7 @@ std::string SecureChannel::sasCode(ByteView seed, ByteView transcript, ByteView 
     Bytes info(ascii("CXP1 sas2").begin(), ascii("CXP1 sas2").end());
     info.insert(info.end(), nonceClient.begin(), nonceClient.end());
     info.insert(info.end(), nonceServer.begin(), nonceServer.end());
-    const Bytes k = CXPCrypto::hkdf(seed, transcript, info, 4);
+    const SecretBytes k = CXPCrypto::hkdf(seed, transcript, info, 4);
     // Unsigned all the way: read as a signed number, values from 2^31 up would give wrong codes.
     const std::uint32_t value = bigEndian32(k.data());
     char code[8];

@@ -3,12 +3,14 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "core/bytes.h"
 #include "core/channel/frame.h"
+#include "core/crypto/secret_bytes.h"
 #include "core/transport/transport.h"
 
 namespace velmora {
@@ -21,6 +23,10 @@ namespace velmora {
 // leave whole and in counter order); receive() from one thread at a time (the opening thread, then the
 // session's receive loop), which alone touches the receive counter; close() from any thread; setPreAuth()
 // once, by the session, before its receive loop starts.
+//
+// The first failed send or receive is final: every later send and receive throws that same error again, so
+// no caller can go on over a channel whose counters or transport are in doubt. The keys and the pairing
+// seed are wiped when the channel ends.
 class SecureChannel {
   public:
     // The largest plaintext of a record once authenticated, channel byte included.
@@ -37,10 +43,11 @@ class SecureChannel {
     SecureChannel& operator=(const SecureChannel&) = delete;
 
     // Seals and writes one record. A failed write closes the transport, so a receive blocked on another
-    // thread ends too; sealing errors (CryptoError) pass through with nothing written.
+    // thread ends too; sealing errors (CryptoError) pass through with nothing written. After any failure
+    // of the channel, throws that first error.
     void send(std::uint8_t channel, ByteView payload);
     // Reads, checks and opens one record. The length is checked against the bound of the current state
-    // before any byte of the body is read. A channel is not used again after a failed receive.
+    // before any byte of the body is read. After any failure of the channel, throws that first error.
     Frame receive();
     // Closes the transport: every pending and later read and write fails.
     void close() noexcept;
@@ -48,7 +55,7 @@ class SecureChannel {
     // SHA-256 of the client hello followed by the server hello.
     const Bytes& transcript() const { return transcript_; }
     // The seed of the six-digit pairing code; for the session's pairing exchange only.
-    const Bytes& sasSeed() const { return sasSeed_; }
+    const SecretBytes& sasSeed() const { return sasSeed_; }
     bool isClient() const { return isClient_; }
     // While true, incoming records are bounded by the pre-authentication limit.
     bool preAuth() const { return preAuth_.load(); }
@@ -64,9 +71,9 @@ class SecureChannel {
                                ByteView nonceServer);
 
     struct SessionKeys {
-        Bytes c2s;      // client-to-server record key (32 bytes)
-        Bytes s2c;      // server-to-client record key (32 bytes)
-        Bytes sasSeed;  // 32 bytes
+        SecretBytes c2s;      // client-to-server record key (32 bytes)
+        SecretBytes s2c;      // server-to-client record key (32 bytes)
+        SecretBytes sasSeed;  // 32 bytes
     };
     static SessionKeys deriveSession(ByteView shared, ByteView transcript);
 
@@ -76,14 +83,20 @@ class SecureChannel {
   private:
     friend struct SecureChannelTestAccess;
 
-    SecureChannel(std::shared_ptr<Transport> transport, bool isClient, const SessionKeys& keys,
-                  Bytes transcript);
+    SecureChannel(std::shared_ptr<Transport> transport, bool isClient, SessionKeys keys, Bytes transcript);
+
+    void sendRecord(std::uint8_t channel, ByteView payload);
+    Frame receiveRecord();
+    // Throws the first failure, if there was one.
+    void throwIfFailed() const;
+    // Keeps the error being handled as the first failure, unless one is kept already.
+    void latch() noexcept;
 
     const std::shared_ptr<Transport> transport_;
-    const Bytes sendKey_;
-    const Bytes recvKey_;
+    const SecretBytes sendKey_;
+    const SecretBytes recvKey_;
     const Bytes transcript_;
-    const Bytes sasSeed_;
+    const SecretBytes sasSeed_;
     const bool isClient_;
     std::atomic<bool> preAuth_{true};
 
@@ -93,6 +106,12 @@ class SecureChannel {
 
     // Receiving thread only.
     std::uint64_t recvCounter_ = 0;
+
+    // The first failure: written once under failMutex_, then `failed_` is set (release); read after seeing
+    // `failed_` (acquire) and never changed again.
+    std::mutex failMutex_;
+    std::atomic<bool> failed_{false};
+    std::exception_ptr failure_;
 };
 
 }  // namespace velmora

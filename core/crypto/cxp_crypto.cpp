@@ -97,7 +97,7 @@ Bytes sha256(std::initializer_list<ByteView> parts) {
     return out;
 }
 
-Bytes hkdf(ByteView ikm, ByteView salt, ByteView info, std::size_t length) {
+SecretBytes hkdf(ByteView ikm, ByteView salt, ByteView info, std::size_t length) {
     if (length < 1 || length > kHkdfMax)
         throw CryptoError("tamanho HKDF inválido: " + std::to_string(length));
     openssl::Kdf kdf(openssl::checked(EVP_KDF_fetch(nullptr, "HKDF", nullptr), "HKDF indisponível"));
@@ -118,19 +118,19 @@ Bytes hkdf(ByteView ikm, ByteView salt, ByteView info, std::size_t length) {
         octets(OSSL_KDF_PARAM_INFO, info),
         OSSL_PARAM_construct_end(),
     };
-    Bytes out(length);
+    SecretBytes out(length);
     openssl::check(EVP_KDF_derive(ctx.get(), out.data(), out.size(), params), "HKDF");
     return out;
 }
 
-Bytes ecdh(const P256PrivateKey& own, ByteView peerX963) {
+SecretBytes ecdh(const P256PrivateKey& own, ByteView peerX963) {
     const openssl::Pkey peer = publicKeyFromX963(peerX963);
     openssl::PkeyCtx ctx(
         openssl::checked(EVP_PKEY_CTX_new_from_pkey(nullptr, own.evp(), nullptr), "contexto ECDH"));
     openssl::check(EVP_PKEY_derive_init(ctx.get()), "EVP_PKEY_derive_init");
     openssl::check(EVP_PKEY_derive_set_peer(ctx.get(), peer.get()), "chave do par recusada");
     std::size_t size = kScalarSize;
-    Bytes secret(size);
+    SecretBytes secret(size);
     openssl::check(EVP_PKEY_derive(ctx.get(), secret.data(), &size), "ECDH");
     if (size != kScalarSize) throw CryptoError("segredo ECDH de tamanho inesperado");
     return secret;

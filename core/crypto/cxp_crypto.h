@@ -8,6 +8,7 @@
 
 #include "core/bytes.h"
 #include "core/crypto/p256_private_key.h"
+#include "core/crypto/secret_bytes.h"
 
 // The stateless primitives of the link protocol. Every function may run on any thread at any time.
 // Failures of the cryptographic library are thrown as CryptoError; the only CXPError thrown here is
@@ -27,12 +28,12 @@ inline Bytes sha256(ByteView data) {
     return sha256({data});
 }
 
-// HKDF-SHA256 (RFC 5869). `length` must lie in 1..8160, else CryptoError.
-Bytes hkdf(ByteView ikm, ByteView salt, ByteView info, std::size_t length);
+// HKDF-SHA256 (RFC 5869). `length` must lie in 1..8160, else CryptoError. The output is key material.
+SecretBytes hkdf(ByteView ikm, ByteView salt, ByteView info, std::size_t length);
 
 // The raw 32-byte P-256 shared secret (x coordinate, unhashed). The peer key must be the 65-byte uncompressed
 // X9.63 form of a point on the curve; anything else throws CryptoError.
-Bytes ecdh(const P256PrivateKey& own, ByteView peerX963);
+SecretBytes ecdh(const P256PrivateKey& own, ByteView peerX963);
 
 // AES-GCM without additional data: ciphertext followed by the 16-byte tag. Key of 16, 24 or 32 bytes,
 // nonce of at least 12 bytes, else CryptoError.

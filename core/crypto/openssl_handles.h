@@ -3,6 +3,7 @@
 // Owning handles for OpenSSL objects, used only inside core/crypto.
 
 #include <openssl/bn.h>
+#include <openssl/crypto.h>
 #include <openssl/ec.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
@@ -22,6 +23,16 @@ struct Deleter {
     void operator()(T* p) const { F(p); }
 };
 
+// Wipes every value of a parameter block, then frees it: a block built with a private scalar holds a copy
+// of it. (OSSL_PARAM_clear_free does this from OpenSSL 3.2 on; Debian 12 ships 3.0.)
+inline void paramsClearFree(OSSL_PARAM* params) {
+    if (params == nullptr) return;
+    for (OSSL_PARAM* p = params; p->key != nullptr; ++p) {
+        if (p->data != nullptr) OPENSSL_cleanse(p->data, p->data_size);
+    }
+    OSSL_PARAM_free(params);
+}
+
 using Pkey = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY, EVP_PKEY_free>>;
 using PkeyCtx = std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX, EVP_PKEY_CTX_free>>;
 using MdCtx = std::unique_ptr<EVP_MD_CTX, Deleter<EVP_MD_CTX, EVP_MD_CTX_free>>;
@@ -33,7 +44,7 @@ using BnCtx = std::unique_ptr<BN_CTX, Deleter<BN_CTX, BN_CTX_free>>;
 using Group = std::unique_ptr<EC_GROUP, Deleter<EC_GROUP, EC_GROUP_free>>;
 using Point = std::unique_ptr<EC_POINT, Deleter<EC_POINT, EC_POINT_free>>;
 using ParamBld = std::unique_ptr<OSSL_PARAM_BLD, Deleter<OSSL_PARAM_BLD, OSSL_PARAM_BLD_free>>;
-using Params = std::unique_ptr<OSSL_PARAM, Deleter<OSSL_PARAM, OSSL_PARAM_free>>;
+using Params = std::unique_ptr<OSSL_PARAM, Deleter<OSSL_PARAM, paramsClearFree>>;
 using Sig = std::unique_ptr<ECDSA_SIG, Deleter<ECDSA_SIG, ECDSA_SIG_free>>;
 
 // Throws CryptoError with `what` and the newest OpenSSL error, and clears the thread's error queue so

@@ -16,8 +16,8 @@ openssl::Group p256Group() {
         openssl::checked(EC_GROUP_new_by_curve_name(NID_X9_62_prime256v1), "grupo P-256 indisponível"));
 }
 
-Bytes scalarBytes(const BIGNUM* d) {
-    Bytes out(kScalarSize);
+SecretBytes scalarBytes(const BIGNUM* d) {
+    SecretBytes out(kScalarSize);
     openssl::check(BN_bn2binpad(d, out.data(), static_cast<int>(out.size())), "escalar P-256 grande demais");
     return out;
 }
@@ -80,7 +80,7 @@ P256PrivateKey P256PrivateKey::fromRaw(ByteView raw) {
     return P256PrivateKey(key.release(), std::move(x963));
 }
 
-Bytes P256PrivateKey::raw() const {
+SecretBytes P256PrivateKey::raw() const {
     BIGNUM* raw = nullptr;
     openssl::check(EVP_PKEY_get_bn_param(key_.get(), OSSL_PKEY_PARAM_PRIV_KEY, &raw), "chave privada");
     const openssl::Bignum d(raw);

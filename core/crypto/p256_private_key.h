@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "core/bytes.h"
+#include "core/crypto/secret_bytes.h"
 
 typedef struct evp_pkey_st EVP_PKEY;
 
@@ -18,7 +19,7 @@ class P256PrivateKey {
     static P256PrivateKey fromRaw(ByteView raw);
 
     // The 32-byte private scalar.
-    Bytes raw() const;
+    SecretBytes raw() const;
     // The public key in X9.63 uncompressed form: 0x04, X, Y (65 bytes).
     const Bytes& publicX963() const { return publicX963_; }
     // ECDSA over SHA-256 of `message`, as the raw 64-byte r||s form. Throws CryptoError.

@@ -17,7 +17,7 @@ struct StoreFailure {
     std::int32_t status;
 };
 struct UnsafeFile {};
-using Loaded = std::variant<Bytes, NothingStored, StoreFailure, UnsafeFile>;
+using Loaded = std::variant<SecretBytes, NothingStored, StoreFailure, UnsafeFile>;
 
 std::filesystem::path keyFile() {
     return AppPaths::supportDir() / KeychainIdentity::kKeyFileName;
@@ -34,7 +34,7 @@ Loaded load(SecretStore& store) {
         case SecureFile::Inspection::unsafe:
             return UnsafeFile{};
         case SecureFile::Inspection::ok:
-            if (std::optional<Bytes> bytes = SecureFile::readBounded(file, kMaxKeyFile);
+            if (std::optional<SecretBytes> bytes = SecureFile::readSecret(file, kMaxKeyFile);
                 bytes && !bytes->empty()) {
                 return std::move(*bytes);
             }
@@ -46,7 +46,7 @@ Loaded load(SecretStore& store) {
     return StoreFailure{found.status == SecretStatus::success ? SecretStatus::failed : found.status};
 }
 
-void save(SecretStore& store, const Bytes& raw) {
+void save(SecretStore& store, ByteView raw) {
     std::int32_t status = store.add(KeychainIdentity::kAccount, raw);
     if (status == SecretStatus::duplicate) status = store.update(KeychainIdentity::kAccount, raw);
     if (status == SecretStatus::success) return;
@@ -61,7 +61,7 @@ KeychainIdentity::KeychainIdentity(std::string deviceName, SecretStore& store)
 
 P256PrivateKey KeychainIdentity::loadOrCreate(SecretStore& store) {
     Loaded loaded = load(store);
-    if (auto* bytes = std::get_if<Bytes>(&loaded)) return P256PrivateKey::fromRaw(*bytes);
+    if (auto* bytes = std::get_if<SecretBytes>(&loaded)) return P256PrivateKey::fromRaw(*bytes);
     if (auto* failure = std::get_if<StoreFailure>(&loaded))
         throw CXPError::identityUnavailable(failure->status);
     if (std::holds_alternative<UnsafeFile>(loaded)) throw CXPError::identityFileUnsafe();

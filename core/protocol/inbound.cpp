@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/crypto/base64.h"
+#include "core/discovery/device_id.h"
 #include "core/net/ipv4.h"
 #include "core/text/limits.h"
 #include "core/text/safe_text.h"
@@ -68,6 +70,23 @@ std::optional<bool> boolean(const Json* value) {
 std::optional<std::string> text(const Json* value, std::int64_t max) {
     if (value == nullptr || !value->is_string()) return std::nullopt;
     return SafeText::limit(value->get_ref<const std::string&>(), max, std::nullopt);
+}
+
+std::optional<std::string_view> rawText(const Json* value) {
+    if (value == nullptr || !value->is_string()) return std::nullopt;
+    return std::string_view(value->get_ref<const std::string&>());
+}
+
+std::optional<Bytes> base64(const Json* value, std::size_t maxText) {
+    const auto encoded = rawText(value);
+    if (!encoded || encoded->size() > maxText) return std::nullopt;
+    return Base64::decode(*encoded);
+}
+
+std::optional<std::string> deviceId(const Json* value) {
+    const auto id = rawText(value);
+    if (!id || !Discovery::isDeviceID(*id)) return std::nullopt;
+    return std::string(*id);
 }
 
 Status status(const Json& message) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/bytes.h"
+
 namespace velmora::Inbound {
 
 // Typed readers of the fields of a control message from the phone (a JSON object). A reader never fails
@@ -29,6 +31,14 @@ std::optional<double> number(const Json* value);
 std::optional<bool> boolean(const Json* value);
 // A JSON text, cut to its first `max` scalars.
 std::optional<std::string> text(const Json* value, std::int64_t max);
+// A JSON text exactly as it came, never cut: for comparing with a fixed word, and for the SafeText cleaners,
+// which bound what they keep themselves.
+std::optional<std::string_view> rawText(const Json* value);
+// The bytes of a JSON text of at most `maxText` bytes in strict base64 (Base64::decode). A longer text
+// is refused before it is decoded; the caller checks the decoded size.
+std::optional<Bytes> base64(const Json* value, std::size_t maxText);
+// A JSON text in the form of a device id: exactly 32 characters "0"-"9" or "a"-"f".
+std::optional<std::string> deviceId(const Json* value);
 
 // The phone's "status" message.
 struct Status {

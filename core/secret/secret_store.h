@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/bytes.h"
+#include "core/crypto/secret_bytes.h"
 
 namespace velmora {
 
@@ -26,7 +27,7 @@ class SecretStore {
   public:
     struct Lookup {
         std::int32_t status = SecretStatus::notFound;
-        std::optional<Bytes> data;  // present exactly when status is success
+        std::optional<SecretBytes> data;  // present exactly when status is success
     };
 
     virtual ~SecretStore() = default;

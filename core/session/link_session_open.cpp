@@ -5,6 +5,7 @@
 #include "core/crypto/cxp_crypto.h"
 #include "core/errors/cxp_error.h"
 #include "core/protocol/control_json.h"
+#include "core/protocol/inbound.h"
 #include "core/session/link_session.h"
 #include "core/text/limits.h"
 #include "core/text/safe_text.h"
@@ -14,8 +15,18 @@ namespace {
 
 using nlohmann::json;
 
+// The base64 text of `n` bytes in its one canonical form.
+constexpr std::size_t base64Length(std::size_t n) {
+    return (n + 2) / 3 * 4;
+}
+
+// Every decoded field has a bound: its text is refused before decoding when longer than the form of its
+// exact size (or, for the pairing nonce, than 64 characters), and the decoded bytes must have that size.
+constexpr std::size_t kKeyBytes = 65;        // X9.63 uncompressed P-256 public key
+constexpr std::size_t kSignatureBytes = 64;  // raw r || s
 constexpr std::size_t kNonceBytes = 32;
-// 32 bytes take 44 base64 characters; anything past 64 is refused before it is decoded.
+constexpr std::size_t kKeyTextMax = base64Length(kKeyBytes);
+constexpr std::size_t kSignatureTextMax = base64Length(kSignatureBytes);
 constexpr std::size_t kNonceTextMax = 64;
 
 json receiveHandshake(SecureChannel& channel) {
@@ -28,47 +39,35 @@ void sendHandshake(SecureChannel& channel, const json& message) {
     channel.send(Ch::control, encodeJSON(message));
 }
 
-const std::string* textMember(const json& message, std::string_view key) {
-    const auto it = message.find(key);
-    if (it == message.end() || !it->is_string()) return nullptr;
-    return it->get_ptr<const std::string*>();
-}
-
-std::optional<std::string_view> optionalText(const json& message, std::string_view key) {
-    const std::string* text = textMember(message, key);
-    if (!text) return std::nullopt;
-    return std::string_view(*text);
+// A member as it came, for exact comparisons and the SafeText cleaners.
+std::optional<std::string_view> rawText(const json& message, std::string_view key) {
+    return Inbound::rawText(Inbound::field(message, key));
 }
 
 bool hasType(const json& message, std::string_view type) {
-    const std::string* t = textMember(message, "t");
-    return t && *t == type;
-}
-
-std::optional<Bytes> base64Member(const json& message, std::string_view key) {
-    const std::string* text = textMember(message, key);
-    if (!text) return std::nullopt;
-    return Base64::decode(*text);
+    return rawText(message, "t") == type;
 }
 
 // The refusal reason of an unexpected answer: its "code", else its "t", as a log-safe token.
 std::string refusalReason(const json& message) {
-    if (const auto code = optionalText(message, "code")) return SafeText::logToken(code);
-    return SafeText::logToken(optionalText(message, "t"));
+    if (const auto code = rawText(message, "code")) return SafeText::logToken(code);
+    return SafeText::logToken(rawText(message, "t"));
 }
 
 Peer authenticatePhone(const json& auth, ByteView transcript) {
-    const auto pub = base64Member(auth, "pub");
-    const auto sig = base64Member(auth, "sig");
+    const auto pub = Inbound::base64(Inbound::field(auth, "pub"), kKeyTextMax);
+    const auto sig = Inbound::base64(Inbound::field(auth, "sig"), kSignatureTextMax);
     if (!hasType(auth, "auth") || !pub || !sig) throw CXPError::protocolError("esperava auth");
-    if (!CXPCrypto::verify(*pub, LinkSession::authSignedBytes(LinkSession::rolePhone, transcript), *sig)) {
+    // A key or signature of another size is one the check cannot read: the same refusal as a bad one.
+    if (pub->size() != kKeyBytes || sig->size() != kSignatureBytes ||
+        !CXPCrypto::verify(*pub, LinkSession::authSignedBytes(LinkSession::rolePhone, transcript), *sig)) {
         throw CXPError::protocolError("assinatura inválida");
     }
     const std::string id = CXPCrypto::deviceId(*pub);
-    const std::string* claimed = textMember(auth, "id");
-    if (!claimed || *claimed != id) throw CXPError::protocolError("id não confere com a chave");
-    return Peer{id, *pub, SafeText::deviceName(optionalText(auth, "name")),
-                SafeText::platform(optionalText(auth, "platform"))};
+    if (Inbound::deviceId(Inbound::field(auth, "id")) != id)
+        throw CXPError::protocolError("id não confere com a chave");
+    return Peer{id, *pub, SafeText::deviceName(rawText(auth, "name")),
+                SafeText::platform(rawText(auth, "platform"))};
 }
 
 json computerAuth(const Identity& me, ByteView transcript) {
@@ -92,11 +91,9 @@ bool pairExchange(SecureChannel& channel, const Peer& peer, PeerStore& store,
 
     const json nonceMessage = receiveHandshake(channel);
     if (hasType(nonceMessage, "error"))
-        throw CXPError::rejected(SafeText::logToken(optionalText(nonceMessage, "code")));
+        throw CXPError::rejected(SafeText::logToken(rawText(nonceMessage, "code")));
     if (!hasType(nonceMessage, "pair.nonce")) throw CXPError::protocolError("esperava pair.nonce");
-    const std::string* nonceText = textMember(nonceMessage, "n");
-    if (!nonceText || nonceText->size() > kNonceTextMax) throw CXPError::protocolError("pair.nonce inválido");
-    const auto nonceServer = Base64::decode(*nonceText);
+    const auto nonceServer = Inbound::base64(Inbound::field(nonceMessage, "n"), kNonceTextMax);
     if (!nonceServer || nonceServer->size() != kNonceBytes)
         throw CXPError::protocolError("pair.nonce inválido");
 
@@ -107,15 +104,12 @@ bool pairExchange(SecureChannel& channel, const Peer& peer, PeerStore& store,
     sendHandshake(channel, json{{"t", "pair.confirm"}, {"accept", accepted}});
 
     const json confirm = receiveHandshake(channel);
-    if (hasType(confirm, "error"))
-        throw CXPError::rejected(SafeText::logToken(optionalText(confirm, "code")));
+    if (hasType(confirm, "error")) throw CXPError::rejected(SafeText::logToken(rawText(confirm, "code")));
     if (!hasType(confirm, "pair.confirm")) throw CXPError::protocolError("esperava pair.confirm");
     if (!accepted) throw CXPError::rejected("pareamento recusado");
     // Only a JSON true is a yes: a number or a text never stands in for a boolean.
-    const auto phoneAccept = confirm.find("accept");
-    if (phoneAccept == confirm.end() || !phoneAccept->is_boolean() || !phoneAccept->get<bool>()) {
+    if (Inbound::boolean(Inbound::field(confirm, "accept")) != true)
         throw CXPError::rejected("pareamento recusado");
-    }
     return store.save(peer);
 }
 
@@ -149,8 +143,7 @@ std::unique_ptr<LinkSession> LinkSession::open(std::unique_ptr<SecureChannel> ch
     if (hasType(answer, "ready")) {
         if (!known) throw CXPError::protocolError("o servidor me considera pareado, mas eu não o conheço");
     } else if (hasType(answer, "pair.begin")) {
-        const std::string* sas = textMember(answer, "sas");
-        if (!sas || *sas != sasCR1) throw CXPError::rejected("pair_upgrade_required");
+        if (rawText(answer, "sas") != sasCR1) throw CXPError::rejected("pair_upgrade_required");
         saved = pairExchange(ch, peer, store, prompt);
         if (!hasType(receiveHandshake(ch), "ready"))
             throw CXPError::protocolError("pareamento não concluído");

@@ -37,6 +37,30 @@ bool writeAll(int fd, ByteView data) {
     return true;
 }
 
+// Reads straight into the result, so no other buffer ever holds the content.
+template <typename Buffer>
+std::optional<Buffer> readUpTo(const std::filesystem::path& file, std::size_t limit) {
+    constexpr std::size_t kChunk = 16384;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    Buffer out;
+    std::size_t size = 0;
+    while (size <= limit) {
+        out.resize(size + std::min(kChunk, limit + 1 - size));
+        const ssize_t n = ::read(fd, out.data() + size, out.size() - size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        size += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    out.resize(size);
+    return out;
+}
+
 }  // namespace
 
 Inspection inspect(const std::filesystem::path& file, bool requireOwnerOnly) {
@@ -82,22 +106,11 @@ bool writeAtomically(ByteView data, const std::filesystem::path& file, unsigned 
 }
 
 std::optional<Bytes> readBounded(const std::filesystem::path& file, std::size_t limit) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    Bytes out;
-    std::uint8_t buf[16384];
-    while (out.size() <= limit) {
-        const ssize_t n = ::read(fd, buf, std::min(sizeof buf, limit + 1 - out.size()));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        out.insert(out.end(), buf, buf + n);
-    }
-    ::close(fd);
-    return out;
+    return readUpTo<Bytes>(file, limit);
+}
+
+std::optional<SecretBytes> readSecret(const std::filesystem::path& file, std::size_t limit) {
+    return readUpTo<SecretBytes>(file, limit);
 }
 
 }  // namespace velmora::SecureFile

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "core/bytes.h"
+#include "core/crypto/secret_bytes.h"
 
 // Checks and writes for the private files (identity key, peers list). Stateless; any thread.
 namespace velmora::SecureFile {
@@ -25,5 +26,7 @@ bool writeAtomically(ByteView data, const std::filesystem::path& file, unsigned 
 // Reads the file without following a link, stopping after `limit` + 1 bytes so that a caller can tell an
 // oversized file from a full one without holding all of it. nullopt when it cannot be opened or read.
 std::optional<Bytes> readBounded(const std::filesystem::path& file, std::size_t limit);
+// The same for a file that holds a key: read straight into bytes that are wiped when released.
+std::optional<SecretBytes> readSecret(const std::filesystem::path& file, std::size_t limit);
 
 }  // namespace velmora::SecureFile

@@ -134,7 +134,7 @@ SecretStore::Lookup LibsecretStore::lookup(const std::string& account) {
     gsize size = 0;
     const gchar* data = secret_value_get(value.get(), &size);
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
-    return {SecretStatus::success, Bytes(bytes, bytes + size)};
+    return {SecretStatus::success, SecretBytes(bytes, bytes + size)};
 }
 
 std::int32_t LibsecretStore::add(const std::string& account, ByteView secret) {

@@ -3,6 +3,8 @@
 #include <netdb.h>
 #include <netinet/tcp.h>
 
+#include <algorithm>
+
 #include "core/channel/secure_channel.h"
 #include "core/crypto/cxp_crypto.h"
 #include "core/errors/cxp_error.h"
@@ -260,17 +262,21 @@ Bytes serverRecord(std::uint64_t counter, std::uint8_t channel, ByteView payload
     return concat({be32(static_cast<std::uint32_t>(sealed.size())), sealed});
 }
 
+SecretBytes secret(const Bytes& bytes) {
+    return SecretBytes(bytes.begin(), bytes.end());
+}
+
 // A client channel with the known keys over a raw peer.
 struct KnownKeyClient : RawPeer {
     std::unique_ptr<SecureChannel> channel =
-        SecureChannelTestAccess::withKeys(transport, {kC2S, kS2C, kSeed});
+        SecureChannelTestAccess::withKeys(transport, {secret(kC2S), secret(kS2C), secret(kSeed)});
 };
 
 TEST(SecureChannelDerivation, KeyScheduleCodeCommitAndNonceMatchIndependentVectors) {
     const auto keys = SecureChannel::deriveSession(kShared, kTranscript);
-    EXPECT_EQ(keys.c2s, kC2S);
-    EXPECT_EQ(keys.s2c, kS2C);
-    EXPECT_EQ(keys.sasSeed, kSeed);
+    EXPECT_EQ(keys.c2s, secret(kC2S));
+    EXPECT_EQ(keys.s2c, secret(kS2C));
+    EXPECT_EQ(keys.sasSeed, secret(kSeed));
 
     const Bytes ncA(32, 0xa5), ns(32, 0x5a);
     // The 32-bit value here is 2549960281, above 2^31: read as signed it would give a wrong code.
@@ -283,6 +289,33 @@ TEST(SecureChannelDerivation, KeyScheduleCodeCommitAndNonceMatchIndependentVecto
     using N = std::array<std::uint8_t, 12>;
     EXPECT_EQ(SecureChannel::recordNonce(std::uint64_t{1} << 32), (N{0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0}));
     EXPECT_EQ(SecureChannel::recordNonce(0x0102030405060708), (N{0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8}));
+}
+
+// Each release of secret storage as the allocator reports it, the bytes still readable: its size, and
+// whether every byte was zero by then. Released on the test's thread only.
+using Wipes = std::vector<std::pair<std::size_t, bool>>;
+Wipes wipes;
+
+TEST(SecretBytes, KeyMaterialReadsZeroWhenGrowthOrItsOwnerReleasesIt) {
+    setWipeObserver([](const std::uint8_t* bytes, std::size_t size) {
+        wipes.emplace_back(size, std::all_of(bytes, bytes + size, [](std::uint8_t b) { return b == 0; }));
+    });
+    std::size_t grown = 0;
+    {
+        SecretBytes key(40, 0xAB);
+        key.push_back(1);  // moves to a larger buffer
+        grown = key.capacity();
+        EXPECT_EQ(std::exchange(wipes, {}), (Wipes{{40, true}}));
+    }
+    EXPECT_EQ(std::exchange(wipes, {}), (Wipes{{grown, true}}));
+    {
+        const auto keys = SecureChannel::deriveSession(kShared, kTranscript);
+        EXPECT_EQ(std::exchange(wipes, {}), (Wipes{{64, true}}));  // the HKDF output the keys were cut from
+        const KnownKeyClient k;
+        wipes.clear();
+    }
+    EXPECT_EQ(wipes, Wipes(6, {32, true}));  // the channel's keys and seed, then the derived ones
+    setWipeObserver(nullptr);
 }
 
 TEST(SecureChannelHandshake, BothEndsAgreeOverHellosOfTheWireForm) {
@@ -395,6 +428,9 @@ TEST(SecureChannelRecords, ReplayedReorderedCutOrReflectedRecordsFail) {
         ::shutdown(k.fd(), SHUT_WR);
         if (oneGoodFirst) k.channel->receive();
         EXPECT_EQ(outcomeOf([&] { k.channel->receive(); }), error) << CXPCrypto::hex(wire);
+        // The counters are out of step now: the failure is final, for sends too.
+        EXPECT_EQ(outcomeOf([&] { k.channel->send(Ch::control, bytesOf("x")); }), error);
+        EXPECT_EQ(k.arrived(), "0");
     }
 }
 
@@ -406,7 +442,9 @@ TEST(SecureChannelRecords, AFailedWriteClosesTheTransportSoABlockedReceiveEnds) 
     EXPECT_EQ(outcomeOf([&] { k.channel->send(Ch::control, bytesOf("x")); }), "EPIPE");
     ASSERT_EQ(receiving.wait_for(std::chrono::seconds(60)), std::future_status::ready);
     EXPECT_EQ(receiving.get(), "closed");
-    EXPECT_EQ(outcomeOf([&] { k.channel->send(Ch::control, bytesOf("late")); }), "closed");
+    // The first failure is final: later calls give it again, not the closed transport's error.
+    EXPECT_EQ(outcomeOf([&] { k.channel->send(Ch::control, bytesOf("late")); }), "EPIPE");
+    EXPECT_EQ(outcomeOf([&] { k.channel->receive(); }), "EPIPE");
 }
 
 TEST(SecureChannelRecords, ACounterAtItsLastValueFailsTheChannelInsteadOfReusingANonce) {

@@ -338,7 +338,8 @@ struct FakeSecretStore : SecretStore {
     Lookup lookup(const std::string& account) override {
         if (lookupFailure) return {*lookupFailure, std::nullopt};
         if (successWithoutData) return {SecretStatus::success, std::nullopt};
-        return items.count(account) ? Lookup{SecretStatus::success, items[account]} : Lookup{};
+        if (!items.count(account)) return {};
+        return {SecretStatus::success, SecretBytes(items[account].begin(), items[account].end())};
     }
     std::int32_t add(const std::string& account, ByteView secret) override {
         ++adds;
@@ -359,6 +360,7 @@ struct FakeSecretStore : SecretStore {
 class KeychainIdentityTest : public ::testing::Test {
   protected:
     fs::path keyFile() const { return AppPaths::supportDir() / "identity.key"; }
+    static Bytes plain(const SecretBytes& secret) { return Bytes(secret.begin(), secret.end()); }
     void writeKeyFile(const Bytes& raw, mode_t mode) const {
         test::writeFile(keyFile(), std::string(raw.begin(), raw.end()), mode);
     }
@@ -376,7 +378,7 @@ class KeychainIdentityTest : public ::testing::Test {
 
     test::TempDataHome home;
     FakeSecretStore store;
-    const Bytes knownRaw = P256PrivateKey::generate().raw();
+    const Bytes knownRaw = plain(P256PrivateKey::generate().raw());
     const Bytes knownPublic = P256PrivateKey::fromRaw(knownRaw).publicX963();
 };
 
@@ -390,7 +392,7 @@ TEST_F(KeychainIdentityTest, TheStoredKeyWinsOverAnyFileAndTheFileServesOnlyWhen
     EXPECT_TRUE(CXPCrypto::verify(first.publicX963(), message, KeychainIdentity("pc", store).sign(message)));
 
     store.items["identity-p256"] = knownRaw;
-    writeKeyFile(P256PrivateKey::generate().raw(), 0644);  // would be unsafe: not even examined
+    writeKeyFile(plain(P256PrivateKey::generate().raw()), 0644);  // would be unsafe: not even examined
     EXPECT_EQ(publicKey(), knownPublic);
     store.items.clear();
     writeKeyFile(knownRaw, 0600);

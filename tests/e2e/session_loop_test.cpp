@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "core/protocol/control_json.h"
+#include "core/session/session_runner.h"
 #include "support/session_harness.h"
 
 namespace velmora {
@@ -138,6 +139,61 @@ TEST(SessionLoop, ACloseFromTheDelegateEndsTheLoopQuietlyBeforeTheNextRecord) {
     RunningSession s({kMarker, kMarker}, false, [](LinkSession& session, const json&) { session.close(); });
     ASSERT_TRUE(s.delegate.waitForClose());
     EXPECT_EQ(s.delegate.story(), (Story{kMarkerLine, "close"}));
+}
+
+// The computer's end of the link, telling when the last owner of the session has let it go.
+struct WatchedEnd final : Transport {
+    WatchedEnd(std::shared_ptr<Transport> end, std::shared_ptr<std::promise<void>> promise)
+        : inner(std::move(end)), gone(std::move(promise)) {}
+    ~WatchedEnd() override { gone->set_value(); }
+    Bytes readExactly(std::size_t n) override { return inner->readExactly(n); }
+    void write(ByteView data) override { inner->write(data); }
+    void close() noexcept override { inner->close(); }
+    std::shared_ptr<Transport> inner;
+    std::shared_ptr<std::promise<void>> gone;
+};
+
+// A delegate that drops the runner when told of the close, on the loop thread, as a model may.
+struct DroppingDelegate : RecordingDelegate {
+    void sessionDidClose(LinkSession& session, std::exception_ptr error) override {
+        RecordingDelegate::sessionDidClose(session, error);
+        take();
+    }
+    std::unique_ptr<SessionRunner> take() {
+        std::lock_guard lock(mutex);
+        return std::move(runner);
+    }
+    std::mutex mutex;  // guards runner
+    std::unique_ptr<SessionRunner> runner;
+};
+
+// Whether the runner is dropped by the close report on its own thread or by its owner while the loop
+// waits, the session outlives its loop (ASan and TSan watch this) and is gone once the loop has ended.
+TEST(SessionRunner, DroppedInItsCloseReportOrWhileWaitingItNeverDestroysARunningLoop) {
+    for (const bool phoneHangsUp : {true, false}) {
+        SimulatedPhone phone({.afterReady = {kMarker}, .hangUpAfterRecords = phoneHangsUp});
+        SoftwareIdentity computer{"Estação", "mac"};
+        MemoryPeerStore store;
+        auto gone = std::make_shared<std::promise<void>>();
+        auto goneFuture = gone->get_future();
+        OpenAttempt a = openSession(phone, computer, store, {.wrap = [&](LinkEnds& ends) {
+                                        ends.computer = std::make_shared<WatchedEnd>(ends.computer, gone);
+                                    }});
+        ASSERT_TRUE(a.session) << a.errorText();
+        a.computerEnd.reset();
+        DroppingDelegate delegate;
+        {
+            std::lock_guard lock(delegate.mutex);
+            delegate.runner = std::make_unique<SessionRunner>(std::move(a.session), delegate);
+        }
+        ASSERT_TRUE(delegate.waitForEvents(phoneHangsUp ? 2 : 1));
+        if (!phoneHangsUp) delegate.take();  // joins the waiting loop, so the session is gone at once
+        EXPECT_EQ(goneFuture.wait_for(phoneHangsUp ? std::chrono::seconds(120) : std::chrono::seconds(0)),
+                  std::future_status::ready);
+        EXPECT_EQ(delegate.story(),
+                  (phoneHangsUp ? Story{kMarkerLine, "close: closed"} : Story{kMarkerLine}));
+        a.finish();
+    }
 }
 
 // The phone holds the computer to the same per-channel limits: a record of exactly its channel's limit

@@ -47,6 +47,16 @@ std::string upper(std::string s) {
     return s;
 }
 
+// Adds `extra` bytes to the base64 member `key` of the phone's "auth". 88 characters hold the 65-byte key
+// or the 64-byte signature: a longer text is refused before decoding, a wrong size after.
+std::function<void(Scene&)> longer(const char* key, std::size_t extra) {
+    return at(auth, [=](json& m) {
+        Bytes bytes = *Base64::decode(m[key].get<std::string>());
+        bytes.resize(bytes.size() + extra, 0x04);
+        m[key] = Base64::encode(bytes);
+    });
+}
+
 const auto P = [](const char* text) { return "protocolError: " + std::string(text); };
 const auto R = [](const char* text) { return "rejected: " + std::string(text); };
 
@@ -60,6 +70,10 @@ const std::vector<Row> kRows = {
     {"SignatureThatDoesNotVerify", at(auth, [](json& m) { m["sig"] = Base64::encode(Bytes(64, 1)); }),
      P("assinatura inválida")},
     {"IdInUpperCase", at(auth, [](json& m) { m["id"] = upper(m["id"]); }), P("id não confere com a chave")},
+    {"KeyOf66Bytes", longer("pub", 1), P("assinatura inválida")},
+    {"KeyTextOf92Characters", longer("pub", 2), P("esperava auth")},
+    {"SignatureOf65Bytes", longer("sig", 1), P("assinatura inválida")},
+    {"SignatureTextOf92Characters", longer("sig", 3), P("esperava auth")},
     // The phone is not the one asked for, or not allowed without the user.
     {"EmptyExpectedPrefix", [](Scene& s) { s.options.expected = ""; }, "unexpectedPeer"},
     {"ExpectedIdInUpperCase", [](Scene& s) { s.options.expected = upper(s.phone.id()); }, "unexpectedPeer"},

@@ -51,14 +51,15 @@ TEST_F(PrivateBus, AnswersAsTheProviderAllows) {
     if (std::string(std::getenv("VELMORA_SECRET_ROAD")) == "no-provider") return expectNoServiceRoad();
     LibsecretStore store("velmora-test");
     const Bytes first = CXPCrypto::randomBytes(32), second = CXPCrypto::randomBytes(32), zeros(32, 0);
+    const auto secret = [](const Bytes& b) { return std::optional(SecretBytes(b.begin(), b.end())); };
     EXPECT_EQ(store.lookup("round-trip").status, SecretStatus::notFound);
     ASSERT_EQ(store.add("round-trip", first), SecretStatus::success);
     EXPECT_EQ(store.add("round-trip", second), SecretStatus::duplicate);
-    EXPECT_EQ(store.lookup("round-trip").data, first);
+    EXPECT_EQ(store.lookup("round-trip").data, secret(first));
     ASSERT_EQ(store.update("round-trip", second), SecretStatus::success);
-    EXPECT_EQ(store.lookup("round-trip").data, second);
+    EXPECT_EQ(store.lookup("round-trip").data, secret(second));
     ASSERT_EQ(store.update("round-trip", zeros), SecretStatus::success);  // NUL bytes come back whole
-    EXPECT_EQ(store.lookup("round-trip").data, zeros);
+    EXPECT_EQ(store.lookup("round-trip").data, secret(zeros));
 }
 
 // Two processes, so that the second proves a restart loads the key the first stored in the keyring.
