@@ -64,6 +64,13 @@ std::optional<std::uint16_t> UsbBridge::State::forwardPort(const std::string& se
     if (const auto list = run({"-s", serial, "forward", "--list"})) {
         // Someone else's forward, or one we made earlier: used as it is and never removed by us here.
         if (const auto port = AdbOutput::existingForward(*list, serial, phonePort)) return port;
+    } else {
+        // The list cannot be read: a forward we made for this phone still stands, so a poll must not add
+        // one more every 3 s for as long as listing fails.
+        std::lock_guard lock(createdMutex);
+        for (const auto& [port, owner] : created) {
+            if (owner == serial) return port;
+        }
     }
     const auto out = run({"-s", serial, "forward", "tcp:0", "tcp:" + std::to_string(phonePort)});
     if (!out) return std::nullopt;

@@ -135,6 +135,17 @@ TEST_F(UsbBridgeTest, PublishesReadyPhonesInAdbsOrderThroughTheirOwnForwardOrANe
     }
 }
 
+TEST_F(UsbBridgeTest, AForwardWeMadeIsReusedWhileTheForwardListCannotBeRead) {
+    answer("devices -l", header + "SER1 device usb:1-1 model:M\n");
+    answer("-s SER1 forward tcp:0 tcp:47625", "40123\n");
+    startBridge();
+    queue->advance(9);
+    EXPECT_EQ(fake->take(), (Calls{"devices -l", "-s SER1 forward --list", "-s SER1 forward tcp:0 tcp:47625",
+                                   "devices -l", "-s SER1 forward --list", "devices -l",
+                                   "-s SER1 forward --list", "devices -l", "-s SER1 forward --list"}));
+    EXPECT_EQ(published, (Lists{{phone("SER1", "M", 40123)}}));
+}
+
 TEST_F(UsbBridgeTest, PublishesWhenTheListChangesEmptiesItOnceWhenAdbFailsAndAgainAfterARestart) {
     const std::string one = "A device usb:1 model:One\n", two = "B device usb:2 model:Two\n";
     answer("-s A forward --list", "A tcp:5001 tcp:47625\n");
