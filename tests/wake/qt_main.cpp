@@ -1,0 +1,10 @@
+// QtDBus delivers signals through an event loop: one QCoreApplication for the whole run.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
