@@ -3,6 +3,7 @@
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 
@@ -96,7 +97,8 @@ Wait waitFor(int socketFd, int stopFd, int timeoutMs) {
             return Wait::failed;
         }
         if (fds[1].revents != 0) return Wait::stop;
-        if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return Wait::failed;
+        // POLLERR is how an overrun shows (ENOBUFS): it is read like news, and drain() counts it as a change.
+        if (fds[0].revents & (POLLHUP | POLLNVAL)) return Wait::failed;
         return ready == 0 ? Wait::quiet : Wait::socket;
     }
 }
@@ -104,6 +106,7 @@ Wait waitFor(int socketFd, int stopFd, int timeoutMs) {
 // The thread's loop: wait for news, then keep reading until the socket has been quiet for a moment (or the
 // burst has gone on for long enough) and report once.
 void watch(UniqueFd socket, int stopFd, const std::function<void()>& onChange) {
+    pthread_setname_np(pthread_self(), "velmora.netmon");
     for (;;) {
         const Wait first = waitFor(socket.get(), stopFd, -1);
         if (first != Wait::socket) return;
