@@ -10,8 +10,9 @@ double SteadyClock::now() const {
 }
 
 SteadyClock& SteadyClock::shared() {
-    static SteadyClock clock;
-    return clock;
+    // Never destroyed: queues that outlive static destruction at exit (the log's) still read it.
+    static auto* const clock = new SteadyClock;
+    return *clock;
 }
 
 }  // namespace velmora
