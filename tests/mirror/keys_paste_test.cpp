@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/mirror/logic/key_mapper.h"
 #include "app/mirror/logic/paste_chunker.h"
 #include "core/protocol/control_json.h"
-#include "core/text/utf8.h"
 
 namespace velmora {
 namespace {
@@ -11,8 +12,9 @@ namespace {
 using nlohmann::json;
 using enum KeyPress::Key;
 
-const json none = nullptr;  // stands for "no message" in the tables below
+const json none = nullptr;  // "not a command" in the tables below
 
+// A single message as itself, any other list as an array.
 json one(const std::optional<std::vector<json>>& messages) {
     if (!messages) return none;
     return messages->size() == 1 ? messages->front() : json(*messages);
@@ -31,10 +33,7 @@ json edit(const char* action) {
 TEST(KeyMapper, CommandsMatchExactly) {
     const std::pair<const char*, json> table[] = {
         {"deleteBackward:", key("del")},
-        {"deleteToEndOfParagraph:", key("deleol")},
-        {"insertNewlineIgnoringFieldEditor:", key("enter")},
         {"cancelOperation:", key("back")},
-        {"moveBackward:", nav("left", false, false)},
         {"moveWordForwardAndModifySelection:", nav("right", true, true)},
         {"moveToRightEndOfLineAndModifySelection:", nav("end", true, false)},
         {"moveToEndOfDocumentAndModifySelection:", nav("docend", true, false)},
@@ -44,9 +43,7 @@ TEST(KeyMapper, CommandsMatchExactly) {
         {"deleteBackward", json::array()},
     };
     for (const auto& [command, want] : table) {
-        const auto got = KeyMapper::messages(std::string_view(command));
-        EXPECT_EQ(got.empty() ? json::array() : got.front(), want) << command;
-        EXPECT_LE(got.size(), 1u);
+        EXPECT_EQ(one(KeyMapper::messages(std::string_view(command))), want) << command;
     }
 }
 
@@ -58,29 +55,22 @@ TEST(KeyMapper, KeyPressesAndShortcuts) {
     const std::pair<KeyPress, json> table[] = {
         {ctrl("A"), edit("selectAll")},
         {ctrl("c"), edit("copy")},
-        {ctrl("x"), edit("cut")},
         {ctrl("z"), edit("undo")},
         {ctrl("Z", true), edit("redo")},
         {ctrl("h", true), key("home")},
         {ctrl("R", true), key("recents")},
-        {ctrl("n", true), key("notifications")},
         {ctrl("["), key("back")},
         {ctrl("l"), key("lock")},
-        {ctrl("h"), none},  // without Shift: not a phone button
-        {ctrl("q"), none},
+        {ctrl("h"), none},                           // without Shift: not a phone button
         {ctrl("v"), none},                           // the view pastes
         {KeyPress{other, "a", false, false}, none},  // typed text
         {press(backspace), key("del")},
         {press(backspace, true), key("delword")},
         {press(forwardDelete, true), key("fdelword")},
-        {press(enter, false, true), key("enter")},
         {press(tab), key("tab")},
         {press(tab, false, true), none},
-        {press(escape), key("back")},
         {press(left, false, true), nav("left", true, false)},
         {press(right, true, true), nav("right", true, true)},
-        {press(up, true), nav("up", false, false)},
-        {press(home), nav("home", false, false)},
         {press(end, true, true), nav("docend", true, false)},
     };
     for (const auto& [press, want] : table) {
@@ -92,29 +82,19 @@ TEST(KeyMapper, KeyPressesAndShortcuts) {
 
 std::string repeat(std::string_view s, std::size_t n) {
     std::string out;
-    for (std::size_t i = 0; i < n; ++i)
+    while (n-- > 0)
         out += s;
-    return out;
-}
-
-// Chunk sizes in characters, as counted by the chunker itself on each chunk.
-std::vector<std::size_t> sizes(const PasteChunker::Result& r) {
-    std::vector<std::size_t> out;
-    for (const auto& chunk : r.chunks)
-        out.push_back(
-            PasteChunker::split(chunk, 1 << 30, 1 << 30).chunks.empty() ? 0 : Utf8::decode(chunk).size());
     return out;
 }
 
 TEST(PasteChunker, ChunksByCharactersAndBytes) {
     using PasteChunker::split;
     EXPECT_EQ(split(""), PasteChunker::Result{});
-    EXPECT_EQ(sizes(split(std::string(8001, 'a'))), (std::vector<std::size_t>{8000, 1}));
-    EXPECT_EQ(sizes(split(repeat("€", 6000))), (std::vector<std::size_t>{5461, 539}));  // 5461 × 3 = 16383
+    EXPECT_EQ(split(std::string(8001, 'a')).chunks, (std::vector<std::string>{std::string(8000, 'a'), "a"}));
+    EXPECT_EQ(split(repeat("€", 6000)).chunks,
+              (std::vector{repeat("€", 5461), repeat("€", 539)}));  // 16383 bytes
     const auto most = split(std::string(100001, 'a'));
-    EXPECT_TRUE(most.truncated);
-    EXPECT_EQ(most.chunks.size(), 13u);
-    EXPECT_EQ(most.chunks.back().size(), 4000u);
+    EXPECT_TRUE(most.truncated && most.chunks.size() == 13 && most.chunks.back().size() == 4000);
     EXPECT_FALSE(split(std::string(100000, 'a')).truncated);
     EXPECT_EQ(split("abc", 8000, 16384, 0), (PasteChunker::Result{{}, true}));
     // Ill-formed bytes arrive as U+FFFD, never as bytes the phone's JSON reader refuses.
@@ -125,16 +105,14 @@ TEST(PasteChunker, NeverSplitsACharacterNorPassesTheInputLimit) {
     const std::string family = "\U0001F468\u200D\U0001F469\u200D\U0001F467";  // one character, 18 bytes
     const std::string flag = "\U0001F1E7\U0001F1F7";                          // one character, 8 bytes
     const std::string accented = "e\u0301\u0323";                             // one character, 5 bytes
-    struct Case {
-        std::string text;
-        std::int64_t chars, bytes;
-        std::vector<std::string> want;
-    };
-    for (const Case& c : {Case{family + family, 1, 18, {family, family}},
-                          Case{flag + flag + "\r\n", 8000, 17, {flag + flag, "\r\n"}},
-                          Case{"a" + accented + accented, 2, 100, {"a" + accented, accented}},
-                          Case{accented, 8000, 2, {"e", "\u0301", "\u0323"}}}) {  // cut only when too long
-        EXPECT_EQ(PasteChunker::split(c.text, c.chars, c.bytes, 100).chunks, c.want) << c.text;
+    // text, characters and bytes per chunk, the chunks
+    const std::tuple<std::string, std::int64_t, std::int64_t, std::vector<std::string>> table[] = {
+        {family + family, 1, 18, {family, family}},
+        {flag + flag + "\r\n", 8000, 17, {flag + flag, "\r\n"}},
+        {"a" + accented + accented, 2, 100, {"a" + accented, accented}},
+        {accented, 8000, 2, {"e", "\u0301", "\u0323"}}};  // cut only when too long for any chunk
+    for (const auto& [text, chars, bytes, want] : table) {
+        EXPECT_EQ(PasteChunker::split(text, chars, bytes, 100).chunks, want) << text;
     }
     // A base with 40000 combining marks is one character of 80001 bytes; '"' with marks and control
     // characters escape the most. Every record stays within the input channel's limit.

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "app/mirror/logic/capture_policy.h"
 #include "app/mirror/logic/mirror_geometry.h"
 #include "app/mirror/logic/mirror_hud.h"
 
@@ -9,46 +8,25 @@ namespace {
 
 TEST(MirrorGeometry, SizesRoundHalvesAwayFromZero) {
     const auto phone = *MirrorGeometry::make(1080, 2340);
-    const auto wide = *MirrorGeometry::make(1920, 1080);
+    const auto square = *MirrorGeometry::make(1, 1);
     EXPECT_EQ(phone.contentHeight(300), 688);
     EXPECT_EQ(phone.contentHeight(231), 539);  // 474.5 rounds up, not to the even 474
+    EXPECT_EQ(square.contentWidth(64.5), 13);  // 0.5 → 1
+    EXPECT_EQ(square.contentWidth(63.5), 11);  // -0.5 → -1
     EXPECT_EQ(phone.minContentHeight(), 515);
-    EXPECT_EQ(wide.contentHeight(300), 226);
-    EXPECT_EQ(MirrorGeometry::make(1, 1)->contentWidth(64.5), 13);  // 0.5 → 1
-    EXPECT_EQ(MirrorGeometry::make(1, 1)->contentWidth(63.5), 11);  // -0.5 → -1
-
-    struct Fit {
-        const MirrorGeometry& g;
-        double width, maxHeight;
-        MirrorSize want;
-    };
-    for (const Fit& c : {Fit{phone, 300, 10000, {300, 688}}, Fit{phone, 100, 10000, {220, 515}},
-                         Fit{phone, 300, 600, {259, 599}}, Fit{phone, 300, 400, {220, 515}},
-                         Fit{wide, 900, 400, {609, 400}}}) {
-        EXPECT_EQ(c.g.fit(c.width, c.maxHeight), c.want) << c.width << " under " << c.maxHeight;
-    }
+    EXPECT_EQ(MirrorGeometry::make(1920, 1080)->fit(900, 400), (MirrorSize{609, 400}));
+    const std::tuple<double, double, MirrorSize> fits[] = {
+        {300, 10000, {300, 688}}, {100, 10000, {220, 515}}, {300, 600, {259, 599}}, {300, 400, {220, 515}}};
+    for (const auto& [width, maxHeight, want] : fits)
+        EXPECT_EQ(phone.fit(width, maxHeight), want) << width;
+    EXPECT_GE(phone.fit(1e300, 1e300).width, 220);  // ends where a point no longer changes the width
     EXPECT_EQ(phone.snapped({400, 688}, {300, 688}, 10000), (MirrorSize{400, 905}));  // width led
     EXPECT_EQ(phone.snapped({300, 900}, {300, 688}, 10000), (MirrorSize{398, 900}));  // height led
     EXPECT_EQ(phone.snapped({330, 760}, {300, 688}, 10000), (MirrorSize{333, 760}));  // 0.100 < 0.105
     EXPECT_EQ(phone.snapped({330, 500}, {300, 500}, 10000).width, 330);               // tie: width leads
     EXPECT_EQ(MirrorGeometry::videoRect({10, 40}), (MirrorRect{6, 58, 0, 0}));
     EXPECT_EQ(MirrorGeometry::videoRect({300, 688}), (MirrorRect{6, 58, 288, 624}));
-    EXPECT_FALSE(MirrorGeometry::make(0, 2340));
-    EXPECT_FALSE(MirrorGeometry::make(1080, -1));
-    // A width so large that a point no longer changes it still ends.
-    EXPECT_GE(phone.fit(1e300, 1e300).width, 220);
-}
-
-TEST(MirrorRules, QualityAndCapture) {
-    using enum MirrorLinkQuality;
-    EXPECT_EQ(LinkQuality::classify(150, false), good);
-    EXPECT_EQ(LinkQuality::classify(-5, false), good);
-    EXPECT_EQ(LinkQuality::classify(151, false), slow);
-    EXPECT_EQ(LinkQuality::classify(std::nullopt, false), unknown);
-    EXPECT_EQ(LinkQuality::classify(10, true), lost);
-    EXPECT_TRUE(MirrorCapturePolicy::isHidden(true, false));
-    EXPECT_FALSE(MirrorCapturePolicy::isHidden(true, true) || MirrorCapturePolicy::isHidden(false, false) ||
-                 MirrorCapturePolicy::isHidden(false, true));
+    EXPECT_FALSE(MirrorGeometry::make(0, 2340) || MirrorGeometry::make(1080, -1));
 }
 
 using enum MirrorPhase::Kind;
@@ -106,12 +84,10 @@ TEST(MirrorPhaseMachine, Stories) {
           {"failure", failure, 2, MirrorPhase::failed("encoder")},
           {"all-clear", flowing, 3, MirrorPhase::failed("encoder")},
           {"new stream", stream, 4, loading}});
-    EXPECT_EQ(MirrorPhase::failed("a"), MirrorPhase::failed("a"));
     EXPECT_NE(MirrorPhase::failed("a"), MirrorPhase::failed("b"));
-    EXPECT_NE(MirrorPhase::failed(""), MirrorPhase(loading));
 }
 
-TEST(MirrorHUD, NotifiesOnChangesAndDerivesQuality) {
+TEST(MirrorHUD, NotifiesOnChangesAndDerivesLinkQuality) {
     MirrorHUD hud;
     EXPECT_EQ(hud.phase(), loading);
     EXPECT_EQ(hud.quality(), MirrorLinkQuality::unknown);
@@ -120,6 +96,8 @@ TEST(MirrorHUD, NotifiesOnChangesAndDerivesQuality) {
     hud.setLatencyMs(151);
     hud.setLatencyMs(151);  // unchanged: silent
     EXPECT_EQ(hud.quality(), MirrorLinkQuality::slow);
+    EXPECT_EQ(LinkQuality::classify(150, false), MirrorLinkQuality::good);
+    EXPECT_EQ(LinkQuality::classify(-5, false), MirrorLinkQuality::good);
     hud.drive([](auto& m) { m.firstPicture(); });
     hud.drive([](auto& m) { m.firstPicture(); });  // unchanged phase: silent
     hud.drive([](auto& m) { m.fail("x"); });
@@ -131,15 +109,12 @@ TEST(MirrorHUD, NotifiesOnChangesAndDerivesQuality) {
     hud.setNotice("copiado");
     hud.setControlPaused(true);
     EXPECT_EQ(heard, 8);
-    // An observer that removes another during a round: the removed one is not called.
-    int other = 0;
-    int second = 0;
-    second = hud.subscribe([&] { ++other; });
+    // An observer that removes a later one during a round: the removed one is not called any more.
     hud.unsubscribe(id);
+    int second = 0;
     hud.subscribe([&] { hud.unsubscribe(second); });
+    second = hud.subscribe([&] { ++heard; });
     hud.setControlPaused(false);
-    hud.setNotice(std::nullopt);
-    EXPECT_EQ(other, 1);
     EXPECT_EQ(heard, 8);
 }
 
