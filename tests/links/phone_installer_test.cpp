@@ -11,6 +11,7 @@
 #include <map>
 
 #include "app/links/installer/apk_integrity.h"
+#include "app/links/installer/section_choice.h"
 #include "core/crypto/cxp_crypto.h"
 #include "core/exec/manual_executor.h"
 #include "core/l10n/l10n.h"
@@ -228,7 +229,8 @@ TEST_F(Installer, PollsCablePhonesAndLeavesThoseWithTheAppAloneForThirtySeconds)
               (std::vector<std::string>{"NEW/Pixel-7-Pro", "HAS/HAS", "LONG/M"}));
     EXPECT_EQ(installer->unauthorized(), 1);
     EXPECT_EQ(changes, 1);
-    for (int poll = 1; poll <= 8; ++poll) {  // HAS, found at 2 s, is asked again at 34 s, the first poll 30 s on
+    for (int poll = 1; poll <= 8;
+         ++poll) {  // HAS, found at 2 s, is asked again at 34 s, the first poll 30 s on
         queue->advance(4);
         EXPECT_EQ(adb->take().size(), poll < 8 ? 3u : 4u) << poll;
     }
@@ -288,6 +290,31 @@ TEST(InstallerParsing, DeviceLinesKeepTheirStateModelAndCable) {
             "List of devices attached\n* daemon not running\nR58N123  device  usb:1-1 "
             "model:Pixel_7_Pro\nX offline\nEMU\tdevice\n"),
         (std::vector<Device>{{"R58N123", "device", "Pixel-7-Pro", true}, {"X", "offline", "X", false}}));
+}
+
+TEST(InstallSection, ShowsTheInstallFirstThenOffersThenHints) {
+    using C = SectionContent;
+    const InstallCandidate a{"A", "a"};
+    const std::vector<InstallCandidate> some{a};
+    const struct {
+        InstallStatus status;
+        std::vector<InstallCandidate> candidates;
+        int unauthorized;
+        bool nothingFound;
+        C shown;
+    } cases[] = {
+        {InstallStatus::installing(a), some, 1, true, C::installing},
+        {InstallStatus::success(a), some, 1, true, C::success},
+        {InstallStatus::failed(a, fail(Kind::aborted)), some, 0, false, C::failed},
+        {InstallStatus::idle(), some, 1, true, C::offers},
+        {InstallStatus::idle(), {}, 1, true, C::unauthorized},
+        {InstallStatus::idle(), {}, 1, false, C::unauthorized},
+        {InstallStatus::idle(), {}, 0, true, C::howTo},
+        {InstallStatus::idle(), {}, 0, false, C::nothing},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(chooseInstallView({c.status, c.candidates, c.unauthorized, c.nothingFound}), c.shown)
+            << static_cast<int>(c.shown);
 }
 
 }  // namespace
