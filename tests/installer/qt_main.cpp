@@ -1,5 +1,4 @@
-// The installer section tests need one QApplication for the whole run, made before any test; CTest runs them
-// offscreen, and so does test discovery at build time, which gets no environment of its own.
+// One QApplication for the whole run, offscreen also for test discovery, which gets no environment of its own.
 #include <gtest/gtest.h>
 
 #include <QApplication>
