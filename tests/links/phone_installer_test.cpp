@@ -186,6 +186,9 @@ const std::string query = "shell pm list packages " + std::string(PhoneInstaller
 
 class Installer : public Staging {
   protected:
+    // The log's queue reads the shared steady clock until it is joined at exit, so the clock must be made
+    // before the log is, to be destroyed after it; refusals here write the first log line of the process.
+    void SetUp() override { (void)SteadyClock::shared(), Staging::SetUp(); }
     void make(PhoneInstaller::Package package = {}) {
         installer = std::make_unique<PhoneInstaller>("/usr/bin/adb", std::move(package), queue, queue, adb);
         installer->setOnChange([this] { ++changes; });
