@@ -46,7 +46,6 @@ TEST(Interpret, FirstRuleThatHoldsDecides) {
          {fail(Kind::userRestricted)}},
         {AdbResult{1, "Failure [INSTALL_FAILED_VERIFICATION_FAILURE]"}, {fail(Kind::verification)}},
         {AdbResult{1, "Blocked by play protect"}, {fail(Kind::verification)}},
-        {AdbResult{1, "Failure [INSTALL_FAILED_UPDATE_INCOMPATIBLE: ...]"}, {fail(Kind::signatureMismatch)}},
         {AdbResult{1, "signatures do not match previously installed version"},
          {fail(Kind::signatureMismatch)}},
         {AdbResult{1, "Failure [INSTALL_FAILED_VERSION_DOWNGRADE]"}, {fail(Kind::downgrade)}},
@@ -186,8 +185,7 @@ const std::string query = "shell pm list packages " + std::string(PhoneInstaller
 
 class Installer : public Staging {
   protected:
-    // The log's queue reads the shared steady clock until it is joined at exit, so the clock must be made
-    // before the log is, to be destroyed after it; refusals here write the first log line of the process.
+    // Made before the log (a refusal here writes its first line), the clock outlives the log's queue at exit.
     void SetUp() override { (void)SteadyClock::shared(), Staging::SetUp(); }
     void make(PhoneInstaller::Package package = {}) {
         installer = std::make_unique<PhoneInstaller>("/usr/bin/adb", std::move(package), queue, queue, adb);
