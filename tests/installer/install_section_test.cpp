@@ -60,7 +60,7 @@ class InstallSectionTest : public ::testing::Test {
         EXPECT_TRUE(host->grab(area).save(dir + "/" + png + ".png")) << png;
     }
 
-    const InstallCandidate pixel{"R58N123", "Pixel-7-Pro"}, moto{"ZY22", "Moto-G"};
+    const InstallCandidate first{"R58N123", "Phone-7-Pro"}, second{"ZY22", "Work-phone"};
     PhoneInstaller installer{"/usr/bin/adb",
                              {},
                              std::make_shared<ManualExecutor>(),
@@ -71,15 +71,15 @@ class InstallSectionTest : public ::testing::Test {
 };
 
 TEST_F(InstallSectionTest, OffersInstallsAndReportsOnePhoneAtATime) {
-    installer.setPreview({pixel, moto}, 1, InstallStatus::idle());
+    installer.setPreview({first, second}, 1, InstallStatus::idle());
     shows(Content::offers, "offers");
     QStringList cards;
     for (auto* card : section->findChildren<Card*>())
         cards << card->objectName();
     EXPECT_EQ(cards, (QStringList{"R58N123", "ZY22"}));
     // The second card's button installs on that phone only; this build carries no package, so it fails.
-    press(L10n::format("install.offer.button", {moto.model}), section->findChild<Card*>("ZY22"));
-    const auto refused = InstallStatus::failed(moto, {InstallFailure::Kind::noInstaller, {}});
+    press(L10n::format("install.offer.button", {second.model}), section->findChild<Card*>("ZY22"));
+    const auto refused = InstallStatus::failed(second, {InstallFailure::Kind::noInstaller, {}});
     EXPECT_EQ(installer.status(), refused);
     shows(Content::failed, "failed");
     press(L10n::string("common.try_again"));
@@ -88,9 +88,9 @@ TEST_F(InstallSectionTest, OffersInstallsAndReportsOnePhoneAtATime) {
     EXPECT_EQ(installer.status(), InstallStatus::idle());
     EXPECT_EQ(section->content(), Content::offers);
 
-    installer.setPreview({pixel, moto}, 0, InstallStatus::installing(pixel));
+    installer.setPreview({first, second}, 0, InstallStatus::installing(first));
     shows(Content::installing, "installing");
-    installer.setPreview({moto}, 0, InstallStatus::success(pixel));
+    installer.setPreview({second}, 0, InstallStatus::success(first));
     shows(Content::success, "success");
     press(L10n::string("common.got_it"));
     EXPECT_EQ(installer.status(), InstallStatus::idle());

@@ -210,7 +210,7 @@ class Installer : public Staging {
 TEST_F(Installer, PollsCablePhonesAndLeavesThoseWithTheAppAloneForThirtySeconds) {
     answer("devices -l",
            "* daemon started successfully\nList of devices attached\n"
-           "NEW device usb:1-1 product:p model:Pixel_7_Pro\nHAS device usb:1-2\n"
+           "NEW device usb:1-1 product:p model:Phone_7_Pro\nHAS device usb:1-2\n"
            "LONG device usb:1-3 model:M\nLOCK unauthorized usb:1-4\nOFF offline usb:1-5\n"
            "10.0.0.9:5555 device product:p model:Net\nTAB\tdevice usb:1-6\n");
     answer("-s HAS " + query, "  package:" + std::string(PhoneInstaller::packageId) + "  \r\n");
@@ -224,9 +224,9 @@ TEST_F(Installer, PollsCablePhonesAndLeavesThoseWithTheAppAloneForThirtySeconds)
     queue->advance(0.01);
     EXPECT_EQ(adb->take(), (std::vector<std::string>{"devices -l", "-s NEW " + query, "-s HAS " + query,
                                                      "-s LONG " + query}));
-    EXPECT_EQ(serials(installer->candidates()), (std::vector<std::string>{"NEW/Pixel-7-Pro", "LONG/M"}));
+    EXPECT_EQ(serials(installer->candidates()), (std::vector<std::string>{"NEW/Phone-7-Pro", "LONG/M"}));
     EXPECT_EQ(serials(installer->cableDevices()),
-              (std::vector<std::string>{"NEW/Pixel-7-Pro", "HAS/HAS", "LONG/M"}));
+              (std::vector<std::string>{"NEW/Phone-7-Pro", "HAS/HAS", "LONG/M"}));
     EXPECT_EQ(installer->unauthorized(), 1);
     EXPECT_EQ(changes, 1);
     for (int poll = 1; poll <= 8;
