@@ -199,6 +199,13 @@ class ModelHarness {
     }
     // The fake clock moves on by `seconds`, running what falls due.
     void advance(double seconds) { exec->advance(seconds); }
+    // Moves the clock in small steps, letting every attempt that falls due run to its end on the way.
+    void advanceSettled(double seconds, double step = 0.1) {
+        for (double done = 0; done < seconds - 1e-9; done += step) {
+            advance(step);
+            pumpUntil([&] { return model->state().state.kind() != ConnState::Kind::connecting; });
+        }
+    }
     // Advances one heartbeat and waits for the phone's answer, so the link counts as alive.
     void aliveTick() {
         const auto session = model->liveSession();
