@@ -182,6 +182,7 @@ class ModelHarness {
         phone.name = "Pixel 7";
         phone.endpoint = TcpEndpoint{"127.0.0.1", 40001};
         usb->publish({phone});
+        exec->runPending();
     }
 
     // Runs the main executor until `done`, waiting for the workers' posts; false after a minute.
