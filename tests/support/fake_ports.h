@@ -73,56 +73,39 @@ class FakeTransports final : public TransportFactory {
     std::atomic<std::uint16_t> port_{0};
 };
 
-class FakeBrowser final : public DnsSdBrowser {
-  public:
-    explicit FakeBrowser(std::shared_ptr<Journal> journal) : journal_(std::move(journal)) {}
-    void start(Handlers handlers) override {
-        journal_->add("browser.start");
-        handlers_ = std::move(handlers);
-    }
-    void stop() override { journal_->add("browser.stop"); }
-    Handlers handlers_;
-
-  private:
-    std::shared_ptr<Journal> journal_;
+// The ports that only need to say what they were asked write it into the journal.
+struct Journaling {
+    explicit Journaling(std::shared_ptr<Journal> j) : journal(std::move(j)) {}
+    std::shared_ptr<Journal> journal;
 };
 
-class FakeBluetooth final : public BluetoothCentral {
-  public:
-    explicit FakeBluetooth(std::shared_ptr<Journal> journal) : journal_(std::move(journal)) {}
-    void setHandlers(Handlers handlers) override {
-        journal_->add("ble.handlers");
-        handlers_ = std::move(handlers);
-    }
-    void start() override { journal_->add("ble.start"); }
-    void pause() override { journal_->add("ble.pause"); }
-    Handlers handlers_;
+struct FakeBrowser final : DnsSdBrowser, Journaling {
+    using Journaling::Journaling;
+    void start(Handlers) override { journal->add("browser.start"); }
+    void stop() override { journal->add("browser.stop"); }
+};
 
-  private:
-    std::shared_ptr<Journal> journal_;
+struct FakeBluetooth final : BluetoothCentral, Journaling {
+    using Journaling::Journaling;
+    void setHandlers(Handlers) override { journal->add("ble.handlers"); }
+    void start() override { journal->add("ble.start"); }
+    void pause() override { journal->add("ble.pause"); }
 };
 
 // publish() stands for the bridge's queue reporting the cable phones.
-class FakeUsb final : public UsbLink {
-  public:
-    explicit FakeUsb(std::shared_ptr<Journal> journal) : journal_(std::move(journal)) {}
+struct FakeUsb final : UsbLink, Journaling {
+    using Journaling::Journaling;
     void setOnChange(std::function<void(std::vector<DiscoveredPhone>)> handler) override {
-        journal_->add("usb.onChange");
-        std::lock_guard lock(mutex_);
+        journal->add("usb.onChange");
         handler_ = std::move(handler);
     }
-    void start() override { journal_->add("usb.start"); }
-    void stop() override { journal_->add("usb.stop"); }
-    void removeCreatedForwards() override { journal_->add("usb.removeForwards"); }
-    void publish(std::vector<DiscoveredPhone> phones) {
-        std::lock_guard lock(mutex_);
-        if (handler_) handler_(std::move(phones));
-    }
+    void start() override { journal->add("usb.start"); }
+    void stop() override { journal->add("usb.stop"); }
+    void removeCreatedForwards() override { journal->add("usb.removeForwards"); }
+    void publish(std::vector<DiscoveredPhone> phones) const { handler_(std::move(phones)); }
 
   private:
-    std::shared_ptr<Journal> journal_;
-    std::mutex mutex_;  // guards handler_
-    std::function<void(std::vector<DiscoveredPhone>)> handler_;
+    std::function<void(std::vector<DiscoveredPhone>)> handler_;  // set at start-up, before any publish
 };
 
 // Holds the connecting thread until the test answers, as the dialog does.
@@ -166,8 +149,7 @@ class FakePrompt final : public PairingPrompt {
     bool dismissed_ = false;
 };
 
-class FakeAlerts final : public Alerts {
-  public:
+struct FakeAlerts final : Alerts {
     void showFatal(const std::string& title, const std::string& text) override {
         shown = title + " | " + text;
     }
@@ -176,48 +158,35 @@ class FakeAlerts final : public Alerts {
     std::optional<int> exitStatus;
 };
 
-// fire() stands for the system telling of a change (any thread).
-class FakeSignal final : public NetworkMonitor, public WakeSource {
-  public:
-    FakeSignal(std::shared_ptr<Journal> journal, std::string name)
-        : journal_(std::move(journal)), name_(std::move(name)) {}
+// The network monitor and the wake source: fire() stands for the system telling of a change.
+struct FakeSignal final : NetworkMonitor, WakeSource, Journaling {
+    FakeSignal(std::shared_ptr<Journal> j, std::string n) : Journaling(std::move(j)), name(std::move(n)) {}
     void start(std::function<void()> callback) override {
-        journal_->add(name_ + ".start");
-        callback_ = std::move(callback);
+        journal->add(name + ".start");
+        fire = std::move(callback);
     }
-    void stop() override { journal_->add(name_ + ".stop"); }
-    void fire() const {
-        if (callback_) callback_();
-    }
-
-  private:
-    std::shared_ptr<Journal> journal_;
-    std::string name_;
-    std::function<void()> callback_;
+    void stop() override { journal->add(name + ".stop"); }
+    std::string name;
+    std::function<void()> fire;
 };
 
-class FakeHostName final : public HostName {
-  public:
+struct FakeHostName final : HostName {
     std::string computerName() const override { return name; }
     std::string name = "Estação";
 };
 
-class RecordingFeatures final : public FeatureHalf {
-  public:
-    explicit RecordingFeatures(std::shared_ptr<Journal> journal) : journal_(std::move(journal)) {}
-    void refreshPermissions() override { journal_->add("features.permissions"); }
-    void setUpNotifications() override { journal_->add("features.notifications"); }
+struct RecordingFeatures final : FeatureHalf, Journaling {
+    using Journaling::Journaling;
+    void refreshPermissions() override { journal->add("features.permissions"); }
+    void setUpNotifications() override { journal->add("features.notifications"); }
     void clipboardTick() override { ++clipboardTicks; }
-    void sessionEnded(bool waitForReconnect) override {
-        journal_->add(std::string("features.sessionEnded ") + (waitForReconnect ? "wait" : "close"));
+    void sessionEnded(bool wait) override {
+        journal->add(std::string("features.sessionEnded ") + (wait ? "wait" : "close"));
     }
     void notifyLocal(const std::string& title, const std::string&) override {
-        journal_->add("notify " + title);
+        journal->add("notify " + title);
     }
     int clipboardTicks = 0;
-
-  private:
-    std::shared_ptr<Journal> journal_;
 };
 
 }  // namespace velmora::test
