@@ -13,6 +13,7 @@
 
 #include "app/model/connection/attempt_context.h"
 #include "app/model/connection/attempt_workers.h"
+#include "app/model/connection/error_text.h"
 #include "app/model/connection/failure_book.h"
 #include "app/model/connection/planner_types.h"
 #include "app/model/model_ports.h"
@@ -130,7 +131,7 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void watchHandshake(const std::shared_ptr<AttemptWatch>& watch);
     void sessionOpened(const std::shared_ptr<LinkSession>& session, const ConnectRequest& request,
                        const std::string& label);
-    void attemptFailed(std::exception_ptr error, const ConnectRequest& request);
+    void attemptFailed(const Failure& failure, const ConnectRequest& request);
 
     // Opening (connection/session_opening.cpp); on the attempt's thread.
     static std::shared_ptr<LinkSession> openSession(AttemptContext& context,
@@ -143,7 +144,7 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void heartbeatTick();
     void send(nlohmann::json message);
     void pushNotifFilter();
-    void sessionClosed(const std::shared_ptr<LinkSession>& session, std::exception_ptr error);
+    void sessionClosed(const std::shared_ptr<LinkSession>& session, const std::optional<Failure>& error);
     void armLostTimer();
     void scheduleReconnect();
     void setSession(std::shared_ptr<LinkSession> session);

@@ -5,7 +5,6 @@
 #include "app/model/connection/handshake_watch.h"
 #include "app/model/connection/session_reports.h"
 #include "core/errors/cxp_error.h"
-#include "core/errors/friendly_errors.h"
 #include "core/log/velmora_log.h"
 #include "core/net/net_info.h"
 
@@ -52,7 +51,9 @@ void AppModel::runAttempt(std::weak_ptr<AppModel> model, std::shared_ptr<Attempt
         SessionReports reports(model, context, session);
         session->run(reports);
     } catch (...) {
-        onMain([error = std::current_exception(), request](AppModel& m) { m.attemptFailed(error, request); });
+        onMain([failure = Failure::of(std::current_exception()), request](AppModel& m) {
+            m.attemptFailed(failure, request);
+        });
     }
     watch->finished.store(true);
     if (transport) {
@@ -113,13 +114,13 @@ void AppModel::sessionOpened(const std::shared_ptr<LinkSession>& session, const 
     send({{"t", "apps.get"}});
 }
 
-void AppModel::attemptFailed(std::exception_ptr error, const ConnectRequest& request) {
+void AppModel::attemptFailed(const Failure& failure, const ConnectRequest& request) {
     if (shutDown_) return;
     PublishedState& state = edit();
-    state.lastError = FriendlyErrors::text(error);
-    VelmoraLog::write("falha ao conectar via " + request.kind + ": " + errorText(error));
+    state.lastError = failure.friendly;
+    VelmoraLog::write("falha ao conectar via " + request.kind + ": " + failure.developer);
     state.state = ConnState::idle();
-    const auto cxp = linkError(error);
+    const auto& cxp = failure.link;
     if (!request.userInitiated || (cxp && cxp->kind() == CXPError::Kind::unexpectedPeer))
         markFailure(request.key);
     if (cxp && cxp->kind() == CXPError::Kind::rejected && cxp->text() == "not_paired") {

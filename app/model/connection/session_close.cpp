@@ -4,7 +4,6 @@
 #include "app/model/connection/error_text.h"
 #include "app/model/connection/idle_policy.h"
 #include "app/model/connection/session_reports.h"
-#include "core/errors/friendly_errors.h"
 #include "core/l10n/l10n.h"
 #include "core/log/velmora_log.h"
 
@@ -19,7 +18,8 @@ void AppModel::setSession(std::shared_ptr<LinkSession> session) {
     session_ = std::move(session);
 }
 
-void AppModel::sessionClosed(const std::shared_ptr<LinkSession>& closed, std::exception_ptr error) {
+void AppModel::sessionClosed(const std::shared_ptr<LinkSession>& closed,
+                             const std::optional<Failure>& error) {
     // Only the live session's end tears down. Any other (a background session that was discarded, or one
     // replaced by a better link) is only logged, also when no session is live: tearing down then would
     // publish idle over an attempt in flight and could start a second one beside it.
@@ -30,7 +30,7 @@ void AppModel::sessionClosed(const std::shared_ptr<LinkSession>& closed, std::ex
     }
     const bool wasMirroring = ports_.features->mirroring();
     std::string line = "sessão encerrada";
-    line += error ? ": " + errorText(error) : std::string(" sem erro");
+    line += error ? ": " + error->developer : std::string(" sem erro");
     if (sessionOpenedAt_) {
         line += " (durou " + std::to_string(static_cast<std::int64_t>(now() - *sessionOpenedAt_)) +
                 " s via " + sessionKindLabel_ + ")";
@@ -68,7 +68,7 @@ void AppModel::sessionClosed(const std::shared_ptr<LinkSession>& closed, std::ex
         scheduleReconnect();
         return;
     }
-    if (error) state.lastError = FriendlyErrors::text(error);
+    if (error) state.lastError = error->friendly;
     armLostTimer();
     scheduleReconnect();
 }

@@ -4,6 +4,7 @@
 
 #include "app/model/app_model.h"
 #include "app/model/app_version.h"
+#include "app/model/connection/error_text.h"
 #include "core/log/velmora_log.h"
 #include "core/protocol/inbound.h"
 #include "core/text/safe_text.h"
@@ -55,7 +56,9 @@ void SessionReports::didReceiveVideo(LinkSession&, ByteView) {}
 void SessionReports::didReceiveFile(LinkSession&, ByteView) {}
 
 void SessionReports::sessionDidClose(LinkSession&, std::exception_ptr error) {
-    onMain([session = session_, error](AppModel& model) { model.sessionClosed(session, error); });
+    std::optional<Failure> failure;
+    if (error) failure = Failure::of(error);
+    onMain([session = session_, failure](AppModel& model) { model.sessionClosed(session, failure); });
 }
 
 void SessionReports::onMain(std::function<void(AppModel&)> work) const {
