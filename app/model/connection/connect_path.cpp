@@ -13,8 +13,10 @@ namespace velmora {
 void AppModel::connect(ConnectRequest request) {
     if (shutDown_ || state_.state.kind() != ConnState::Kind::idle) return;
     edit().state = ConnState::connecting(request.label);
-    VelmoraLog::write("conectando a " + request.label + " via " + request.kind + " [chave " + request.key +
-                      " | " + NetInfo::describe(gatewayIP_) + "]");
+    // The line names the interfaces (a system call): it is finished once the attempt is on its way, so
+    // reading them never delays the connection.
+    const std::string line =
+        "conectando a " + request.label + " via " + request.kind + " [chave " + request.key + " | ";
     connectingViaUsb_ = request.usbSerial;
     edit().lastError.reset();
     const auto watch = std::make_shared<AttemptWatch>(now());
@@ -25,6 +27,7 @@ void AppModel::connect(ConnectRequest request) {
         runAttempt(std::move(weak), std::move(context), workers, std::move(request), std::move(watch),
                    std::move(transports));
     });
+    VelmoraLog::write(line + NetInfo::describe(gatewayIP_) + "]");
 }
 
 // The attempt's thread. It never holds the model: what it needs is in `context`, and what it learns goes to
