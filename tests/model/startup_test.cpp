@@ -1,6 +1,8 @@
 // Start-up, the user's connection order while running, and shutdown, seen through the ports.
 #include <gtest/gtest.h>
 
+#include "app/model/connection/usb_bridge_link.h"
+#include "core/exec/manual_executor.h"
 #include "core/l10n/l10n.h"
 #include "support/model_harness.h"
 
@@ -106,6 +108,19 @@ TEST(Startup, SwitchingOffTheLiveKindLeavesQuietlyAndShutdownStillRemovesForward
     EXPECT_EQ(h.journal->count("usb.removeForwards"), 1);
     EXPECT_EQ(h.journal->count("network.stop"), 1);
     EXPECT_EQ(h.journal->count("wake.stop"), 1);
+}
+
+// The application's cable port on a computer without adb: the model's calls reach the bridge and do nothing.
+TEST(Startup, TheCablePortOverTheRealBridgeWithoutAdbPublishesNothing) {
+    ModelHarness h;
+    auto queue = std::make_shared<ManualExecutor>();
+    auto usb = std::make_shared<UsbBridgeLink>(std::make_unique<UsbBridge>(std::nullopt, queue, nullptr));
+    ModelPorts ports = h.ports();
+    ports.usb = usb;
+    h.model = AppModel::create(ports, false);
+    queue->advance(10);
+    h.model->shutdown();
+    EXPECT_TRUE(h.model->state().usbPhones.empty());
 }
 
 }  // namespace
