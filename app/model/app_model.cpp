@@ -23,7 +23,6 @@ AppModel::AppModel(Token, ModelPorts ports, bool preview)
     : ports_(std::move(ports)), preview_(preview), context_(std::make_shared<AttemptContext>()) {
     state_.linkPrefs = LinkPrefs::load(*ports_.settings);
     published_ = state_;
-    sendQueue_ = std::make_unique<SerialQueue>("tessel.send");
     context_->main = ports_.main;
     context_->prompt = ports_.pairing;
     context_->features = ports_.features;
@@ -57,6 +56,7 @@ bool AppModel::loadIdentity() {
 // Start-up in real mode, in this order; every handler holds the model weakly.
 void AppModel::comeAlive() {
     const std::weak_ptr<AppModel> weak = weak_from_this();
+    sendQueue_ = std::make_unique<SerialQueue>("tessel.send");
     edit().paired = context_->store->all();
     ports_.features->refreshPermissions();
     ports_.usb->setOnChange([weak, main = ports_.main](std::vector<DiscoveredPhone> phones) {
@@ -172,7 +172,7 @@ void AppModel::shutdown() {
         ports_.usb->removeCreatedForwards();
     }
     // Refuse a prompt that is showing, end every attempt and session, and join their threads.
-    ports_.pairing->dismissAll();
+    if (ports_.pairing) ports_.pairing->dismissAll();
     if (session_) session_->close();
     workers_.stop();
     sendQueue_.reset();

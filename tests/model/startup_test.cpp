@@ -35,7 +35,11 @@ TEST(Startup, BringsEachSourceToLifeInOrder) {
 TEST(Startup, PreviewStartsNothingAndReadsNoPeers) {
     ModelHarness h;
     h.pairBothSides();
-    AppModel& model = h.start(/*preview=*/true);
+    ModelPorts bare;  // the snapshot tool's: no port beyond the executor and the settings
+    bare.main = h.exec;
+    bare.settings = h.settings;
+    h.model = AppModel::create(bare, /*preview=*/true);
+    AppModel& model = *h.model;
     model.applyLinkPrefs();
     model.setLinkPrefs(with(model.state().linkPrefs, ConnKind::usb, false));
     h.advance(10);
