@@ -113,9 +113,10 @@ struct PhoneConnection {
                 continue;
             }
             json message = decodeJSON(frame.payload, static_cast<std::size_t>(Limits::controlMax));
-            if (textOf(message, "t") == "ping") {
+            if (textOf(message, "t") == "ping" && !phone.silent()) {
                 json pong{{"t", "pong"}};
-                if (message.contains("seq")) pong["seq"] = message["seq"];
+                for (const char* echoed : {"seq", "ts"})
+                    if (message.contains(echoed)) pong[echoed] = message[echoed];
                 channel->send(Ch::control, encodeJSON(pong));
             }
             if (config.onControl) config.onControl(message);

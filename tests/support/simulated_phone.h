@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <future>
@@ -107,6 +108,10 @@ class SimulatedPhone {
         return known_.contains(computerId);
     }
 
+    // While silent the phone answers nothing (no "pong"): a phone that has gone out of reach.
+    void setSilent(bool silent) { silent_.store(silent); }
+    bool silent() const { return silent_.load(); }
+
     // Answers one connection on `transport` until it ends, then closes it; never throws.
     PhoneOutcome serve(std::shared_ptr<Transport> transport);
     std::future<PhoneOutcome> serveAsync(std::shared_ptr<Transport> transport) {
@@ -118,6 +123,7 @@ class SimulatedPhone {
     mutable std::mutex mutex_;
     PhoneConfig config_;
     std::set<std::string> known_;
+    std::atomic<bool> silent_{false};
 };
 
 }  // namespace velmora

@@ -1,0 +1,201 @@
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "app/model/connection/attempt_context.h"
+#include "app/model/connection/attempt_workers.h"
+#include "app/model/connection/error_text.h"
+#include "app/model/connection/failure_book.h"
+#include "app/model/connection/planner_types.h"
+#include "app/model/model_ports.h"
+#include "app/model/observers.h"
+#include "app/model/published_state.h"
+#include "core/exec/serial_queue.h"
+#include "core/protocol/inbound.h"
+#include "core/session/link_session.h"
+
+namespace velmora {
+
+// One connection attempt for the one connect path: what the planner chose, or what the user picked.
+struct ConnectRequest {
+    std::string label;                     // shown while connecting
+    std::string key;                       // candidate key: books failures, names the link kind
+    std::optional<std::string> usbSerial;  // the adb serial of a cable phone
+    std::string kind = "tcp";              // "tcp" or "ble"
+    std::optional<std::string> expected;   // the phone id (or its prefix) that must answer
+    bool userInitiated = false;            // only then may pairing start
+    double connectTimeout = 0;             // seconds
+    std::function<std::shared_ptr<ConnectableTransport>()> make;  // called once, on the attempt's thread
+};
+
+// The application model's connection half: start-up and shutdown, the published connection state,
+// automatic connecting with its failure book, the one connect path with its handshake watchdog, the
+// session's opening and pairing prompt, the heartbeat, loss and reconnect.
+//
+// Threads: every public member, every published field and every private field without a note belongs to
+// the main executor. Each attempt runs on a thread of `workers_`, which then runs its session's receive loop
+// and reports through SessionReports, which hops to main. Sends started by the model go through `sendQueue_`
+// ("tessel.send"). Every closure posted or scheduled holds the model weakly; every timer is a handle that
+// shutdown() cancels.
+class AppModel : public std::enable_shared_from_this<AppModel> {
+  public:
+    static constexpr std::uint16_t phonePort = 47625;
+    static constexpr double heartbeatInterval = 3.0;
+    static constexpr double watchInterval = 2.0;
+    static constexpr double lostDelay = 45.0;
+    static constexpr double reconnectDelay = 4.0;
+    static constexpr const char* fallbackDeviceName = "Mac";
+
+    // Builds the model and, unless `preview`, brings it to life. Absent when the identity could not be
+    // loaded: the user was alerted and the process told to end with status 1.
+    static std::shared_ptr<AppModel> create(ModelPorts ports, bool preview);
+    // Shuts down if that has not happened yet. Main thread.
+    ~AppModel();
+    AppModel(const AppModel&) = delete;
+    AppModel& operator=(const AppModel&) = delete;
+
+    const PublishedState& state() const { return state_; }
+    // `callback` runs on main after the state changed, until the subscription is dropped.
+    Subscription observe(std::function<void()> callback) { return observers_.add(std::move(callback)); }
+    bool live() const { return live_; }
+    const Identity& identity() const { return *context_->identity; }
+    // The session standing now, if any (sends, its phone, its last sign of life).
+    std::shared_ptr<LinkSession> liveSession() const { return session_; }
+
+    // The user's connection order: saved, then the discovery sources follow it, the live link is
+    // reconsidered, and an automatic connection may start.
+    void setLinkPrefs(std::vector<LinkPref> prefs);
+    void applyLinkPrefs();
+    void reconsiderConnection();
+    // The one connect path; does nothing unless idle. Part of the connection half's seam: the planner's
+    // attempts and the user's choices both come here.
+    void connect(ConnectRequest request);
+    // The user's disconnect: ends the session and connects no more on its own.
+    void disconnect();
+    // Stops every source, removes the adb forwards this program created, ends every attempt and session and
+    // joins their threads. Idempotent.
+    void shutdown();
+
+    // The delegate a session's receive loop reports to; also for sessions opened in the background (link
+    // upgrades, idle descent), whose close is only logged unless they became the live one.
+    std::unique_ptr<SessionDelegate> reportsFor(std::shared_ptr<LinkSession> session);
+
+  private:
+    friend class SessionReports;
+    struct Token {};
+
+  public:
+    AppModel(Token, ModelPorts ports, bool preview);
+
+  private:
+    // Start-up (app_model.cpp).
+    bool loadIdentity();
+    void comeAlive();
+    void armClipboardPoll();
+    PublishedState& edit();
+    void publish();
+    void post(std::function<void(AppModel&)> work);
+    TimerHandle after(double seconds, std::function<void(AppModel&)> work);
+    double now() const { return ports_.main->now(); }
+    bool enabled(ConnKind kind) const;
+
+    // Seams of the discovery, upgrade and idle issues (discovery_seams.cpp).
+    void startBrowsing();
+    void stopBrowsing();
+    void applyUsbPhones();
+    void applyBlePhones(std::vector<BlePhone> phones);
+    void refreshGateway();
+    void handleWake();
+    void considerUpgrade();
+    void evaluateIdle();
+
+    // Automatic connection (connection/auto_connect.cpp).
+    PlannerInput plannerInput() const;
+    void maybeAutoConnect();
+    void markFailure(const std::string& key);
+    void start(const Attempt& attempt);
+
+    // The connect path (connection/connect_path.cpp).
+    static void runAttempt(std::weak_ptr<AppModel> model, std::shared_ptr<AttemptContext> context,
+                           AttemptWorkers& workers, ConnectRequest request,
+                           std::shared_ptr<AttemptWatch> watch, std::shared_ptr<TransportFactory> transports);
+    void watchHandshake(const std::shared_ptr<AttemptWatch>& watch);
+    void sessionOpened(const std::shared_ptr<LinkSession>& session, const ConnectRequest& request,
+                       const std::string& label);
+    void attemptFailed(const Failure& failure, const ConnectRequest& request);
+
+    // Opening (connection/session_opening.cpp); on the attempt's thread.
+    static std::shared_ptr<LinkSession> openSession(AttemptContext& context,
+                                                    std::shared_ptr<Transport> transport, bool userInitiated,
+                                                    const std::optional<std::string>& expected,
+                                                    const std::string& kind);
+
+    // Session life (connection/heartbeat.cpp, connection/session_close.cpp).
+    void startHeartbeat();
+    void heartbeatTick();
+    void send(nlohmann::json message);
+    void pushNotifFilter();
+    void sessionClosed(const std::shared_ptr<LinkSession>& session, const std::optional<Failure>& error);
+    void armLostTimer();
+    void scheduleReconnect();
+    void setSession(std::shared_ptr<LinkSession> session);
+
+    // The phone's messages the connection half reads (connection/control_dispatch.cpp).
+    void phoneStatus(const LinkSession* from, const Inbound::Status& status);
+    void applyPhoneStatus(std::optional<bool> screen, bool fast, std::optional<bool> locks);
+
+    ModelPorts ports_;
+    const bool preview_;
+    std::shared_ptr<AttemptContext> context_;
+    PublishedState state_;
+    PublishedState published_;  // as the observers last saw it
+    bool publishPosted_ = false;
+    ObserverList observers_;
+
+    std::vector<DiscoveredPhone> rawUsbPhones_;
+    FailureBook failures_;
+    std::unique_ptr<SerialQueue> sendQueue_;
+    AttemptWorkers workers_;
+    bool live_ = false;
+    bool shutDown_ = false;
+    bool browsing_ = false;
+    std::optional<std::string> gatewayIP_;
+    std::optional<std::string> connectingViaUsb_;
+    std::optional<double> sessionOpenedAt_;
+    std::string sessionKindLabel_;
+    std::optional<bool> phoneScreenOn_;
+    std::optional<double> phoneScreenOffSince_;
+    bool phoneFast_ = false;
+    std::optional<bool> phoneLocks_;
+    bool descending_ = false;
+    double preferBleUntil_ = 0;
+    std::optional<std::string> idleNote_;
+    std::vector<std::function<void()>> wakeWaiters_;
+    std::optional<std::string> activeUsbSerial_;
+    double lastPingAt_ = 0;
+    bool switchingLink_ = false;
+    std::shared_ptr<LinkSession> session_;
+    bool autoConnect_ = true;
+    std::uint16_t knownPort_ = phonePort;
+    bool upgrading_ = false;
+    std::int64_t upgradeTick_ = 0;
+
+    // Timers: every one is cancelled by shutdown().
+    TimerHandle heartbeat_;
+    std::optional<TimerHandle> lostWork_;  // present once armed; it stays armed until cancelled
+    TimerHandle reconnectWork_;
+    TimerHandle watchdog_;
+    TimerHandle clipTimer_;
+    std::vector<TimerHandle> replans_;  // one per booked failure
+};
+
+}  // namespace velmora

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/model/features/feature_half.h"
+#include "app/model/ports/alerts.h"
+#include "app/model/ports/bluetooth_central.h"
+#include "app/model/ports/dns_sd_browser.h"
+#include "app/model/ports/host_name.h"
+#include "app/model/ports/network_monitor.h"
+#include "app/model/ports/pairing_prompt.h"
+#include "app/model/ports/transport_factory.h"
+#include "app/model/ports/usb_link.h"
+#include "app/model/ports/wake_source.h"
+#include "core/exec/executor.h"
+#include "core/identity/identity.h"
+#include "core/settings/settings.h"
+
+namespace velmora {
+
+// Everything the model reaches outside itself. The application wires the real things, the tests fakes.
+struct ModelPorts {
+    std::shared_ptr<Executor> main;  // the main executor; its clock is the model's clock
+    std::shared_ptr<Settings> settings;
+    // Loads or creates the computer's identity under `deviceName`; throws when it cannot.
+    std::function<std::unique_ptr<Identity>(const std::string& deviceName)> loadIdentity;
+    std::filesystem::path supportDir;  // holds "peers.json"
+    std::shared_ptr<TransportFactory> transports;
+    std::shared_ptr<DnsSdBrowser> browser;
+    std::shared_ptr<BluetoothCentral> bluetooth;
+    std::shared_ptr<UsbLink> usb;
+    std::shared_ptr<PairingPrompt> pairing;
+    std::shared_ptr<Alerts> alerts;
+    std::shared_ptr<NetworkMonitor> network;
+    std::shared_ptr<WakeSource> wake;
+    std::shared_ptr<HostName> hostName;
+    std::shared_ptr<FeatureHalf> features = std::make_shared<FeatureHalf>();
+    // Whether an IPv4 address lies on one of the computer's subnets (NetInfo::sameSubnet in the application).
+    std::function<bool(const std::string& address)> sameSubnet;
+};
+
+}  // namespace velmora

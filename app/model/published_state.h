@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/model/connection/conn_kind.h"
+#include "app/model/connection/conn_state.h"
+#include "app/model/connection/link_prefs.h"
+#include "core/discovery/discovered_phone.h"
+#include "core/identity/peer.h"
+
+namespace velmora {
+
+// What the panel shows of the phone and the link: the model's published connection state, one value the
+// UI copies or reads on the main thread. The model writes it on the main executor only.
+struct PublishedState {
+    std::vector<DiscoveredPhone> phones;     // found on the local network
+    std::vector<DiscoveredPhone> usbPhones;  // on a cable
+    std::vector<DiscoveredPhone> blePhones;  // seen over Bluetooth
+    ConnState state;
+    std::optional<std::int64_t> battery;   // percent
+    bool charging = false;                 // kept when a session ends
+    std::optional<std::string> lastError;  // already localised
+    int bluetoothState = 0;                // 5 = powered on
+    std::string linkKind = "tcp";          // "tcp" or "ble"
+    bool bleFast = false;                  // the Bluetooth link runs over an L2CAP channel
+    std::optional<std::string> networkHint;
+    std::optional<std::int64_t> rttMs;
+    std::vector<LinkPref> linkPrefs;
+    bool browserReady = false;
+    bool phoneLost = false;  // no connection came back within 45 s of a loss
+    std::optional<std::string> phoneAppVersion;
+    std::optional<std::int64_t> phoneAppBuild;
+    bool localNetworkDenied = false;
+    std::vector<Peer> paired;
+    bool idleDescended = false;
+    std::optional<ConnKind> activeKind;  // kind of the live link, for its title
+
+    bool operator==(const PublishedState&) const = default;
+};
+
+// The localised title of the live link.
+std::string transportTitle(const PublishedState& state);
+
+// Whether the panel offers to update the companion app: connected, the phone told its build, we carry a
+// package, and its build is older than ours.
+bool phoneNeedsUpdate(const PublishedState& state, bool packageAvailable, std::int64_t ourBuild);
+
+}  // namespace velmora

@@ -1,0 +1,91 @@
+// The connection half as the user lives it, over loopback TCP against the simulated phone, with the
+// model's clock in the test's hands.
+#include <gtest/gtest.h>
+
+#include "app/model/app_version.h"
+#include "core/l10n/l10n.h"
+#include "support/model_harness.h"
+
+namespace velmora {
+namespace {
+
+using test::ModelHarness;
+using Kind = ConnState::Kind;
+
+TEST(ConnectionStory, KnownPhoneOnTheCableIsReachedOnItsOwnAndTheUserDisconnects) {
+    ModelHarness h;
+    h.pairBothSides();
+    AppModel& model = h.start();
+    int changes = 0;
+    const Subscription watching = model.observe([&] { ++changes; });
+    h.plugInCable();
+    ASSERT_TRUE(h.pumpUntil(Kind::connected));
+
+    EXPECT_EQ(model.state().state, ConnState::connected("Celular Simulado"));
+    EXPECT_EQ(model.state().activeKind, ConnKind::usb);
+    EXPECT_EQ(transportTitle(model.state()), L10n::string("conn.usb.title"));
+    EXPECT_GT(changes, 0);
+    ASSERT_TRUE(h.pumpUntil([&] { return h.received().size() >= 3; }));
+    EXPECT_EQ(h.received(), (std::vector<std::string>{"caps", "notif.filter", "apps.get"}));
+    const nlohmann::json caps = h.received_->caps.at(0);
+    EXPECT_EQ(caps["v"], 2);
+    EXPECT_EQ(caps["model"], "Mac");
+    EXPECT_EQ(caps["name"], "Estação");
+    EXPECT_EQ(caps["features"], nlohmann::json({"clip", "files", "notif", "notif.filter", "mirror", "input",
+                                                "net.offer", "pair.cr1"}));
+    EXPECT_EQ(caps["appVersion"], AppVersion::version());
+    EXPECT_GT(caps["appBuild"].get<std::int64_t>(), 0);
+    EXPECT_NE(h.log().find("conectando a Pixel 7 via tcp [chave usb:R58N123 | "), std::string::npos);
+    EXPECT_NE(h.log().find("conectado a Celular Simulado via tcp (novo=false)"), std::string::npos);
+    EXPECT_EQ(h.journal->count("tcp 127.0.0.1:40001"), 1);
+
+    h.aliveTick();  // the first tick pings; the pong gives the round trip
+    ASSERT_TRUE(h.pumpUntil([&] { return model.state().rttMs.has_value(); }));
+
+    model.disconnect();
+    ASSERT_TRUE(h.pumpUntil(Kind::idle));
+    EXPECT_FALSE(model.state().rttMs);
+    h.advance(60);
+    EXPECT_EQ(h.server.connections(), 1) << "no reconnect after the user's disconnect";
+    EXPECT_FALSE(model.state().phoneLost);
+}
+
+TEST(ConnectionStory, AnAutomaticAttemptNeverPairsANewPhone) {
+    ModelHarness h;  // neither side knows the other
+    AppModel& model = h.start();
+    h.plugInCable();
+    ASSERT_TRUE(h.pumpUntil([&] { return model.state().lastError.has_value(); }));
+    EXPECT_EQ(model.state().state, ConnState::idle());
+    EXPECT_EQ(h.prompt->shownCount(), 0u);
+    EXPECT_NE(h.log().find("aparelho desconhecido numa conexão automática: fechando sem enviar a identidade"),
+              std::string::npos);
+    EXPECT_NE(h.log().find("candidato usb:R58N123 em espera por 4 s (falhas seguidas: 1)"),
+              std::string::npos);
+}
+
+// Table: the user's answer to the code.
+TEST(ConnectionStory, AUserInitiatedPairingShowsTheCodeAndFollowsTheAnswer) {
+    for (const bool accept : {true, false}) {
+        SCOPED_TRACE(accept);
+        ModelHarness h;
+        AppModel& model = h.start();
+        model.connect(
+            {"Pixel 7", "manual:127.0.0.1", std::nullopt, "tcp", std::nullopt, true, 4, [t = h.transports] {
+                 return t->tcp({"127.0.0.1", AppModel::phonePort});
+             }});
+        const std::string shown = h.prompt->waitShown();
+        EXPECT_TRUE(shown.starts_with("Celular Simulado ")) << shown;
+        h.advance(30);  // the watchdog leaves a handshake alone while the code shows
+        EXPECT_EQ(model.state().state.kind(), Kind::connecting);
+        h.prompt->answer(accept);
+        ASSERT_TRUE(h.pumpUntil([&] { return model.state().state.kind() != Kind::connecting; }));
+        EXPECT_EQ(model.state().state.kind(), accept ? Kind::connected : Kind::idle);
+        EXPECT_EQ(model.state().paired.size(), accept ? 1u : 0u);
+        if (accept) {
+            EXPECT_NE(h.log().find("(novo=true)"), std::string::npos);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace velmora

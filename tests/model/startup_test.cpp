@@ -1,0 +1,131 @@
+// Start-up, the user's connection order while running, and shutdown, seen through the ports.
+#include <gtest/gtest.h>
+
+#include "app/model/connection/usb_bridge_link.h"
+#include "core/exec/manual_executor.h"
+#include "core/l10n/l10n.h"
+#include "support/model_harness.h"
+
+namespace velmora {
+namespace {
+
+using test::ModelHarness;
+using Kind = ConnState::Kind;
+
+std::vector<LinkPref> with(std::vector<LinkPref> prefs, ConnKind kind, bool on) {
+    return LinkPrefs::setEnabled(prefs, kind, on)->prefs;
+}
+
+TEST(Startup, BringsEachSourceToLifeInOrder) {
+    ModelHarness h;
+    h.pairBothSides();
+    h.hostName->name = "";  // no name: the fallback
+    AppModel& model = h.start();
+    EXPECT_EQ(h.journal->entries(),
+              (std::vector<std::string>{"features.permissions", "usb.onChange", "ble.handlers",
+                                        "network.start", "wake.start", "browser.start", "usb.start",
+                                        "ble.start", "features.notifications"}));
+    EXPECT_TRUE(model.live());
+    EXPECT_EQ(model.state().paired.size(), 1u);
+    EXPECT_EQ(model.identity().deviceName(), "Mac");
+    h.advance(1.2);
+    EXPECT_EQ(h.features->clipboardTicks, 2);
+}
+
+TEST(Startup, PreviewStartsNothingAndReadsNoPeers) {
+    ModelHarness h;
+    h.pairBothSides();
+    ModelPorts bare;  // the snapshot tool's: no port beyond the executor and the settings
+    bare.main = h.exec;
+    bare.settings = h.settings;
+    h.model = AppModel::create(bare, /*preview=*/true);
+    AppModel& model = *h.model;
+    model.applyLinkPrefs();
+    model.setLinkPrefs(with(model.state().linkPrefs, ConnKind::usb, false));
+    h.advance(10);
+    EXPECT_TRUE(h.journal->entries().empty());
+    EXPECT_FALSE(model.live());
+    EXPECT_TRUE(model.state().paired.empty());
+    EXPECT_EQ(model.identity().deviceName(), "Workstation");
+}
+
+TEST(Startup, AnIdentityThatCannotBeLoadedEndsWithAnAlertAndStatusOne) {
+    ModelHarness h;
+    h.identityFails = true;
+    h.model = AppModel::create(h.ports(), false);
+    EXPECT_EQ(h.model, nullptr);
+    EXPECT_EQ(h.alerts->exitStatus, 1);
+    EXPECT_TRUE(h.alerts->shown.starts_with(L10n::string("err.identity_alert.title") + " | "))
+        << h.alerts->shown;
+    EXPECT_TRUE(h.journal->entries().empty());
+}
+
+TEST(Startup, SwitchingKindsFollowsTheOrderAndPublishesOnlyChanges) {
+    ModelHarness h;
+    AppModel& model = h.start();
+    int changes = 0;
+    const Subscription watching = model.observe([&] { ++changes; });
+    h.plugInCable();  // neither side knows the other: listed, not connected
+    ASSERT_TRUE(h.pumpUntil(
+        [&] { return model.state().state.kind() == Kind::idle && !model.state().usbPhones.empty(); }));
+    const int before = changes;
+
+    model.setLinkPrefs(with(model.state().linkPrefs, ConnKind::usb, false));
+    h.exec->runPending();
+    EXPECT_TRUE(model.state().usbPhones.empty());
+    EXPECT_EQ(changes, before + 1);
+    model.applyLinkPrefs();  // off again: nothing new to publish
+    h.exec->runPending();
+    EXPECT_EQ(changes, before + 1);
+    h.usb->publish({DiscoveredPhone{}});  // a poll still in flight is ignored while the kind is off
+    h.exec->runPending();
+    EXPECT_TRUE(model.state().usbPhones.empty());
+
+    model.setLinkPrefs(with(model.state().linkPrefs, ConnKind::wifi, true));
+    EXPECT_EQ(h.journal->count("browser.start"), 1);
+    model.setLinkPrefs(with(model.state().linkPrefs, ConnKind::wifi, false));
+    EXPECT_EQ(h.journal->count("browser.stop"), 1);
+    EXPECT_EQ(LinkPrefs::load(*h.settings), model.state().linkPrefs);
+}
+
+TEST(Startup, SwitchingOffTheLiveKindLeavesQuietlyAndShutdownStillRemovesForwards) {
+    ModelHarness h;
+    h.pairBothSides();
+    AppModel& model = h.start();
+    h.plugInCable();
+    ASSERT_TRUE(h.pumpUntil(Kind::connected));
+
+    model.setLinkPrefs(with(model.state().linkPrefs, ConnKind::ble, false));  // not the live kind
+    h.exec->runPending();
+    EXPECT_EQ(model.state().state.kind(), Kind::connected);
+
+    model.setLinkPrefs(with(model.state().linkPrefs, ConnKind::usb, false));
+    ASSERT_TRUE(h.pumpUntil(Kind::idle));
+    EXPECT_NE(h.log().find("trocando de conexão: usb foi desligado"), std::string::npos);
+    EXPECT_NE(h.log().find("sessão encerrada sem erro (durou 0 s via tcp/usb:)"), std::string::npos);
+    EXPECT_FALSE(model.state().lastError);
+    h.advanceSettled(50, 1);
+    EXPECT_FALSE(model.state().phoneLost);
+    EXPECT_EQ(h.server.connections(), 1);
+
+    model.shutdown();
+    EXPECT_EQ(h.journal->count("usb.removeForwards"), 1);
+    EXPECT_EQ(h.journal->count("network.stop"), 1);
+    EXPECT_EQ(h.journal->count("wake.stop"), 1);
+}
+
+// The application's cable port on a computer without adb: the model's calls reach the bridge and do nothing.
+TEST(Startup, TheCablePortOverTheRealBridgeWithoutAdbPublishesNothing) {
+    ModelHarness h;
+    auto queue = std::make_shared<ManualExecutor>();
+    auto usb = std::make_shared<UsbBridgeLink>(std::make_unique<UsbBridge>(std::nullopt, queue, nullptr));
+    ModelPorts ports = h.ports();
+    ports.usb = usb;
+    h.model = AppModel::create(ports, false);
+    queue->advance(10);
+    h.model->shutdown();
+    EXPECT_TRUE(h.model->state().usbPhones.empty());
+}
+
+}  // namespace
+}  // namespace velmora
