@@ -1,4 +1,5 @@
-// One QApplication for the whole run, offscreen also for test discovery, which gets no environment of its own.
+// One QApplication for the whole run, offscreen also for test discovery, which gets no environment of its
+// own.
 #include <gtest/gtest.h>
 
 #include <QApplication>
