@@ -1,5 +1,5 @@
-// The design tests need one QApplication for the whole run, made before any test; CTest runs them offscreen,
-// and so does test discovery at build time, which gets no environment of its own.
+// One QApplication for every Qt test program, made before any test; CTest runs it offscreen, and so does test
+// discovery at build time, which gets no environment of its own.
 #include <gtest/gtest.h>
 
 #include <QApplication>
