@@ -19,9 +19,9 @@ std::vector<LinkPref> with(std::vector<LinkPref> prefs, ConnKind kind, bool on) 
 TEST(Startup, BringsEachSourceToLifeInOrder) {
     ModelHarness h;
     h.pairBothSides();
-    h.hostName->name = "";  // no name: the fallback
+    h.host->computer = "";  // no name: the fallback
     AppModel& model = h.start();
-    EXPECT_EQ(h.journal->entries(),
+    EXPECT_EQ(h.journal->all(),
               (std::vector<std::string>{"features.permissions", "usb.onChange", "ble.handlers",
                                         "network.start", "wake.start", "browser.start", "usb.start",
                                         "ble.start", "features.notifications"}));
@@ -43,7 +43,7 @@ TEST(Startup, PreviewStartsNothingAndReadsNoPeers) {
     model.applyLinkPrefs();
     model.setLinkPrefs(with(model.state().linkPrefs, ConnKind::usb, false));
     h.advance(10);
-    EXPECT_TRUE(h.journal->entries().empty());
+    EXPECT_TRUE(h.journal->all().empty());
     EXPECT_FALSE(model.live());
     EXPECT_TRUE(model.state().paired.empty());
     EXPECT_EQ(model.identity().deviceName(), "Workstation");
@@ -54,10 +54,11 @@ TEST(Startup, AnIdentityThatCannotBeLoadedEndsWithAnAlertAndStatusOne) {
     h.identityFails = true;
     h.model = AppModel::create(h.ports(), false);
     EXPECT_EQ(h.model, nullptr);
-    EXPECT_EQ(h.alerts->exitStatus, 1);
-    EXPECT_TRUE(h.alerts->shown.starts_with(L10n::string("err.identity_alert.title") + " | "))
-        << h.alerts->shown;
-    EXPECT_TRUE(h.journal->entries().empty());
+    const auto said = h.journal->all();  // the alert, the exit, the prompts closed; nothing started
+    ASSERT_EQ(said.size(), 3u) << testing::PrintToString(said);
+    EXPECT_TRUE(said[0].starts_with("alerts." + L10n::string("err.identity_alert.title") + " | ")) << said[0];
+    EXPECT_EQ(said[1], "alerts.exit 1");
+    EXPECT_EQ(said[2], "prompt.said dismissed");
 }
 
 TEST(Startup, SwitchingKindsFollowsTheOrderAndPublishesOnlyChanges) {

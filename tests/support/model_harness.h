@@ -5,13 +5,14 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <filesystem>
 #include <future>
 #include <list>
-#include <memory>
 #include <mutex>
+#include <semaphore>
 #include <thread>
 
 #include "app/model/app_model.h"
@@ -21,45 +22,125 @@
 #include "core/log/velmora_log.h"
 #include "core/loopback.h"
 #include "core/settings/memory_settings.h"
-#include "support/fake_ports.h"
+#include "core/transport/tcp_transport.h"
 #include "support/simulated_phone.h"
 #include "support/temp_dir.h"
 
 namespace velmora::test {
+
+// What the fakes were asked, in order, so that a test can read the start-up order or prove that nothing
+// started. Any thread.
+struct Journal {
+    void add(std::string entry) {
+        {
+            std::lock_guard lock(mutex);
+            entries.push_back(std::move(entry));
+        }
+        added.notify_all();
+    }
+    std::vector<std::string> all() const {
+        std::lock_guard lock(mutex);
+        return entries;
+    }
+    int count(const std::string& entry) const {
+        std::lock_guard lock(mutex);
+        return static_cast<int>(std::count(entries.begin(), entries.end(), entry));
+    }
+    // Waits (bounded) for an entry that starts with `prefix`: the first such, or "" when none came.
+    std::string waitFor(const std::string& prefix) {
+        std::unique_lock lock(mutex);
+        auto found = entries.end();
+        added.wait_for(lock, std::chrono::minutes(1), [&] {
+            found =
+                std::ranges::find_if(entries, [&](const std::string& e) { return e.starts_with(prefix); });
+            return found != entries.end();
+        });
+        return found == entries.end() ? "" : *found;
+    }
+    mutable std::mutex mutex;  // guards entries
+    std::condition_variable added;
+    std::vector<std::string> entries;
+};
+
+// Every port, one instance for each, named: a call is journaled as "<name>.<call>". Transports all go to the
+// simulated phone's loopback port, journaled with the endpoint asked for (on the attempts' threads);
+// publish() stands for the cable bridge reporting its phones. The pairing prompt holds the connecting
+// thread until the test answers (one prompt for each harness), as the dialog does.
+struct FakePort final : TransportFactory,
+                        DnsSdBrowser,
+                        BluetoothCentral,
+                        UsbLink,
+                        NetworkMonitor,
+                        WakeSource,
+                        Alerts,
+                        HostName,
+                        PairingPrompt,
+                        FeatureHalf {
+    FakePort(std::shared_ptr<Journal> j, std::string n) : journal(std::move(j)), name(std::move(n)) {}
+    std::shared_ptr<ConnectableTransport> tcp(const TcpEndpoint& endpoint) override {
+        return open("tcp " + endpoint.host + ":" + std::to_string(endpoint.port));
+    }
+    std::shared_ptr<ConnectableTransport> ble(const std::string& id) override { return open("ble " + id); }
+    std::string label(const ConnectableTransport&, const std::string& kind) const override { return kind; }
+    void start(DnsSdBrowser::Handlers) override { note("start"); }
+    void start(std::function<void()>) override { note("start"); }
+    void start() override { note("start"); }
+    void stop() override { note("stop"); }
+    void setHandlers(BluetoothCentral::Handlers) override { note("handlers"); }
+    void pause() override { note("pause"); }
+    void setOnChange(std::function<void(std::vector<DiscoveredPhone>)> handler) override {
+        note("onChange");
+        publish = std::move(handler);
+    }
+    void removeCreatedForwards() override { note("removeForwards"); }
+    void showFatal(const std::string& title, const std::string& text) override { note(title + " | " + text); }
+    void exitProcess(int status) override { note("exit " + std::to_string(status)); }
+    std::string computerName() const override { return computer; }
+    bool confirm(const Peer& peer, const std::string& code) override {
+        note("shown " + peer.name + " " + code);
+        return journal->waitFor(name + ".said ") == name + ".said yes";
+    }
+    void dismissAll() override { note("said dismissed"); }
+    void answer(bool yes) { note(yes ? "said yes" : "said no"); }
+    void refreshPermissions() override { note("permissions"); }
+    void setUpNotifications() override { note("notifications"); }
+    void clipboardTick() override { ++clipboardTicks; }
+    void sessionEnded(bool wait) override { note(wait ? "ended wait" : "ended"); }
+    void notifyLocal(const std::string& title, const std::string&) override { note("notify " + title); }
+
+    void note(const std::string& call) { journal->add(name + "." + call); }
+    std::shared_ptr<ConnectableTransport> open(std::string entry) {
+        journal->add(std::move(entry));
+        return std::make_shared<TcpTransport>("127.0.0.1", port.load());
+    }
+    std::shared_ptr<Journal> journal;
+    std::string name;
+    std::atomic<std::uint16_t> port{0};                         // the phone's, for transports
+    std::function<void(std::vector<DiscoveredPhone>)> publish;  // set at start-up, before any use
+    std::string computer = "Estação";                           // the host name
+    int clipboardTicks = 0;
+};
 
 // The manual executor, plus a wake-up for the test thread whenever a worker posts.
 class PumpedExecutor final : public Executor {
   public:
     void post(Task task) override {
         inner_.post(std::move(task));
-        poke();
+        posted_.release();
     }
     TimerHandle postAfter(double delaySeconds, Task task) override {
         auto handle = inner_.postAfter(delaySeconds, std::move(task));
-        poke();
+        posted_.release();
         return handle;
     }
     double now() const override { return inner_.now(); }
     int runPending() { return inner_.runPending(); }
     int advance(double seconds) { return inner_.advance(seconds); }
-    void waitForPost() {
-        std::unique_lock lock(mutex_);
-        poked_.wait_for(lock, std::chrono::milliseconds(20), [&] { return posted_; });
-        posted_ = false;
-    }
+    void waitForPost() { (void)posted_.try_acquire_for(std::chrono::milliseconds(20)); }
 
   private:
-    void poke() {
-        {
-            std::lock_guard lock(mutex_);
-            posted_ = true;
-        }
-        poked_.notify_all();
-    }
     ManualExecutor inner_;
-    std::mutex mutex_;  // guards posted_
-    std::condition_variable poked_;
-    bool posted_ = false;
+    std::counting_semaphore<> posted_{0};
 };
 
 // The simulated phone accepting connections on a loopback port until stop(), each served on its own thread.
@@ -72,11 +153,17 @@ class PhoneServer {
         check(::bind(fd_.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0, "bind");
         check(::getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&a), &length) == 0, "getsockname");
         check(::listen(fd_.get(), 16) == 0, "listen");
-        port_ = ntohs(a.sin_port);
-        thread_ = std::thread([this] { acceptAll(); });
+        port = ntohs(a.sin_port);
+        thread_ = std::thread([this] {
+            for (UniqueFd fd;
+                 (fd = UniqueFd(::accept4(fd_.get(), nullptr, nullptr, SOCK_CLOEXEC))).valid();) {
+                std::lock_guard lock(mutex_);
+                transports_.push_back(std::make_shared<TcpTransport>(std::move(fd)));
+                served_.push_back(phone_.serveAsync(transports_.back()));
+            }
+        });
     }
     ~PhoneServer() { stop(); }
-    std::uint16_t port() const { return port_; }
     int connections() const {
         std::lock_guard lock(mutex_);
         return static_cast<int>(served_.size());
@@ -86,55 +173,27 @@ class PhoneServer {
         if (!thread_.joinable()) return;
         ::shutdown(fd_.get(), SHUT_RDWR);  // wakes the blocked accept
         thread_.join();
-        std::lock_guard lock(mutex_);
         for (auto& transport : transports_)
             transport->close();
         for (auto& served : served_)
             served.wait();
     }
+    std::uint16_t port = 0;
 
   private:
-    void acceptAll() {
-        for (;;) {
-            UniqueFd fd(::accept4(fd_.get(), nullptr, nullptr, SOCK_CLOEXEC));
-            if (!fd.valid()) return;
-            auto transport = std::make_shared<TcpTransport>(std::move(fd));
-            std::lock_guard lock(mutex_);
-            transports_.push_back(transport);
-            served_.push_back(phone_.serveAsync(transport));
-        }
-    }
-
     SimulatedPhone& phone_;
-    UniqueFd fd_;  // listening; stays open (refusing once shut down) until the server dies
-    std::uint16_t port_ = 0;
-    mutable std::mutex mutex_;  // guards transports_ and served_
+    UniqueFd fd_;               // listening; stays open (refusing once shut down) until the server dies
+    mutable std::mutex mutex_;  // guards transports_ and served_ while the accepting thread runs
     std::vector<std::shared_ptr<TcpTransport>> transports_;
     std::list<std::future<PhoneOutcome>> served_;
     std::thread thread_;
 };
 
-// The computer's key under the name the model asks for.
-class NamedIdentity final : public Identity {
-  public:
-    NamedIdentity(const SoftwareIdentity& key, std::string name) : key_(key), name_(std::move(name)) {}
-    const Bytes& publicX963() const override { return key_.publicX963(); }
-    const std::string& deviceName() const override { return name_; }
-    const std::string& platform() const override { return key_.platform(); }
-    Bytes sign(ByteView data) const override { return key_.sign(data); }
-
-  private:
-    const SoftwareIdentity& key_;
-    std::string name_;
-};
-
 class ModelHarness {
   public:
-    static constexpr const char* serial = "R58N123";
-
-    explicit ModelHarness(PhoneConfig config = {}) : phone(withRecorder(std::move(config))), server(phone) {
+    explicit ModelHarness(PhoneConfig config = {}) : phone(recording(std::move(config))), server(phone) {
         VelmoraLog::setFolder(dir.path() / "log");
-        transports->routeTo(server.port());
+        transports->port = server.port;
     }
     ~ModelHarness() {
         if (model) model->shutdown();
@@ -142,29 +201,18 @@ class ModelHarness {
     }
 
     ModelPorts ports() {
-        ModelPorts p;
-        p.main = exec;
-        p.settings = settings;
-        p.loadIdentity = [this](const std::string& name) -> std::unique_ptr<Identity> {
+        auto load = [this](const std::string& name) -> std::unique_ptr<Identity> {
             if (identityFails) throw CXPError::identityUnavailable(-1);
-            return std::make_unique<NamedIdentity>(computer, name);
+            return std::make_unique<SoftwareIdentity>(name, "mac", key);
         };
-        p.supportDir = dir.path();
-        p.transports = transports;
-        p.browser = browser;
-        p.bluetooth = bluetooth;
-        p.usb = usb;
-        p.pairing = prompt;
-        p.alerts = alerts;
-        p.network = network;
-        p.wake = wake;
-        p.hostName = hostName;
-        p.features = features;
-        p.sameSubnet = [](const std::string&) { return true; };
-        return p;
+        auto port = [&](const char* name) { return std::make_shared<FakePort>(journal, name); };
+        auto sameSubnet = [](const std::string&) { return true; };
+        return {exec,        settings, load,      dir.path(),     transports,      port("browser"),
+                port("ble"), usb,      prompt,    port("alerts"), port("network"), port("wake"),
+                host,        features, sameSubnet};  // in ModelPorts' order
     }
-    AppModel& start(bool preview = false) {
-        model = AppModel::create(ports(), preview);
+    AppModel& start() {
+        model = AppModel::create(ports(), false);
         exec->runPending();
         return *model;
     }
@@ -176,13 +224,19 @@ class ModelHarness {
     }
     // The phone on a cable whose serial has connected before: the planner's first choice.
     void plugInCable() {
-        settings->setValue("usbKnown", nlohmann::json::array({serial}));
-        DiscoveredPhone phone;
-        phone.id = std::string("usb:") + serial;
-        phone.name = "Pixel 7";
-        phone.endpoint = TcpEndpoint{"127.0.0.1", 40001};
-        usb->publish({phone});
+        settings->setValue("usbKnown", nlohmann::json::array({"R58N123"}));
+        DiscoveredPhone cable;
+        cable.id = "usb:R58N123";
+        cable.name = "Pixel 7";
+        cable.endpoint = TcpEndpoint{"127.0.0.1", 40001};
+        usb->publish({cable});
         exec->runPending();
+    }
+    // What the user's "connect" to the phone's address asks for.
+    ConnectRequest userConnect() const {
+        return {"Pixel 7", "manual:127.0.0.1", std::nullopt, "tcp", std::nullopt, true, 4, [t = transports] {
+                    return t->tcp({"127.0.0.1", AppModel::phonePort});
+                }};
     }
 
     // Runs the main executor until `done`, waiting for the workers' posts; false after a minute.
@@ -198,7 +252,6 @@ class ModelHarness {
     bool pumpUntil(ConnState::Kind kind) {
         return pumpUntil([&] { return model->state().state.kind() == kind; });
     }
-    // The fake clock moves on by `seconds`, running what falls due.
     void advance(double seconds) { exec->advance(seconds); }
     // Moves the clock in small steps, letting every attempt that falls due run to its end on the way.
     void advanceSettled(double seconds, double step = 0.1) {
@@ -207,16 +260,10 @@ class ModelHarness {
             pumpUntil([&] { return model->state().state.kind() != ConnState::Kind::connecting; });
         }
     }
-    // Advances one heartbeat and waits for the phone's answer, so the link counts as alive.
-    void aliveTick() {
-        const auto session = model->liveSession();
-        advance(AppModel::heartbeatInterval);
-        pumpUntil([&] { return session->lastRx() >= exec->now(); });
-    }
-    // The control messages the phone received, by type, in order.
-    std::vector<std::string> received() const {
-        std::lock_guard lock(received_->mutex);
-        return received_->types;
+    // The control messages the phone received, in order.
+    std::vector<nlohmann::json> received() const {
+        std::lock_guard lock(receivedMutex_);
+        return received_;
     }
     std::string log() const {
         VelmoraLog::flush();
@@ -227,40 +274,33 @@ class ModelHarness {
     std::shared_ptr<PumpedExecutor> exec = std::make_shared<PumpedExecutor>();
     std::shared_ptr<MemorySettings> settings = std::make_shared<MemorySettings>();
     std::shared_ptr<Journal> journal = std::make_shared<Journal>();
-    std::shared_ptr<FakeTransports> transports = std::make_shared<FakeTransports>(journal);
-    std::shared_ptr<FakeBrowser> browser = std::make_shared<FakeBrowser>(journal);
-    std::shared_ptr<FakeBluetooth> bluetooth = std::make_shared<FakeBluetooth>(journal);
-    std::shared_ptr<FakeUsb> usb = std::make_shared<FakeUsb>(journal);
-    std::shared_ptr<FakePrompt> prompt = std::make_shared<FakePrompt>();
-    std::shared_ptr<FakeAlerts> alerts = std::make_shared<FakeAlerts>();
-    std::shared_ptr<FakeSignal> network = std::make_shared<FakeSignal>(journal, "network");
-    std::shared_ptr<FakeSignal> wake = std::make_shared<FakeSignal>(journal, "wake");
-    std::shared_ptr<FakeHostName> hostName = std::make_shared<FakeHostName>();
-    std::shared_ptr<RecordingFeatures> features = std::make_shared<RecordingFeatures>(journal);
+    std::shared_ptr<FakePort> transports = std::make_shared<FakePort>(journal, "transports");
+    std::shared_ptr<FakePort> usb = std::make_shared<FakePort>(journal, "usb");
+    std::shared_ptr<FakePort> host = std::make_shared<FakePort>(journal, "host");
+    std::shared_ptr<FakePort> features = std::make_shared<FakePort>(journal, "features");
+    std::shared_ptr<FakePort> prompt = std::make_shared<FakePort>(journal, "prompt");
     bool identityFails = false;
-    SoftwareIdentity computer{"Estação", "mac"};
-    struct Received {
-        std::mutex mutex;  // guards types
-        std::vector<std::string> types;
-        std::vector<nlohmann::json> caps;
-    };
-    std::shared_ptr<Received> received_ = std::make_shared<Received>();
-    SimulatedPhone phone;
-    PhoneServer server;
-    std::shared_ptr<AppModel> model;
+    P256PrivateKey key = P256PrivateKey::generate();
+    SoftwareIdentity computer{"Estação", "mac", key};
 
   private:
-    PhoneConfig withRecorder(PhoneConfig config) {
-        config.onControl = [received = received_, next = config.onControl](const nlohmann::json& m) {
+    PhoneConfig recording(PhoneConfig config) {
+        config.onControl = [this, next = config.onControl](const nlohmann::json& m) {
             {
-                std::lock_guard lock(received->mutex);
-                received->types.push_back(m.value("t", ""));
-                if (m.value("t", "") == "caps") received->caps.push_back(m);
+                std::lock_guard lock(receivedMutex_);
+                received_.push_back(m);
             }
             if (next) next(m);
         };
         return config;
     }
+    mutable std::mutex receivedMutex_;  // guards received_
+    std::vector<nlohmann::json> received_;
+
+  public:
+    SimulatedPhone phone;
+    PhoneServer server;
+    std::shared_ptr<AppModel> model;
 };
 
 }  // namespace velmora::test
