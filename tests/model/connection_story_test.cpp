@@ -16,13 +16,10 @@ TEST(ConnectionStory, KnownPhoneOnTheCableIsReachedOnItsOwnAndTheUserDisconnects
     ModelHarness h;
     h.pairBothSides();
     AppModel& model = h.start();
-    int changes = 0;
-    const Subscription watching = model.observe([&] { ++changes; });
     h.plugInCable();
     ASSERT_TRUE(h.pumpUntil(Kind::connected));
     EXPECT_EQ(model.state().state, ConnState::connected("Celular Simulado"));
     EXPECT_EQ(transportTitle(model.state()), L10n::string("conn.usb.title"));
-    EXPECT_GT(changes, 0);
     ASSERT_TRUE(h.pumpUntil([&] { return h.received().size() >= 3; }));
     const auto got = h.received();
     EXPECT_EQ(nlohmann::json({got[0]["t"], got[1]["t"], got[2]["t"]}),
@@ -35,7 +32,6 @@ TEST(ConnectionStory, KnownPhoneOnTheCableIsReachedOnItsOwnAndTheUserDisconnects
                                                 "net.offer", "pair.cr1"}));
     EXPECT_EQ(caps["appVersion"], AppVersion::version());
     EXPECT_GT(caps["appBuild"].get<std::int64_t>(), 0);
-    EXPECT_NE(h.log().find("conectando a Pixel 7 via tcp [chave usb:R58N123 | "), std::string::npos);
     EXPECT_NE(h.log().find("conectado a Celular Simulado via tcp (novo=false)"), std::string::npos);
 
     h.advance(AppModel::heartbeatInterval);  // the first tick pings; the pong gives the round trip

@@ -12,44 +12,36 @@ namespace {
 using test::ModelHarness;
 using Kind = ConnState::Kind;
 
-Frame statusFrame(bool screenOn) {
-    return {Ch::control, encodeJSON({{"t", "status"}, {"battery", 80}, {"screen", screenOn}})};
-}
-
-struct SilenceRow {
-    std::string kind;  // "tcp" or "ble"
-    bool screenOff;
-    int closesAt;  // the first heartbeat past the limit, seconds after the session opened
-    int limit;
-};
-
 TEST(SessionLife, APhoneSilentPastItsLinksLimitIsClosedAndReconnectedFourSecondsLater) {
-    for (const SilenceRow& row : {SilenceRow{"tcp", false, 12, 9}, SilenceRow{"tcp", true, 21, 20},
-                                  SilenceRow{"ble", false, 21, 20}, SilenceRow{"ble", true, 48, 45}}) {
-        SCOPED_TRACE(row.kind + (row.screenOff ? " screen off" : " screen on"));
+    // Table: link, screen, the heartbeat (every 3 s) that finds the silence past the limit, the limit.
+    using Row = std::tuple<std::string, bool, int, int>;
+    for (const auto& [kind, screenOff, closesAt, limit] :
+         {Row{"tcp", false, 12, 9}, Row{"tcp", true, 21, 20}, Row{"ble", false, 21, 20},
+          Row{"ble", true, 48, 45}}) {
+        SCOPED_TRACE(kind + (screenOff ? " screen off" : " screen on"));
         PhoneConfig config;
-        config.afterReady = {statusFrame(!row.screenOff)};
+        config.afterReady = {
+            {Ch::control, encodeJSON({{"t", "status"}, {"battery", 80}, {"screen", !screenOff}})}};
         ModelHarness h(config);
         h.pairBothSides();
         AppModel& model = h.start();
-        if (row.kind == "ble") {
+        if (kind == "ble") {
             model.connect({"Pixel 7", "ble:AA:BB:CC:DD:EE:FF", std::nullopt, "ble", std::nullopt, false, 10,
                            [t = h.transports] { return t->ble("AA:BB:CC:DD:EE:FF"); }});
         }
         h.plugInCable();  // the USB road, and the way back after the loss
         ASSERT_TRUE(h.pumpUntil([&] { return model.state().battery == 80; }));
         h.phone.setSilent(true);
-        for (int t = 3; t < row.closesAt; t += 3) {
+        for (int t = 3; t < closesAt; t += 3) {
             h.advance(3);
             ASSERT_EQ(model.state().state.kind(), Kind::connected) << t << " s";
         }
         h.advance(3);
         ASSERT_TRUE(h.pumpUntil(Kind::idle));
         EXPECT_EQ(model.state().lastError, L10n::string("err.phone_stopped_responding"));
-        EXPECT_NE(
-            h.log().find("sem sinal do celular há " + std::to_string(row.closesAt) + " s (limite " +
-                         std::to_string(row.limit) + " s via " + row.kind + "): fechando para reconectar"),
-            std::string::npos);
+        EXPECT_NE(h.log().find("sem sinal do celular há " + std::to_string(closesAt) + " s (limite " +
+                               std::to_string(limit) + " s via " + kind + "): fechando para reconectar"),
+                  std::string::npos);
         h.phone.setSilent(false);
         h.advance(3.9);
         EXPECT_EQ(model.state().state.kind(), Kind::idle);

@@ -191,7 +191,12 @@ class PhoneServer {
 
 class ModelHarness {
   public:
-    explicit ModelHarness(PhoneConfig config = {}) : phone(recording(std::move(config))), server(phone) {
+    // The phone journals each control message it receives as "phone <json>".
+    explicit ModelHarness(PhoneConfig config = {})
+        : phone((
+              config.onControl = [j = journal](const nlohmann::json& m) { j->add("phone " + m.dump()); },
+              std::move(config))),
+          server(phone) {
         VelmoraLog::setFolder(dir.path() / "log");
         transports->port = server.port;
     }
@@ -262,8 +267,10 @@ class ModelHarness {
     }
     // The control messages the phone received, in order.
     std::vector<nlohmann::json> received() const {
-        std::lock_guard lock(receivedMutex_);
-        return received_;
+        std::vector<nlohmann::json> got;
+        for (const std::string& entry : journal->all())
+            if (entry.starts_with("phone ")) got.push_back(nlohmann::json::parse(entry.substr(6)));
+        return got;
     }
     std::string log() const {
         VelmoraLog::flush();
@@ -283,21 +290,6 @@ class ModelHarness {
     P256PrivateKey key = P256PrivateKey::generate();
     SoftwareIdentity computer{"Estação", "mac", key};
 
-  private:
-    PhoneConfig recording(PhoneConfig config) {
-        config.onControl = [this, next = config.onControl](const nlohmann::json& m) {
-            {
-                std::lock_guard lock(receivedMutex_);
-                received_.push_back(m);
-            }
-            if (next) next(m);
-        };
-        return config;
-    }
-    mutable std::mutex receivedMutex_;  // guards received_
-    std::vector<nlohmann::json> received_;
-
-  public:
     SimulatedPhone phone;
     PhoneServer server;
     std::shared_ptr<AppModel> model;
