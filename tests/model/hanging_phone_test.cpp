@@ -40,22 +40,16 @@ TEST(HangingPhone, NeverBlocksTheMainExecutorOrShutdown) {
 }
 
 TEST(HangingPhone, ShutdownEndsAPairingPromptAndALiveSession) {
-    {
+    for (const bool paired : {false, true}) {  // the code shows; the session is live
+        SCOPED_TRACE(paired);
         ModelHarness h;
+        if (paired) h.pairBothSides();
         AppModel& model = h.start();
         model.connect(h.userConnect());
-        ASSERT_FALSE(h.journal->waitFor("prompt.shown").empty());
-        EXPECT_TRUE(shutsDown(model));
-        EXPECT_EQ(model.state().paired.size(), 0u);
-    }
-    {
-        ModelHarness h;
-        h.pairBothSides();
-        AppModel& model = h.start();
-        h.plugInCable();
-        ASSERT_TRUE(h.pumpUntil(Kind::connected));
+        ASSERT_TRUE(paired ? h.pumpUntil(Kind::connected) : !h.journal->waitFor("prompt.shown").empty());
         EXPECT_TRUE(shutsDown(model));
         EXPECT_EQ(model.liveSession(), nullptr);
+        EXPECT_EQ(model.state().paired.size(), paired ? 1u : 0u);
     }
 }
 

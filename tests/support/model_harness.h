@@ -42,10 +42,7 @@ struct Journal {
         std::lock_guard lock(mutex);
         return entries;
     }
-    int count(const std::string& entry) const {
-        std::lock_guard lock(mutex);
-        return static_cast<int>(std::count(entries.begin(), entries.end(), entry));
-    }
+    int count(const std::string& entry) const { return static_cast<int>(std::ranges::count(all(), entry)); }
     // Waits (bounded) for an entry that starts with `prefix`: the first such, or "" when none came.
     std::string waitFor(const std::string& prefix) {
         std::unique_lock lock(mutex);
@@ -66,16 +63,8 @@ struct Journal {
 // simulated phone's loopback port, journaled with the endpoint asked for (on the attempts' threads);
 // publish() stands for the cable bridge reporting its phones. The pairing prompt holds the connecting
 // thread until the test answers (one prompt for each harness), as the dialog does.
-struct FakePort final : TransportFactory,
-                        DnsSdBrowser,
-                        BluetoothCentral,
-                        UsbLink,
-                        NetworkMonitor,
-                        WakeSource,
-                        Alerts,
-                        HostName,
-                        PairingPrompt,
-                        FeatureHalf {
+struct SystemPorts : TransportFactory, DnsSdBrowser, BluetoothCentral, UsbLink, NetworkMonitor, WakeSource {};
+struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHalf {
     FakePort(std::shared_ptr<Journal> j, std::string n) : journal(std::move(j)), name(std::move(n)) {}
     std::shared_ptr<ConnectableTransport> tcp(const TcpEndpoint& endpoint) override {
         return open("tcp " + endpoint.host + ":" + std::to_string(endpoint.port));
@@ -104,7 +93,7 @@ struct FakePort final : TransportFactory,
     void answer(bool yes) { note(yes ? "said yes" : "said no"); }
     void refreshPermissions() override { note("permissions"); }
     void setUpNotifications() override { note("notifications"); }
-    void clipboardTick() override { ++clipboardTicks; }
+    void clipboardTick() override { note("tick"); }
     void sessionEnded(bool wait) override { note(wait ? "ended wait" : "ended"); }
     void notifyLocal(const std::string& title, const std::string&) override { note("notify " + title); }
 
@@ -118,7 +107,6 @@ struct FakePort final : TransportFactory,
     std::atomic<std::uint16_t> port{0};                         // the phone's, for transports
     std::function<void(std::vector<DiscoveredPhone>)> publish;  // set at start-up, before any use
     std::string computer = "Estação";                           // the host name
-    int clipboardTicks = 0;
 };
 
 // The manual executor, plus a wake-up for the test thread whenever a worker posts.
@@ -143,11 +131,12 @@ class PumpedExecutor final : public Executor {
     std::counting_semaphore<> posted_{0};
 };
 
-// The simulated phone accepting connections on a loopback port until stop(), each served on its own thread.
+// The simulated phone accepting connections on a loopback port until stop(), each served on its own thread
+// and journaled as "server.accepted".
 class PhoneServer {
   public:
-    explicit PhoneServer(SimulatedPhone& phone)
-        : phone_(phone), fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    PhoneServer(SimulatedPhone& phone, std::shared_ptr<Journal> journal)
+        : phone_(phone), journal_(std::move(journal)), fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
         sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
         socklen_t length = sizeof a;
         check(::bind(fd_.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0, "bind");
@@ -157,17 +146,13 @@ class PhoneServer {
         thread_ = std::thread([this] {
             for (UniqueFd fd;
                  (fd = UniqueFd(::accept4(fd_.get(), nullptr, nullptr, SOCK_CLOEXEC))).valid();) {
-                std::lock_guard lock(mutex_);
                 transports_.push_back(std::make_shared<TcpTransport>(std::move(fd)));
                 served_.push_back(phone_.serveAsync(transports_.back()));
+                journal_->add("server.accepted");
             }
         });
     }
     ~PhoneServer() { stop(); }
-    int connections() const {
-        std::lock_guard lock(mutex_);
-        return static_cast<int>(served_.size());
-    }
     // From now on the port refuses; connections being served are hung up.
     void stop() {
         if (!thread_.joinable()) return;
@@ -182,9 +167,10 @@ class PhoneServer {
 
   private:
     SimulatedPhone& phone_;
-    UniqueFd fd_;               // listening; stays open (refusing once shut down) until the server dies
-    mutable std::mutex mutex_;  // guards transports_ and served_ while the accepting thread runs
-    std::vector<std::shared_ptr<TcpTransport>> transports_;
+    std::shared_ptr<Journal> journal_;
+    UniqueFd fd_;  // listening; stays open (refusing once shut down) until the server dies
+    std::vector<std::shared_ptr<TcpTransport>>
+        transports_;  // this and served_: the accepting thread's until stop()
     std::list<std::future<PhoneOutcome>> served_;
     std::thread thread_;
 };
@@ -196,7 +182,7 @@ class ModelHarness {
         : phone((
               config.onControl = [j = journal](const nlohmann::json& m) { j->add("phone " + m.dump()); },
               std::move(config))),
-          server(phone) {
+          server(phone, journal) {
         VelmoraLog::setFolder(dir.path() / "log");
         transports->port = server.port;
     }
