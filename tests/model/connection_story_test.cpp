@@ -20,8 +20,13 @@ TEST(ConnectionStory, KnownPhoneOnTheCableIsReachedOnItsOwnAndTheUserDisconnects
     ASSERT_TRUE(h.pumpUntil(Kind::connected));
     EXPECT_EQ(model.state().state, ConnState::connected("Celular Simulado"));
     EXPECT_EQ(transportTitle(model.state()), L10n::string("conn.usb.title"));
-    ASSERT_TRUE(h.pumpUntil([&] { return h.received().size() >= 3; }));
-    const auto got = h.received();
+    std::vector<nlohmann::json> got;  // the control messages the phone received, in order
+    ASSERT_TRUE(h.pumpUntil([&] {
+        got.clear();
+        for (const std::string& entry : h.journal->all())
+            if (entry.starts_with("phone ")) got.push_back(nlohmann::json::parse(entry.substr(6)));
+        return got.size() >= 3;
+    }));
     EXPECT_EQ(nlohmann::json({got[0]["t"], got[1]["t"], got[2]["t"]}),
               nlohmann::json({"caps", "notif.filter", "apps.get"}));
     const nlohmann::json& caps = got[0];

@@ -56,7 +56,7 @@ TEST(SessionLife, APhoneThatStaysAwayIsNotedLostAfterFortyFiveSecondsOnce) {
     AppModel& model = h.start();
     h.plugInCable();
     ASSERT_TRUE(h.pumpUntil(Kind::connected));
-    h.server.stop();  // the phone hangs up and refuses from now on
+    h.hangUp();  // the phone hangs up and refuses from now on
     ASSERT_TRUE(h.pumpUntil(Kind::idle));
     h.advanceSettled(44.9);
     EXPECT_FALSE(model.state().phoneLost);
@@ -83,7 +83,7 @@ TEST(SessionLife, AHandshakeWithoutAnswerIsCutAfterTwentySeconds) {
 TEST(SessionLife, FailuresRestLongerEachTimeAndThePlanRunsAgainWhenTheRestEnds) {
     ModelHarness h;
     h.pairBothSides();
-    h.server.stop();  // every attempt is refused
+    h.hangUp();  // every attempt is refused
     AppModel& model = h.start();
     const auto attempts = [&] { return h.journal->count("tcp 127.0.0.1:40001"); };
     h.plugInCable();

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <future>
-#include <list>
 #include <mutex>
 #include <semaphore>
 #include <thread>
@@ -131,64 +130,43 @@ class PumpedExecutor final : public Executor {
     std::counting_semaphore<> posted_{0};
 };
 
-// The simulated phone accepting connections on a loopback port until stop(), each served on its own thread
-// and journaled as "server.accepted".
-class PhoneServer {
-  public:
-    PhoneServer(SimulatedPhone& phone, std::shared_ptr<Journal> journal)
-        : phone_(phone), journal_(std::move(journal)), fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-        socklen_t length = sizeof a;
-        check(::bind(fd_.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0, "bind");
-        check(::getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&a), &length) == 0, "getsockname");
-        check(::listen(fd_.get(), 16) == 0, "listen");
-        port = ntohs(a.sin_port);
-        thread_ = std::thread([this] {
-            for (UniqueFd fd;
-                 (fd = UniqueFd(::accept4(fd_.get(), nullptr, nullptr, SOCK_CLOEXEC))).valid();) {
-                transports_.push_back(std::make_shared<TcpTransport>(std::move(fd)));
-                served_.push_back(phone_.serveAsync(transports_.back()));
-                journal_->add("server.accepted");
-            }
-        });
-    }
-    ~PhoneServer() { stop(); }
-    // From now on the port refuses; connections being served are hung up.
-    void stop() {
-        if (!thread_.joinable()) return;
-        ::shutdown(fd_.get(), SHUT_RDWR);  // wakes the blocked accept
-        thread_.join();
-        for (auto& transport : transports_)
-            transport->close();
-        for (auto& served : served_)
-            served.wait();
-    }
-    std::uint16_t port = 0;
-
-  private:
-    SimulatedPhone& phone_;
-    std::shared_ptr<Journal> journal_;
-    UniqueFd fd_;  // listening; stays open (refusing once shut down) until the server dies
-    std::vector<std::shared_ptr<TcpTransport>>
-        transports_;  // this and served_: the accepting thread's until stop()
-    std::list<std::future<PhoneOutcome>> served_;
-    std::thread thread_;
-};
-
+// The phone journals each control message it receives as "phone <json>" and each connection it accepts on
+// its loopback port, served on a thread of its own, as "server.accepted".
 class ModelHarness {
   public:
-    // The phone journals each control message it receives as "phone <json>".
     explicit ModelHarness(PhoneConfig config = {})
         : phone((
               config.onControl = [j = journal](const nlohmann::json& m) { j->add("phone " + m.dump()); },
-              std::move(config))),
-          server(phone, journal) {
+              std::move(config))) {
+        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t length = sizeof a;
+        check(::bind(listening_.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0, "bind");
+        check(::getsockname(listening_.get(), reinterpret_cast<sockaddr*>(&a), &length) == 0, "getsockname");
+        check(::listen(listening_.get(), 16) == 0, "listen");
+        transports->port = ntohs(a.sin_port);
+        accepting_ = std::thread([this] {
+            for (UniqueFd fd;
+                 (fd = UniqueFd(::accept4(listening_.get(), nullptr, nullptr, SOCK_CLOEXEC))).valid();) {
+                phoneEnds_.push_back(std::make_shared<TcpTransport>(std::move(fd)));
+                served_.push_back(phone.serveAsync(phoneEnds_.back()));
+                journal->add("server.accepted");
+            }
+        });
         VelmoraLog::setFolder(dir.path() / "log");
-        transports->port = server.port;
     }
     ~ModelHarness() {
         if (model) model->shutdown();
-        server.stop();
+        hangUp();
+    }
+    // From now on the phone's port refuses; connections being served are hung up.
+    void hangUp() {
+        if (!accepting_.joinable()) return;
+        ::shutdown(listening_.get(), SHUT_RDWR);  // wakes the blocked accept
+        accepting_.join();
+        for (auto& end : phoneEnds_)
+            end->close();
+        for (auto& served : served_)
+            served.wait();
     }
 
     ModelPorts ports() {
@@ -251,13 +229,6 @@ class ModelHarness {
             pumpUntil([&] { return model->state().state.kind() != ConnState::Kind::connecting; });
         }
     }
-    // The control messages the phone received, in order.
-    std::vector<nlohmann::json> received() const {
-        std::vector<nlohmann::json> got;
-        for (const std::string& entry : journal->all())
-            if (entry.starts_with("phone ")) got.push_back(nlohmann::json::parse(entry.substr(6)));
-        return got;
-    }
     std::string log() const {
         VelmoraLog::flush();
         return readFile(VelmoraLog::file());
@@ -277,8 +248,13 @@ class ModelHarness {
     SoftwareIdentity computer{"Estação", "mac", key};
 
     SimulatedPhone phone;
-    PhoneServer server;
     std::shared_ptr<AppModel> model;
+
+  private:
+    UniqueFd listening_{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};  // refuses once shut down
+    std::vector<std::shared_ptr<TcpTransport>> phoneEnds_;  // this and served_: the accepting thread's
+    std::vector<std::future<PhoneOutcome>> served_;
+    std::thread accepting_;
 };
 
 }  // namespace velmora::test
