@@ -2,8 +2,6 @@
 // of a session that is not the live one leaves the live state alone.
 #include <gtest/gtest.h>
 
-#include <future>
-
 #include "support/model_harness.h"
 #include "support/session_harness.h"
 

@@ -88,7 +88,6 @@ TEST(SessionLife, FailuresRestLongerEachTimeAndThePlanRunsAgainWhenTheRestEnds) 
     const auto attempts = [&] { return h.journal->count("tcp 127.0.0.1:40001"); };
     h.plugInCable();
     ASSERT_TRUE(h.pumpUntil([&] { return model.state().lastError.has_value(); }));
-    EXPECT_EQ(attempts(), 1);
     h.advanceSettled(3.9);
     EXPECT_EQ(attempts(), 1);
     h.advanceSettled(0.1);  // the reconnect after 4 s finds the rest just over
