@@ -28,7 +28,11 @@ L2capPump::L2capPump(UniqueFd socket, Limits limits, MtuProbe probe)
     : socket_(std::move(socket)),
       wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       limits_(limits),
-      probe_(std::move(probe)) {}
+      probe_(std::move(probe)) {
+    int type = 0;
+    socklen_t size = sizeof type;
+    packets_ = ::getsockopt(socket_.get(), SOL_SOCKET, SO_TYPE, &type, &size) == 0 && type == SOCK_SEQPACKET;
+}
 
 L2capPump::~L2capPump() {
     {
@@ -105,8 +109,10 @@ bool L2capPump::finishOpen() {
 void L2capPump::receive() {
     Bytes scratch(limits_.readChunk);
     for (;;) {
-        // MSG_TRUNC makes a packet larger than the buffer show its real length instead of losing its tail.
-        const ssize_t got = ::recv(socket_.get(), scratch.data(), scratch.size(), MSG_DONTWAIT | MSG_TRUNC);
+        // On a packet socket MSG_TRUNC makes a packet larger than the buffer show its real length, so its
+        // lost tail becomes an error instead of a silent gap in the stream.
+        const ssize_t got =
+            ::recv(socket_.get(), scratch.data(), scratch.size(), MSG_DONTWAIT | (packets_ ? MSG_TRUNC : 0));
         if (got < 0) {
             if (errno == EINTR) continue;
             if (errno != EAGAIN && errno != EWOULDBLOCK) close(posixFailure(errno));

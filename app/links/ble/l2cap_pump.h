@@ -22,10 +22,10 @@ struct L2capLimits {
 };
 
 // Blocking readExactly/write over one L2CAP channel: a SOCK_SEQPACKET socket whose connect has been started
-// (or has finished). A thread "tessel.l2cap" polls the socket: it reports the open once the connect has
-// completed, reads whatever arrives into the incoming buffer and sends the outgoing buffer in packets.
-// Writers wait while more than `queueLimit` bytes are queued; one write is queued whole, so the queue may
-// pass the limit by one write.
+// (or has finished); a stream socket works as well. A thread "tessel.l2cap" polls the socket: it reports the
+// open once the connect has completed, reads whatever arrives into the incoming buffer and sends the outgoing
+// buffer in packets. Writers wait while more than `queueLimit` bytes are queued; one write is queued whole,
+// so the queue may pass the limit by one write.
 //
 // Threads: start() and the callbacks' setting by the owner before start(); readExactly on one reader thread,
 // write on one writer thread, close from any thread. onOpen runs on the pump thread; onClosed on whichever
@@ -69,6 +69,7 @@ class L2capPump {
     const UniqueFd wakeFd_;  // an eventfd: writes and close wake the poll at once
     Limits limits_;          // settled by the pump thread before the open is reported
     const MtuProbe probe_;
+    bool packets_ = false;  // SOCK_SEQPACKET (an L2CAP channel); tests may use a stream socket too
     std::thread thread_;
     bool opened_ = false;  // pump thread only
 
