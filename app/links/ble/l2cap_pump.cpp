@@ -190,6 +190,9 @@ void L2capPump::close(std::exception_ptr error) {
         closed_ = true;
         if (!failure_) failure_ = error;
     }
+    // The far end hears of the close at once; the descriptor itself lives as long as the pump, so the pump
+    // thread never polls a number the process has reused.
+    ::shutdown(socket_.get(), SHUT_RDWR);
     changed_.notify_all();
     wake();
     if (onClosed) onClosed(error);
