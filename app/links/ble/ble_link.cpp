@@ -101,7 +101,8 @@ void BleLink::didOpenChannel(std::exception_ptr error, UniqueFd socket, std::uin
     }
     if (error || !socket.valid()) return startGatt("L2CAP recusado: " + describe(error));
     fallback_.cancel();
-    auto pump = std::make_shared<L2capPump>(std::move(socket), pumpLimits_);
+    const auto p = peripheral();
+    auto pump = std::make_shared<L2capPump>(std::move(socket), pumpLimits_, p ? p->channelMtus() : nullptr);
     pump->onOpen = [weak = weak_from_this(), psm] {
         auto self = weak.lock();
         if (!self) return;

@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "core/bytes.h"
 #include "core/posix/unique_fd.h"
@@ -72,6 +74,8 @@ class BlePeripheral {
     virtual std::size_t maximumWriteLength() const = 0;  // for writes without response
     virtual bool canSendWriteWithoutResponse() const = 0;
     virtual void writeRx(ByteView chunk) = 0;  // without response
+    // Reads a connected channel's send and receive MTUs (none: the pump keeps its defaults).
+    virtual std::function<std::pair<std::size_t, std::size_t>(int socket)> channelMtus() const { return {}; }
 };
 
 // The adapter as the central sees it. Calls are made on the central's queue; the radio reports its events
