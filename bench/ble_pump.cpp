@@ -37,12 +37,13 @@ void BM_PumpSend(benchmark::State& state) {
     const Bytes block(kWrite, 0x5a);
     for (auto _ : state) {
         auto [ours, peer] = seqpacketPair();
-        L2capPump pump(std::move(ours));
-        pump.start();
+        auto pump = std::make_shared<L2capPump>(std::move(ours));
+        pump->start();
         std::thread reader([fd = peer.get()] { drainPeer(fd, kTotal); });
         for (std::size_t sent = 0; sent < kTotal; sent += kWrite)
-            pump.write(block);
+            pump->write(block);
         reader.join();
+        pump->close(nullptr);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kTotal));
 }

@@ -19,7 +19,7 @@ struct PumpRig {
         int fds[2];
         EXPECT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds), 0);
         phone = UniqueFd(fds[1]);
-        pump = std::make_unique<L2capPump>(UniqueFd(fds[0]), limits);
+        pump = std::make_shared<L2capPump>(UniqueFd(fds[0]), limits);
         pump->onOpen = [this] { opened = true; };
         pump->onClosed = [this](std::exception_ptr e) {
             reasons.push_back(e);
@@ -40,8 +40,10 @@ struct PumpRig {
         return largest;
     }
 
+    ~PumpRig() { pump->close(nullptr); }
+
     UniqueFd phone;
-    std::unique_ptr<L2capPump> pump;
+    std::shared_ptr<L2capPump> pump;
     std::atomic<bool> opened = false;
     std::atomic<int> closes = 0;
     std::vector<std::exception_ptr> reasons;  // written by whichever thread closes; read after it did

@@ -42,16 +42,16 @@ L2capPump::~L2capPump() {
     wake();
     if (!thread_.joinable()) return;
     if (thread_.get_id() == std::this_thread::get_id()) {
-        thread_.detach();  // the owner let go inside a callback; the loop ends right after it
+        thread_.detach();  // the thread's own reference was the last: its loop has ended
     } else {
         thread_.join();
     }
 }
 
 void L2capPump::start() {
-    thread_ = std::thread([this] {
+    thread_ = std::thread([self = shared_from_this()] {
         pthread_setname_np(pthread_self(), "tessel.l2cap");
-        run();
+        self->run();
     });
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -29,9 +30,9 @@ struct L2capLimits {
 //
 // Threads: start() and the callbacks' setting by the owner before start(); readExactly on one reader thread,
 // write on one writer thread, close from any thread. onOpen runs on the pump thread; onClosed on whichever
-// thread closed the pump (the pump thread for socket errors and end of stream). The destructor stops and
-// joins the thread (it detaches when it runs on the pump thread itself).
-class L2capPump {
+// thread closed the pump (the pump thread for socket errors and end of stream). The pump must be owned by a
+// shared_ptr: its thread holds it until the loop ends, so an owner that lets go inside a callback is safe.
+class L2capPump : public std::enable_shared_from_this<L2capPump> {
   public:
     using Limits = L2capLimits;
     static constexpr std::size_t maxPacket = 8192;
