@@ -35,7 +35,12 @@ class QtPeripheral final : public BlePeripheral, public std::enable_shared_from_
     QtPeripheral(QObject* home, BleCentral* central, BleId id, QBluetoothDeviceInfo info)
         : home_(home), central_(central), id_(std::move(id)), info_(std::move(info)) {}
     ~QtPeripheral() override {
-        if (controller_) controller_->deleteLater();
+        if (!controller_) return;
+        // The connections below capture this object: cut them before it goes, then let the Qt thread delete
+        // the controller (and the service it parents).
+        if (service_) QObject::disconnect(service_, nullptr, nullptr, nullptr);
+        QObject::disconnect(controller_, nullptr, nullptr, nullptr);
+        controller_->deleteLater();
     }
 
     void setDelegate(std::weak_ptr<BlePeripheralDelegate> delegate) override { delegate_ = delegate; }
