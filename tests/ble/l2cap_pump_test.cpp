@@ -20,11 +20,9 @@ struct PumpRig {
         EXPECT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds), 0);
         phone = UniqueFd(fds[1]);
         pump = std::make_shared<L2capPump>(UniqueFd(fds[0]), limits);
-        pump->onOpen = [this] { opened = true; };
-        pump->onClosed = [this](std::exception_ptr e) {
-            reasons.push_back(e);
-            ++closes;
-        };
+        // The reports may come from the pump thread after the rig is gone: they write shared state only.
+        pump->onOpen = [seen = seen] { seen->opened = true; };
+        pump->onClosed = [seen = seen](std::exception_ptr) { ++seen->closes; };
     }
     // Reads packets from the phone's end until `total` bytes came; returns the largest packet.
     std::size_t phoneReads(std::size_t total) {
@@ -42,11 +40,13 @@ struct PumpRig {
 
     ~PumpRig() { pump->close(nullptr); }
 
+    struct Reports {
+        std::atomic<bool> opened = false;
+        std::atomic<int> closes = 0;
+    };
+    std::shared_ptr<Reports> seen = std::make_shared<Reports>();
     UniqueFd phone;
     std::shared_ptr<L2capPump> pump;
-    std::atomic<bool> opened = false;
-    std::atomic<int> closes = 0;
-    std::vector<std::exception_ptr> reasons;  // written by whichever thread closes; read after it did
 };
 
 CXPError::Kind kindOf(const std::function<void()>& call) {
@@ -76,7 +76,7 @@ TEST(L2capPump, BigWriteGoesWholeThenTheNextWaitsForTheDrainInPacketsOfTheSendMt
     rig.pump->start();
     EXPECT_EQ(rig.phoneReads(200007), 1000u);
     second.get();
-    EXPECT_TRUE(rig.opened);
+    EXPECT_TRUE(rig.seen->opened);
 }
 
 TEST(L2capPump, ClosingTwiceReportsOnceWithTheFirstReason) {
@@ -84,7 +84,7 @@ TEST(L2capPump, ClosingTwiceReportsOnceWithTheFirstReason) {
     rig.pump->start();
     rig.pump->close(std::make_exception_ptr(CXPError::protocolError("primeiro")));
     rig.pump->close(std::make_exception_ptr(CXPError::timedOut()));
-    EXPECT_EQ(rig.closes, 1);
+    EXPECT_EQ(rig.seen->closes, 1);
     try {
         rig.pump->readExactly(1);
         FAIL();
@@ -101,9 +101,9 @@ TEST(L2capPump, EndOfStreamClosesOnceAndLeavesReceivedBytesReadable) {
     ASSERT_EQ(::send(rig.phone.get(), hello.data(), hello.size(), 0), 5);
     EXPECT_EQ(rig.pump->readExactly(2), (Bytes{1, 2}));
     rig.phone.reset();
-    for (int i = 0; i < 2000 && rig.closes == 0; ++i)
+    for (int i = 0; i < 2000 && rig.seen->closes == 0; ++i)
         std::this_thread::sleep_for(5ms);  // a bounded wait for the pump thread's report
-    ASSERT_EQ(rig.closes, 1);
+    ASSERT_EQ(rig.seen->closes, 1);
     EXPECT_EQ(rig.pump->readExactly(0), Bytes{});
     EXPECT_EQ(rig.pump->readExactly(3), (Bytes{3, 4, 5}));
     EXPECT_EQ(kindOf([&] { rig.pump->readExactly(1); }), CXPError::Kind::closed);
