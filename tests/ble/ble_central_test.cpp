@@ -67,15 +67,6 @@ TEST(BleCentral, GroupsSightingsByPrefixNewestFirstWithFourAlternatesAndSortsByI
     EXPECT_EQ(rig.phones[1].devicePrefix, "abababababababab");
     EXPECT_EQ(rig.phones[1].pairing, true);
     EXPECT_EQ(rig.phones[0], (BlePhone{"0-NOBEACON", std::nullopt, std::nullopt, {}}));
-
-    // Equal first-seen times: the lower address is the phone.
-    CentralRig tie;
-    tie.central.radioAdvertisement("B2", beacon(1, false));
-    tie.central.radioAdvertisement("B1", beacon(1, false));
-    tie.settle();
-    ASSERT_EQ(tie.phones.size(), 1u);
-    EXPECT_EQ(tie.phones[0].id, "B1");
-    EXPECT_EQ(tie.phones[0].alternates, std::vector<BleId>{"B2"});
 }
 
 TEST(BleCentral, AdvertisementWithoutBeaconKeepsThePrefixAndRepeatsAreNotPublished) {

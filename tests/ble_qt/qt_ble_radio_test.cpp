@@ -10,7 +10,6 @@
 #include "core/errors/cxp_error.h"
 #include "core/exec/manual_executor.h"
 #include "core/exec/serial_queue.h"
-#include "platform/bluetooth/le_l2cap_socket.h"
 
 namespace velmora {
 namespace {
@@ -42,17 +41,6 @@ TEST(QtBleRadio, WithoutAnAdapterReadsUnsupportedAndConnectsFailAtOnce) {
     ASSERT_FALSE(states.empty());
     EXPECT_EQ(states.front(), radio.state());
     EXPECT_EQ(radio.peripheral("not an address"), nullptr);
-}
-
-TEST(LeL2cap, AddressesAndTypesParseStrictly) {
-    EXPECT_EQ(LeL2cap::parseAddress("AA:BB:CC:DD:EE:01"),
-              (std::array<std::uint8_t, 6>{0x01, 0xee, 0xdd, 0xcc, 0xbb, 0xaa}));
-    for (const char* bad :
-         {"", "AA:BB:CC:DD:EE", "AA-BB-CC-DD-EE-01", "GG:BB:CC:DD:EE:01", "AA:BB:CC:DD:EE:011"})
-        EXPECT_EQ(LeL2cap::parseAddress(bad), std::nullopt) << bad;
-    EXPECT_EQ(LeL2cap::parseAddressType("random"), LeL2cap::AddressType::le_random);
-    EXPECT_EQ(LeL2cap::parseAddressType("Public"), std::nullopt);
-    EXPECT_THROW(LeL2cap::startConnect("nope", LeL2cap::AddressType::le_public, 0x81), std::invalid_argument);
 }
 
 }  // namespace
