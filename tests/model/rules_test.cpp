@@ -6,8 +6,8 @@
 #include "app/model/connection/handshake_watch.h"
 #include "app/model/connection/idle_policy.h"
 #include "app/model/connection/link_prefs.h"
-#include "app/model/discovery/ble_freshness.h"
 #include "app/model/features/phone_app.h"
+#include "core/discovery/ble_freshness.h"
 #include "core/settings/memory_settings.h"
 
 namespace velmora {

@@ -10,7 +10,7 @@
 
 #include "app/links/ble/ble_link.h"
 #include "app/links/ble/ble_ports.h"
-#include "app/model/discovery/ble_freshness.h"
+#include "core/discovery/ble_freshness.h"
 #include "core/exec/executor.h"
 
 namespace velmora {

@@ -1,4 +1,4 @@
-#include "app/model/discovery/ble_freshness.h"
+#include "core/discovery/ble_freshness.h"
 
 namespace velmora {
 
