@@ -62,8 +62,18 @@ TEST(VideoDecode, PhoneSizedAndSmallStreamsDecodeToPicturesOfTheirSize) {
         ASSERT_TRUE(frame) << c.width << "x" << c.height;
         EXPECT_EQ(frame->width, c.width);
         EXPECT_EQ(frame->height, c.height);
-        EXPECT_EQ(frame->pixels.size(), static_cast<std::size_t>(c.width * c.height * 4));
+        EXPECT_GE(frame->stride, c.width * 4);
     }
+}
+
+// The pixels of a picture without the padding of its rows.
+std::vector<std::uint8_t> picture(const VideoFrame& frame) {
+    std::vector<std::uint8_t> out;
+    for (int y = 0; y < frame.height; ++y) {
+        const auto row = frame.pixels.begin() + static_cast<std::ptrdiff_t>(y) * frame.stride;
+        out.insert(out.end(), row, row + frame.width * 4);
+    }
+    return out;
 }
 
 // Pictures 0-9, key frames at 0 and 5.
@@ -75,7 +85,7 @@ class Story : public ::testing::Test {
         Screen screen;
         screen.feed(packets, 0, 6);
         const auto frame = screen.waitFor(packets[5].ptsMicros);
-        return frame ? frame->pixels : std::vector<std::uint8_t>{};
+        return frame ? picture(*frame) : std::vector<std::uint8_t>{};
     }
 };
 
@@ -116,11 +126,11 @@ TEST_F(Story, BadPacketsCostNothingAndThePictureComesBackAtTheNextKeyFrame) {
     screen.feed(packets, 4, 6);
     const auto frame = screen.waitFor(packets[5].ptsMicros);
     ASSERT_TRUE(frame);
-    EXPECT_EQ(frame->pixels, clean);
+    EXPECT_EQ(picture(*frame), clean);
 }
 
 // Disabled: after bulk garbage the good stream is not yet decoded again (under investigation).
-TEST_F(Story, DISABLED_RandomBytesInBulkAreDroppedAndAGoodStreamDecodesAfterThem) {
+TEST_F(Story, RandomBytesInBulkAreDroppedAndAGoodStreamDecodesAfterThem) {
 #if defined(__SANITIZE_ADDRESS__)
     constexpr std::size_t kTotal = 16u << 20;  // the sanitizer build walks the bytes far more slowly
 #else

@@ -1,6 +1,8 @@
 #include "app/mirror/video/avcodec_video_sink.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <utility>
 
@@ -16,6 +18,7 @@ namespace {
 // No phone screen comes near this; a stream that claims more is refused by the decoder before it allocates
 // pictures of that size.
 constexpr std::int64_t kMaxPixels = 4096LL * 4096;
+constexpr int kRowAlign = 64;
 
 // The avcC record libavcodec reads as extradata: one SPS, one PPS, 4-byte NAL lengths in the samples.
 std::optional<Bytes> avcConfig(const H264Format& format) {
@@ -153,7 +156,7 @@ void AvcodecVideoSink::run() {
         if (flush && decoder.ctx) avcodec_flush_buffers(decoder.ctx.get());
         if (sample && !decode(decoder, *sample, epoch)) {
             if (decoder.ctx) avcodec_flush_buffers(decoder.ctx.get());
-            failed();
+            failed(epoch);
         }
     }
 }
@@ -163,7 +166,6 @@ bool AvcodecVideoSink::decode(Decoder& decoder, const VideoSample& sample, std::
     if (!decoder.ctx || (decoder.format != sample.format && *decoder.format != *sample.format)) {
         decoder.ctx = openDecoder(*sample.format, decoderThreads_, false);
         decoder.format = sample.format;
-        if (!decoder.ctx) return false;
     }
     if (av_new_packet(decoder.packet, static_cast<int>(sample.avcc.size())) < 0) return false;
     std::memcpy(decoder.packet->data, sample.avcc.data(), sample.avcc.size());
@@ -201,9 +203,12 @@ bool AvcodecVideoSink::publish(Decoder& decoder, std::uint64_t epoch) {
     }
     out->width = in.width;
     out->height = in.height;
-    out->stride = in.width * 4;
+    // libswscale's vector code writes whole blocks: rows start aligned and the buffer has slack at its end,
+    // or odd widths write past the picture into the heap.
+    out->stride = (in.width * 4 + kRowAlign - 1) / kRowAlign * kRowAlign;
     out->ptsMicros = in.pts;
-    out->pixels.resize(static_cast<std::size_t>(out->stride) * static_cast<std::size_t>(in.height));
+    out->pixels.resize(static_cast<std::size_t>(out->stride) * static_cast<std::size_t>(in.height) +
+                       kRowAlign);
     std::uint8_t* planes[1] = {out->pixels.data()};
     const int strides[1] = {out->stride};
     if (sws_scale(decoder.scaler, in.data, in.linesize, 0, in.height, planes, strides) != in.height)
@@ -217,8 +222,16 @@ bool AvcodecVideoSink::publish(Decoder& decoder, std::uint64_t epoch) {
     return true;
 }
 
-void AvcodecVideoSink::failed() {
+void AvcodecVideoSink::failed(std::uint64_t epoch) {
     std::lock_guard guard(mutex_);
+    // A sample from before clear() failed: what was queued since belongs to the new stream.
+    if (epoch != epoch_) return;
+    // What follows a queued key frame decodes again; everything before it is lost.
+    const auto key = std::find_if(queue_.rbegin(), queue_.rend(), [](const VideoSample& s) { return s.key; });
+    if (key != queue_.rend()) {
+        queue_.erase(queue_.begin(), std::prev(key.base()));
+        return;
+    }
     queue_.clear();
     keyOnly_ = true;
     lostSome_ = true;

@@ -14,7 +14,7 @@
 namespace velmora {
 
 // A decoded picture as 32-bit pixels 0xFFRRGGBB in native byte order (what QImage::Format_RGB32 reads),
-// `stride` bytes per row.
+// `stride` bytes per row (at least width × 4; the rest of a row is padding).
 struct VideoFrame {
     int width = 0;
     int height = 0;
@@ -58,7 +58,7 @@ class AvcodecVideoSink final : public VideoSink {
     void run();
     bool decode(Decoder& decoder, const VideoSample& sample, std::uint64_t epoch);
     bool publish(Decoder& decoder, std::uint64_t epoch);
-    void failed();
+    void failed(std::uint64_t epoch);
 
     const std::function<void()> onFrame_;
     const int decoderThreads_;
