@@ -130,6 +130,20 @@ TEST_F(Story, BadPacketsCostNothingAndThePictureComesBackAtTheNextKeyFrame) {
 }
 
 // Disabled: after bulk garbage the good stream is not yet decoded again (under investigation).
+TEST(VideoDecode, ASinkThatFallsBehindDropsToTheNextKeyFrameAndAsksForOne) {
+    const auto packets = encodeH264(640, 1408, 30, 15);
+    ASSERT_TRUE(packets[15].key);
+    Screen screen;
+    // All at once: the worker decodes a picture while the feeder hands on many.
+    screen.feed(packets, 0, 15);
+    {
+        std::lock_guard guard(screen.mutex);
+        EXPECT_EQ(screen.keyframeRequests, 1);
+    }
+    screen.feed(packets, 15, 16);
+    EXPECT_TRUE(screen.waitFor(packets[15].ptsMicros));
+}
+
 TEST_F(Story, RandomBytesInBulkAreDroppedAndAGoodStreamDecodesAfterThem) {
 #if defined(__SANITIZE_ADDRESS__)
     constexpr std::size_t kTotal = 16u << 20;  // the sanitizer build walks the bytes far more slowly

@@ -178,7 +178,13 @@ bool AvcodecVideoSink::decode(Decoder& decoder, const VideoSample& sample, std::
         const int got = avcodec_receive_frame(decoder.ctx.get(), decoder.frame);
         if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return true;
         if (got < 0) return false;
-        const bool shown = publish(decoder, epoch);
+        // A picture that a queued sample will replace at once is not worth converting: skip it while behind.
+        bool behind = false;
+        {
+            std::lock_guard guard(mutex_);
+            behind = !queue_.empty();
+        }
+        const bool shown = behind || publish(decoder, epoch);
         av_frame_unref(decoder.frame);
         if (!shown) return false;
     }
@@ -187,9 +193,9 @@ bool AvcodecVideoSink::decode(Decoder& decoder, const VideoSample& sample, std::
 bool AvcodecVideoSink::publish(Decoder& decoder, std::uint64_t epoch) {
     const AVFrame& in = *decoder.frame;
     if (in.width <= 0 || in.height <= 0) return false;
-    decoder.scaler =
-        sws_getCachedContext(decoder.scaler, in.width, in.height, static_cast<AVPixelFormat>(in.format),
-                             in.width, in.height, AV_PIX_FMT_RGB32, SWS_POINT, nullptr, nullptr, nullptr);
+    decoder.scaler = sws_getCachedContext(decoder.scaler, in.width, in.height,
+                                          static_cast<AVPixelFormat>(in.format), in.width, in.height,
+                                          AV_PIX_FMT_RGB32, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
     if (!decoder.scaler) return false;
 
     // Convert into a picture nobody else holds any more (the view has let go of it, and it is not the one
