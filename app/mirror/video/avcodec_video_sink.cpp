@@ -1,0 +1,246 @@
+#include "app/mirror/video/avcodec_video_sink.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <optional>
+#include <utility>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
+}
+
+namespace velmora {
+namespace {
+
+// No phone screen comes near this; a stream that claims more is refused by the decoder before it allocates
+// pictures of that size.
+constexpr std::int64_t kMaxPixels = 4096LL * 4096;
+constexpr int kRowAlign = 64;
+
+// The avcC record libavcodec reads as extradata: one SPS, one PPS, 4-byte NAL lengths in the samples.
+std::optional<Bytes> avcConfig(const H264Format& format) {
+    const Bytes& sps = format.sps;
+    const Bytes& pps = format.pps;
+    if (sps.size() < 4 || pps.empty() || sps.size() > 0xFFFF || pps.size() > 0xFFFF) return std::nullopt;
+    Bytes out{1, sps[1], sps[2], sps[3], 0xFF, 0xE1};
+    out.push_back(static_cast<std::uint8_t>(sps.size() >> 8));
+    out.push_back(static_cast<std::uint8_t>(sps.size()));
+    out.insert(out.end(), sps.begin(), sps.end());
+    out.push_back(1);
+    out.push_back(static_cast<std::uint8_t>(pps.size() >> 8));
+    out.push_back(static_cast<std::uint8_t>(pps.size()));
+    out.insert(out.end(), pps.begin(), pps.end());
+    return out;
+}
+
+struct ContextFree {
+    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+using ContextPtr = std::unique_ptr<AVCodecContext, ContextFree>;
+
+// A decoder for `format`, or none when libavcodec cannot parse its parameter sets. `strict` makes a
+// parameter-set error fail the opening instead of being skipped (the check that stands for "accepted").
+ContextPtr openDecoder(const H264Format& format, int threads, bool strict) {
+    const auto config = avcConfig(format);
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+    if (!config || !codec) return nullptr;
+    ContextPtr ctx(avcodec_alloc_context3(codec));
+    if (!ctx) return nullptr;
+    ctx->extradata = static_cast<std::uint8_t*>(av_mallocz(config->size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!ctx->extradata) return nullptr;
+    std::memcpy(ctx->extradata, config->data(), config->size());
+    ctx->extradata_size = static_cast<int>(config->size());
+    ctx->flags |= AV_CODEC_FLAG_LOW_DELAY;
+    ctx->thread_type = FF_THREAD_SLICE;
+    ctx->thread_count = threads;
+    ctx->max_pixels = kMaxPixels;
+    if (strict) ctx->err_recognition |= AV_EF_EXPLODE;
+    if (avcodec_open2(ctx.get(), codec, nullptr) < 0) return nullptr;
+    return ctx;
+}
+
+}  // namespace
+
+struct AvcodecVideoSink::Decoder {
+    ~Decoder() {
+        av_frame_free(&frame);
+        av_packet_free(&packet);
+        sws_freeContext(scaler);
+    }
+    std::shared_ptr<const H264Format> format;
+    ContextPtr ctx;
+    AVFrame* frame = av_frame_alloc();
+    AVPacket* packet = av_packet_alloc();
+    SwsContext* scaler = nullptr;
+};
+
+AvcodecVideoSink::AvcodecVideoSink(std::function<void()> onFrame, int decoderThreads, std::size_t queueLimit)
+    : onFrame_(std::move(onFrame)),
+      decoderThreads_(decoderThreads),
+      queueLimit_(queueLimit),
+      worker_([this] { run(); }) {}
+
+AvcodecVideoSink::~AvcodecVideoSink() {
+    {
+        std::lock_guard guard(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    worker_.join();
+}
+
+bool AvcodecVideoSink::accepts(const H264Format& format) {
+    return openDecoder(format, 1, true) != nullptr;
+}
+
+bool AvcodecVideoSink::enqueue(VideoSample sample) {
+    {
+        std::lock_guard guard(mutex_);
+        if (sample.key) {
+            // Nothing queued before a key frame is needed to decode it or anything after it.
+            keyOnly_ = false;
+            lostSome_ = false;
+            if (queue_.size() >= queueLimit_) queue_.clear();
+        } else if (keyOnly_) {
+            return !std::exchange(lostSome_, false);
+        } else if (queue_.size() >= queueLimit_) {
+            queue_.clear();
+            keyOnly_ = true;
+            return false;
+        }
+        queue_.push_back(std::move(sample));
+    }
+    wake_.notify_one();
+    return true;
+}
+
+void AvcodecVideoSink::clear() {
+    {
+        std::lock_guard guard(mutex_);
+        queue_.clear();
+        keyOnly_ = false;
+        lostSome_ = false;
+        flushDecoder_ = true;
+        ++epoch_;
+        latest_.reset();
+    }
+    wake_.notify_one();
+}
+
+std::shared_ptr<const VideoFrame> AvcodecVideoSink::takeLatest() {
+    std::lock_guard guard(mutex_);
+    return std::exchange(latest_, nullptr);
+}
+
+void AvcodecVideoSink::run() {
+    Decoder decoder;
+    if (!decoder.frame || !decoder.packet) return;
+    for (;;) {
+        std::optional<VideoSample> sample;
+        bool flush = false;
+        std::uint64_t epoch = 0;
+        {
+            std::unique_lock guard(mutex_);
+            wake_.wait(guard, [this] { return stopping_ || flushDecoder_ || !queue_.empty(); });
+            if (stopping_) return;
+            flush = std::exchange(flushDecoder_, false);
+            epoch = epoch_;
+            if (!queue_.empty()) {
+                sample = std::move(queue_.front());
+                queue_.pop_front();
+            }
+        }
+        if (flush && decoder.ctx) avcodec_flush_buffers(decoder.ctx.get());
+        if (sample && !decode(decoder, *sample, epoch)) {
+            if (decoder.ctx) avcodec_flush_buffers(decoder.ctx.get());
+            failed(epoch);
+        }
+    }
+}
+
+bool AvcodecVideoSink::decode(Decoder& decoder, const VideoSample& sample, std::uint64_t epoch) {
+    if (!sample.format) return false;
+    if (!decoder.ctx || (decoder.format != sample.format && *decoder.format != *sample.format)) {
+        decoder.ctx = openDecoder(*sample.format, decoderThreads_, false);
+        decoder.format = sample.format;
+    }
+    if (av_new_packet(decoder.packet, static_cast<int>(sample.avcc.size())) < 0) return false;
+    std::memcpy(decoder.packet->data, sample.avcc.data(), sample.avcc.size());
+    decoder.packet->pts = sample.ptsMicros;
+    if (sample.key) decoder.packet->flags |= AV_PKT_FLAG_KEY;
+    const int sent = avcodec_send_packet(decoder.ctx.get(), decoder.packet);
+    av_packet_unref(decoder.packet);
+    if (sent < 0 && sent != AVERROR(EAGAIN)) return false;
+    for (;;) {
+        const int got = avcodec_receive_frame(decoder.ctx.get(), decoder.frame);
+        if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return true;
+        if (got < 0) return false;
+        // A picture that a queued sample will replace at once is not worth converting: skip it while behind.
+        bool behind = false;
+        {
+            std::lock_guard guard(mutex_);
+            behind = !queue_.empty();
+        }
+        const bool shown = behind || publish(decoder, epoch);
+        av_frame_unref(decoder.frame);
+        if (!shown) return false;
+    }
+}
+
+bool AvcodecVideoSink::publish(Decoder& decoder, std::uint64_t epoch) {
+    const AVFrame& in = *decoder.frame;
+    if (in.width <= 0 || in.height <= 0) return false;
+    decoder.scaler = sws_getCachedContext(decoder.scaler, in.width, in.height,
+                                          static_cast<AVPixelFormat>(in.format), in.width, in.height,
+                                          AV_PIX_FMT_RGB32, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
+    if (!decoder.scaler) return false;
+
+    // Convert into a picture nobody else holds any more (the view has let go of it, and it is not the one
+    // waiting to be taken), so that a steady stream allocates nothing.
+    std::shared_ptr<VideoFrame> out;
+    for (const auto& frame : frames_)
+        if (frame.use_count() == 1) out = frame;
+    if (!out) {
+        out = std::make_shared<VideoFrame>();
+        if (frames_.size() < 3) frames_.push_back(out);
+    }
+    out->width = in.width;
+    out->height = in.height;
+    // libswscale's vector code writes whole blocks: rows start aligned and the buffer has slack at its end,
+    // or odd widths write past the picture into the heap.
+    out->stride = (in.width * 4 + kRowAlign - 1) / kRowAlign * kRowAlign;
+    out->ptsMicros = in.pts;
+    out->pixels.resize(static_cast<std::size_t>(out->stride) * static_cast<std::size_t>(in.height) +
+                       kRowAlign);
+    std::uint8_t* planes[1] = {out->pixels.data()};
+    const int strides[1] = {out->stride};
+    if (sws_scale(decoder.scaler, in.data, in.linesize, 0, in.height, planes, strides) != in.height)
+        return false;
+    {
+        std::lock_guard guard(mutex_);
+        if (epoch != epoch_) return true;
+        latest_ = std::move(out);
+    }
+    if (onFrame_) onFrame_();
+    return true;
+}
+
+void AvcodecVideoSink::failed(std::uint64_t epoch) {
+    std::lock_guard guard(mutex_);
+    // A sample from before clear() failed: what was queued since belongs to the new stream.
+    if (epoch != epoch_) return;
+    // What follows a queued key frame decodes again; everything before it is lost.
+    const auto key = std::find_if(queue_.rbegin(), queue_.rend(), [](const VideoSample& s) { return s.key; });
+    if (key != queue_.rend()) {
+        queue_.erase(queue_.begin(), std::prev(key.base()));
+        return;
+    }
+    queue_.clear();
+    keyOnly_ = true;
+    lostSome_ = true;
+}
+
+}  // namespace velmora

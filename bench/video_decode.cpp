@@ -1,0 +1,142 @@
+// The video path per 1080×2400 picture on one core: our feeder, decoder thread and RGB conversion beside a
+// bare libavcodec decode of the same stream, and the time from a packet's arrival to its picture being
+// ready when packets come at 60 per second.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "app/mirror/media/h264_feeder.h"
+#include "app/mirror/video/avcodec_video_sink.h"
+#include "median_reporter.h"
+#include "tests/mirror/h264_stream.h"
+
+namespace velmora {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const std::vector<testing::PhonePacket>& stream() {
+    static const auto packets = testing::encodeH264(1080, 2400, 60, 60);
+    return packets;
+}
+
+// libavcodec alone: the packets' Annex B bodies through one single-threaded decoder.
+void BM_BareDecode(benchmark::State& state) {
+    const auto& packets = stream();
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    for (auto _ : state) {
+        AVCodecContext* ctx = avcodec_alloc_context3(codec);
+        ctx->thread_count = 1;
+        ctx->flags |= AV_CODEC_FLAG_LOW_DELAY;
+        avcodec_open2(ctx, codec, nullptr);
+        const auto start = Clock::now();
+        for (const auto& p : packets) {
+            av_new_packet(packet, static_cast<int>(p.bytes.size() - 9));
+            std::copy(p.bytes.begin() + 9, p.bytes.end(), packet->data);
+            avcodec_send_packet(ctx, packet);
+            av_packet_unref(packet);
+            while (avcodec_receive_frame(ctx, frame) == 0)
+                av_frame_unref(frame);
+        }
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count() /
+                               static_cast<double>(packets.size()));
+        avcodec_free_context(&ctx);
+    }
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+}
+BENCHMARK(BM_BareDecode)->UseManualTime()->Unit(benchmark::kMillisecond)->Repetitions(3);
+
+// Waits for the picture of a given time.
+struct Arrivals {
+    void ready(AvcodecVideoSink& sink) {
+        auto frame = sink.takeLatest();
+        std::lock_guard guard(mutex);
+        if (frame) last = frame->ptsMicros;
+        changed.notify_all();
+    }
+    void waitFor(std::int64_t pts) {
+        std::unique_lock guard(mutex);
+        changed.wait_for(guard, std::chrono::seconds(60), [&] { return last == pts; });
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::int64_t last = -1;
+};
+
+// Our path: feeder, queue, one decoder thread with one slice thread, conversion to RGB.
+void BM_FeederDecodeConvert(benchmark::State& state) {
+    const auto& packets = stream();
+    for (auto _ : state) {
+        Arrivals arrivals;
+        AvcodecVideoSink* sinkPtr = nullptr;
+        AvcodecVideoSink sink([&] { arrivals.ready(*sinkPtr); }, 1, packets.size());
+        sinkPtr = &sink;
+        H264Feeder feeder(sink);
+        const auto start = Clock::now();
+        for (const auto& p : packets)
+            feeder.feed(p.bytes);
+        arrivals.waitFor(packets.back().ptsMicros);
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count() /
+                               static_cast<double>(packets.size()));
+    }
+}
+BENCHMARK(BM_FeederDecodeConvert)->UseManualTime()->Unit(benchmark::kMillisecond)->Repetitions(3);
+
+// Packet in to picture ready, with packets every 1/60 s; the median over the stream.
+void BM_LatencyAt60fps(benchmark::State& state) {
+    const auto& packets = stream();
+    for (auto _ : state) {
+        Arrivals arrivals;
+        AvcodecVideoSink* sinkPtr = nullptr;
+        AvcodecVideoSink sink([&] { arrivals.ready(*sinkPtr); }, 1);
+        sinkPtr = &sink;
+        H264Feeder feeder(sink);
+        std::vector<double> latencies;
+        auto due = Clock::now();
+        for (const auto& p : packets) {
+            std::this_thread::sleep_until(due);
+            due += std::chrono::microseconds(16'667);
+            const auto in = Clock::now();
+            feeder.feed(p.bytes);
+            arrivals.waitFor(p.ptsMicros);
+            latencies.push_back(std::chrono::duration<double>(Clock::now() - in).count());
+        }
+        std::nth_element(latencies.begin(),
+                         latencies.begin() + static_cast<std::ptrdiff_t>(latencies.size() / 2),
+                         latencies.end());
+        state.SetIterationTime(latencies[latencies.size() / 2]);
+    }
+}
+BENCHMARK(BM_LatencyAt60fps)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
+
+class Summary final : public MedianReporter {
+  public:
+    void printSummary() const override {
+        const double bare = time("BM_BareDecode/");
+        const double ours = time("BM_FeederDecodeConvert/");
+        const double latency = time("BM_LatencyAt60fps/");
+        std::printf("\n1080x2400 H.264 per picture, one core:\n");
+        std::printf("  feeder + decode + RGB %.2f ms beside bare decode %.2f ms: %.2fx (limit 1.20x)\n", ours,
+                    bare, bare > 0 ? ours / bare : 0);
+        std::printf(
+            "  packet in to picture ready at 60 fps (median) %.2f ms beside one bare decode %.2f ms\n",
+            latency, bare);
+    }
+};
+
+}  // namespace
+}  // namespace velmora
+
+int main(int argc, char** argv) {
+    return velmora::runBenchmarks<velmora::Summary>(argc, argv);
+}
