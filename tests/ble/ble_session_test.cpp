@@ -1,11 +1,9 @@
-// A whole session through BleTransport: the central on its own queue, a phone that offers its PSM, and the
-// L2CAP channel a socketpair whose far end the simulated phone serves.
+// A whole session through BleTransport and the L2CAP channel, the simulated phone at its far end.
 
 #include <gtest/gtest.h>
 
 #include "app/links/ble/ble_transport.h"
 #include "ble/fake_radio.h"
-#include "core/exec/manual_executor.h"
 #include "core/exec/serial_queue.h"
 #include "core/session/link_session.h"
 #include "support/session_harness.h"

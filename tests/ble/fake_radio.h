@@ -41,15 +41,13 @@ class FakePeripheral final : public BlePeripheral {
         reply("psm", [](auto& d) { d.didReadPsm(nullptr, Bytes{0x81, 0x00}); });
     }
     void openL2capChannel(std::uint16_t psm) override {
-        if (!note("l2cap " + std::to_string(psm))) return;
         int fds[2];
         ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds);
-        {
-            std::lock_guard lock(mutex);
-            phoneEnd = UniqueFd(fds[1]);
-        }
         auto ours = std::make_shared<UniqueFd>(fds[0]);
-        reply({}, [ours, psm](auto& d) { d.didOpenChannel(nullptr, std::move(*ours), psm); });
+        reply("l2cap " + std::to_string(psm),
+              [ours, psm](auto& d) { d.didOpenChannel(nullptr, std::move(*ours), psm); });
+        std::lock_guard lock(mutex);
+        phoneEnd = UniqueFd(fds[1]);
     }
     void enableTxNotifications() override { note("notify"); }
     std::size_t maximumWriteLength() const override { return maxWrite; }
@@ -84,7 +82,7 @@ class FakePeripheral final : public BlePeripheral {
     }
     template <class F>
     void reply(std::string call, F step) {
-        if (!call.empty() && !note(std::move(call))) return;
+        if (!note(std::move(call))) return;
         central_.queue().post([weak = delegate_, step] {
             if (auto d = weak.lock()) step(*d);
         });
@@ -138,7 +136,6 @@ struct RadioRig {
     BleCentral central{radio, queue, main};
 };
 
-// The CXPError `call` throws (a test failure if it throws none).
 inline CXPError caught(const std::function<void()>& call) {
     try {
         call();
