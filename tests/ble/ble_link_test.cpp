@@ -6,7 +6,6 @@
 #include <future>
 #include <sstream>
 
-#include "app/links/ble/ble_transport.h"
 #include "ble/fake_radio.h"
 #include "core/log/velmora_log.h"
 
@@ -118,25 +117,6 @@ TEST(BleLink, FirstFailureStaysAndBufferedBytesOutliveTheClose) {
     LinkRig quiet;
     quiet.link->disconnected(nullptr);
     EXPECT_EQ(test::caught([&] { quiet.link->readExactly(1); }).kind(), CXPError::Kind::closed);
-}
-
-TEST(BleTransport, ConnectGivesUpAfterTwelveSecondsAtMostAndCancels) {
-    test::RadioRig rig;
-    auto peripheral = rig.radio.add(rig.central, "T1");
-    BleTransport transport(rig.central, "T1", *rig.queue);
-    const auto before = rig.queue->pendingCount();
-    auto connecting = std::async(std::launch::async, [&] { transport.connect(30); });
-    while (rig.queue->pendingCount() == before)  // the open is posted once the deadline is fixed
-        std::this_thread::yield();
-    rig.queue->runPending();
-    rig.queue->advance(11.99);
-    peripheral->takeCalls();
-    rig.queue->advance(0.02);
-    EXPECT_THROW(connecting.get(), CXPError);
-    rig.queue->runPending();
-    EXPECT_EQ(peripheral->takeCalls(), std::vector<std::string>{"cancel"});
-    transport.close();
-    transport.close();
 }
 
 }  // namespace
