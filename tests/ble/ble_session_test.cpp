@@ -1,11 +1,9 @@
-// A whole session through BleTransport: the central on its own queue, a phone that offers its PSM, and the
-// L2CAP channel a socketpair whose far end the simulated phone serves.
+// A whole session through BleTransport and the L2CAP channel, the simulated phone at its far end.
 
 #include <gtest/gtest.h>
 
 #include "app/links/ble/ble_transport.h"
 #include "ble/fake_radio.h"
-#include "core/exec/manual_executor.h"
 #include "core/exec/serial_queue.h"
 #include "core/session/link_session.h"
 #include "support/session_harness.h"
@@ -31,19 +29,15 @@ TEST(BleSession, OpensOverTheL2capChannelAndEndsWhenTheTransportCloses) {
     auto transport = std::make_shared<BleTransport>(central, "AA:BB:CC:DD:EE:01");
     transport->connect(3);
     EXPECT_EQ(transport->mode(), "l2cap");
-    UniqueFd phoneEnd;
-    {
-        std::lock_guard lock(peripheral->mutex);
-        phoneEnd = std::move(peripheral->phoneEnd);
-    }
-    auto served = phone.serveAsync(std::make_shared<TcpTransport>(std::move(phoneEnd)));
+    std::unique_lock lock(peripheral->mutex);
+    auto served = phone.serveAsync(std::make_shared<TcpTransport>(std::move(peripheral->phoneEnd)));
+    lock.unlock();
     auto session = LinkSession::open(SecureChannel::connectAsClient(transport), computer, store, std::nullopt,
                                      false, [](const Peer&, const std::string&) { return false; });
     ASSERT_NE(session, nullptr);
     session->sendControl({{"t", "ping"}});
     session->close();
-    const PhoneOutcome outcome = served.get();
-    EXPECT_TRUE(outcome.sessionReady);
+    EXPECT_TRUE(served.get().sessionReady);
     queue->sync([] {});  // the cancel has run: the link is gone from the central
     EXPECT_EQ(peripheral->takeCalls().back(), "cancel");
 }

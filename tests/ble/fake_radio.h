@@ -2,7 +2,10 @@
 
 #include <sys/socket.h>
 
+#include <gtest/gtest.h>
+
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -10,46 +13,41 @@
 #include <vector>
 
 #include "app/links/ble/ble_central.h"
+#include "core/errors/cxp_error.h"
+#include "core/exec/manual_executor.h"
 #include "core/posix/unique_fd.h"
 
 namespace velmora::test {
 
-// A peripheral that records what the link asks of it. With `phoneEnd` set it answers like the companion
-// app: service, characteristics, the PSM 0x0081 and a channel whose other end is kept in `phoneEnd`.
-// Calls arrive on the central's queue; `mutex` guards what the test reads from another thread.
+// A peripheral that records what the link asks of it. With `answer` set it plays the companion app:
+// service, characteristics, PSM 0x0081 and a channel whose other end is kept in `phoneEnd`.
+// `mutex` guards what the test reads from another thread.
 class FakePeripheral final : public BlePeripheral {
   public:
     FakePeripheral(BleCentral& central, BleId id) : central_(central), id_(std::move(id)) {}
 
     void setDelegate(std::weak_ptr<BlePeripheralDelegate> delegate) override { delegate_ = delegate; }
     void connect() override {
-        note("connect");
-        if (answer) central_.radioConnected(id_);
+        if (note("connect")) central_.radioConnected(id_);
     }
     void cancelConnection() override { note("cancel"); }
     void discoverServices() override {
-        note("services");
-        if (answer) later([](auto& d) { d.didDiscoverServices(nullptr, true); });
+        reply("services", [](auto& d) { d.didDiscoverServices(nullptr, true); });
     }
     void discoverCharacteristics() override {
-        note("characteristics");
-        if (answer) later([](auto& d) { d.didDiscoverCharacteristics(nullptr, true, true, true); });
+        reply("characteristics", [](auto& d) { d.didDiscoverCharacteristics(nullptr, true, true, true); });
     }
     void readPsm() override {
-        note("psm");
-        if (answer) later([](auto& d) { d.didReadPsm(nullptr, Bytes{0x81, 0x00}); });
+        reply("psm", [](auto& d) { d.didReadPsm(nullptr, Bytes{0x81, 0x00}); });
     }
     void openL2capChannel(std::uint16_t psm) override {
-        note("l2cap " + std::to_string(psm));
-        if (!answer) return;
         int fds[2];
         ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds);
-        {
-            std::lock_guard lock(mutex);
-            phoneEnd = UniqueFd(fds[1]);
-        }
         auto ours = std::make_shared<UniqueFd>(fds[0]);
-        later([ours, psm](auto& d) { d.didOpenChannel(nullptr, std::move(*ours), psm); });
+        reply("l2cap " + std::to_string(psm),
+              [ours, psm](auto& d) { d.didOpenChannel(nullptr, std::move(*ours), psm); });
+        std::lock_guard lock(mutex);
+        phoneEnd = UniqueFd(fds[1]);
     }
     void enableTxNotifications() override { note("notify"); }
     std::size_t maximumWriteLength() const override { return maxWrite; }
@@ -77,12 +75,14 @@ class FakePeripheral final : public BlePeripheral {
     mutable std::atomic<int> sendChecks = 0;
 
   private:
-    void note(std::string call) {
+    bool note(std::string call) {
         std::lock_guard lock(mutex);
         calls.push_back(std::move(call));
+        return answer;
     }
     template <class F>
-    void later(F step) {
+    void reply(std::string call, F step) {
+        if (!note(std::move(call))) return;
         central_.queue().post([weak = delegate_, step] {
             if (auto d = weak.lock()) step(*d);
         });
@@ -93,12 +93,11 @@ class FakePeripheral final : public BlePeripheral {
     std::weak_ptr<BlePeripheralDelegate> delegate_;
 };
 
-// The adapter: its state, whether it scans, and the peripherals it knows (seen or remembered).
 class FakeRadio final : public BleRadio {
   public:
     RadioState state() const override { return state_; }
-    void startScan() override { ++scans; }
-    void stopScan() override { ++stops; }
+    void startScan() override {}
+    void stopScan() override {}
     std::shared_ptr<BlePeripheral> peripheral(const BleId& id) override {
         std::lock_guard lock(mutex_);
         const auto it = known.find(id);
@@ -110,11 +109,41 @@ class FakeRadio final : public BleRadio {
     }
 
     std::atomic<RadioState> state_ = RadioState::poweredOn;
-    std::atomic<int> scans = 0, stops = 0;
 
   private:
     std::mutex mutex_;  // guards known
     std::map<BleId, std::shared_ptr<FakePeripheral>> known;
 };
+
+// A started central on a manual queue and a manual main executor sharing the queue's fake clock.
+struct RadioRig {
+    RadioRig() {
+        central.start();
+        settle();
+    }
+    void settle() {
+        queue->runPending();
+        main.runPending();
+    }
+    void advance(double seconds) {
+        queue->advance(seconds);
+        main.runPending();
+    }
+
+    FakeRadio radio;
+    std::shared_ptr<ManualExecutor> queue = std::make_shared<ManualExecutor>();
+    ManualExecutor main;
+    BleCentral central{radio, queue, main};
+};
+
+inline CXPError caught(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const CXPError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no CXPError";
+    return CXPError::timedOut();
+}
 
 }  // namespace velmora::test
