@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/wait_until.h"
+
 #include <future>
 
 #include "ble/fake_radio.h"
@@ -74,9 +76,8 @@ TEST(L2capPump, EndOfStreamClosesOnceAndLeavesReceivedBytesReadable) {
     rig.phoneSends({1, 2, 3, 4, 5});
     EXPECT_EQ(rig.pump->readExactly(2), (Bytes{1, 2}));
     rig.phone.reset();
-    for (int i = 0; i < 2000 && rig.seen->closes == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));  // bounded wait for the pump's report
-    ASSERT_EQ(rig.seen->closes, 1);
+    ASSERT_TRUE(test::waitUntil([&] { return rig.seen->closes > 0; }));
+    EXPECT_EQ(rig.seen->closes, 1);
     EXPECT_EQ(rig.pump->readExactly(3), (Bytes{3, 4, 5}));
     EXPECT_EQ(caught([&] { rig.pump->readExactly(1); }).kind(), CXPError::Kind::closed);
 }

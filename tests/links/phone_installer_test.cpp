@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/wait_until.h"
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -295,8 +297,7 @@ TEST_F(Installer, InstallsFromTheConfiguredFolderOnTheQueueThread) {
                             std::make_shared<SerialQueue>("corvix.installer"), queue, adb);
     ::unsetenv("VELMORA_COMPANION_DIR");
     threaded.install({"S1", "A"});
-    for (int i = 0; i < 60000 && queue->pendingCount() == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // waits for the thread, 60 s at most
+    ASSERT_TRUE(test::waitUntil([&] { return queue->pendingCount() > 0; }));
     queue->runPending();
     EXPECT_EQ(threaded.status(), InstallStatus::success({"S1", "A"}));
     EXPECT_EQ(adb->stagedBytes, 5u);
