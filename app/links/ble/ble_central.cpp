@@ -5,22 +5,10 @@
 
 #include "core/discovery/pairing_beacon.h"
 #include "core/errors/cxp_error.h"
+#include "core/errors/developer_text.h"
 #include "core/log/velmora_log.h"
 
 namespace velmora {
-namespace {
-
-std::string describe(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "sem detalhe";
-    }
-}
-
-}  // namespace
 
 BleCentral::BleCentral(BleRadio& radio, std::shared_ptr<Executor> queue, Executor& main,
                        BleLink::SyncRunner sync)
@@ -195,8 +183,7 @@ void BleCentral::radioConnected(const BleId& id) {
 
 void BleCentral::radioFailedToConnect(const BleId& id, std::exception_ptr error) {
     queue_->post([this, id, error] {
-        VelmoraLog::write("Bluetooth: falha ao conectar: " +
-                          (error ? describe(error) : std::string("sem detalhe")));
+        VelmoraLog::write("Bluetooth: falha ao conectar: " + developerText(error));
         if (const auto it = links_.find(id); it != links_.end()) {
             it->second->fail(error ? error : std::make_exception_ptr(CXPError::closed()));
         }
@@ -206,7 +193,8 @@ void BleCentral::radioFailedToConnect(const BleId& id, std::exception_ptr error)
 
 void BleCentral::radioDisconnected(const BleId& id, std::exception_ptr error) {
     queue_->post([this, id, error] {
-        VelmoraLog::write(error ? "Bluetooth: desconectado: " + describe(error) : "Bluetooth: desconectado");
+        VelmoraLog::write(error ? "Bluetooth: desconectado: " + developerText(error)
+                                : "Bluetooth: desconectado");
         if (const auto it = links_.find(id); it != links_.end()) it->second->disconnected(error);
         dropLink(id);
     });

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "core/errors/cxp_error.h"
+#include "core/errors/developer_text.h"
 #include "core/log/velmora_log.h"
 
 namespace velmora {
@@ -11,17 +12,6 @@ namespace {
 
 std::exception_ptr protocolError(const char* text) {
     return std::make_exception_ptr(CXPError::protocolError(text));
-}
-
-std::string describe(const std::exception_ptr& error) {
-    if (!error) return "sem detalhe";
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "sem detalhe";
-    }
 }
 
 // Timed waits on the link's condition: short real slices, so a fake clock that jumps is seen soon.
@@ -99,7 +89,7 @@ void BleLink::didOpenChannel(std::exception_ptr error, UniqueFd socket, std::uin
         std::lock_guard lock(mutex_);
         if (gattStarted_ || closed_) return;  // a late channel: `socket` closes as it goes out of scope
     }
-    if (error || !socket.valid()) return startGatt("L2CAP recusado: " + describe(error));
+    if (error || !socket.valid()) return startGatt("L2CAP recusado: " + developerText(error));
     fallback_.cancel();
     const auto p = peripheral();
     auto pump = std::make_shared<L2capPump>(std::move(socket), pumpLimits_, p ? p->channelMtus() : nullptr);

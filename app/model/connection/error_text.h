@@ -5,20 +5,10 @@
 #include <string>
 
 #include "core/errors/cxp_error.h"
+#include "core/errors/developer_text.h"
 #include "core/errors/friendly_errors.h"
 
 namespace velmora {
-
-// The developer text of a caught error, for the log.
-inline std::string errorText(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "?";
-    }
-}
 
 // The link error inside, if it is one.
 inline std::optional<CXPError> linkError(const std::exception_ptr& error) {
@@ -39,7 +29,7 @@ struct Failure {
     std::optional<CXPError> link;
 
     static Failure of(const std::exception_ptr& error) {
-        return {errorText(error), FriendlyErrors::text(error), linkError(error)};
+        return {developerText(error), FriendlyErrors::text(error), linkError(error)};
     }
 };
 
