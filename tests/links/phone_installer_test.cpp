@@ -10,7 +10,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <thread>
 
 #include "app/links/installer/apk_integrity.h"
@@ -19,6 +18,7 @@
 #include "core/exec/manual_executor.h"
 #include "core/exec/serial_queue.h"
 #include "core/l10n/l10n.h"
+#include "links/fake_adb.h"
 
 namespace velmora {
 namespace {
@@ -153,42 +153,28 @@ TEST_F(Staging, ALinkInPlaceOfTheCopyOrAReadErrorIsUnreadable) {
     ::close(fds[0]), ::close(fds[1]);
 }
 
-ProcessResult printed(const std::string& text, int status = 0) {
-    return {.started = true, .status = status, .output = Bytes(text.begin(), text.end())};
-}
+using test::FakeAdb;
+using test::printed;
 
-// adb in memory: each command line gets its set answer, or fails as adb does for an unknown device.
-class FakeAdb final : public ProcessRunner {
-  public:
-    ProcessResult run(const ProcessRequest& request) override {
-        std::string line;
-        for (const auto& argument : request.arguments)
-            line += (line.empty() ? "" : " ") + argument;
-        requests.push_back(request);
-        calls.push_back(line);
-        if (line.find(" install -r ") != std::string::npos) {  // the copy's name is new each time
-            staged = request.arguments.back();
-            stagedBytes = fs::file_size(staged);
-            line = line.substr(0, line.find(" install -r ") + 11);
-            calls.back() = line;
-        }
-        return answers.contains(line) ? answers[line] : printed("", 1);
-    }
-    std::vector<std::string> take() { return std::exchange(calls, {}); }
-
-    std::vector<std::string> calls;
-    std::vector<ProcessRequest> requests;
-    std::map<std::string, ProcessResult> answers;
-    std::string staged;
-    std::uintmax_t stagedBytes = 0;
+// The install's staged copy has a new name each time: recorded as "-s SERIAL install -r", its size kept.
+struct StagedCopy {
+    std::string path;
+    std::uintmax_t bytes = 0;
 };
 
 const std::string query = "shell pm list packages " + std::string(PhoneInstaller::packageId);
 
 class Installer : public Staging {
   protected:
-    // Made before the log (a refusal here writes its first line), the clock outlives the log's queue at exit.
-    void SetUp() override { (void)SteadyClock::shared(), Staging::SetUp(); }
+    void SetUp() override {
+        Staging::SetUp();
+        adb->rename = [this](const ProcessRequest& request, const std::string& line) {
+            const auto at = line.find(" install -r ");
+            if (at == std::string::npos) return line;
+            staged = {request.arguments.back(), fs::file_size(request.arguments.back())};
+            return line.substr(0, at + 11);
+        };
+    }
     void make(PhoneInstaller::Package package = {}) {
         installer = std::make_unique<PhoneInstaller>("/usr/bin/adb", std::move(package), queue, queue, adb);
         installer->setOnChange([this] { ++changes; });
@@ -205,6 +191,7 @@ class Installer : public Staging {
 
     std::shared_ptr<ManualExecutor> queue = std::make_shared<ManualExecutor>(0);
     std::shared_ptr<FakeAdb> adb = std::make_shared<FakeAdb>();
+    StagedCopy staged;
     std::unique_ptr<PhoneInstaller> installer;
     int changes = 0;
 };
@@ -263,8 +250,8 @@ TEST_F(Installer, InstallsAVerifiedCopyOnOnePhoneAtATime) {
     EXPECT_EQ(installer->status(), InstallStatus::installing({"S1", "A"}));
     queue->advance(4);  // the install goes first; this poll finds nothing to query but S2
     EXPECT_EQ(installer->status(), InstallStatus::success({"S1", "A"}));
-    EXPECT_EQ(adb->stagedBytes, 3000u);
-    EXPECT_FALSE(fs::exists(fs::path(adb->staged).parent_path()));  // the private copy is gone
+    EXPECT_EQ(staged.bytes, 3000u);
+    EXPECT_FALSE(fs::exists(fs::path(staged.path).parent_path()));  // the private copy is gone
     const auto& run = adb->requests[3];
     EXPECT_EQ(run.timeoutSeconds, PhoneInstaller::installTimeout);
     EXPECT_EQ(run.standardError, ProcessRequest::StandardError::merge);
@@ -300,7 +287,7 @@ TEST_F(Installer, InstallsFromTheConfiguredFolderOnTheQueueThread) {
     ASSERT_TRUE(test::waitUntil([&] { return queue->pendingCount() > 0; }));
     queue->runPending();
     EXPECT_EQ(threaded.status(), InstallStatus::success({"S1", "A"}));
-    EXPECT_EQ(adb->stagedBytes, 5u);
+    EXPECT_EQ(staged.bytes, 5u);
 }
 
 TEST(InstallSection, ShowsTheInstallFirstThenOffersThenHints) {

@@ -5,14 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <future>
-#include <map>
 #include <thread>
 #include <utility>
 
 #include "core/exec/manual_executor.h"
 #include "core/exec/serial_queue.h"
 #include "core/l10n/l10n.h"
-#include "core/process/posix_process_runner.h"
+#include "links/fake_adb.h"
 
 namespace velmora {
 namespace {
@@ -21,46 +20,8 @@ const std::string header = "List of devices attached\n";
 using Calls = std::vector<std::string>;
 using Lists = std::vector<std::vector<std::string>>;
 
-ProcessResult printed(const std::string& text, int status = 0) {
-    return {.started = true, .status = status, .output = Bytes(text.begin(), text.end())};
-}
-
-// adb in memory. Each command line ("devices -l", "-s SER1 forward --list", ...) gets its set answer; a
-// command without one fails as adb does for an unknown device. `holdAt` keeps that command waiting until
-// `go` is set; `hangs` runs that command as a real child that never ends, under the request's watchdog.
-class FakeAdb final : public ProcessRunner {
-  public:
-    ProcessResult run(const ProcessRequest& request) override {
-        std::string line;
-        for (const auto& argument : request.arguments)
-            line += (line.empty() ? "" : " ") + argument;
-        {
-            std::lock_guard lock(mutex);
-            requests.push_back(request);
-            calls.push_back(line);
-        }
-        if (line == holdAt) held.set_value(), go.get_future().wait();
-        if (line != hangs) return answers.contains(line) ? answers[line] : printed("", 1);
-        ProcessRequest child = request;
-        child.executable = "/bin/sleep";
-        child.arguments = {"600"};
-        const auto result = PosixProcessRunner().run(child);
-        cut = result.timedOut;
-        return result;
-    }
-    Calls take() {
-        std::lock_guard lock(mutex);
-        return std::exchange(calls, {});
-    }
-
-    std::mutex mutex;  // guards requests and calls
-    std::vector<ProcessRequest> requests;
-    Calls calls;
-    std::map<std::string, ProcessResult> answers;  // set before polls run on another thread
-    std::string holdAt, hangs;
-    std::promise<void> held, go;
-    bool cut = false;
-};
+using test::FakeAdb;
+using test::printed;
 
 class UsbBridgeTest : public ::testing::Test {
   protected:
