@@ -13,8 +13,12 @@ namespace velmora {
 namespace {
 
 QDialog* openPairingDialog() {
-    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    return dialog && dialog->objectName() == QLatin1String("pairingDialog") ? dialog : nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(window);
+        if (dialog && dialog->isVisible() && dialog->objectName() == QLatin1String("pairingDialog"))
+            return dialog;
+    }
+    return nullptr;
 }
 
 // Presses the dialog's Confirm once it is usable (yes) or Cancel at once (no), polling the open dialog.

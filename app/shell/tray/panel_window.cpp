@@ -11,7 +11,7 @@
 #include "app/design/text_block.h"
 #include "app/design/theme.h"
 #include "app/shell/model_adapter.h"
-#include "app/shell/tray/status_text.h"
+#include "core/l10n/l10n.h"
 
 namespace velmora {
 
@@ -30,20 +30,26 @@ PanelWindow::PanelWindow(ModelAdapter& model, Mode mode)
                                     SystemColor::primary, false, this));
     status_ = new TextBlock({}, design::font(13, QFont::Normal), SystemColor::secondary, true, this);
     column->addWidget(status_);
-    setFixedWidth(width);
+    setFixedWidth(panelWidth);
     connect(&model_, &ModelAdapter::changed, this, &PanelWindow::refresh);
     refresh();
     resize(contentSize());
 }
 
 void PanelWindow::refresh() {
-    status_->setText(QString::fromStdString(StatusText::toolTip(model_.state().state)));
+    const ConnState& state = model_.state().state;
+    std::string line = L10n::string("panel.placeholder.idle");
+    if (state.kind() == ConnState::Kind::connected)
+        line = L10n::format("panel.placeholder.connected", {state.label()});
+    if (state.kind() == ConnState::Kind::connecting)
+        line = L10n::format("panel.placeholder.connecting", {state.label()});
+    status_->setText(QString::fromStdString(line));
 }
 
 QSize PanelWindow::contentSize() const {
     const QSize hint = layout()->sizeHint();
-    const int h = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width) : hint.height();
-    return {width, std::max(h, 40)};
+    const int h = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(panelWidth) : hint.height();
+    return {panelWidth, std::max(h, 40)};
 }
 
 void PanelWindow::showAt(const QRect& anchor) {

@@ -17,7 +17,7 @@ class PanelWindow : public QWidget {
     Q_OBJECT
   public:
     enum class Mode { popup, window };
-    static constexpr int width = 360;
+    static constexpr int panelWidth = 360;
     static constexpr double cornerRadius = 14;
 
     PanelWindow(ModelAdapter& model, Mode mode);
