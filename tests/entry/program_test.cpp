@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
+#include <optional>
 
 #include "support/temp_dir.h"
 #include "support/wait_until.h"
@@ -152,12 +154,30 @@ TEST(Application, PairsWithTheSimulatedPhoneThroughTheDialogThenReconnectsWithou
         EXPECT_EQ(app.terminate(), 0);
         EXPECT_TRUE(phone.says("pareado:")) << phone.output.toStdString();
     }
-    // Both sides remember each other: no dialog this time (an unanswered one would hold the connection).
+    // Both sides remember each other: no dialog this time (an unanswered one would hold the connection). This
+    // run is on an X server of its own, where no tray exists, so the panel shows as a window.
     env.remove("VELMORA_DEV_PAIRING_ANSWER");
+    const QString xvfb = QStandardPaths::findExecutable("Xvfb");
+    std::optional<Program> server;
+    if (!xvfb.isEmpty()) {
+        server.emplace(
+            xvfb, QStringList{"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x800x24"}, env);
+        QString display;
+        ASSERT_TRUE(waitFor([&] {
+            server->process->waitForReadyRead(100);
+            display += QString::fromUtf8(server->process->readAllStandardOutput());
+            return display.endsWith('\n');
+        }));
+        env.insert("DISPLAY", ":" + display.trimmed());
+        env.insert("QT_QPA_PLATFORM", "xcb");
+    }
     Program again(VELMORA_APP, {}, env);
     ASSERT_TRUE(waitFor([&] { return home.log().count("conectado a Celular Simulado") == 2; }))
         << home.log().toStdString();
     EXPECT_EQ(phone.output.count("código de pareamento:"), 1);
+    if (server) {
+        EXPECT_TRUE(home.log().contains("bandeja do sistema indisponível"));
+    }
     EXPECT_EQ(again.terminate(), 0);
 }
 
