@@ -18,7 +18,10 @@ std::filesystem::path InstanceLock::defaultFolder() {
 }
 
 InstanceLock::InstanceLock(const std::filesystem::path& folder) {
-    ::mkdir(folder.c_str(), 0700);  // an existing folder is fine; open() reports anything worse
+    ::mkdir(folder.c_str(), 0700);  // an existing folder is fine
+    struct stat info {};
+    // A folder someone else made (in /tmp) or a link is not ours to lock in.
+    if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid()) return;
     fd_ = UniqueFd(::open((folder / "velmora.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
     if (!fd_.valid()) return;
     if (::flock(fd_.get(), LOCK_EX | LOCK_NB) == 0) {

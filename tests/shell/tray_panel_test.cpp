@@ -9,7 +9,6 @@
 
 #include "app/shell/model_adapter.h"
 #include "app/shell/tray/status_item.h"
-#include "app/shell/tray/status_text.h"
 #include "core/l10n/l10n.h"
 #include "support/model_harness.h"
 
@@ -58,7 +57,7 @@ TEST_F(TrayPanel, TooltipFollowsTheLinkAndClicksOpenAndCloseThePanel) {
     h.model->disconnect();
     ASSERT_TRUE(h.pumpUntil(ConnState::Kind::idle));
     EXPECT_EQ(item.tray()->toolTip().toStdString(), L10n::string("menu.status.none_tooltip"));
-    EXPECT_EQ(StatusText::accessibleName(h.model->state().state), L10n::string("menu.status.none_a11y"));
+    EXPECT_EQ(item.panel().accessibleName().toStdString(), L10n::string("menu.status.none_a11y"));
 }
 
 TEST_F(TrayPanel, WithoutATrayThePanelIsAWindowShownAtOnce) {

@@ -22,7 +22,8 @@ bool run(const std::string& peerName, const std::string& code) {
     auto* layout = new QVBoxLayout(&dialog);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSizeConstraint(QLayout::SetFixedSize);  // no resizing
-    layout->addWidget(new PairingView(model, &dialog));
+    auto* view = new PairingView(model, &dialog);
+    layout->addWidget(view);
 
     bool decision = false;
     model.onDecide = [&](bool yes) {
@@ -56,6 +57,7 @@ bool run(const std::string& peerName, const std::string& code) {
     dialog.show();
     dialog.raise();
     dialog.activateWindow();
+    view->setFocus();  // Return and Escape reach the view's rules, not QDialog's
     const int response = dialog.exec();
     countdown.stop();
     readiness.stop();

@@ -124,6 +124,7 @@ class CentredText : public QLabel {
 
 PairingView::PairingView(PairingModel& model, QWidget* parent) : QWidget(parent), model_(model) {
     setFixedWidth(380);
+    setFocusPolicy(Qt::StrongFocus);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(26, 8, 26, 20);
     column->setSpacing(0);

@@ -31,6 +31,7 @@ PanelWindow::PanelWindow(ModelAdapter& model, Mode mode)
     status_ = new TextBlock({}, design::font(13, QFont::Normal), SystemColor::secondary, true, this);
     column->addWidget(status_);
     setFixedWidth(panelWidth);
+    setFocusPolicy(Qt::StrongFocus);  // Escape reaches the panel itself
     connect(&model_, &ModelAdapter::changed, this, &PanelWindow::refresh);
     refresh();
     resize(contentSize());
@@ -106,14 +107,21 @@ void PanelWindow::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
+// Losing activation hides the popup, but only once it had it: a window manager may report the popup
+// inactive before it first activates it.
 void PanelWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && mode_ == Mode::popup && isVisible() && !isActiveWindow())
+    if (event->type() != QEvent::ActivationChange || mode_ != Mode::popup || !isVisible()) return;
+    if (isActiveWindow()) {
+        wasActive_ = true;
+    } else if (wasActive_) {
         hide();
+    }
 }
 
 void PanelWindow::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
+    wasActive_ = false;
     emit hidden();
 }
 

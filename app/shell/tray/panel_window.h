@@ -45,6 +45,7 @@ class PanelWindow : public QWidget {
     ModelAdapter& model_;
     const Mode mode_;
     TextBlock* status_;
+    bool wasActive_ = false;
 };
 
 }  // namespace velmora

@@ -39,6 +39,7 @@ void StatusItem::updateLabel() {
     const ConnState& state = model_.state().state;
     connected_ = state.kind() == ConnState::Kind::connected;
     const QString tip = QString::fromStdString(StatusText::toolTip(state));
+    panel_->setAccessibleName(QString::fromStdString(StatusText::accessibleName(state)));
     if (!tray_) {
         panel_->setWindowTitle(QStringLiteral("Velmora — ") + tip);
         return;
