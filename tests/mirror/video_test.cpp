@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <fstream>
 #include <random>
 
@@ -55,9 +54,7 @@ TEST(H264Feeder, AStreamsLifeThroughTheGate) {
     ASSERT_EQ(sink.samples.size(), 1u);
     const VideoSample first = sink.samples[0];
     EXPECT_EQ(first.avcc, (Bytes{0, 0, 0, 3, 0x65, 0xAA, 0xBB, 0, 0, 0, 2, 0x41, 0xCC}));
-    EXPECT_TRUE(first.key);
-    EXPECT_EQ(first.ptsMicros, 0x0102030405060708);
-    EXPECT_EQ(first.format->sps, kSps);
+    EXPECT_TRUE(first.key && first.ptsMicros == 0x0102030405060708);
 
     // The same sets again keep the format; new ones restart the wait unless their packet holds the key
     // frame; sets the decoder refuses are ignored.
@@ -89,15 +86,13 @@ TEST(H264Feeder, AStreamsLifeThroughTheGate) {
     EXPECT_EQ(firsts, 2);
 }
 
-using testing::PhonePacket;
-
 // The real sink behind a feeder. While `hold` is set the worker stays in its frame callback, as behind a
 // painter that cannot keep up.
 struct Screen {
     Screen() {
         feeder.onNeedKeyframe = [this] { ++asked; };
     }
-    void feed(const std::vector<PhonePacket>& packets, std::size_t from, std::size_t to) {
+    void feed(const std::vector<testing::PhonePacket>& packets, std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to; ++i)
             feeder.feed(packets[i].bytes);
     }
