@@ -92,14 +92,14 @@ struct Screen {
     Screen() {
         feeder.onNeedKeyframe = [this] { ++asked; };
     }
-    void feed(const std::vector<testing::PhonePacket>& packets, std::size_t from, std::size_t to) {
+    // Feeds packets [from, to); with `show`, waits for the last one's picture (null after a minute).
+    std::shared_ptr<const VideoFrame> feed(const std::vector<testing::PhonePacket>& packets, std::size_t from,
+                                           std::size_t to, bool show = false) {
         for (std::size_t i = from; i < to; ++i)
             feeder.feed(packets[i].bytes);
-    }
-    // The picture of `pts` once decoded; null after a minute without it.
-    std::shared_ptr<const VideoFrame> waitFor(std::int64_t pts) {
+        if (!show) return nullptr;
         std::shared_ptr<const VideoFrame> shown;
-        const auto done = [&] { return shown && shown->ptsMicros == pts; };
+        const auto done = [&] { return shown && shown->ptsMicros == packets[to - 1].ptsMicros; };
         test::waitUntil([&] {
             if (auto latest = sink.takeLatest()) shown = latest;
             return done();
@@ -128,8 +128,7 @@ TEST(VideoDecode, AfterJoiningLateAndBadPacketsThePictureComesBackAtTheNextKeyFr
     const auto packets = testing::encodeH264(176, 144, 10, 5);  // rows of 704 bytes: padded; keys 0 and 5
     ASSERT_TRUE(packets[0].key && packets[5].key && !packets[1].key);
     Screen clean;
-    clean.feed(packets, 0, 6);
-    const auto cleanFrame = clean.waitFor(packets[5].ptsMicros);
+    const auto cleanFrame = clean.feed(packets, 0, 6, true);
     ASSERT_TRUE(cleanFrame);
     EXPECT_EQ(std::pair(cleanFrame->width, cleanFrame->height), std::pair(176, 144));
 
@@ -150,8 +149,7 @@ TEST(VideoDecode, AfterJoiningLateAndBadPacketsThePictureComesBackAtTheNextKeyFr
     screen.feed(packets, 0, 2);
     for (const Bytes& bad : hostile)
         screen.feeder.feed(bad);
-    screen.feed(packets, 4, 6);
-    const auto frame = screen.waitFor(packets[5].ptsMicros);
+    const auto frame = screen.feed(packets, 4, 6, true);
     ASSERT_TRUE(frame);
     EXPECT_EQ(pixels(*frame), pixels(*cleanFrame));
 }
@@ -166,8 +164,7 @@ TEST(VideoDecode, ASinkThatFallsBehindDropsToTheNextKeyFrameAndAsksForOne) {
     screen.feed(packets, 1, 15);  // the worker is stuck: the queue fills and overflows once
     EXPECT_EQ(screen.asked, 1);
     screen.hold = false;
-    screen.feed(packets, 15, 17);
-    EXPECT_TRUE(screen.waitFor(packets[16].ptsMicros));
+    EXPECT_TRUE(screen.feed(packets, 15, 17, true));
     EXPECT_EQ(screen.asked, 1);
 }
 
@@ -202,8 +199,7 @@ TEST(VideoDecode, RandomBytesInBulkCostBoundedMemoryThenAPhoneSizedStreamDecodes
     EXPECT_LT(kAsan ? 0 : peak - before, 64) << "held on to what it was fed";
     screen.feeder.reset();
     const auto packets = testing::encodeH264(1080, 2400, 2, 30);
-    screen.feed(packets, 0, 2);
-    const auto frame = screen.waitFor(packets[1].ptsMicros);
+    const auto frame = screen.feed(packets, 0, 2, true);
     ASSERT_TRUE(frame);
     EXPECT_EQ(std::pair(frame->width, frame->height), std::pair(1080, 2400));
 }
