@@ -9,7 +9,9 @@
 namespace velmora {
 namespace {
 
-struct MemoryOutput final : AudioOutput {
+// An output in memory and the player in front of it.
+struct Rig final : AudioOutput {
+    explicit Rig(int channels = 2) { start(48000, channels); }
     bool open(double, int) override { return ++opens, running = !refuse; }
     void close() override { running = false; }
     bool isRunning() override { return running; }
@@ -18,18 +20,7 @@ struct MemoryOutput final : AudioOutput {
         completions.push_back(std::move(onPlayed));
     }
     void play() override { playing = true; }
-    void playOne() {
-        completions.front()();
-        completions.erase(completions.begin());
-    }
-    bool refuse = false, running = false, playing = false;
-    int opens = 0;
-    std::vector<AudioBuffer> buffers;
-    std::vector<std::function<void()>> completions;
-};
 
-struct Rig {
-    explicit Rig(int channels = 2) { start(48000, channels); }
     void start(double rate, int channels) {
         player.start(rate, channels);
         ctl.runPending();
@@ -39,9 +30,16 @@ struct Rig {
             player.feed(packet);
         ctl.runPending();
     }
-    MemoryOutput out;
+    void playOne() {
+        completions.front()();
+        completions.erase(completions.begin());
+    }
+    bool refuse = false, running = false, playing = false;
+    int opens = 0;
+    std::vector<AudioBuffer> buffers;
+    std::vector<std::function<void()>> completions;
     ManualExecutor ctl;
-    AudioPlayer player{out, ctl};
+    AudioPlayer player{*this, ctl};
 };
 
 // A packet: the 8-byte header the computer does not read, then the sample bytes.
@@ -63,8 +61,8 @@ TEST(AudioPlayer, ConvertsWholeFramesOfLittleEndianSamples) {
     for (const auto& [channels, packet, samples] : cases) {
         Rig rig(channels);
         rig.feed(packet);
-        ASSERT_EQ(rig.out.buffers.size(), samples.empty() ? 0u : 1u) << channels;
-        for (const AudioBuffer& buffer : rig.out.buffers)
+        ASSERT_EQ(rig.buffers.size(), samples.empty() ? 0u : 1u) << channels;
+        for (const AudioBuffer& buffer : rig.buffers)
             EXPECT_EQ(buffer.samples, samples);
     }
 }
@@ -72,49 +70,49 @@ TEST(AudioPlayer, ConvertsWholeFramesOfLittleEndianSamples) {
 TEST(AudioPlayer, PrerollsThreeKeepsAtMostSixInFlightAndNeverPlaysAnOlderGeneration) {
     Rig rig;
     rig.feed(kPacket, 2);
-    EXPECT_FALSE(rig.out.playing);
+    EXPECT_FALSE(rig.playing);
     rig.feed(kPacket);
-    EXPECT_TRUE(rig.out.playing);
+    EXPECT_TRUE(rig.playing);
     rig.feed(kPacket, 5);  // three more fit, two are dropped
-    EXPECT_EQ(rig.out.buffers.size(), 6u);
-    rig.out.playOne();
+    EXPECT_EQ(rig.buffers.size(), 6u);
+    rig.playOne();
     rig.feed(kPacket, 2);
-    EXPECT_EQ(rig.out.buffers.size(), 7u);
+    EXPECT_EQ(rig.buffers.size(), 7u);
     rig.start(48000, 2);  // the same values while running: undisturbed
-    EXPECT_EQ(rig.out.opens, 1);
+    EXPECT_EQ(rig.opens, 1);
 
     rig.start(44100, 1);
-    rig.out.playing = false;
+    rig.playing = false;
     rig.feed(kPacket, 2);
-    EXPECT_FALSE(rig.out.playing);  // a new pre-roll
-    rig.out.playOne();              // an old completion does not lower the new count
+    EXPECT_FALSE(rig.playing);  // a new pre-roll
+    rig.playOne();              // an old completion does not lower the new count
     rig.feed(kPacket, 5);
-    EXPECT_TRUE(rig.out.playing);
-    EXPECT_EQ(rig.out.buffers.size(), 13u);
+    EXPECT_TRUE(rig.playing);
+    EXPECT_EQ(rig.buffers.size(), 13u);
 
     rig.player.stop();
     rig.ctl.runPending();
     rig.feed(kPacket);
-    EXPECT_EQ(rig.out.buffers.size(), 13u);
-    EXPECT_FALSE(rig.out.running);
+    EXPECT_EQ(rig.buffers.size(), 13u);
+    EXPECT_FALSE(rig.running);
 }
 
 TEST(AudioPlayer, ADeviceThatStopsOnItsOwnIsOpenedAgainAndTheSoundComesBack) {
     Rig rig;
     rig.feed(kPacket, 3);
-    rig.out.running = rig.out.playing = false;  // unplugged
-    rig.out.refuse = true;
+    rig.running = rig.playing = false;  // unplugged
+    rig.refuse = true;
     rig.feed(kPacket, 10);  // every buffer discarded and counted down; one reopen tried
-    EXPECT_EQ(rig.out.opens, 2);
-    EXPECT_EQ(rig.out.buffers.size(), 3u);
+    EXPECT_EQ(rig.opens, 2);
+    EXPECT_EQ(rig.buffers.size(), 3u);
 
-    rig.out.refuse = false;  // plugged back in
+    rig.refuse = false;  // plugged back in
     rig.ctl.advance(1.0);
     rig.feed(kPacket);
-    EXPECT_EQ(rig.out.opens, 3);
+    EXPECT_EQ(rig.opens, 3);
     rig.feed(kPacket, 3);
-    EXPECT_EQ(rig.out.buffers.size(), 6u);
-    EXPECT_TRUE(rig.out.playing);
+    EXPECT_EQ(rig.buffers.size(), 6u);
+    EXPECT_TRUE(rig.playing);
 }
 
 }  // namespace
