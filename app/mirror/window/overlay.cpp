@@ -8,6 +8,7 @@
 #include "app/design/theme.h"
 #include "app/mirror/logic/mirror_hud.h"
 #include "app/mirror/window/centred_text.h"
+#include "app/mirror/window/fade.h"
 #include "app/mirror/window/mirror_symbols.h"
 #include "app/mirror/window/mirror_view.h"
 #include "app/mirror/window/state_layer.h"
@@ -99,8 +100,12 @@ void MirrorOverlay::setBlocksMouse(bool blocks) {
 }
 
 void MirrorOverlay::refresh() {
-    paused_->setVisible(hud_.controlPaused());
-    notice_->setVisible(hud_.notice().has_value());
+    // A strip that comes fades in; one that goes leaves at once.
+    for (const auto& [strip, wanted] :
+         {std::pair{paused_, hud_.controlPaused()}, {notice_, hud_.notice().has_value()}}) {
+        if (wanted && strip->isHidden()) fade(strip, true);
+        strip->setVisible(wanted);
+    }
     if (hud_.notice()) notice_->setText(QString::fromStdString(*hud_.notice()));
     place();
 }

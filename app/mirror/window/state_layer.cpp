@@ -10,6 +10,7 @@
 #include "app/design/theme.h"
 #include "app/mirror/logic/mirror_hud.h"
 #include "app/mirror/window/centred_text.h"
+#include "app/mirror/window/fade.h"
 #include "app/mirror/window/mirror_symbols.h"
 #include "app/mirror/window/mirror_view.h"
 #include "app/mirror/window/spinner.h"
@@ -64,6 +65,7 @@ class RetryButton : public PrimaryButton {
   public:
     explicit RetryButton(const QString& title) : PrimaryButton(title) {
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        setFocusPolicy(Qt::TabFocus);  // a click leaves the keyboard with the mirror view
     }
     QSize sizeHint() const override { return PrimaryButton::sizeHint() + QSize(36, 0); }
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -81,14 +83,33 @@ bool dimmed(MirrorPhase::Kind kind) {
 
 MirrorStateLayer::MirrorStateLayer(MirrorHUD& hud, Executor& executor, QWidget* parent)
     : QWidget(parent), hud_(hud), executor_(executor) {
-    subscription_ = hud_.subscribe([this] {
-        if (hud_.phase() != shown_) rebuild();
-    });
+    subscription_ = hud_.subscribe([this] { phaseChanged(); });
+    target_ = hud_.phase();
     rebuild();
 }
 
 MirrorStateLayer::~MirrorStateLayer() {
     hud_.unsubscribe(subscription_);
+}
+
+// A new panel fades in over the old one's place; going live, the panel fades out before it goes. Clicks
+// follow the phase at once (the overlay host decides), whatever the fade still shows.
+void MirrorStateLayer::phaseChanged() {
+    if (hud_.phase() == target_) return;
+    target_ = hud_.phase();
+    if (fading_) {
+        fading_->stop();  // deletes it; a stopped fade runs nothing more
+        setGraphicsEffect(nullptr);
+    }
+    if (target_.kind() == live && shown_.kind() != live) {
+        fading_ = fade(this, false, [this] {
+            setGraphicsEffect(nullptr);
+            rebuild();
+        });
+        return;
+    }
+    rebuild();
+    if (shown_.kind() != live) fading_ = fade(this, true);
 }
 
 void MirrorStateLayer::rebuild() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QAbstractAnimation>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <vector>
@@ -32,6 +34,7 @@ class MirrorStateLayer : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void phaseChanged();
     void rebuild();
     void place();
 
@@ -39,8 +42,10 @@ class MirrorStateLayer : public QWidget {
     Executor& executor_;
     int subscription_;
     MirrorPhase shown_;
+    MirrorPhase target_;  // the phase shown once a running fade ends
     QWidget* content_ = nullptr;
     QWidget* retry_ = nullptr;
+    QPointer<QAbstractAnimation> fading_;
     struct Item {
         QWidget* widget;
         int before;  // the gap above it
