@@ -74,30 +74,46 @@ QImage shoot(const Scene& scene, const std::vector<Bytes>& picture, double width
     return rig.window.grab().toImage();
 }
 
-TEST(MirrorRenders, EveryPhaseLightAndDarkAtThreeWidths) {
+// One sheet of every phase side by side.
+void saveSheet(const std::vector<Bytes>& picture, Appearance appearance, double width, const QString& name) {
+    AppearanceSource::instance().setOverride(appearance);
+    std::vector<QImage> shots;
+    for (const Scene& scene : scenes())
+        shots.push_back(shoot(scene, picture, width));
+    QImage sheet(static_cast<int>(shots.size()) * (shots[0].width() + 16) + 16, shots[0].height() + 32,
+                 QImage::Format_RGB32);
+    sheet.fill(appearance == Appearance::dark ? QColor(0x1E, 0x1E, 0x1E) : QColor(0xEC, 0xEC, 0xEC));
+    QPainter p(&sheet);
+    for (std::size_t i = 0; i < shots.size(); ++i)
+        p.drawImage(16 + static_cast<int>(i) * (shots[0].width() + 16), 16, shots[i]);
+    p.end();
     const QString dir = QStringLiteral(VELMORA_ARTIFACTS_DIR "/mirror");
     QDir().mkpath(dir);
+    EXPECT_TRUE(sheet.save(dir + "/" + name)) << name.toStdString();
+    AppearanceSource::instance().setOverride(std::nullopt);
+}
+
+TEST(MirrorRenders, EveryPhaseLightAndDarkAtThreeWidths) {
     const auto picture = testing::encodePicture(testing::phoneScreen(540, 1170));
     for (const auto appearance : {Appearance::light, Appearance::dark}) {
-        AppearanceSource::instance().setOverride(appearance);
         for (const double width : {220.0, 300.0, 480.0}) {
-            std::vector<QImage> shots;
-            for (const Scene& scene : scenes())
-                shots.push_back(shoot(scene, picture, width));
-            QImage sheet(static_cast<int>(shots.size()) * (shots[0].width() + 16) + 16,
-                         shots[0].height() + 32, QImage::Format_RGB32);
-            sheet.fill(appearance == Appearance::dark ? QColor(0x1E, 0x1E, 0x1E) : QColor(0xEC, 0xEC, 0xEC));
-            QPainter p(&sheet);
-            for (std::size_t i = 0; i < shots.size(); ++i)
-                p.drawImage(16 + static_cast<int>(i) * (shots[0].width() + 16), 16, shots[i]);
-            p.end();
-            const QString name = QString("%1/mirror-%2-%3.png")
-                                     .arg(dir, appearance == Appearance::dark ? "dark" : "light")
+            const QString name = QString("mirror-%1-%2.png")
+                                     .arg(appearance == Appearance::dark ? "dark" : "light")
                                      .arg(static_cast<int>(width));
-            ASSERT_TRUE(sheet.save(name)) << name.toStdString();
+            saveSheet(picture, appearance, width, name);
         }
     }
-    AppearanceSource::instance().setOverride(std::nullopt);
+}
+
+// The English texts at the narrowest width, where they are most likely not to fit.
+TEST(MirrorRenders, EnglishAtTheNarrowestWidth) {
+    L10n::setEnvironment([](const std::string& name) -> std::optional<std::string> {
+        if (name == "LANGUAGE") return "en";
+        return std::nullopt;
+    });
+    saveSheet(testing::encodePicture(testing::phoneScreen(540, 1170)), Appearance::light, 220,
+              "mirror-en-light-220.png");
+    L10n::setEnvironment(nullptr);
 }
 
 }  // namespace

@@ -220,6 +220,14 @@ TEST(MirrorWindowFrame, RemembersItsFrameAndIgnoresAStoredFrameThatIsNotOne) {
     MemorySettings settings;
     testing::FakePort port;
     ManualExecutor clock;
+    // A place on a screen that is gone: the width stays, the window comes back on the screen.
+    settings.setValue(MirrorWindow::kFrameKey, {{"x", 15000}, {"y", 15000}, {"width", 400}, {"height", 900}});
+    {
+        MirrorWindow w("t", port, clock, &settings, {.heightLimit = 10000});
+        EXPECT_EQ(w.width(), 400);
+        EXPECT_TRUE(QGuiApplication::primaryScreen()->geometry().contains(w.geometry().center()));
+    }
+    settings.remove(MirrorWindow::kFrameKey);
     {
         MirrorWindow w("t", port, clock, &settings, {.heightLimit = 10000});
         w.show();

@@ -150,7 +150,10 @@ bool MirrorWindow::restoreFrame() {
     }
     if (v[2] < 1 || v[3] < 1) return false;
     preferredWidth_ = v[2];
-    move(static_cast<int>(v[0]), static_cast<int>(v[1]));
+    // A place on a screen that is no longer there would leave the window out of reach: centre it instead.
+    const QPoint place(static_cast<int>(v[0]), static_cast<int>(v[1]));
+    if (!QGuiApplication::screenAt(place + QPoint(static_cast<int>(v[2]) / 2, 20))) return false;
+    move(place);
     resizeToWidth(preferredWidth_);
     return true;
 }
