@@ -121,7 +121,8 @@ void MirrorActionBar::resizeEvent(QResizeEvent*) {
 void MirrorActionBar::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), design::resolved(DS::winbar));
-    p.fillRect(QRectF(0, 0, width(), 0.5), design::resolved(DS::separator));
+    p.setPen(QPen(design::resolved(DS::separator), 0));  // a hairline: one device pixel along the top
+    p.drawLine(QPointF(0, 0.5), QPointF(width(), 0.5));
 }
 
 }  // namespace velmora

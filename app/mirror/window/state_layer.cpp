@@ -222,6 +222,8 @@ void MirrorStateLayer::paintEvent(QPaintEvent*) {
         p.fillPath(panel, QColor(0, 0, 0, 153));
         return;
     }
+    // Opaque: the picture's antialiased corners beneath must not show round the panel's own.
+    p.fillRect(rect(), QColor(13, 13, 16));
     QLinearGradient stage(0, 0, 0, height());
     stage.setColorAt(0, dark(DS::stageTop));
     stage.setColorAt(1, dark(DS::stageBottom));
