@@ -69,6 +69,16 @@ TEST_F(Live, ClickDragWheelAndTypingReachThePhoneAsInputMessages) {
     EXPECT_EQ(swipe[0]["t"], "in.swipe");
     EXPECT_GT(swipe[0]["y2"].get<double>(), swipe[0]["y1"].get<double>());
 
+    // A touchpad without scroll phases: a finger drag that lifts by itself once the events stop.
+    QWheelEvent pad(QPointF(40, 100), view().mapToGlobal(QPointF(40, 100)), QPoint(0, 40), QPoint(0, 40),
+                    Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&view(), &pad);
+    rig.clock.advance(0.2);
+    std::vector<std::string> phases;
+    for (const auto& m : rig.port.take())
+        phases.push_back(m["t"].get<std::string>() + " " + m.value("phase", ""));
+    EXPECT_EQ(phases, (std::vector<std::string>{"in.touch down", "in.touch move", "in.touch up"}));
+
     // A typed word, Return, an accent composed by an input method, Escape and a right click.
     QTest::keyClicks(&view(), "Oi");
     QTest::keyClick(&view(), Qt::Key_Return);

@@ -219,10 +219,11 @@ void MirrorView::wheelEvent(QWheelEvent* e) {
 }
 
 bool MirrorView::event(QEvent* e) {
-    // Ctrl shortcuts belong to the phone while the view has the focus, not to the application's menus.
+    // The phone's shortcuts (and Escape, its Back) belong to the phone while the view has the focus; any
+    // other shortcut stays with the application.
     if (e->type() == QEvent::ShortcutOverride) {
-        auto* key = static_cast<QKeyEvent*>(e);
-        if (key->modifiers().testFlag(Qt::ControlModifier) || key->key() == Qt::Key_Escape) {
+        const KeyPress press = keyPress(*static_cast<QKeyEvent*>(e));
+        if (KeyMapper::isPaste(press) || KeyMapper::messages(press)) {
             e->accept();
             return true;
         }
