@@ -16,9 +16,12 @@
 #include "app/model/connection/error_text.h"
 #include "app/model/connection/failure_book.h"
 #include "app/model/connection/planner_types.h"
+#include "app/model/features/dispatch/control_event.h"
+#include "app/model/features/phone_app.h"
 #include "app/model/model_ports.h"
 #include "app/model/observers.h"
 #include "app/model/published_state.h"
+#include "core/bytes.h"
 #include "core/exec/serial_queue.h"
 #include "core/protocol/inbound.h"
 #include "core/session/link_session.h"
@@ -88,6 +91,25 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // The delegate a session's receive loop reports to; also for sessions opened in the background (link
     // upgrades, idle descent), whose close is only logged unless they became the live one.
     std::unique_ptr<SessionDelegate> reportsFor(std::shared_ptr<LinkSession> session);
+
+    // Entry points of the session features.
+    // Receive thread (the session's receive loop), called directly by the dispatcher:
+    void postNotification(LinkSession& session, const nlohmann::json& message);  // notifications
+    void removeNotification(const std::string& key);                             // notifications
+    void receiveOffer(LinkSession& session, const nlohmann::json& message);      // files (replies itself)
+    void fileAccepted(std::uint32_t tid);                                        // files
+    void fileRejected(std::uint32_t tid);       // files: wakes the sender, then the "transfer.rejected" text
+    void fileDone(std::uint32_t tid, bool ok);  // files
+    void receiveFileChunk(LinkSession& session, ByteView chunk);  // files (file channel)
+    // Main executor, after the dispatcher hopped there:
+    void mergePhoneApps(std::vector<PhoneApp> apps);  // notifications
+    void writeClipboard(std::string text);            // clipboard: size and rate checks already passed
+    void finishDiagnostics(std::string phoneBlock);   // diagnostics
+    void mirrorStarted(MirrorStart start);            // mirroring (later issue)
+    void mirrorStopped();                             // mirroring (later issue)
+    void mirrorError(std::string text, std::optional<std::string> code);  // mirroring (later issue)
+    void showMirrorNotice(const std::string& text, double seconds);       // mirroring (later issue)
+    void setMirrorControlPaused(bool paused);                             // mirroring (later issue)
 
   private:
     friend class SessionReports;

@@ -51,9 +51,12 @@ void SessionReports::didReceiveControl(LinkSession& session, const nlohmann::jso
     }
 }
 
-// The mirror's picture and sound and the files' chunks belong to the session features.
+// The mirror's picture and sound belong to the mirroring feature.
 void SessionReports::didReceiveVideo(LinkSession&, ByteView) {}
-void SessionReports::didReceiveFile(LinkSession&, ByteView) {}
+
+void SessionReports::didReceiveFile(LinkSession& session, ByteView chunk) {
+    if (const auto model = model_.lock()) model->receiveFileChunk(session, chunk);
+}
 
 void SessionReports::sessionDidClose(LinkSession&, std::exception_ptr error) {
     std::optional<Failure> failure;
