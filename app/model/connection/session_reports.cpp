@@ -1,54 +1,16 @@
 #include "app/model/connection/session_reports.h"
 
-#include <chrono>
-
 #include "app/model/app_model.h"
-#include "app/model/app_version.h"
-#include "app/model/connection/error_text.h"
-#include "core/log/velmora_log.h"
-#include "core/protocol/inbound.h"
-#include "core/text/safe_text.h"
 
 namespace velmora {
-
-namespace {
-
-double wallMs() {
-    return std::chrono::duration<double, std::milli>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-}  // namespace
 
 SessionReports::SessionReports(std::weak_ptr<AppModel> model, std::shared_ptr<AttemptContext> context,
                                std::shared_ptr<LinkSession> session)
     : model_(std::move(model)), context_(std::move(context)), session_(std::move(session)) {}
 
+// Every control message goes to the model's dispatch; the model lives as long as its sessions' threads.
 void SessionReports::didReceiveControl(LinkSession& session, const nlohmann::json& message) {
-    const auto type = Inbound::rawText(Inbound::field(message, "t"));
-    if (type == "status") {
-        const Inbound::Status status = Inbound::status(message);
-        onMain([from = &session, status](AppModel& model) { model.phoneStatus(from, status); });
-    } else if (type == "pong") {
-        if (const auto rtt = Inbound::rttMs(message, wallMs()))
-            onMain([rtt](AppModel& model) { model.edit().rttMs = rtt; });
-    } else if (type == "caps") {
-        const auto rawVersion = Inbound::rawText(Inbound::field(message, "appVersion"));
-        const std::optional<std::string> version =
-            rawVersion ? std::optional(SafeText::logToken(rawVersion)) : std::nullopt;
-        const std::int64_t build =
-            Inbound::integer(Inbound::field(message, "appBuild"), 0, 10000000).value_or(0);
-        VelmoraLog::write("celular com o Velmora " + version.value_or("antigo") + " (build " +
-                          std::to_string(build) + "); este Mac: " + AppVersion::version() + " (build " +
-                          std::to_string(AppVersion::build()) + ")");
-        onMain([version, build](AppModel& model) {
-            PublishedState& state = model.edit();
-            state.phoneAppVersion = version;
-            state.phoneAppBuild = build;
-        });
-    } else {
-        context_->features->didReceiveControl(session, message);
-    }
+    if (const auto model = model_.lock()) model->dispatchControl(session, message);
 }
 
 // The mirror's picture and sound belong to the mirroring feature.
