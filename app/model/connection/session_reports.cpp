@@ -4,20 +4,33 @@
 
 namespace velmora {
 
+namespace {
+
+// Runs `work` with the model on the receive thread. Should its owner let go of the model meanwhile, the
+// last reference goes to main: the model's end joins this very thread, so it must not happen here.
+template <class Work>
+void withModel(const std::weak_ptr<AppModel>& weak, Executor& main, Work&& work) {
+    auto model = weak.lock();
+    if (!model) return;
+    work(*model);
+    if (model.use_count() == 1) main.post([last = std::move(model)] {});
+}
+
+}  // namespace
+
 SessionReports::SessionReports(std::weak_ptr<AppModel> model, std::shared_ptr<AttemptContext> context,
                                std::shared_ptr<LinkSession> session)
     : model_(std::move(model)), context_(std::move(context)), session_(std::move(session)) {}
 
-// Every control message goes to the model's dispatch; the model lives as long as its sessions' threads.
 void SessionReports::didReceiveControl(LinkSession& session, const nlohmann::json& message) {
-    if (const auto model = model_.lock()) model->dispatchControl(session, message);
+    withModel(model_, *context_->main, [&](AppModel& model) { model.dispatchControl(session, message); });
 }
 
 // The mirror's picture and sound belong to the mirroring feature.
 void SessionReports::didReceiveVideo(LinkSession&, ByteView) {}
 
 void SessionReports::didReceiveFile(LinkSession& session, ByteView chunk) {
-    if (const auto model = model_.lock()) model->receiveFileChunk(session, chunk);
+    withModel(model_, *context_->main, [&](AppModel& model) { model.receiveFileChunk(session, chunk); });
 }
 
 void SessionReports::sessionDidClose(LinkSession&, std::exception_ptr error) {
