@@ -1,10 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,10 +18,16 @@
 #include "app/model/connection/error_text.h"
 #include "app/model/connection/failure_book.h"
 #include "app/model/connection/planner_types.h"
+#include "app/model/features/dispatch/control_event.h"
+#include "app/model/features/phone_app.h"
+#include "app/model/features/session_tools/speed_test.h"
 #include "app/model/model_ports.h"
 #include "app/model/observers.h"
 #include "app/model/published_state.h"
+#include "core/bytes.h"
 #include "core/exec/serial_queue.h"
+#include "core/log/log_throttle.h"
+#include "core/log/rate_limiter.h"
 #include "core/protocol/inbound.h"
 #include "core/session/link_session.h"
 
@@ -85,9 +93,40 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // joins their threads. Idempotent.
     void shutdown();
 
+    // The live session for the receive threads and the send queue (any thread); the same as liveSession()
+    // once main has run what was posted before.
+    std::shared_ptr<LinkSession> currentSession() const;
+
+    // Panel notices: shows one at once, replacing the one shown, and clears it `seconds` later.
+    void showNotice(const std::string& title, double seconds);
+    void showNotice(const std::string& title, std::optional<std::string> text, double seconds);
+    // Asks the phone to ring or to stop (flips `ringing`; without a session nothing is sent).
+    void toggleRing();
+    // Starts a speed test of the live link, unless one runs or no session stands.
+    void runBench();
+
     // The delegate a session's receive loop reports to; also for sessions opened in the background (link
     // upgrades, idle descent), whose close is only logged unless they became the live one.
     std::unique_ptr<SessionDelegate> reportsFor(std::shared_ptr<LinkSession> session);
+
+    // Entry points of the session features.
+    // Receive thread (the session's receive loop), called directly by the dispatcher:
+    void postNotification(LinkSession& session, const nlohmann::json& message);  // notifications
+    void removeNotification(const std::string& key);                             // notifications
+    void receiveOffer(LinkSession& session, const nlohmann::json& message);      // files (replies itself)
+    void fileAccepted(std::uint32_t tid);                                        // files
+    void fileRejected(std::uint32_t tid);       // files: wakes the sender, then the "transfer.rejected" text
+    void fileDone(std::uint32_t tid, bool ok);  // files
+    void receiveFileChunk(LinkSession& session, ByteView chunk);  // files (file channel)
+    // Main executor, after the dispatcher hopped there:
+    void mergePhoneApps(std::vector<PhoneApp> apps);  // notifications
+    void writeClipboard(std::string text);            // clipboard: size and rate checks already passed
+    void finishDiagnostics(std::string phoneBlock);   // diagnostics
+    void mirrorStarted(MirrorStart start);            // mirroring (later issue)
+    void mirrorStopped();                             // mirroring (later issue)
+    void mirrorError(std::string text, std::optional<std::string> code);  // mirroring (later issue)
+    void showMirrorNotice(const std::string& text, double seconds);       // mirroring (later issue)
+    void setMirrorControlPaused(bool paused);                             // mirroring (later issue)
 
   private:
     friend class SessionReports;
@@ -147,7 +186,15 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void sessionClosed(const std::shared_ptr<LinkSession>& session, const std::optional<Failure>& error);
     void armLostTimer();
     void scheduleReconnect();
-    void setSession(std::shared_ptr<LinkSession> session);
+    void setSession(std::shared_ptr<LinkSession> session, std::string linkKind = "tcp");
+
+    // The phone's control messages, on the receive thread (features/dispatch/), and what they do on main.
+    void dispatchControl(LinkSession& session, const nlohmann::json& message);
+    void onMainLive(std::function<void(AppModel&)> work);
+    void phoneControl(const LinkSession* from, PhoneControlNotice notice);
+    void phoneError(std::string text);
+    void handleOffer(const LinkSession* from, std::vector<std::string> ips, std::int64_t port);
+    void benchTimedOut(std::uint64_t run);
 
     // The phone's messages the connection half reads (connection/control_dispatch.cpp).
     void phoneStatus(const LinkSession* from, const Inbound::Status& status);
@@ -184,10 +231,21 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     double lastPingAt_ = 0;
     bool switchingLink_ = false;
     std::shared_ptr<LinkSession> session_;
+    mutable std::mutex liveLock_;  // guards liveForReceive_ and liveLinkKind_, read on any thread
+    std::shared_ptr<LinkSession> liveForReceive_;
+    std::string liveLinkKind_ = "tcp";  // "tcp" or "ble", as `linkKind`
     bool autoConnect_ = true;
     std::uint16_t knownPort_ = phonePort;
     bool upgrading_ = false;
     std::int64_t upgradeTick_ = 0;
+
+    // Control dispatch, ring and speed test. Receive threads: pongCount_ (atomic), speedTest_ (its own
+    // mutex), clipLimiter_ and clipLog_ (their own locks).
+    ControlPauseState controlPause_;
+    std::atomic<std::int64_t> pongCount_{0};
+    SpeedTest speedTest_;
+    RateLimiter clipLimiter_;
+    LogThrottle clipLog_;
 
     // Timers: every one is cancelled by shutdown().
     TimerHandle heartbeat_;
@@ -195,6 +253,8 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     TimerHandle reconnectWork_;
     TimerHandle watchdog_;
     TimerHandle clipTimer_;
+    TimerHandle panelNoticeWork_;
+    TimerHandle benchTimeout_;
     std::vector<TimerHandle> replans_;  // one per booked failure
 };
 

@@ -84,7 +84,7 @@ void AppModel::sessionOpened(const std::shared_ptr<LinkSession>& session, const 
         session->close();
         return;
     }
-    setSession(session);
+    setSession(session, request.kind);
     PublishedState& state = edit();
     state.linkKind = request.kind;
     state.bleFast = label == "l2cap";

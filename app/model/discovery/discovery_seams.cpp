@@ -52,4 +52,12 @@ void AppModel::considerUpgrade() {}
 // Moves a TCP session down to Bluetooth while the phone's screen is off, and back up.
 void AppModel::evaluateIdle() {}
 
+// The phone's addresses on the local network, offered over a slower link for the upgrade; an offer from a
+// session that is no longer the live one is ignored. Remembering them comes with the upgrade work.
+void AppModel::handleOffer(const LinkSession* from, std::vector<std::string> ips, std::int64_t port) {
+    if (!session_ || session_.get() != from) return;
+    (void)ips;
+    (void)port;
+}
+
 }  // namespace velmora
