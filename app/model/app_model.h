@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -19,7 +20,9 @@
 #include "app/model/model_ports.h"
 #include "app/model/observers.h"
 #include "app/model/published_state.h"
+#include "core/discovery/stale_pairing.h"
 #include "core/exec/serial_queue.h"
+#include "core/log/log_throttle.h"
 #include "core/protocol/inbound.h"
 #include "core/session/link_session.h"
 
@@ -88,6 +91,33 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // The delegate a session's receive loop reports to; also for sessions opened in the background (link
     // upgrades, idle descent), whose close is only logged unless they became the live one.
     std::unique_ptr<SessionDelegate> reportsFor(std::shared_ptr<LinkSession> session);
+
+    // ---- Discovery and user connections (discovery/) ----
+    // The user's choices: a listed phone, a typed address ("host" or "host:port"), and "try again". Each
+    // switches automatic connection on and forgets the booked failures; main thread, returns at once.
+    void connectTo(const DiscoveredPhone& phone);
+    void connectManual(const std::string& text);
+    void retryNow();
+    // The panel's "search again": a new browse of a new generation, the list emptied at once.
+    void restartBrowsing();
+    // The installer's candidates (cable phones without the companion app), by adb serial: hidden from the
+    // cable list until the app is there.
+    void setInstallerCandidates(std::vector<std::string> serials);
+    bool isPaired(const DiscoveredPhone& phone) const;
+    // Whether the phone asks to be paired, merged over its network and Bluetooth sightings.
+    std::optional<bool> pairFlag(const DiscoveredPhone& phone) const;
+    // Pairings whose phone now shows up under a new id; forgetting one asks the user first.
+    std::vector<StalePair> stalePairs() const;
+    void confirmForgetStale(const Peer& peer);
+    // The stored gateway -> phone id map of the phones' hotspots (valid entries only).
+    std::map<std::string, std::string> hotspotPeers();
+    void learnHotspot(const std::string& gateway, const std::string& peer);
+    void rememberAddrs(const std::string& peer, const std::vector<std::string>& ips);
+    // The phone's "net.offer": its addresses and port; only the live session's counts.
+    void handleOffer(const LinkSession* from, const std::vector<std::string>& ips, std::uint16_t port);
+    // Where a network phone is reached: its advertised address on the phone port, else its endpoint.
+    static std::optional<TcpEndpoint> netEndpoint(const DiscoveredPhone& phone);
+    // ---- end of discovery and user connections ----
 
   private:
     friend class SessionReports;
@@ -196,6 +226,21 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     TimerHandle watchdog_;
     TimerHandle clipTimer_;
     std::vector<TimerHandle> replans_;  // one per booked failure
+
+    // ---- Discovery and user connections (discovery/) ----
+    void browseResults(std::uint64_t generation, const std::vector<DnsSdService>& services);
+    void browseState(std::uint64_t generation, DnsSdBrowser::State browserState, const std::string& error);
+    void logPairFlags();
+    void setHotspotPeers(const std::map<std::string, std::string>& peers, const std::string& keep);
+    // Counts browser starts and stops; a browser's report of another generation is dropped on main. Written
+    // on main; atomic so that any thread may read it.
+    std::atomic<std::uint64_t> browserGeneration_{0};
+    std::vector<std::string> installerSerials_;
+    std::map<std::string, std::string> lastPairLog_;  // pairing-flag texts logged last, by log key
+    LogThrottle discoveryLog_{30.0, [main = ports_.main] { return main->now(); }};
+    TimerHandle retryWork_;
+    TimerHandle browseRestart_;
+    // ---- end of discovery and user connections ----
 };
 
 }  // namespace velmora

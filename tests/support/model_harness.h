@@ -22,6 +22,7 @@
 #include "core/loopback.h"
 #include "core/settings/memory_settings.h"
 #include "core/transport/tcp_transport.h"
+#include "support/fake_dns_sd_browser.h"
 #include "support/simulated_phone.h"
 #include "support/temp_dir.h"
 
@@ -70,7 +71,7 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     }
     std::shared_ptr<ConnectableTransport> ble(const std::string& id) override { return open("ble " + id); }
     std::string label(const ConnectableTransport&, const std::string& kind) const override { return kind; }
-    void start(DnsSdBrowser::Handlers) override { note("start"); }
+    void start(const std::string&, DnsSdBrowser::Handlers) override { note("start"); }
     void start(std::function<void()>) override { note("start"); }
     void start() override { note("start"); }
     void stop() override { note("stop"); }
@@ -176,9 +177,25 @@ class ModelHarness {
         };
         auto port = [&](const char* name) { return std::make_shared<FakePort>(journal, name); };
         auto sameSubnet = [](const std::string&) { return true; };
-        return {exec,        settings, load,      dir.path(),     transports,      port("browser"),
-                port("ble"), usb,      prompt,    port("alerts"), port("network"), port("wake"),
-                host,        features, sameSubnet};  // in ModelPorts' order
+        return {exec,
+                settings,
+                load,
+                dir.path(),
+                transports,
+                browser,
+                port("ble"),
+                usb,
+                prompt,
+                port("alerts"),
+                port("network"),
+                port("wake"),
+                host,
+                features,
+                sameSubnet,
+                [this] { return gateway(); },
+                [] {
+                    return std::vector<std::string>{"lo 127.0.0.1/8", "eth0 192.168.1.10/24"};
+                }};  // in order
     }
     AppModel& start() {
         model = AppModel::create(ports(), false);
@@ -200,6 +217,15 @@ class ModelHarness {
         cable.endpoint = TcpEndpoint{"127.0.0.1", 40001};
         usb->publish({cable});
         exec->runPending();
+    }
+    // The default gateway the route table shows; read on a worker.
+    std::optional<std::string> gateway() const {
+        std::lock_guard lock(gatewayMutex_);
+        return gateway_;
+    }
+    void setGateway(std::optional<std::string> gateway) {
+        std::lock_guard lock(gatewayMutex_);
+        gateway_ = std::move(gateway);
     }
     // What the user's "connect" to the phone's address asks for.
     ConnectRequest userConnect() const {
@@ -239,6 +265,7 @@ class ModelHarness {
     std::shared_ptr<MemorySettings> settings = std::make_shared<MemorySettings>();
     std::shared_ptr<Journal> journal = std::make_shared<Journal>();
     std::shared_ptr<FakePort> transports = std::make_shared<FakePort>(journal, "transports");
+    std::shared_ptr<FakeDnsSdBrowser> browser = std::make_shared<FakeDnsSdBrowser>(journal);
     std::shared_ptr<FakePort> usb = std::make_shared<FakePort>(journal, "usb");
     std::shared_ptr<FakePort> host = std::make_shared<FakePort>(journal, "host");
     std::shared_ptr<FakePort> features = std::make_shared<FakePort>(journal, "features");
@@ -251,6 +278,8 @@ class ModelHarness {
     std::shared_ptr<AppModel> model;
 
   private:
+    mutable std::mutex gatewayMutex_;  // guards gateway_
+    std::optional<std::string> gateway_;
     UniqueFd listening_{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};  // refuses once shut down
     std::vector<std::shared_ptr<TcpTransport>> phoneEnds_;  // this and served_: the accepting thread's
     std::vector<std::future<PhoneOutcome>> served_;

@@ -15,8 +15,9 @@ void AppModel::connect(ConnectRequest request) {
     edit().state = ConnState::connecting(request.label);
     // The line names the interfaces (a system call): it is finished once the attempt is on its way, so
     // reading them never delays the connection.
-    const std::string line =
-        "conectando a " + request.label + " via " + request.kind + " [chave " + request.key + " | ";
+    const std::string line = "conectando a " + request.label + " via " + request.kind +
+                             (request.userInitiated ? " (pedido do usuário)" : "") + " [chave " +
+                             request.key + " | ";
     connectingViaUsb_ = request.usbSerial;
     edit().lastError.reset();
     const auto watch = std::make_shared<AttemptWatch>(now());

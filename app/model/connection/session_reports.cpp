@@ -46,6 +46,11 @@ void SessionReports::didReceiveControl(LinkSession& session, const nlohmann::jso
             state.phoneAppVersion = version;
             state.phoneAppBuild = build;
         });
+    } else if (type == "net.offer") {
+        const Inbound::NetOffer offer = Inbound::netOffer(message, AppModel::phonePort);
+        onMain([from = &session, offer](AppModel& model) {
+            model.handleOffer(from, offer.ips, static_cast<std::uint16_t>(offer.port));
+        });
     } else {
         context_->features->didReceiveControl(session, message);
     }
