@@ -75,7 +75,10 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     void start(std::function<void()>) override { note("start"); }
     void start() override { note("start"); }
     void stop() override { note("stop"); }
-    void setHandlers(BluetoothCentral::Handlers) override { note("handlers"); }
+    void setHandlers(BluetoothCentral::Handlers h) override {
+        note("handlers");
+        central = std::move(h);
+    }
     void pause() override { note("pause"); }
     void setOnChange(std::function<void(std::vector<DiscoveredPhone>)> handler) override {
         note("onChange");
@@ -84,6 +87,11 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     void removeCreatedForwards() override { note("removeForwards"); }
     void showFatal(const std::string& title, const std::string& text) override { note(title + " | " + text); }
     void exitProcess(int status) override { note("exit " + std::to_string(status)); }
+    std::size_t choose(const std::string& message, const std::string&,
+                       const std::vector<std::string>&) override {
+        note("choose " + message);
+        return choice;
+    }
     std::string computerName() const override { return computer; }
     bool confirm(const Peer& peer, const std::string& code) override {
         note("shown " + peer.name + " " + code);
@@ -106,7 +114,9 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     std::string name;
     std::atomic<std::uint16_t> port{0};                         // the phone's, for transports
     std::function<void(std::vector<DiscoveredPhone>)> publish;  // set at start-up, before any use
+    BluetoothCentral::Handlers central;                         // likewise
     std::string computer = "Estação";                           // the host name
+    std::size_t choice = 0;                                     // the button the user picks
 };
 
 // The manual executor, plus a wake-up for the test thread whenever a worker posts.
@@ -177,25 +187,12 @@ class ModelHarness {
         };
         auto port = [&](const char* name) { return std::make_shared<FakePort>(journal, name); };
         auto sameSubnet = [](const std::string&) { return true; };
-        return {exec,
-                settings,
-                load,
-                dir.path(),
-                transports,
-                browser,
-                port("ble"),
-                usb,
-                prompt,
-                port("alerts"),
-                port("network"),
-                port("wake"),
-                host,
-                features,
-                sameSubnet,
-                [this] { return gateway(); },
-                [] {
-                    return std::vector<std::string>{"lo 127.0.0.1/8", "eth0 192.168.1.10/24"};
-                }};  // in order
+        ModelPorts p{exec,       settings, load,   dir.path(),      transports,   browser, ble,
+                     usb,        prompt,   alerts, port("network"), port("wake"), host,    features,
+                     sameSubnet, {},       {}};  // in order
+        p.defaultGateway = [this] { return gateway(); };
+        p.interfaces = [] { return std::vector<std::string>{"lo 127.0.0.1/8", "eth0 192.168.1.10/24"}; };
+        return p;
     }
     AppModel& start() {
         model = AppModel::create(ports(), false);
@@ -265,8 +262,11 @@ class ModelHarness {
     std::shared_ptr<MemorySettings> settings = std::make_shared<MemorySettings>();
     std::shared_ptr<Journal> journal = std::make_shared<Journal>();
     std::shared_ptr<FakePort> transports = std::make_shared<FakePort>(journal, "transports");
-    std::shared_ptr<FakeDnsSdBrowser> browser = std::make_shared<FakeDnsSdBrowser>(journal);
+    std::shared_ptr<FakeDnsSdBrowser> browser =
+        std::make_shared<FakeDnsSdBrowser>([j = journal](std::string e) { j->add(std::move(e)); });
     std::shared_ptr<FakePort> usb = std::make_shared<FakePort>(journal, "usb");
+    std::shared_ptr<FakePort> ble = std::make_shared<FakePort>(journal, "ble");
+    std::shared_ptr<FakePort> alerts = std::make_shared<FakePort>(journal, "alerts");
     std::shared_ptr<FakePort> host = std::make_shared<FakePort>(journal, "host");
     std::shared_ptr<FakePort> features = std::make_shared<FakePort>(journal, "features");
     std::shared_ptr<FakePort> prompt = std::make_shared<FakePort>(journal, "prompt");
