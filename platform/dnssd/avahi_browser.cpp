@@ -80,17 +80,13 @@ struct AvahiBrowser::Browse {
                 if (!browser) startBrowser(c);
                 break;
             case AVAHI_CLIENT_CONNECTING:
+                // No daemon yet, or it went away: the client waits for it by itself (AVAHI_CLIENT_NO_FAIL),
+                // and what the old daemon reported is gone with it.
+                if (browser) dropBrowser();
                 handlers.onState(State::waiting, "Avahi: o serviço avahi-daemon não está em execução");
                 break;
             case AVAHI_CLIENT_FAILURE:
-                // The daemon went away: with AVAHI_CLIENT_NO_FAIL the client reconnects by itself, and what
-                // the old daemon reported is gone.
-                if (avahi_client_errno(c) == AVAHI_ERR_DISCONNECTED) {
-                    dropBrowser();
-                    handlers.onState(State::waiting, clientError(c));
-                } else {
-                    handlers.onState(State::failed, clientError(c));
-                }
+                handlers.onState(State::failed, clientError(c));
                 break;
         }
     }

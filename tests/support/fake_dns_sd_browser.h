@@ -6,21 +6,13 @@
 
 namespace velmora::test {
 
-// Journals "browser.start" and "browser.stop"; the test reports states and result sets as the real browser
-// does from its thread. `handlers()` of a browse outlive its stop, to play a report already under way.
+// Journals "browser.start" and "browser.stop"; the test reports as the real browser does from its thread.
+// handlers() of a browse outlive its stop, to play a report that was already under way.
 class FakeDnsSdBrowser final : public DnsSdBrowser {
   public:
     explicit FakeDnsSdBrowser(std::function<void(std::string)> note) : note_(std::move(note)) {}
-    void start(const std::string&, Handlers handlers) override {
-        note_("browser.start");
-        std::lock_guard lock(mutex_);
-        handlers_ = std::move(handlers);
-    }
-    void stop() override {
-        note_("browser.stop");
-        std::lock_guard lock(mutex_);
-        handlers_ = {};
-    }
+    void start(const std::string&, Handlers handlers) override { set("browser.start", std::move(handlers)); }
+    void stop() override { set("browser.stop", {}); }
     Handlers handlers() const {
         std::lock_guard lock(mutex_);
         return handlers_;
@@ -29,6 +21,11 @@ class FakeDnsSdBrowser final : public DnsSdBrowser {
     void results(std::vector<DnsSdService> services) { handlers().onResults(std::move(services)); }
 
   private:
+    void set(const std::string& call, Handlers handlers) {
+        note_(call);
+        std::lock_guard lock(mutex_);
+        handlers_ = std::move(handlers);
+    }
     std::function<void(std::string)> note_;
     mutable std::mutex mutex_;  // guards handlers_
     Handlers handlers_;

@@ -87,9 +87,7 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     void removeCreatedForwards() override { note("removeForwards"); }
     void showFatal(const std::string& title, const std::string& text) override { note(title + " | " + text); }
     void exitProcess(int status) override { note("exit " + std::to_string(status)); }
-    std::size_t choose(const std::string& message, const std::string&,
-                       const std::vector<std::string>&) override {
-        note("choose " + message);
+    std::size_t choose(const std::string&, const std::string&, const std::vector<std::string>&) override {
         return choice;
     }
     std::string computerName() const override { return computer; }
@@ -190,8 +188,7 @@ class ModelHarness {
         ModelPorts p{exec,       settings, load,   dir.path(),      transports,   browser, ble,
                      usb,        prompt,   alerts, port("network"), port("wake"), host,    features,
                      sameSubnet, {},       {}};  // in order
-        p.defaultGateway = [this] { return gateway(); };
-        p.interfaces = [] { return std::vector<std::string>{"lo 127.0.0.1/8", "eth0 192.168.1.10/24"}; };
+        p.defaultGateway = [g = gateway] { return g; };
         return p;
     }
     AppModel& start() {
@@ -214,15 +211,6 @@ class ModelHarness {
         cable.endpoint = TcpEndpoint{"127.0.0.1", 40001};
         usb->publish({cable});
         exec->runPending();
-    }
-    // The default gateway the route table shows; read on a worker.
-    std::optional<std::string> gateway() const {
-        std::lock_guard lock(gatewayMutex_);
-        return gateway_;
-    }
-    void setGateway(std::optional<std::string> gateway) {
-        std::lock_guard lock(gatewayMutex_);
-        gateway_ = std::move(gateway);
     }
     // What the user's "connect" to the phone's address asks for.
     ConnectRequest userConnect() const {
@@ -270,6 +258,7 @@ class ModelHarness {
     std::shared_ptr<FakePort> host = std::make_shared<FakePort>(journal, "host");
     std::shared_ptr<FakePort> features = std::make_shared<FakePort>(journal, "features");
     std::shared_ptr<FakePort> prompt = std::make_shared<FakePort>(journal, "prompt");
+    std::optional<std::string> gateway;  // the route table's default gateway, as start() finds it
     bool identityFails = false;
     P256PrivateKey key = P256PrivateKey::generate();
     SoftwareIdentity computer{"Estação", "mac", key};
@@ -278,8 +267,6 @@ class ModelHarness {
     std::shared_ptr<AppModel> model;
 
   private:
-    mutable std::mutex gatewayMutex_;  // guards gateway_
-    std::optional<std::string> gateway_;
     UniqueFd listening_{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};  // refuses once shut down
     std::vector<std::shared_ptr<TcpTransport>> phoneEnds_;  // this and served_: the accepting thread's
     std::vector<std::future<PhoneOutcome>> served_;
