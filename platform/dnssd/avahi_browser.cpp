@@ -79,13 +79,13 @@ struct AvahiBrowser::Browse {
             case AVAHI_CLIENT_S_COLLISION:
                 if (!browser) startBrowser(c);
                 break;
-            case AVAHI_CLIENT_CONNECTING:
-                // No daemon yet, or it went away: the client waits for it by itself (AVAHI_CLIENT_NO_FAIL),
-                // and what the old daemon reported is gone with it.
-                if (browser) dropBrowser();
+            case AVAHI_CLIENT_CONNECTING:  // no daemon yet: the client waits for it (AVAHI_CLIENT_NO_FAIL)
                 handlers.onState(State::waiting, "Avahi: o serviço avahi-daemon não está em execução");
                 break;
             case AVAHI_CLIENT_FAILURE:
+                // Also when the daemon went away (AVAHI_ERR_DISCONNECTED): this client is done, and what the
+                // old daemon reported is gone with it; a new start makes a new client.
+                if (browser) dropBrowser();
                 handlers.onState(State::failed, clientError(c));
                 break;
         }

@@ -54,6 +54,15 @@ TEST(AvahiBrowser, TheModelFollowsAnnouncementsOnTheNamespacesLoopback) {
     ::kill(pids[0], SIGTERM);
     ASSERT_TRUE(h.pumpUntil([&] { return model.state().phones.size() == 1; }));
     EXPECT_EQ(model.state().phones[0].id, b);
+    // The daemon restarts (an upgrade, say): the list empties at once, the browse fails and starts again
+    // 3 s later, waits for the new daemon and finds what is announced there.
+    ASSERT_EQ(std::system("avahi-daemon -k"), 0);
+    ASSERT_TRUE(h.pumpUntil([&] { return model.state().phones.empty() && model.state().lastError; }));
+    h.advance(3);
+    ASSERT_EQ(std::system(std::getenv("VELMORA_AVAHI_START")), 0);
+    const pid_t again = announce("Pixel", 47625, {"id=" + a});
+    ASSERT_TRUE(h.pumpUntil([&] { return model.state().phones.size() == 1; }));
+    ::kill(again, SIGTERM), ::waitpid(again, nullptr, 0);
     for (const pid_t pid : pids)
         ::kill(pid, SIGTERM), ::waitpid(pid, nullptr, 0);
 }

@@ -27,6 +27,6 @@ printf '[server]\nuse-ipv6=no\nallow-interfaces=lo\nratelimit-interval-usec=0\n[
     >"$work/avahi.conf"
 dbus-daemon --config-file="$work/bus.conf" --fork >/dev/null || skip "dbus-daemon did not start"
 export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/bus"
-avahi-daemon -f "$work/avahi.conf" --no-drop-root --no-chroot --no-rlimits -D 2>"$work/err" ||
-    skip "avahi-daemon did not start: $(cat "$work/err")"
+export VELMORA_AVAHI_START="avahi-daemon -f $work/avahi.conf --no-drop-root --no-chroot --no-rlimits -D"
+$VELMORA_AVAHI_START 2>"$work/err" || skip "avahi-daemon did not start: $(cat "$work/err")"
 "$@"
