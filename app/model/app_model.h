@@ -240,6 +240,7 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     LogThrottle discoveryLog_{30.0, [main = ports_.main] { return main->now(); }};
     TimerHandle retryWork_;
     TimerHandle browseRestart_;
+    std::optional<std::string> browseError_;  // the text a failed browse showed in lastError
     // ---- end of discovery and user connections ----
 };
 

@@ -56,6 +56,9 @@ TEST(DiscoveryStory, AdvertisementsBecomePhonesAndStaleReportsAreDropped) {
     EXPECT_TRUE(model.state().lastError);
     h.advance(3);
     EXPECT_EQ(h.journal->count("browser.start"), 3) << "a failed browse starts again after 3 s";
+    h.browser->state(State::ready);
+    h.exec->runPending();
+    EXPECT_FALSE(model.state().lastError) << "the search works again";
     h.browser->state(State::failed, "again");
     h.exec->runPending();
     const auto stopped = h.browser->handlers();

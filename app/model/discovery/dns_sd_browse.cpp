@@ -104,6 +104,9 @@ void AppModel::browseState(std::uint64_t generation, DnsSdBrowser::State browser
         case DnsSdBrowser::State::ready:
             if (state_.localNetworkDenied) edit().localNetworkDenied = false;
             if (!state_.browserReady) edit().browserReady = true;
+            // The browse's own failure text goes once browsing works again; any other error stays.
+            if (browseError_ && state_.lastError == browseError_) edit().lastError.reset();
+            browseError_.reset();
             break;
         case DnsSdBrowser::State::waiting: {
             const bool denied =
@@ -112,7 +115,8 @@ void AppModel::browseState(std::uint64_t generation, DnsSdBrowser::State browser
             break;
         }
         case DnsSdBrowser::State::failed:
-            edit().lastError = FriendlyErrors::browseFailure(std::runtime_error(error));
+            browseError_ = FriendlyErrors::browseFailure(std::runtime_error(error));
+            edit().lastError = browseError_;
             VelmoraLog::write("busca DNS-SD falhou (" + error + "); reiniciando em 3 s");
             browseRestart_.cancel();
             browseRestart_ = after(kBrowseRestartDelay, [generation](AppModel& model) {
