@@ -25,6 +25,7 @@
 #include "app/model/observers.h"
 #include "app/model/published_state.h"
 #include "core/bytes.h"
+#include "core/discovery/stale_pairing.h"
 #include "core/exec/serial_queue.h"
 #include "core/log/log_throttle.h"
 #include "core/log/rate_limiter.h"
@@ -128,6 +129,33 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void showMirrorNotice(const std::string& text, double seconds);       // mirroring (later issue)
     void setMirrorControlPaused(bool paused);                             // mirroring (later issue)
 
+    // ---- Discovery and user connections (discovery/) ----
+    // The user's choices: a listed phone, a typed address ("host" or "host:port"), and "try again". Each
+    // switches automatic connection on and forgets the booked failures; main thread, returns at once.
+    void connectTo(const DiscoveredPhone& phone);
+    void connectManual(const std::string& text);
+    void retryNow();
+    // The panel's "search again": a new browse of a new generation, the list emptied at once.
+    void restartBrowsing();
+    // The installer's candidates (cable phones without the companion app), by adb serial: hidden from the
+    // cable list until the app is there.
+    void setInstallerCandidates(std::vector<std::string> serials);
+    bool isPaired(const DiscoveredPhone& phone) const;
+    // Whether the phone asks to be paired, merged over its network and Bluetooth sightings.
+    std::optional<bool> pairFlag(const DiscoveredPhone& phone) const;
+    // Pairings whose phone now shows up under a new id; forgetting one asks the user first.
+    std::vector<StalePair> stalePairs() const;
+    void confirmForgetStale(const Peer& peer);
+    // The stored gateway -> phone id map of the phones' hotspots (valid entries only).
+    std::map<std::string, std::string> hotspotPeers();
+    void learnHotspot(const std::string& gateway, const std::string& peer);
+    void rememberAddrs(const std::string& peer, const std::vector<std::string>& ips);
+    // The phone's "net.offer": its addresses and port; only the live session's counts.
+    void handleOffer(const LinkSession* from, const std::vector<std::string>& ips, std::uint16_t port);
+    // Where a network phone is reached: its advertised address on the phone port, else its endpoint.
+    static std::optional<TcpEndpoint> netEndpoint(const DiscoveredPhone& phone);
+    // ---- end of discovery and user connections ----
+
   private:
     friend class SessionReports;
     struct Token {};
@@ -193,7 +221,6 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void onMainLive(std::function<void(AppModel&)> work);
     void phoneControl(const LinkSession* from, PhoneControlNotice notice);
     void phoneError(std::string text);
-    void handleOffer(const LinkSession* from, std::vector<std::string> ips, std::int64_t port);
     void benchTimedOut(std::uint64_t run);
 
     // The phone's messages the connection half reads (connection/control_dispatch.cpp).
@@ -256,6 +283,22 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     TimerHandle panelNoticeWork_;
     TimerHandle benchTimeout_;
     std::vector<TimerHandle> replans_;  // one per booked failure
+
+    // ---- Discovery and user connections (discovery/) ----
+    void browseResults(std::uint64_t generation, const std::vector<DnsSdService>& services);
+    void browseState(std::uint64_t generation, DnsSdBrowser::State browserState, const std::string& error);
+    void logPairFlags();
+    void setHotspotPeers(const std::map<std::string, std::string>& peers, const std::string& keep);
+    // Counts browser starts and stops; a browser's report of another generation is dropped on main. Written
+    // on main; atomic so that any thread may read it.
+    std::atomic<std::uint64_t> browserGeneration_{0};
+    std::vector<std::string> installerSerials_;
+    std::map<std::string, std::string> lastPairLog_;  // pairing-flag texts logged last, by log key
+    LogThrottle discoveryLog_{30.0, [main = ports_.main] { return main->now(); }};
+    TimerHandle retryWork_;
+    TimerHandle browseRestart_;
+    std::optional<std::string> browseError_;  // the text a failed browse showed in lastError
+    // ---- end of discovery and user connections ----
 };
 
 }  // namespace velmora

@@ -67,8 +67,9 @@ void AppModel::dispatchControl(LinkSession& session, const nlohmann::json& messa
                 onMainLive([text](AppModel& m) { m.edit().benchText = text; });
             },
             [&](E::NetOffer& e) {
-                onMainLive(
-                    [from, o = std::move(e.offer)](AppModel& m) { m.handleOffer(from, o.ips, o.port); });
+                onMainLive([from, o = std::move(e.offer)](AppModel& m) {
+                    m.handleOffer(from, o.ips, static_cast<std::uint16_t>(o.port));
+                });
             },
             [&](E::Diag& e) {
                 onMainLive([e = std::move(e)](AppModel& m) {
