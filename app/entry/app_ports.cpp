@@ -11,6 +11,7 @@
 #include "core/settings/json_file_settings.h"
 #include "core/storage/app_paths.h"
 #include "core/transport/tcp_transport.h"
+#include "platform/dnssd/avahi_browser.h"
 #include "platform/hostname/system_host_name.h"
 #include "platform/netmon/rtnetlink_monitor.h"
 #include "platform/secret/libsecret_store.h"
@@ -29,12 +30,7 @@ class SystemTransports final : public TransportFactory {
     std::string label(const ConnectableTransport&, const std::string& kind) const override { return kind; }
 };
 
-// Stand-ins until local-network discovery and the Bluetooth central join the application: they find nothing.
-class NoBrowser final : public DnsSdBrowser {
-  public:
-    void start(Handlers) override {}
-    void stop() override {}
-};
+// A stand-in until the Bluetooth central joins the application: it finds nothing.
 class NoBluetooth final : public BluetoothCentral {
   public:
     void setHandlers(Handlers) override {}
@@ -67,7 +63,7 @@ ModelPorts applicationPorts(std::shared_ptr<Executor> main, std::shared_ptr<QtPa
     };
     ports.supportDir = AppPaths::supportDir();
     ports.transports = std::make_shared<SystemTransports>();
-    ports.browser = std::make_shared<NoBrowser>();
+    ports.browser = std::make_shared<AvahiBrowser>();
     ports.bluetooth = std::make_shared<NoBluetooth>();
     ports.usb = std::make_shared<UsbBridgeLink>(std::make_unique<UsbBridge>());
     ports.pairing = std::move(prompt);
