@@ -48,9 +48,7 @@ int runApplication(int& argc, char** argv) {
         StatusItem item(adapter, QSystemTrayIcon::isSystemTrayAvailable(), monotonicSeconds);
         connectFromEnvironment(*model);
         status = QApplication::exec();
-        // No connecting thread may wait on a dialog that will never show again.
-        prompt->dismissAll();
-        model->shutdown();
+        model->shutdown();  // also answers no to a pairing prompt still waiting
     }
     VelmoraLog::write("Velmora encerrado");
     VelmoraLog::flush();
