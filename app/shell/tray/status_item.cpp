@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QSystemTrayIcon>
 
+#include "app/design/appearance.h"
 #include "app/design/brand.h"
 #include "app/design/theme.h"
 #include "app/shell/model_adapter.h"
@@ -23,6 +24,8 @@ StatusItem::StatusItem(ModelAdapter& model, bool trayAvailable, std::function<do
         });
     }
     connect(&model_, &ModelAdapter::changed, this, &StatusItem::updateLabel);
+    // The glyph is drawn dark on a light desktop and light on a dark one.
+    connect(&AppearanceSource::instance(), &AppearanceSource::changed, this, &StatusItem::updateLabel);
     updateLabel();
     if (tray_) {
         tray_->show();
