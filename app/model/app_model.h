@@ -16,6 +16,9 @@
 #include "app/model/connection/error_text.h"
 #include "app/model/connection/failure_book.h"
 #include "app/model/connection/planner_types.h"
+#include "app/model/features/notifications/notification_mirror.h"
+#include "app/model/features/notifications/phone_post.h"
+#include "app/model/features/phone_app.h"
 #include "app/model/model_ports.h"
 #include "app/model/observers.h"
 #include "app/model/published_state.h"
@@ -89,6 +92,22 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // upgrades, idle descent), whose close is only logged unless they became the live one.
     std::unique_ptr<SessionDelegate> reportsFor(std::shared_ptr<LinkSession> session);
 
+    // Entry points of the session features.
+    // Receive thread (the session's receive loop), called directly by the dispatcher:
+    void postNotification(LinkSession& session, const nlohmann::json& message);  // notifications
+    void removeNotification(const std::string& key);                             // notifications
+    // Main executor, after the dispatcher hopped there:
+    void mergePhoneApps(std::vector<PhoneApp> apps);  // notifications
+
+    // Notifications and their filter (features/notifications/). notifOn may be called from any thread,
+    // notifyLocal too (it hops to main); the rest on main.
+    bool notifOn(const std::string& pkg) const;
+    void setNotif(const std::string& pkg, bool on);
+    void setAllNotif(bool on);
+    // A notice of this computer's own: the phone was lost, a file arrived (`revealPath`: clicking it shows
+    // that file).
+    void notifyLocal(std::string title, std::string body, std::optional<std::string> revealPath = {});
+
   private:
     friend class SessionReports;
     struct Token {};
@@ -149,6 +168,16 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void scheduleReconnect();
     void setSession(std::shared_ptr<LinkSession> session);
 
+    // Notifications (features/notifications/).
+    void loadNotifSettings();
+    void setUpNotifications();
+    void learnApp(const std::string& pkg, const std::string& name);
+    void setPhoneApps(std::vector<PhoneApp> apps);
+    void setNotifOverrides(std::map<std::string, bool> overrides);
+    void setNotifDefault(bool on);
+    void showPhonePost(const PhonePost& post);
+    void noticeEvent(const NoticeEvent& event);
+
     // The phone's messages the connection half reads (connection/control_dispatch.cpp).
     void phoneStatus(const LinkSession* from, const Inbound::Status& status);
     void applyPhoneStatus(std::optional<bool> screen, bool fast, std::optional<bool> locks);
@@ -188,6 +217,8 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     std::uint16_t knownPort_ = phonePort;
     bool upgrading_ = false;
     std::int64_t upgradeTick_ = 0;
+    std::unique_ptr<NotificationMirror> notifications_;  // never null
+    std::uint64_t localNotices_ = 0;                     // names the next local notice
 
     // Timers: every one is cancelled by shutdown().
     TimerHandle heartbeat_;

@@ -11,6 +11,7 @@
 #include "app/model/ports/dns_sd_browser.h"
 #include "app/model/ports/host_name.h"
 #include "app/model/ports/network_monitor.h"
+#include "app/model/ports/notification_server.h"
 #include "app/model/ports/pairing_prompt.h"
 #include "app/model/ports/transport_factory.h"
 #include "app/model/ports/usb_link.h"
@@ -40,6 +41,9 @@ struct ModelPorts {
     std::shared_ptr<FeatureHalf> features = std::make_shared<FeatureHalf>();
     // Whether an IPv4 address lies on one of the computer's subnets (NetInfo::sameSubnet in the application).
     std::function<bool(const std::string& address)> sameSubnet;
+    std::shared_ptr<NotificationServer> notifications;  // none: nothing is shown on the desktop
+    // Shows a file in the file manager (a click on the notice of a received file).
+    std::function<void(const std::string& path)> revealFile;
 };
 
 }  // namespace velmora

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "app/model/connection/conn_kind.h"
 #include "app/model/connection/conn_state.h"
 #include "app/model/connection/link_prefs.h"
+#include "app/model/features/phone_app.h"
 #include "core/discovery/discovered_phone.h"
 #include "core/identity/peer.h"
 
@@ -37,6 +39,14 @@ struct PublishedState {
     std::vector<Peer> paired;
     bool idleDescended = false;
     std::optional<ConnKind> activeKind;  // kind of the live link, for its title
+
+    // Notifications and their filter (features/notifications/). The filter and the app list are the
+    // user's stored settings "notifDefault", "notifOverrides" and "phoneApps".
+    enum class NotifStatus { notDetermined, authorized, unavailable };
+    NotifStatus notifStatus = NotifStatus::notDetermined;  // unavailable: no notification server
+    bool notifDefault = true;                              // apps without an override are shown
+    std::map<std::string, bool> notifOverrides;            // package -> shown
+    std::vector<PhoneApp> phoneApps;                       // sorted by lower-cased name
 
     bool operator==(const PublishedState&) const = default;
 };

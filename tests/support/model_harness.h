@@ -22,6 +22,7 @@
 #include "core/loopback.h"
 #include "core/settings/memory_settings.h"
 #include "core/transport/tcp_transport.h"
+#include "support/fake_notification_server.h"
 #include "support/simulated_phone.h"
 #include "support/temp_dir.h"
 
@@ -90,11 +91,8 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     }
     void dismissAll() override { note("said dismissed"); }
     void answer(bool yes) { note(yes ? "said yes" : "said no"); }
-    void refreshPermissions() override { note("permissions"); }
-    void setUpNotifications() override { note("notifications"); }
     void clipboardTick() override { note("tick"); }
     void sessionEnded(bool wait) override { note(wait ? "ended wait" : "ended"); }
-    void notifyLocal(const std::string& title, const std::string&) override { note("notify " + title); }
 
     void note(const std::string& call) { journal->add(name + "." + call); }
     std::shared_ptr<ConnectableTransport> open(std::string entry) {
@@ -176,9 +174,10 @@ class ModelHarness {
         };
         auto port = [&](const char* name) { return std::make_shared<FakePort>(journal, name); };
         auto sameSubnet = [](const std::string&) { return true; };
-        return {exec,        settings, load,      dir.path(),     transports,      port("browser"),
-                port("ble"), usb,      prompt,    port("alerts"), port("network"), port("wake"),
-                host,        features, sameSubnet};  // in ModelPorts' order
+        auto reveal = [j = journal](const std::string& path) { j->add("reveal " + path); };
+        return {exec,        settings, load,       dir.path(),     transports,      port("browser"),
+                port("ble"), usb,      prompt,     port("alerts"), port("network"), port("wake"),
+                host,        features, sameSubnet, notices,        reveal};  // in ModelPorts' order
     }
     AppModel& start() {
         model = AppModel::create(ports(), false);
@@ -243,6 +242,8 @@ class ModelHarness {
     std::shared_ptr<FakePort> host = std::make_shared<FakePort>(journal, "host");
     std::shared_ptr<FakePort> features = std::make_shared<FakePort>(journal, "features");
     std::shared_ptr<FakePort> prompt = std::make_shared<FakePort>(journal, "prompt");
+    std::shared_ptr<FakeNotificationServer> notices = std::make_shared<FakeNotificationServer>(
+        [j = journal](std::string call) { j->add("notices." + call); });
     bool identityFails = false;
     P256PrivateKey key = P256PrivateKey::generate();
     SoftwareIdentity computer{"Estação", "mac", key};

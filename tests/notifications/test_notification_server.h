@@ -1,0 +1,81 @@
+#pragma once
+
+// A notification server of the test's own, on its own thread (the layer under test calls it blocking at
+// start): it records every call, answers with capabilities the test chooses, and fires the user's actions,
+// replies and closes as the server's signals.
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QObject>
+#include <QStringList>
+#include <QThread>
+#include <QVariantMap>
+#include <mutex>
+#include <vector>
+
+namespace velmora::test {
+
+class TestNotificationServer final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+  public:
+    struct Call {
+        uint replaces;
+        QString summary, body;
+        QStringList actions;
+        QVariantMap hints;
+    };
+    TestNotificationServer(const QString& address, QStringList caps) : caps_(std::move(caps)) {
+        thread_.start();
+        moveToThread(&thread_);
+        bus_ = QDBusConnection::connectToBus(address, connectionName(address));
+        bus_.registerObject("/org/freedesktop/Notifications", this, QDBusConnection::ExportAllSlots);
+        bus_.registerService("org.freedesktop.Notifications");
+    }
+    ~TestNotificationServer() override {
+        bus_.unregisterService("org.freedesktop.Notifications");
+        bus_.unregisterObject("/org/freedesktop/Notifications");
+        QDBusConnection::disconnectFromBus(bus_.name());
+        thread_.quit();
+        thread_.wait();
+    }
+    // Named after the bus, since a connection's name outlives it.
+    static QString connectionName(const QString& address) { return "server " + address; }
+    std::vector<Call> calls() const {
+        std::lock_guard lock(mutex_);
+        return calls_;
+    }
+    std::vector<uint> closed() const {
+        std::lock_guard lock(mutex_);
+        return closed_;
+    }
+    // The server's signals, as the user's doing.
+    void fire(const QString& name, uint id, const QVariant& arg) {
+        auto signal = QDBusMessage::createSignal("/org/freedesktop/Notifications",
+                                                 "org.freedesktop.Notifications", name);
+        bus_.send(signal << id << arg);
+    }
+
+  public slots:
+    QStringList GetCapabilities() { return caps_; }
+    uint Notify(const QString&, uint replaces, const QString&, const QString& summary, const QString& body,
+                const QStringList& actions, const QVariantMap& hints, int) {
+        std::lock_guard lock(mutex_);
+        calls_.push_back({replaces, summary, body, actions, hints});
+        return replaces ? replaces : static_cast<uint>(calls_.size());
+    }
+    void CloseNotification(uint id) {
+        std::lock_guard lock(mutex_);
+        closed_.push_back(id);
+    }
+
+  private:
+    QThread thread_;
+    QStringList caps_;
+    QDBusConnection bus_{QString()};
+    mutable std::mutex mutex_;  // guards calls_ and closed_
+    std::vector<Call> calls_;
+    std::vector<uint> closed_;
+};
+
+}  // namespace velmora::test
