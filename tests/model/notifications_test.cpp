@@ -1,5 +1,4 @@
-// Phone notifications on the desktop: what is shown, what is filtered and limited, and what the user's
-// answer sends back to the phone.
+// Phone notifications on the desktop: what is shown, filtered and limited, and what goes back to the phone.
 #include <gtest/gtest.h>
 
 #include "support/model_harness.h"
@@ -9,143 +8,75 @@ namespace {
 
 using test::ModelHarness;
 using Json = nlohmann::json;
-using Kind = NoticeEvent::Kind;
 
 TEST(PhonePosts, ContentRules) {
     const std::string longKey(300, 'k');
-    struct Row {
-        Json message;
-        std::optional<PhonePost> expected;
+    const auto shown = [](std::string title, std::string body = "", std::optional<std::int64_t> reply = {}) {
+        return std::optional(PhonePost{"a", "", "", std::move(title), std::move(body), reply});
     };
-    const Row rows[] = {
+    const std::pair<Json, std::optional<PhonePost>> rows[] = {
         {{{"key", "a"}, {"app", "Chat"}, {"title", "Ana"}, {"text", "oi"}, {"pkg", "p"}},
-         PhonePost{"a", "p", "Chat", "Chat \u00B7 Ana", "oi", std::nullopt}},
-        {{{"key", "a"}, {"app", "Chat"}, {"title", ""}},
-         PhonePost{"a", "", "Chat", "Chat", "", std::nullopt}},
-        {{{"key", "a"}, {"app", 5}, {"title", "T"}, {"text", true}, {"pkg", 1}},
-         PhonePost{"a", "", "", "T", "", std::nullopt}},
-        {{{"key", longKey}}, PhonePost{longKey.substr(0, 256), "", "", "", "", std::nullopt}},
+         PhonePost{"a", "p", "Chat", "Chat \u00B7 Ana", "oi", {}}},
+        {{{"key", "a"}, {"app", "Chat"}, {"title", ""}}, PhonePost{"a", "", "Chat", "Chat", "", {}}},
+        {{{"key", "a"}, {"app", 5}, {"title", "T"}, {"text", true}, {"pkg", 1}}, shown("T")},
+        {{{"key", longKey}}, PhonePost{longKey.substr(0, 256), "", "", "", "", {}}},
         {{{"key", "a"}, {"actions", {{{"reply", false}, {"index", 1}}, {{"reply", true}, {"index", 3}}}}},
-         PhonePost{"a", "", "", "", "", 3}},
-        {{{"key", "a"}, {"actions", {{{"reply", true}, {"index", 99}}}}}, PhonePost{"a", "", "", "", "", 0}},
-        {{{"key", "a"}, {"actions", {{{"reply", true}, {"index", true}}}}},
-         PhonePost{"a", "", "", "", "", 0}},
-        {{{"key", "a"}, {"actions", {{{"reply", 1}, {"index", 2}}}}},
-         PhonePost{"a", "", "", "", "", std::nullopt}},
-        {{{"key", "a"}, {"actions", "reply"}}, PhonePost{"a", "", "", "", "", std::nullopt}},
+         shown("", "", 3)},
+        {{{"key", "a"}, {"actions", {{{"reply", true}, {"index", 99}}}}}, shown("", "", 0)},
+        {{{"key", "a"}, {"actions", {{{"reply", true}, {"index", true}}}}}, shown("", "", 0)},
+        {{{"key", "a"}, {"actions", {{{"reply", 1}, {"index", 2}}}}}, shown("")},
+        {{{"key", "a"}, {"actions", "reply"}}, shown("")},
+        {{{"key", "a"}, {"group", "true"}}, shown("")},
         {{{"key", 7}}, std::nullopt},
-        {{{"title", "no key"}}, std::nullopt},
         {{{"key", "a"}, {"ongoing", true}}, std::nullopt},
         {{{"key", "a"}, {"group", true}}, std::nullopt},
-        {{{"key", "a"}, {"group", "true"}}, PhonePost{"a", "", "", "", "", std::nullopt}},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(PhonePosts::read(row.message), row.expected) << row.message.dump();
-    // Cut to whole scalars within both bounds: 2000 "é" are 4000 bytes; 2001 scalars are one too many.
-    std::string body;
+    for (const auto& [message, expected] : rows)
+        EXPECT_EQ(PhonePosts::read(message), expected) << message.dump();
+    // Whole scalars within both bounds: 2001 "é" keep 2000 (4000 bytes); 250 emoji keep 200 (800 bytes).
+    std::string body, title;
     for (int i = 0; i < 2001; ++i)
         body += "\u00E9";
-    EXPECT_EQ(PhonePosts::read({{"key", "a"}, {"text", body}})->body, body.substr(0, 4000));
-    const std::string emoji = "\U0001F600";  // 4 bytes: 200 of them pass the scalar bound, not the bytes
-    std::string wide;
     for (int i = 0; i < 250; ++i)
-        wide += emoji;
-    EXPECT_EQ(PhonePosts::read({{"key", "a"}, {"title", wide}})->title.size(), 800u);
+        title += "\U0001F600";
+    EXPECT_EQ(PhonePosts::read({{"key", "a"}, {"text", body}, {"title", title}}),
+              shown(title.substr(0, 800), body.substr(0, 4000)));
 }
 
-// A connected model with the fake desktop server; the phone journals what it receives.
-struct Connected {
-    Connected() {
-        h.pairBothSides();
-        h.start();
-        h.plugInCable();
-        EXPECT_TRUE(h.pumpUntil(ConnState::Kind::connected));
-    }
-    AppModel& model() { return *h.model; }
-    void post(Json message) {
-        message["t"] = "notif.post";
-        model().postNotification(*model().liveSession(), message);
-        h.exec->runPending();
-    }
-    // The messages of one type the phone received, once there are `n`.
-    std::vector<Json> phoneGot(const std::string& type, std::size_t n = 1) {
-        std::vector<Json> got;
-        EXPECT_TRUE(h.pumpUntil([&] {
-            got.clear();
-            for (const auto& entry : h.journal->all())
-                if (entry.starts_with("phone ") && Json::parse(entry.substr(6))["t"] == type)
-                    got.push_back(Json::parse(entry.substr(6)));
-            return got.size() >= n;
-        }));
-        return got;
-    }
+TEST(NotificationMirror, FloodFilterAppsAndTheFilterOnTheWire) {
     ModelHarness h;
-};
-
-TEST(NotificationMirror, TheUsersAnswersGoBackToThePhone) {
-    Connected c;
-    c.post({{"key", "k1"},
-            {"app", "Chat"},
-            {"text", "<b>oi</b>"},
-            {"actions", {{{"reply", true}, {"index", 4}}}}});
-    ASSERT_TRUE(c.h.notices->last());
-    const DesktopNotice shown = *c.h.notices->last();
-    EXPECT_TRUE(shown.withReply);
-    EXPECT_EQ(shown.body, "<b>oi</b>");  // plain text here; the server layer escapes for markup
-    c.h.notices->user(Kind::click, shown.id);
-    c.h.notices->user(Kind::reply, shown.id, "tudo bem?");
-    c.h.notices->user(Kind::dismiss, shown.id);
-    EXPECT_EQ(c.phoneGot("notif.dismiss"), (std::vector<Json>{{{"t", "notif.dismiss"}, {"key", "k1"}}}));
-    // The click sent nothing; the reply went before the dismissal, in order.
-    EXPECT_EQ(
-        c.phoneGot("notif.action"),
-        (std::vector<Json>{{{"t", "notif.action"}, {"key", "k1"}, {"index", 4}, {"reply", "tudo bem?"}}}));
-
-    const std::string longKey(400, 'x');  // withdrawn by its full key, as the phone knows it
-    c.post({{"key", longKey}});
-    c.model().removeNotification(longKey);
-    c.h.exec->runPending();
-    EXPECT_EQ(c.h.journal->count("notices.withdraw p:" + longKey.substr(0, 256)), 1);
-
-    c.model().notifyLocal("Arquivo recebido", "foto.jpg", "/tmp/foto.jpg");
-    c.h.exec->runPending();
-    c.h.notices->user(Kind::click, c.h.notices->last()->id);
-    EXPECT_EQ(c.h.journal->count("reveal /tmp/foto.jpg"), 1);
-}
-
-TEST(NotificationMirror, AFloodIsLimitedAndFilteredPostsCountToo) {
-    Connected c;
-    c.model().setNotif("muted", false);
-    for (int i = 0; i < 70; ++i)
-        c.post({{"key", std::to_string(i)}, {"pkg", i % 2 ? "muted" : "app" + std::to_string(i)}});
-    EXPECT_EQ(c.h.notices->shown().size(), 30u);  // 60 admitted, half of them filtered
-    EXPECT_EQ(c.model().state().phoneApps.size(), 31u);
-    c.h.advance(10);
-    c.post({{"key", "late"}});
-    EXPECT_EQ(c.h.notices->last()->id, "p:late");
-}
-
-TEST(NotifFilter, ChoicesAreStoredPushedAndApplied) {
-    Connected c;
-    AppModel& model = c.model();
+    h.pairBothSides();
+    AppModel& model = h.start();
+    h.plugInCable();
+    ASSERT_TRUE(h.pumpUntil(ConnState::Kind::connected));
+    const auto post = [&](Json message) {
+        model.postNotification(*model.liveSession(), message);
+        h.exec->runPending();
+    };
     model.setNotif("a", true);  // equals the default: no override
-    EXPECT_TRUE(model.state().notifOverrides.empty());
-    model.setNotif("b", false);
-    EXPECT_EQ(c.h.settings->boolMap("notifOverrides"), (std::map<std::string, bool>{{"b", false}}));
-    EXPECT_FALSE(model.notifOn("b"));
+    model.setNotif("muted", false);
+    EXPECT_EQ(h.settings->boolMap("notifOverrides"), (std::map<std::string, bool>{{"muted", false}}));
+    for (int i = 0; i < 70; ++i)  // limited before the filter: 60 admitted, half of them filtered
+        post({{"key", std::to_string(i)}, {"pkg", i % 2 ? "muted" : "app" + std::to_string(i)}, {"app", ""}});
+    EXPECT_EQ(h.notices->shown.size(), 30u);
+    EXPECT_EQ(model.state().phoneApps.size(), 31u);
+    EXPECT_EQ(model.state().phoneApps[0], (PhoneApp{"app0", "app0"}));
+    h.advance(10);
+    post({{"key", "no package"}});  // accepted again, never filtered, never listed
+    EXPECT_EQ(h.notices->shown.back().id, "p:no package");
+
     model.setAllNotif(false);
-    EXPECT_EQ(c.h.settings->boolean("notifDefault"), false);
-    const Json off = {
-        {"t", "notif.filter"}, {"default", false}, {"allow", Json::array()}, {"deny", Json::array()}};
-    const auto filters = c.phoneGot("notif.filter", 5);  // at connecting, then one per change
-    EXPECT_EQ(filters[2]["deny"], Json::array({"b"}));
+    post({{"key", "hidden"}, {"pkg", "app0"}});
+    EXPECT_EQ(h.notices->shown.size(), 31u);
+    EXPECT_EQ(h.settings->boolean("notifDefault"), false);
+    EXPECT_NE(h.log().find("notificações do celular: todas desligadas"), std::string::npos);
+    const auto filters = h.phoneGot("notif.filter", 5);  // at connecting, then one per change
+    ASSERT_EQ(filters.size(), 5u);
+    EXPECT_EQ(filters[2]["deny"], Json::array({"muted"}));
     EXPECT_EQ(filters[3]["deny"], Json::array());  // the overrides went first
-    EXPECT_EQ(filters[4], off);
-    EXPECT_NE(c.h.log().find("notificações do celular: todas desligadas"), std::string::npos);
-    c.post({{"key", "hidden"}, {"pkg", "c"}, {"app", ""}});
-    c.post({{"key", "shown"}});  // no package: never filtered, never listed
-    EXPECT_EQ(c.h.notices->last()->id, "p:shown");
-    EXPECT_EQ(model.state().phoneApps, (std::vector<PhoneApp>{{"c", "c"}}));
+    EXPECT_EQ(
+        filters[4],
+        Json({{"t", "notif.filter"}, {"default", false}, {"allow", Json::array()}, {"deny", Json::array()}}));
 }
 
 TEST(PhoneApps, MergeRenamesKeepsLearnedAndSortsCaseBlindStably) {

@@ -1,6 +1,6 @@
 // The whole road on a private session bus: the phone's notification reaches a notification server of the
-// test's own through the model and the D-Bus layer, and the user's reply, dismissal and the phone's
-// withdrawal travel back. QtDBus needs an event loop: the pumps turn it.
+// test's own through the model and the D-Bus layer; the user's reply and dismissal and the phone's
+// withdrawal travel back. QtDBus needs an event loop: each turn of the harness's pumps runs it.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -36,61 +36,39 @@ struct PrivateBus {
     QString address;
 };
 
-// A paired phone connected to a model whose notifications go to the real layer on the private bus.
+// A connected phone and a model whose notices go to the real layer on the private bus, with the server's
+// capabilities `caps`; our reply dialog answers "já vou" at once.
 struct Road {
     explicit Road(QStringList caps) : server(bus.address, std::move(caps)) {
+        h.eachTurn = [] { QCoreApplication::processEvents(); };
         h.pairBothSides();
         ModelPorts ports = h.ports();
-        ports.notifications = layer;
+        ports.notifications = std::make_shared<FreedesktopNotifications>(
+            [](const QString&, auto done) { done("já vou"); }, bus.address);
         h.model = AppModel::create(ports, false);
         h.plugInCable();
-        EXPECT_TRUE(pump([&] { return h.model->state().state.kind() == ConnState::Kind::connected; }));
-    }
-    bool pump(const std::function<bool()>& done) {
-        return h.pumpUntil([&] {
-            QCoreApplication::processEvents();
-            return done();
-        });
-    }
-    // Until the server has `n` calls and the layer has its answers: a round trip on the server's connection,
-    // then on the layer's (the bus keeps each connection's order), then the queued events.
-    bool served(std::size_t n) {
-        if (!pump([&] { return server.calls().size() == n; })) return false;
-        for (const QString& name : {test::TestNotificationServer::connectionName(bus.address), bus.address}) {
-            auto ping = QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                       "org.freedesktop.DBus", "GetId");
-            QDBusConnection(name).call(ping, QDBus::Block, 60000);
-        }
-        QCoreApplication::processEvents();
-        return true;
+        EXPECT_TRUE(h.pumpUntil(ConnState::Kind::connected));
     }
     void post(const Json& message) { h.model->postNotification(*h.model->liveSession(), message); }
-    std::vector<Json> phoneGot(const std::string& type) {
-        std::vector<Json> got;
-        EXPECT_TRUE(pump([&] {
-            got.clear();
-            for (const auto& entry : h.journal->all())
-                if (entry.starts_with("phone ") && Json::parse(entry.substr(6))["t"] == type)
-                    got.push_back(Json::parse(entry.substr(6)));
-            return !got.empty();
-        }));
-        return got;
+    // Until the server has `n` calls and the layer their answers: a round trip on the server's connection,
+    // then on the layer's (the bus keeps each connection's order), then the queued events.
+    bool served(std::size_t n) {
+        if (!h.pumpUntil([&] { return server.calls().size() == n; })) return false;
+        for (const QString& name : {test::TestNotificationServer::connectionName(bus.address), bus.address})
+            QDBusConnection(name).call(
+                QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                               "org.freedesktop.DBus", "GetId"),
+                QDBus::Block, 60000);
+        QCoreApplication::processEvents();
+        return true;
     }
     PrivateBus bus;
     test::TestNotificationServer server;
     test::ModelHarness h;
-    QString asked;  // the title our reply dialog was opened with
-    std::shared_ptr<FreedesktopNotifications> layer = std::make_shared<FreedesktopNotifications>(
-        [this](const QString& title, std::function<void(const QString&)> done) {
-            asked = title;
-            done("já vou");
-        },
-        bus.address);
 };
 
 TEST(NotificationsOnTheBus, MarkupServerWithoutInlineReply) {
     Road road({"actions", "body", "body-markup"});
-    ASSERT_FALSE(road.bus.address.isEmpty()) << "dbus-daemon did not start";
     road.post({{"key", "k"},
                {"app", "Chat"},
                {"title", "<Ana>"},
@@ -102,60 +80,62 @@ TEST(NotificationsOnTheBus, MarkupServerWithoutInlineReply) {
     EXPECT_EQ(call.body, "&lt;img src=x&gt; &amp; &lt;b&gt;oi&lt;/b&gt;");
     EXPECT_EQ(call.actions,
               (QStringList{"default", "", "reply", tr("notif.reply"), "dismiss", tr("notif.dismiss")}));
-
+    road.server.fire("ActionInvoked", 1, QString("default"));  // a click sends nothing
     road.server.fire("ActionInvoked", 1, QString("reply"));
-    EXPECT_EQ(road.phoneGot("notif.action"),
+    EXPECT_EQ(road.h.phoneGot("notif.action"),
               (std::vector<Json>{{{"t", "notif.action"}, {"key", "k"}, {"index", 2}, {"reply", "já vou"}}}));
-    EXPECT_EQ(road.asked, "Chat \u00B7 <Ana>");
     road.server.fire("ActionInvoked", 1, QString("dismiss"));
-    EXPECT_EQ(road.phoneGot("notif.dismiss"), (std::vector<Json>{{{"t", "notif.dismiss"}, {"key", "k"}}}));
+    EXPECT_EQ(road.h.phoneGot("notif.dismiss"), (std::vector<Json>{{{"t", "notif.dismiss"}, {"key", "k"}}}));
 
-    road.post({{"key", "k"}, {"text", "again"}});  // the same key replaces
-    ASSERT_TRUE(road.served(2));
-    EXPECT_EQ(road.server.calls()[1].replaces, 1u);
-    EXPECT_EQ(road.server.calls()[1].actions, (QStringList{"default", "", "dismiss", tr("notif.dismiss")}));
-    road.h.model->removeNotification("k");
-    EXPECT_TRUE(road.pump([&] { return road.server.closed() == std::vector<uint>{1}; }));
+    const std::string longKey(300, 'k');
+    road.post({{"key", longKey}});
+    road.post({{"key", longKey}, {"text", "again"}});  // the same key replaces
+    ASSERT_TRUE(road.served(3));
+    EXPECT_EQ(road.server.calls()[2].replaces, 2u);
+    EXPECT_EQ(road.server.calls()[2].actions, (QStringList{"default", "", "dismiss", tr("notif.dismiss")}));
+    road.h.model->removeNotification(longKey);  // withdrawn by the key as the phone knows it
+    road.h.model->notifyLocal("Arquivo recebido", "a.txt", "/tmp/a.txt");
+    ASSERT_TRUE(road.served(4));
+    EXPECT_EQ(road.server.closed().at(0), 2u);
+    EXPECT_EQ(road.server.calls()[3].actions, (QStringList{"default", ""}));
+    road.server.fire("ActionInvoked", 4, QString("default"));
+    EXPECT_TRUE(road.h.pumpUntil([&] { return road.h.journal->count("reveal /tmp/a.txt") == 1; }));
 }
 
 TEST(NotificationsOnTheBus, InlineReplyServerAndAnImpostor) {
     Road road({"actions", "body", "inline-reply"});
-    ASSERT_FALSE(road.bus.address.isEmpty()) << "dbus-daemon did not start";
     road.post({{"key", "k"}, {"text", "a < b"}, {"actions", {{{"reply", true}}}}});
     ASSERT_TRUE(road.served(1));
     EXPECT_EQ(road.server.calls()[0].body, "a < b");  // no markup: shown as sent
     EXPECT_EQ(road.server.calls()[0].actions, (QStringList{"default", "", "inline-reply", tr("notif.reply"),
                                                            "dismiss", tr("notif.dismiss")}));
     EXPECT_EQ(road.server.calls()[0].hints.value("x-kde-reply-submit-button-text"), tr("notif.send"));
-
     // Another program's signal of the same name is not the server's: only the real reply arrives.
-    auto signal = QDBusMessage::createSignal("/org/freedesktop/Notifications",
+    auto forged = QDBusMessage::createSignal("/org/freedesktop/Notifications",
                                              "org.freedesktop.Notifications", "NotificationReplied");
     QDBusConnection::connectToBus(road.bus.address, "impostor " + road.bus.address)
-        .send(signal << 1u << QString("forged"));
+        .send(forged << 1u << QString("x"));
     road.server.fire("NotificationReplied", 1, QString("ok!"));
-    EXPECT_EQ(road.phoneGot("notif.action"),
-              (std::vector<Json>{{{"t", "notif.action"}, {"key", "k"}, {"index", 0}, {"reply", "ok!"}}}));
-    road.server.fire("NotificationClosed", 1, 2u);             // closing is no dismissal
+    road.server.fire("NotificationClosed", 1, 2u);             // closing is no dismissal,
     road.server.fire("ActionInvoked", 1, QString("dismiss"));  // and the closed notice is forgotten
     road.post({{"key", "k2"}});
     ASSERT_TRUE(road.served(2));
-    EXPECT_EQ(road.phoneGot("notif.action").size(), 1u);
-    EXPECT_EQ(road.h.journal->count("phone " + Json({{"t", "notif.dismiss"}, {"key", "k"}}).dump()), 0);
+    road.server.fire("ActionInvoked", 2, QString("dismiss"));
+    EXPECT_EQ(road.h.phoneGot("notif.dismiss"), (std::vector<Json>{{{"t", "notif.dismiss"}, {"key", "k2"}}}));
+    EXPECT_EQ(road.h.phoneGot("notif.action"),
+              (std::vector<Json>{{{"t", "notif.action"}, {"key", "k"}, {"index", 0}, {"reply", "ok!"}}}));
 }
 
 TEST(NotificationsOnTheBus, NoServerTurnsTheMirrorOffAndSaysSo) {
     PrivateBus bus;
-    ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon did not start";
     test::ModelHarness h;
     ModelPorts ports = h.ports();
     ports.notifications = std::make_shared<FreedesktopNotifications>(nullptr, bus.address);
     h.model = AppModel::create(ports, false);
+    h.model->notifyLocal("t", "b");  // nothing to show it on; nothing breaks
     h.exec->runPending();
     EXPECT_EQ(h.model->state().notifStatus, PublishedState::NotifStatus::unavailable);
     EXPECT_NE(h.log().find("notificações da área de trabalho: nenhum servidor"), std::string::npos);
-    h.model->notifyLocal("t", "b");  // nothing to show it on; nothing breaks
-    h.exec->runPending();
 }
 
 TEST(ReplyDialog, SendsWhatWasTypedAndRenders) {
@@ -163,9 +143,8 @@ TEST(ReplyDialog, SendsWhatWasTypedAndRenders) {
     ReplyDialog dialog("Chat \u00B7 Ana", [&](const QString& text) { sent = text; });
     dialog.field()->setText("Chego às 8");
     dialog.adjustSize();
-    const QString dir = VELMORA_ARTIFACTS_DIR "/notifications";
-    QDir().mkpath(dir);
-    EXPECT_TRUE(dialog.grab().save(dir + "/reply_dialog.png"));
+    QDir().mkpath(VELMORA_ARTIFACTS_DIR "/notifications");
+    EXPECT_TRUE(dialog.grab().save(VELMORA_ARTIFACTS_DIR "/notifications/reply_dialog.png"));
     dialog.accept();
     EXPECT_EQ(sent, "Chego às 8");
 }

@@ -5,6 +5,7 @@
 // replies and closes as the server's signals.
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QDBusMessage>
 #include <QObject>
 #include <QStringList>
@@ -15,7 +16,7 @@
 
 namespace velmora::test {
 
-class TestNotificationServer final : public QObject {
+class TestNotificationServer final : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
   public:
@@ -58,11 +59,16 @@ class TestNotificationServer final : public QObject {
 
   public slots:
     QStringList GetCapabilities() { return caps_; }
+    // The answer goes out before the call is recorded, so a test that saw the call and then fires a signal
+    // knows the layer gets the id first.
     uint Notify(const QString&, uint replaces, const QString&, const QString& summary, const QString& body,
                 const QStringList& actions, const QVariantMap& hints, int) {
         std::lock_guard lock(mutex_);
+        const uint id = replaces ? replaces : static_cast<uint>(calls_.size() + 1);
+        setDelayedReply(true);
+        connection().send(message().createReply(id));
         calls_.push_back({replaces, summary, body, actions, hints});
-        return replaces ? replaces : static_cast<uint>(calls_.size());
+        return id;
     }
     void CloseNotification(uint id) {
         std::lock_guard lock(mutex_);

@@ -212,6 +212,7 @@ class ModelHarness {
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(1);
         for (;;) {
             exec->runPending();
+            if (eachTurn) eachTurn();
             if (done()) return true;
             if (std::chrono::steady_clock::now() > giveUp) return false;
             exec->waitForPost();
@@ -227,6 +228,20 @@ class ModelHarness {
             advance(step);
             pumpUntil([&] { return model->state().state.kind() != ConnState::Kind::connecting; });
         }
+    }
+    // The control messages of one type the phone received, once there are `n` (empty after a minute).
+    std::vector<nlohmann::json> phoneGot(const std::string& type, std::size_t n = 1) {
+        std::vector<nlohmann::json> got;
+        const bool came = pumpUntil([&] {
+            got.clear();
+            for (const auto& entry : journal->all())
+                if (entry.starts_with("phone ")) {
+                    auto message = nlohmann::json::parse(entry.substr(6));
+                    if (message["t"] == type) got.push_back(std::move(message));
+                }
+            return got.size() >= n;
+        });
+        return came ? got : std::vector<nlohmann::json>{};
     }
     std::string log() const {
         VelmoraLog::flush();
@@ -245,6 +260,7 @@ class ModelHarness {
     std::shared_ptr<FakeNotificationServer> notices = std::make_shared<FakeNotificationServer>(
         [j = journal](std::string call) { j->add("notices." + call); });
     bool identityFails = false;
+    std::function<void()> eachTurn;  // more work for each turn of the pumps (a Qt event loop)
     P256PrivateKey key = P256PrivateKey::generate();
     SoftwareIdentity computer{"Estação", "mac", key};
 
