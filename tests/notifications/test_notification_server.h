@@ -1,8 +1,8 @@
 #pragma once
 
-// A notification server of the test's own, on its own thread (the layer under test calls it blocking at
-// start): it records every call, answers with capabilities the test chooses, and fires the user's actions,
-// replies and closes as the server's signals.
+// A notification server of the test's own, on a thread of its own (the layer calls it blocking at start):
+// it records every call, lists the capabilities the test chooses, and fires the user's actions, replies and
+// closes as its signals.
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -26,22 +26,19 @@ class TestNotificationServer final : public QObject, protected QDBusContext {
         QStringList actions;
         QVariantMap hints;
     };
-    TestNotificationServer(const QString& address, QStringList caps) : caps_(std::move(caps)) {
+    TestNotificationServer(const QString& address, QStringList caps)
+        : caps_(std::move(caps)), bus_(QDBusConnection::connectToBus(address, connectionName(address))) {
         thread_.start();
         moveToThread(&thread_);
-        bus_ = QDBusConnection::connectToBus(address, connectionName(address));
         bus_.registerObject("/org/freedesktop/Notifications", this, QDBusConnection::ExportAllSlots);
         bus_.registerService("org.freedesktop.Notifications");
     }
     ~TestNotificationServer() override {
-        bus_.unregisterService("org.freedesktop.Notifications");
-        bus_.unregisterObject("/org/freedesktop/Notifications");
         QDBusConnection::disconnectFromBus(bus_.name());
         thread_.quit();
         thread_.wait();
     }
-    // Named after the bus, since a connection's name outlives it.
-    static QString connectionName(const QString& address) { return "server " + address; }
+    static QString connectionName(const QString& address) { return "server " + address; }  // outlives the bus
     std::vector<Call> calls() const {
         std::lock_guard lock(mutex_);
         return calls_;
@@ -50,17 +47,15 @@ class TestNotificationServer final : public QObject, protected QDBusContext {
         std::lock_guard lock(mutex_);
         return closed_;
     }
-    // The server's signals, as the user's doing.
     void fire(const QString& name, uint id, const QVariant& arg) {
-        auto signal = QDBusMessage::createSignal("/org/freedesktop/Notifications",
-                                                 "org.freedesktop.Notifications", name);
-        bus_.send(signal << id << arg);
+        bus_.send(QDBusMessage::createSignal("/org/freedesktop/Notifications",
+                                             "org.freedesktop.Notifications", name)
+                  << id << arg);
     }
 
   public slots:
     QStringList GetCapabilities() { return caps_; }
-    // The answer goes out before the call is recorded, so a test that saw the call and then fires a signal
-    // knows the layer gets the id first.
+    // Answered before it is recorded, so a signal fired once the call was seen follows the id it names.
     uint Notify(const QString&, uint replaces, const QString&, const QString& summary, const QString& body,
                 const QStringList& actions, const QVariantMap& hints, int) {
         std::lock_guard lock(mutex_);
@@ -78,7 +73,7 @@ class TestNotificationServer final : public QObject, protected QDBusContext {
   private:
     QThread thread_;
     QStringList caps_;
-    QDBusConnection bus_{QString()};
+    QDBusConnection bus_;
     mutable std::mutex mutex_;  // guards calls_ and closed_
     std::vector<Call> calls_;
     std::vector<uint> closed_;

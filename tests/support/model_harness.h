@@ -22,7 +22,6 @@
 #include "core/loopback.h"
 #include "core/settings/memory_settings.h"
 #include "core/transport/tcp_transport.h"
-#include "support/fake_notification_server.h"
 #include "support/simulated_phone.h"
 #include "support/temp_dir.h"
 
@@ -64,7 +63,7 @@ struct Journal {
 // publish() stands for the cable bridge reporting its phones. The pairing prompt holds the connecting
 // thread until the test answers (one prompt for each harness), as the dialog does.
 struct SystemPorts : TransportFactory, DnsSdBrowser, BluetoothCentral, UsbLink, NetworkMonitor, WakeSource {};
-struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHalf {
+struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHalf, NotificationServer {
     FakePort(std::shared_ptr<Journal> j, std::string n) : journal(std::move(j)), name(std::move(n)) {}
     std::shared_ptr<ConnectableTransport> tcp(const TcpEndpoint& endpoint) override {
         return open("tcp " + endpoint.host + ":" + std::to_string(endpoint.port));
@@ -93,6 +92,13 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     void answer(bool yes) { note(yes ? "said yes" : "said no"); }
     void clipboardTick() override { note("tick"); }
     void sessionEnded(bool wait) override { note(wait ? "ended wait" : "ended"); }
+
+    bool start(std::function<void(const NoticeEvent&)>) override {
+        note("start");
+        return true;
+    }
+    void show(const DesktopNotice& notice) override { note("show " + notice.title); }
+    void withdraw(const std::string& id) override { note("withdraw " + id); }
 
     void note(const std::string& call) { journal->add(name + "." + call); }
     std::shared_ptr<ConnectableTransport> open(std::string entry) {
@@ -257,8 +263,7 @@ class ModelHarness {
     std::shared_ptr<FakePort> host = std::make_shared<FakePort>(journal, "host");
     std::shared_ptr<FakePort> features = std::make_shared<FakePort>(journal, "features");
     std::shared_ptr<FakePort> prompt = std::make_shared<FakePort>(journal, "prompt");
-    std::shared_ptr<FakeNotificationServer> notices = std::make_shared<FakeNotificationServer>(
-        [j = journal](std::string call) { j->add("notices." + call); });
+    std::shared_ptr<FakePort> notices = std::make_shared<FakePort>(journal, "notices");
     bool identityFails = false;
     std::function<void()> eachTurn;  // more work for each turn of the pumps (a Qt event loop)
     P256PrivateKey key = P256PrivateKey::generate();
