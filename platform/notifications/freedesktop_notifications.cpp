@@ -65,22 +65,20 @@ bool FreedesktopNotifications::start(std::function<void(const NoticeEvent&)> onE
 
 void FreedesktopNotifications::show(const DesktopNotice& notice) {
     if (!onEvent_) return;
-    const auto found = entries_.find(notice.id);
-    if (found != entries_.end() && !found->second.serverId) {
-        found->second.next = notice;  // the replaced id comes with Notify's answer
-        found->second.withdrawn = false;
-        return;
-    }
-    uint replaces = 0;
-    if (found != entries_.end()) {
-        replaces = *found->second.serverId;
-        found->second.title = text(notice.title);
-    } else {
-        entries_.emplace(notice.id, Entry{std::nullopt, text(notice.title), std::nullopt, false});
+    auto found = entries_.find(notice.id);
+    if (found == entries_.end()) {
         order_.push_back(notice.id);
+        found = entries_.emplace(notice.id, Entry{}).first;
         if (entries_.size() > maxNotices) forget(order_.front());
     }
-    notify(notice, replaces);
+    Entry& entry = found->second;
+    if (entry.inFlight) {  // the id it replaces comes with Notify's answer
+        entry.next = notice;
+        entry.withdrawn = false;
+        return;
+    }
+    entry.title = text(notice.title);
+    notify(notice, entry.serverId);
 }
 
 void FreedesktopNotifications::notify(const DesktopNotice& notice, uint replaces) {
@@ -97,6 +95,7 @@ void FreedesktopNotifications::notify(const DesktopNotice& notice, uint replaces
     // The summary is plain text for every server; the body is markup where the server says so.
     const QString body =
         capabilities_.contains("body-markup") ? text(Markup::escape(notice.body)) : text(notice.body);
+    entries_[notice.id].inFlight = true;
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, "Notify");
     call << QStringLiteral("Velmora") << replaces << QString() << text(notice.title) << body << actions
          << hints << -1;
@@ -121,12 +120,10 @@ void FreedesktopNotifications::notify(const DesktopNotice& notice, uint replaces
 // Notify answered: map the ids, then do what came meanwhile (a newer notice under the id, or its withdrawal).
 void FreedesktopNotifications::notified(const std::string& id, uint serverId) {
     const auto found = entries_.find(id);
-    if (found == entries_.end()) {
-        close(serverId);  // forgotten meanwhile
-        return;
-    }
+    if (found == entries_.end()) return;  // pushed out of the table: shown, but no longer followed
     Entry& entry = found->second;
-    if (entry.serverId && *entry.serverId != serverId) ids_.erase(*entry.serverId);
+    entry.inFlight = false;
+    if (entry.serverId != serverId) ids_.erase(entry.serverId);
     entry.serverId = serverId;
     ids_[serverId] = id;
     if (entry.withdrawn) {
@@ -141,12 +138,12 @@ void FreedesktopNotifications::notified(const std::string& id, uint serverId) {
 void FreedesktopNotifications::withdraw(const std::string& id) {
     const auto found = entries_.find(id);
     if (found == entries_.end()) return;
-    if (!found->second.serverId) {
+    if (found->second.inFlight) {
         found->second.withdrawn = true;
         found->second.next.reset();
         return;
     }
-    close(*found->second.serverId);
+    close(found->second.serverId);
     forget(id);
 }
 
@@ -160,7 +157,7 @@ void FreedesktopNotifications::close(uint serverId) {
 void FreedesktopNotifications::forget(const std::string& id) {
     const auto found = entries_.find(id);
     if (found == entries_.end()) return;
-    if (found->second.serverId) ids_.erase(*found->second.serverId);
+    ids_.erase(found->second.serverId);
     entries_.erase(found);
     order_.erase(std::ranges::find(order_, id));
 }
@@ -184,9 +181,17 @@ void FreedesktopNotifications::onReplied(uint serverId, const QString& reply) {
 }
 
 // Servers close a notice after most actions too, so a close is no dismissal: only the "dismiss" button is.
+// A notice being replaced right now lives on under the id the server is about to give.
 void FreedesktopNotifications::onClosed(uint serverId, uint) {
     const auto found = ids_.find(serverId);
-    if (found != ids_.end()) forget(found->second);
+    if (found == ids_.end()) return;
+    const std::string id = found->second;
+    ids_.erase(found);
+    Entry& entry = entries_.at(id);
+    if (entry.inFlight)
+        entry.serverId = 0;
+    else
+        forget(id);
 }
 
 void FreedesktopNotifications::emitEvent(NoticeEvent::Kind kind, uint serverId, const QString& reply) {

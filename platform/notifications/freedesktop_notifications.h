@@ -47,10 +47,11 @@ class FreedesktopNotifications final : public QObject, public NotificationServer
 
   private:
     struct Entry {
-        std::optional<uint> serverId;       // absent while Notify has not answered
+        uint serverId = 0;                  // 0 until Notify first answers
         QString title;                      // for our reply dialog
-        std::optional<DesktopNotice> next;  // shown again once the server told the id it replaces
-        bool withdrawn = false;             // withdrawn before the server told its id
+        bool inFlight = false;              // a Notify has not answered yet
+        std::optional<DesktopNotice> next;  // shown once it has, replacing
+        bool withdrawn = false;             // withdrawn meanwhile: closed once it has
     };
     void notify(const DesktopNotice& notice, uint replaces);
     void notified(const std::string& id, uint serverId);

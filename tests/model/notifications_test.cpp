@@ -25,7 +25,6 @@ TEST(PhonePosts, ContentRules) {
         {{{"key", "a"}, {"actions", {{{"reply", true}, {"index", 99}}}}}, shown("", "", 0)},
         {{{"key", "a"}, {"actions", {{{"reply", true}, {"index", true}}}}}, shown("", "", 0)},
         {{{"key", "a"}, {"actions", {{{"reply", 1}, {"index", 2}}}}}, shown("")},
-        {{{"key", "a"}, {"actions", "reply"}}, shown("")},
         {{{"key", "a"}, {"group", "true"}}, shown("")},
         {{{"key", 7}}, std::nullopt},
         {{{"key", "a"}, {"ongoing", true}}, std::nullopt},

@@ -63,13 +63,13 @@ TEST(NotificationsOnTheBus, MarkupServerWithoutInlineReply) {
     Road road({"actions", "body", "body-markup"});
     road.post({{"key", "k"},
                {"app", "Chat"},
-               {"title", "<Ana>"},
-               {"text", "<img src=x> & <b>oi</b>"},
+               {"title", "<b>"},
+               {"text", "<img src=x> &"},
                {"actions", {{{"reply", true}, {"index", 2}}}}});
     ASSERT_TRUE(road.served(1));
     const auto call = road.server.calls()[0];
-    EXPECT_EQ(call.summary, "Chat \u00B7 <Ana>");  // a summary is plain text on every server
-    EXPECT_EQ(call.body, "&lt;img src=x&gt; &amp; &lt;b&gt;oi&lt;/b&gt;");
+    EXPECT_EQ(call.summary, "Chat \u00B7 <b>");  // a summary is plain text on every server
+    EXPECT_EQ(call.body, "&lt;img src=x&gt; &amp;");
     EXPECT_EQ(call.actions,
               (QStringList{"default", "", "reply", tr("notif.reply"), "dismiss", tr("notif.dismiss")}));
     road.server.fire("ActionInvoked", 1, QString("default"));  // a click sends nothing
@@ -88,8 +88,7 @@ TEST(NotificationsOnTheBus, MarkupServerWithoutInlineReply) {
     road.h.model->removeNotification(longKey);  // withdrawn by the key as the phone knows it
     road.h.model->notifyLocal("Arquivo recebido", "a.txt", "/tmp/a.txt");
     ASSERT_TRUE(road.served(4));
-    ASSERT_TRUE(road.h.pumpUntil([&] { return !road.server.closed().empty(); }));
-    EXPECT_EQ(road.server.closed()[0], 2u);
+    EXPECT_TRUE(road.h.pumpUntil([&] { return road.server.closed() == std::vector<uint>{2}; }));
     EXPECT_EQ(road.server.calls()[3].actions, (QStringList{"default", ""}));
     road.server.fire("ActionInvoked", 4, QString("default"));
     EXPECT_TRUE(road.h.pumpUntil([&] { return road.h.journal->count("reveal /tmp/a.txt") == 1; }));
@@ -102,7 +101,6 @@ TEST(NotificationsOnTheBus, InlineReplyServerAndAnImpostor) {
     EXPECT_EQ(road.server.calls()[0].body, "a < b");  // no markup: shown as sent
     EXPECT_EQ(road.server.calls()[0].actions, (QStringList{"default", "", "inline-reply", tr("notif.reply"),
                                                            "dismiss", tr("notif.dismiss")}));
-    EXPECT_EQ(road.server.calls()[0].hints.value("x-kde-reply-submit-button-text"), tr("notif.send"));
     // Another program's signal of the same name is not the server's: only the real reply arrives.
     auto forged = QDBusMessage::createSignal("/org/freedesktop/Notifications",
                                              "org.freedesktop.Notifications", "NotificationReplied");

@@ -24,7 +24,6 @@ class TestNotificationServer final : public QObject, protected QDBusContext {
         uint replaces;
         QString summary, body;
         QStringList actions;
-        QVariantMap hints;
     };
     TestNotificationServer(const QString& address, QStringList caps)
         : caps_(std::move(caps)), bus_(QDBusConnection::connectToBus(address, connectionName(address))) {
@@ -57,12 +56,12 @@ class TestNotificationServer final : public QObject, protected QDBusContext {
     QStringList GetCapabilities() { return caps_; }
     // Answered before it is recorded, so a signal fired once the call was seen follows the id it names.
     uint Notify(const QString&, uint replaces, const QString&, const QString& summary, const QString& body,
-                const QStringList& actions, const QVariantMap& hints, int) {
+                const QStringList& actions, const QVariantMap&, int) {
         std::lock_guard lock(mutex_);
         const uint id = replaces ? replaces : static_cast<uint>(calls_.size() + 1);
         setDelayedReply(true);
         connection().send(message().createReply(id));
-        calls_.push_back({replaces, summary, body, actions, hints});
+        calls_.push_back({replaces, summary, body, actions});
         return id;
     }
     void CloseNotification(uint id) {
