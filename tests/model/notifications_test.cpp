@@ -44,6 +44,7 @@ TEST(PhonePosts, ContentRules) {
 
 TEST(NotificationMirror, FloodFilterAppsAndTheFilterOnTheWire) {
     ModelHarness h;
+    h.settings->setValue("phoneApps", PhoneApps::encode({{"y", "beta"}}));
     h.pairBothSides();
     AppModel& model = h.start();
     h.plugInCable();
@@ -58,8 +59,8 @@ TEST(NotificationMirror, FloodFilterAppsAndTheFilterOnTheWire) {
     for (int i = 0; i < 70; ++i)  // limited before the filter: 60 admitted, half of them filtered
         post({{"key", std::to_string(i)}, {"pkg", i % 2 ? "muted" : "app" + std::to_string(i)}, {"app", ""}});
     EXPECT_EQ(h.journal->count("notices.show "), 30);
-    EXPECT_EQ(model.state().phoneApps.size(), 31u);
-    EXPECT_EQ(model.state().phoneApps[0], (PhoneApp{"app0", "app0"}));
+    EXPECT_EQ(model.state().phoneApps.size(), 32u);
+    EXPECT_EQ(model.state().phoneApps[0], (PhoneApp{"app0", "app0"}));  // an empty name takes the package
     h.advance(10);
     post({{"key", "no package"}});  // accepted again, never filtered, never listed
     EXPECT_EQ(h.journal->count("notices.show "), 31);
@@ -76,16 +77,12 @@ TEST(NotificationMirror, FloodFilterAppsAndTheFilterOnTheWire) {
     EXPECT_EQ(
         filters[4],
         Json({{"t", "notif.filter"}, {"default", false}, {"allow", Json::array()}, {"deny", Json::array()}}));
-}
 
-TEST(PhoneApps, MergeRenamesKeepsLearnedAndSortsCaseBlindStably) {
-    ModelHarness h;
-    h.settings->setValue("phoneApps", PhoneApps::encode({{"x", "Zeta"}, {"y", "beta"}}));
-    AppModel& model = h.start();
-    model.mergePhoneApps({{"y", "Beta"}, {"w", "beta"}, {"v", "Alpha"}, {"w", "BETA"}});
-    const std::vector<PhoneApp> expected{{"v", "Alpha"}, {"w", "BETA"}, {"y", "Beta"}, {"x", "Zeta"}};
-    EXPECT_EQ(model.state().phoneApps, expected);
-    EXPECT_EQ(PhoneApps::decode(*h.settings->value("phoneApps")), expected);
+    // The phone's list renames, keeps what was learned, and sorts by lower-cased name, stably.
+    model.mergePhoneApps({{"app0", "Zeta"}, {"x", "BETA"}});
+    const std::vector<PhoneApp> last{{"x", "BETA"}, {"y", "beta"}, {"muted", "muted"}, {"app0", "Zeta"}};
+    EXPECT_EQ(std::vector(model.state().phoneApps.end() - 4, model.state().phoneApps.end()), last);
+    EXPECT_EQ(PhoneApps::decode(*h.settings->value("phoneApps")), model.state().phoneApps);
 }
 
 }  // namespace
