@@ -1,8 +1,7 @@
 #pragma once
 
-// A notification server of the test's own, on a thread of its own (the layer calls it blocking at start):
-// it records every call, lists the capabilities the test chooses, and fires the user's actions, replies and
-// closes as its signals.
+// A notification server of the test's own, on its own thread (the layer calls it blocking at start): it
+// records the calls, lists the capabilities given, and fires actions, replies and closes as its signals.
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -26,7 +25,7 @@ class TestNotificationServer final : public QObject, protected QDBusContext {
         QStringList actions;
     };
     TestNotificationServer(const QString& address, QStringList caps)
-        : caps_(std::move(caps)), bus_(QDBusConnection::connectToBus(address, connectionName(address))) {
+        : caps_(std::move(caps)), bus_(QDBusConnection::connectToBus(address, "server " + address)) {
         thread_.start();
         moveToThread(&thread_);
         bus_.registerObject("/org/freedesktop/Notifications", this, QDBusConnection::ExportAllSlots);
@@ -37,7 +36,6 @@ class TestNotificationServer final : public QObject, protected QDBusContext {
         thread_.quit();
         thread_.wait();
     }
-    static QString connectionName(const QString& address) { return "server " + address; }  // outlives the bus
     std::vector<Call> calls() const {
         std::lock_guard lock(mutex_);
         return calls_;

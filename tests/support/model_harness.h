@@ -92,7 +92,6 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     void answer(bool yes) { note(yes ? "said yes" : "said no"); }
     void clipboardTick() override { note("tick"); }
     void sessionEnded(bool wait) override { note(wait ? "ended wait" : "ended"); }
-
     bool start(std::function<void(const NoticeEvent&)>) override {
         note("start");
         return true;
@@ -235,19 +234,17 @@ class ModelHarness {
             pumpUntil([&] { return model->state().state.kind() != ConnState::Kind::connecting; });
         }
     }
-    // The control messages of one type the phone received, once there are `n` (empty after a minute).
+    // The control messages of one type the phone received, once there are `n` (fewer after a minute).
     std::vector<nlohmann::json> phoneGot(const std::string& type, std::size_t n = 1) {
         std::vector<nlohmann::json> got;
-        const bool came = pumpUntil([&] {
+        pumpUntil([&] {
             got.clear();
             for (const auto& entry : journal->all())
-                if (entry.starts_with("phone ")) {
-                    auto message = nlohmann::json::parse(entry.substr(6));
-                    if (message["t"] == type) got.push_back(std::move(message));
-                }
+                if (entry.starts_with("phone ") && nlohmann::json::parse(entry.substr(6))["t"] == type)
+                    got.push_back(nlohmann::json::parse(entry.substr(6)));
             return got.size() >= n;
         });
-        return came ? got : std::vector<nlohmann::json>{};
+        return got;
     }
     std::string log() const {
         VelmoraLog::flush();
