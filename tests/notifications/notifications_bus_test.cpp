@@ -97,10 +97,9 @@ TEST(NotificationsOnTheBus, InlineReplyServerAndAnImpostor) {
     EXPECT_EQ(road.server.calls()[0].actions, (QStringList{"default", "", "inline-reply", tr("notif.reply"),
                                                            "dismiss", tr("notif.dismiss")}));
     // Another program's signal of the same name is not the server's: only the real reply arrives.
-    auto forged = QDBusMessage::createSignal("/org/freedesktop/Notifications",
-                                             "org.freedesktop.Notifications", "NotificationReplied");
-    QDBusConnection::connectToBus(road.bus.address, "impostor " + road.bus.address)
-        .send(forged << 1u << QString("x"));
+    QDBusConnection impostor =
+        QDBusConnection::connectToBus(road.bus.address, "impostor " + road.bus.address);
+    road.server.fire("NotificationReplied", 1, QString("forged"), &impostor);
     road.server.fire("NotificationReplied", 1, QString("ok!"));
     road.server.fire("NotificationClosed", 1, 2u);             // closing is no dismissal,
     road.server.fire("ActionInvoked", 1, QString("dismiss"));  // and the closed notice is forgotten
