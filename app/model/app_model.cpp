@@ -10,6 +10,10 @@ namespace velmora {
 namespace {
 // The clipboard poll of the session features.
 constexpr double kClipboardPeriod = 0.6;
+// The phone's clipboard writes: at most 30 a minute, the excess logged at most every 30 s.
+constexpr std::int64_t kClipPerMinute = 30;
+constexpr double kMinute = 60.0;
+constexpr double kClipLogInterval = 30.0;
 }  // namespace
 
 std::shared_ptr<AppModel> AppModel::create(ModelPorts ports, bool preview) {
@@ -20,7 +24,11 @@ std::shared_ptr<AppModel> AppModel::create(ModelPorts ports, bool preview) {
 }
 
 AppModel::AppModel(Token, ModelPorts ports, bool preview)
-    : ports_(std::move(ports)), preview_(preview), context_(std::make_shared<AttemptContext>()) {
+    : ports_(std::move(ports)),
+      preview_(preview),
+      context_(std::make_shared<AttemptContext>()),
+      clipLimiter_(kClipPerMinute, kMinute, [main = ports_.main] { return main->now(); }),
+      clipLog_(kClipLogInterval, [main = ports_.main] { return main->now(); }) {
     state_.linkPrefs = LinkPrefs::load(*ports_.settings);
     published_ = state_;
     context_->main = ports_.main;
@@ -158,7 +166,8 @@ void AppModel::shutdown() {
     const bool wasLive = live_;
     live_ = false;
     autoConnect_ = false;
-    for (const TimerHandle* timer : {&heartbeat_, &reconnectWork_, &watchdog_, &clipTimer_})
+    for (const TimerHandle* timer :
+         {&heartbeat_, &reconnectWork_, &watchdog_, &clipTimer_, &panelNoticeWork_, &benchTimeout_})
         timer->cancel();
     if (lostWork_) lostWork_->cancel();
     for (const TimerHandle& replan : replans_)

@@ -17,11 +17,6 @@ class FeatureHalf {
 
     virtual void clipboardTick() {}  // every 0.6 s while the model lives
 
-    // A control message the connection half does not handle itself; on the session's receive thread.
-    virtual void didReceiveControl(LinkSession& session, const nlohmann::json& message) {
-        (void)session;
-        (void)message;
-    }
     // Whether the phone's screen is being mirrored.
     virtual bool mirroring() const { return false; }
     // Whether a file transfer is pending or running.
