@@ -8,6 +8,7 @@
 #include <QProcess>
 
 #include "core/l10n/l10n.h"
+#include "core/protocol/control_json.h"
 #include "platform/notifications/freedesktop_notifications.h"
 #include "platform/notifications/reply_dialog.h"
 #include "support/model_harness.h"
@@ -34,7 +35,8 @@ struct PrivateBus {
 // A connected phone and a model whose notices go to the real layer on the private bus, with the server's
 // capabilities `caps`; our reply dialog answers "já vou" at once.
 struct Road {
-    explicit Road(QStringList caps) : server(bus.address, std::move(caps)) {
+    explicit Road(QStringList caps, PhoneConfig phone = {})
+        : server(bus.address, std::move(caps)), h(std::move(phone)) {
         h.eachTurn = [] { QCoreApplication::processEvents(); };
         h.pairBothSides();
         ModelPorts ports = h.ports();
@@ -54,13 +56,22 @@ struct Road {
     test::ModelHarness h;
 };
 
+// The phone posts over the link, withdraws what the user answered, and lists its apps.
 TEST(NotificationsOnTheBus, MarkupServerWithoutInlineReply) {
-    Road road({"actions", "body", "body-markup"});
-    road.post({{"key", "k"},
-               {"app", "Chat"},
-               {"title", "<b>"},
-               {"text", "<img src=x> &"},
-               {"actions", {{{"reply", true}, {"index", 2}}}}});
+    PhoneConfig phone;
+    phone.afterReady = {{Ch::control, encodeJSON({{"t", "notif.post"},
+                                                  {"key", "k"},
+                                                  {"pkg", "chat"},
+                                                  {"app", "Chat"},
+                                                  {"title", "<b>"},
+                                                  {"text", "<img src=x> &"},
+                                                  {"actions", {{{"reply", true}, {"index", 2}}}}})}};
+    phone.answer = [](const Json& m) {
+        if (m["t"] == "notif.action") return std::vector<Json>{{{"t", "notif.remove"}, {"key", m["key"]}}};
+        if (m["t"] != "apps.get") return std::vector<Json>{};
+        return std::vector<Json>{{{"t", "apps"}, {"apps", {{{"pkg", "chat"}, {"name", "Chat Pro"}}}}}};
+    };
+    Road road({"actions", "body", "body-markup"}, std::move(phone));
     ASSERT_TRUE(road.served(1));
     const auto call = road.server.calls()[0];
     EXPECT_EQ(call.summary, "Chat \u00B7 <b>");  // a summary is plain text on every server
@@ -71,8 +82,8 @@ TEST(NotificationsOnTheBus, MarkupServerWithoutInlineReply) {
     road.server.fire("ActionInvoked", 1, QString("reply"));
     EXPECT_EQ(road.h.phoneGot("notif.action"),
               (std::vector<Json>{{{"t", "notif.action"}, {"key", "k"}, {"index", 2}, {"reply", "já vou"}}}));
-    road.server.fire("ActionInvoked", 1, QString("dismiss"));
-    EXPECT_EQ(road.h.phoneGot("notif.dismiss"), (std::vector<Json>{{{"t", "notif.dismiss"}, {"key", "k"}}}));
+    EXPECT_TRUE(road.h.pumpUntil([&] { return road.server.closed() == std::vector<uint>{1}; }));
+    EXPECT_EQ(road.h.model->state().phoneApps, (std::vector<PhoneApp>{{"chat", "Chat Pro"}}));
 
     const std::string longKey(300, 'k');
     road.post({{"key", longKey}});
@@ -83,7 +94,7 @@ TEST(NotificationsOnTheBus, MarkupServerWithoutInlineReply) {
     road.h.model->removeNotification(longKey);  // withdrawn by the key as the phone knows it
     road.h.model->notifyLocal("Arquivo recebido", "a.txt", "/tmp/a.txt");
     ASSERT_TRUE(road.served(4));
-    EXPECT_TRUE(road.h.pumpUntil([&] { return road.server.closed() == std::vector<uint>{2}; }));
+    EXPECT_TRUE(road.h.pumpUntil([&] { return road.server.closed() == std::vector<uint>{1, 2}; }));
     EXPECT_EQ(road.server.calls()[3].actions, (QStringList{"default", ""}));
     road.server.fire("ActionInvoked", 4, QString("default"));
     EXPECT_TRUE(road.h.pumpUntil([&] { return road.h.journal->count("reveal /tmp/a.txt") == 1; }));
