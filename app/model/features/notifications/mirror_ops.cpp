@@ -2,7 +2,6 @@
 #include <utility>
 
 #include "app/model/app_model.h"
-#include "core/log/velmora_log.h"
 
 namespace velmora {
 
