@@ -1,12 +1,14 @@
 #pragma once
 
-// A notification server of the test's own, on its own thread (the layer calls it blocking at start): it
-// records the calls, lists the capabilities given, and fires actions, replies and closes as its signals.
+// A private session bus with a notification server of the test's own on it (unless `serve` is false), on
+// its own thread since the layer calls it blocking at start: it records the calls, lists the capabilities
+// given, and fires actions, replies and closes as its signals.
 
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QObject>
+#include <QProcess>
 #include <QStringList>
 #include <QThread>
 #include <QVariantMap>
@@ -24,8 +26,11 @@ class TestNotificationServer final : public QObject, protected QDBusContext {
         QString summary, body;
         QStringList actions;
     };
-    TestNotificationServer(const QString& address, QStringList caps)
-        : caps_(std::move(caps)), bus_(QDBusConnection::connectToBus(address, "server " + address)) {
+    explicit TestNotificationServer(QStringList caps, bool serve = true) : caps_(std::move(caps)) {
+        daemon_.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        if (daemon_.waitForReadyRead(60000)) address = QString::fromUtf8(daemon_.readLine()).trimmed();
+        bus_ = QDBusConnection::connectToBus(address, "server " + address);
+        if (!serve) return;
         thread_.start();
         moveToThread(&thread_);
         bus_.registerObject("/org/freedesktop/Notifications", this, QDBusConnection::ExportAllSlots);
@@ -44,13 +49,15 @@ class TestNotificationServer final : public QObject, protected QDBusContext {
         std::lock_guard lock(mutex_);
         return closed_;
     }
-    // From `impostor`, another connection's signal of the same name.
-    void fire(const QString& name, uint id, const QVariant& arg, QDBusConnection* impostor = nullptr) {
-        (impostor ? *impostor : bus_)
+    // With `impostor`, the same signal from another program on the bus.
+    void fire(const QString& name, uint id, const QVariant& arg, bool impostor = false) {
+        (impostor ? QDBusConnection::connectToBus(address, "impostor " + address) : bus_)
             .send(QDBusMessage::createSignal("/org/freedesktop/Notifications",
                                              "org.freedesktop.Notifications", name)
                   << id << arg);
     }
+
+    QString address;  // of the bus
 
   public slots:
     QStringList GetCapabilities() { return caps_; }
@@ -70,9 +77,10 @@ class TestNotificationServer final : public QObject, protected QDBusContext {
     }
 
   private:
+    QProcess daemon_;  // killed when it goes out of scope
     QThread thread_;
     QStringList caps_;
-    QDBusConnection bus_;
+    QDBusConnection bus_{QString()};
     mutable std::mutex mutex_;  // guards calls_ and closed_
     std::vector<Call> calls_;
     std::vector<uint> closed_;
