@@ -14,7 +14,7 @@ struct PhonePost {
     std::string key;      // the phone's key, cut like every key (cutNotifKey)
     std::string pkg;      // the app's package, cut to 256 scalars; empty when the phone sent none
     std::string appName;  // the app's name for the app list: 100 scalars, 400 bytes
-    std::string title;    // app name and title joined by " · ", each part 200 scalars, 800 bytes
+    std::string title;    // app name and title joined by " · ", each cut to 200 scalars, 800 bytes
     std::string body;     // 2000 scalars, 8000 bytes
     // Present when the phone offers a reply: the index of its reply action (0 when that index is bad).
     std::optional<std::int64_t> replyIndex;
