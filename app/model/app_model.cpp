@@ -22,6 +22,7 @@ std::shared_ptr<AppModel> AppModel::create(ModelPorts ports, bool preview) {
 AppModel::AppModel(Token, ModelPorts ports, bool preview)
     : ports_(std::move(ports)), preview_(preview), context_(std::make_shared<AttemptContext>()) {
     state_.linkPrefs = LinkPrefs::load(*ports_.settings);
+    loadClipboardSync();
     published_ = state_;
     context_->main = ports_.main;
     context_->prompt = ports_.pairing;
@@ -103,7 +104,7 @@ void AppModel::comeAlive() {
 // A repeating timer: each tick arms the next.
 void AppModel::armClipboardPoll() {
     clipTimer_ = after(kClipboardPeriod, [](AppModel& model) {
-        model.ports_.features->clipboardTick();
+        model.pollClipboard();
         model.armClipboardPoll();
     });
 }
@@ -158,8 +159,9 @@ void AppModel::shutdown() {
     const bool wasLive = live_;
     live_ = false;
     autoConnect_ = false;
-    for (const TimerHandle* timer : {&heartbeat_, &reconnectWork_, &watchdog_, &clipTimer_})
+    for (const TimerHandle* timer : {&heartbeat_, &reconnectWork_, &watchdog_, &clipTimer_, &diagNoticeWork_})
         timer->cancel();
+    if (diagWait_) diagWait_->cancel();
     if (lostWork_) lostWork_->cancel();
     for (const TimerHandle& replan : replans_)
         replan.cancel();

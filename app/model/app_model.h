@@ -16,6 +16,7 @@
 #include "app/model/connection/error_text.h"
 #include "app/model/connection/failure_book.h"
 #include "app/model/connection/planner_types.h"
+#include "app/model/features/clipboard/clipboard_watch.h"
 #include "app/model/model_ports.h"
 #include "app/model/observers.h"
 #include "app/model/published_state.h"
@@ -85,6 +86,18 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // joins their threads. Idempotent.
     void shutdown();
 
+    // The panel's clipboard and diagnostics actions (features/clipboard, features/diagnostics).
+    void setSyncClipboard(bool on);
+    void sendClipboardNow();
+    void copyDiagnostics();
+    // The computer's part of the diagnostics report.
+    std::string diagnosticReport() const;
+
+    // Entry points of the session features.
+    // Main executor, after the dispatcher hopped there:
+    void writeClipboard(std::string text);           // clipboard: size and rate checks already passed
+    void finishDiagnostics(std::string phoneBlock);  // diagnostics
+
     // The delegate a session's receive loop reports to; also for sessions opened in the background (link
     // upgrades, idle descent), whose close is only logged unless they became the live one.
     std::unique_ptr<SessionDelegate> reportsFor(std::shared_ptr<LinkSession> session);
@@ -153,6 +166,13 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void phoneStatus(const LinkSession* from, const Inbound::Status& status);
     void applyPhoneStatus(std::optional<bool> screen, bool fast, std::optional<bool> locks);
 
+    // Clipboard sync (features/clipboard/clipboard_sync.cpp).
+    void loadClipboardSync();
+    void pollClipboard();
+    // Diagnostics (features/diagnostics/diagnostics.cpp).
+    void completeDiagnostics(std::optional<std::string> phoneBlock);
+    void showDiagnosticsNotice(std::string text, double seconds);
+
     ModelPorts ports_;
     const bool preview_;
     std::shared_ptr<AttemptContext> context_;
@@ -188,6 +208,8 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     std::uint16_t knownPort_ = phonePort;
     bool upgrading_ = false;
     std::int64_t upgradeTick_ = 0;
+    std::unique_ptr<ClipboardWatch> clipWatch_;  // absent without a clipboard port
+    std::optional<TimerHandle> diagWait_;        // present exactly while the phone's report is awaited
 
     // Timers: every one is cancelled by shutdown().
     TimerHandle heartbeat_;
@@ -195,6 +217,7 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     TimerHandle reconnectWork_;
     TimerHandle watchdog_;
     TimerHandle clipTimer_;
+    TimerHandle diagNoticeWork_;
     std::vector<TimerHandle> replans_;  // one per booked failure
 };
 

@@ -8,6 +8,7 @@
 #include "app/model/features/feature_half.h"
 #include "app/model/ports/alerts.h"
 #include "app/model/ports/bluetooth_central.h"
+#include "app/model/ports/clipboard.h"
 #include "app/model/ports/dns_sd_browser.h"
 #include "app/model/ports/host_name.h"
 #include "app/model/ports/network_monitor.h"
@@ -40,6 +41,7 @@ struct ModelPorts {
     std::shared_ptr<FeatureHalf> features = std::make_shared<FeatureHalf>();
     // Whether an IPv4 address lies on one of the computer's subnets (NetInfo::sameSubnet in the application).
     std::function<bool(const std::string& address)> sameSubnet;
+    std::shared_ptr<Clipboard> clipboard;  // none: no clipboard sync, the report is not placed
 };
 
 }  // namespace velmora

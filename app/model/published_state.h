@@ -38,6 +38,12 @@ struct PublishedState {
     bool idleDescended = false;
     std::optional<ConnKind> activeKind;  // kind of the live link, for its title
 
+    // Clipboard sync and the diagnostics report.
+    bool syncClipboard = true;  // the user's switch, stored as "syncClipboard"
+    // The report's notices ("asking the phone", then "copied" as title and text on two lines), each for
+    // its few seconds.
+    std::optional<std::string> diagnosticsNotice;
+
     bool operator==(const PublishedState&) const = default;
 };
 

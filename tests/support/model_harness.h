@@ -22,6 +22,7 @@
 #include "core/loopback.h"
 #include "core/settings/memory_settings.h"
 #include "core/transport/tcp_transport.h"
+#include "support/fake_clipboard.h"
 #include "support/simulated_phone.h"
 #include "support/temp_dir.h"
 
@@ -92,7 +93,6 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     void answer(bool yes) { note(yes ? "said yes" : "said no"); }
     void refreshPermissions() override { note("permissions"); }
     void setUpNotifications() override { note("notifications"); }
-    void clipboardTick() override { note("tick"); }
     void sessionEnded(bool wait) override { note(wait ? "ended wait" : "ended"); }
     void notifyLocal(const std::string& title, const std::string&) override { note("notify " + title); }
 
@@ -176,9 +176,9 @@ class ModelHarness {
         };
         auto port = [&](const char* name) { return std::make_shared<FakePort>(journal, name); };
         auto sameSubnet = [](const std::string&) { return true; };
-        return {exec,        settings, load,      dir.path(),     transports,      port("browser"),
-                port("ble"), usb,      prompt,    port("alerts"), port("network"), port("wake"),
-                host,        features, sameSubnet};  // in ModelPorts' order
+        return {exec,        settings, load,       dir.path(),     transports,      port("browser"),
+                port("ble"), usb,      prompt,     port("alerts"), port("network"), port("wake"),
+                host,        features, sameSubnet, clipboard};  // in ModelPorts' order
     }
     AppModel& start() {
         model = AppModel::create(ports(), false);
@@ -243,6 +243,7 @@ class ModelHarness {
     std::shared_ptr<FakePort> host = std::make_shared<FakePort>(journal, "host");
     std::shared_ptr<FakePort> features = std::make_shared<FakePort>(journal, "features");
     std::shared_ptr<FakePort> prompt = std::make_shared<FakePort>(journal, "prompt");
+    std::shared_ptr<FakeClipboard> clipboard = std::make_shared<FakeClipboard>();
     bool identityFails = false;
     P256PrivateKey key = P256PrivateKey::generate();
     SoftwareIdentity computer{"Estação", "mac", key};

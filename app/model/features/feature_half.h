@@ -18,7 +18,6 @@ class FeatureHalf {
     // Start-up, real mode only, in this order among the other steps.
     virtual void refreshPermissions() {}
     virtual void setUpNotifications() {}
-    virtual void clipboardTick() {}  // every 0.6 s while the model lives
 
     // A control message the connection half does not handle itself; on the session's receive thread.
     virtual void didReceiveControl(LinkSession& session, const nlohmann::json& message) {
