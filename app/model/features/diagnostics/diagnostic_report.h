@@ -26,7 +26,7 @@ struct Facts {
     std::vector<LinkPref> linkPrefs;
     std::string network;  // NetInfo::describe
     ConnState state;
-    std::string linkKind;
+    std::string linkKind;  // "tcp" or "ble"
     std::size_t usbPhones = 0, networkPhones = 0, blePhones = 0;
     bool idleDescended = false;
     std::optional<bool> phoneScreenOn;

@@ -1,0 +1,101 @@
+// The diagnostics report: its ten lines from plain facts, and the request to the phone with its 1.5 s wait.
+#include <gtest/gtest.h>
+
+#include "app/model/features/diagnostics/diagnostic_report.h"
+#include "core/l10n/l10n.h"
+#include "support/model_harness.h"
+
+namespace velmora {
+namespace {
+
+using test::ModelHarness;
+using Kind = ConnState::Kind;
+
+// "line <from>" to "line <to>", joined by `separator`.
+std::string lines(int from, int to, std::string_view separator) {
+    std::string text = "line " + std::to_string(from);
+    for (int i = from + 1; i <= to; ++i)
+        text += std::string(separator) + "line " + std::to_string(i);
+    return text;
+}
+
+TEST(DiagnosticReport, TenLinesFromTheFacts) {
+    L10n::Table table{{"diag.language", "L %@"},
+                      {"diag.bluetooth", "B %d"},
+                      {"diag.local_network", "N %@ %@"},
+                      {"diag.connections", "C %@"},
+                      {"diag.off_marker", "off:"},
+                      {"diag.network", "W %@"},
+                      {"diag.state", "S %@ %@ %d %d %d"},
+                      {"diag.idle", "I %@"},
+                      {"diag.idle.report", "%@|%@|%@|%@|%@|%@"},
+                      {"diag.screen_off", "dark"},
+                      {"diag.screen_off_since", " %ds"},
+                      {"diag.log_header", "LOG"}};
+    L10n::setBundle(std::make_shared<const L10n::Bundle>(L10n::Bundle{{"pt-BR", table}, {"en", table}}));
+    DiagnosticReport::Facts f;
+    f.languageCode = "en";
+    f.version = "0.1.0";
+    f.build = 42;
+    f.system = DiagnosticReport::systemText("ID=debian\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n",
+                                            "Linux 6.1.0 x86_64");
+    f.bluetoothState = 5;
+    f.linkPrefs = {
+        {ConnKind::usb, true}, {ConnKind::ble, false}, {ConnKind::wifi, true}, {ConnKind::hotspot, true}};
+    f.network = "eth0 10.0.0.2/24 | gateway nenhum";
+    f.state = ConnState::connected("Pixel 7");
+    f.linkKind = "tcp";
+    f.usbPhones = 1;
+    f.blePhones = 2;
+    f.phoneScreenOn = false;
+    f.screenOffFor = 61.9;
+    f.log = lines(1, 500, "\n\n") + "\n";  // empty lines do not count
+    EXPECT_EQ(DiagnosticReport::text(f),
+              "L en\nVelmora 0.1.0 (42) | Debian GNU/Linux 12 (bookworm); Linux 6.1.0 x86_64\nB 5\n"
+              "N false false\nC usb > off:ble > wifi > hotspot\nW eth0 10.0.0.2/24 | gateway nenhum\n"
+              "S connected(\"Pixel 7\") tcp 1 0 2\nI false|dark| 61s|false|?|-\nLOG\n" +
+                  lines(421, 500, "\n") + "\n");
+    EXPECT_EQ(DiagnosticReport::logTail(lines(1, 10, "\n")), lines(1, 10, "\n"));
+    EXPECT_EQ(DiagnosticReport::logTail("caf\xC3\xA9\n\xEF\xBF\xBD\n"), "caf\xC3\xA9\n\xEF\xBF\xBD");
+    EXPECT_EQ(DiagnosticReport::logTail("ok\n\xC3(\n"), "");  // not UTF-8: no tail at all
+    EXPECT_EQ(DiagnosticReport::stateText(ConnState::idle()), "idle");
+    L10n::setBundle(nullptr);
+}
+
+TEST(Diagnostics, WithoutAPhoneTheComputersPartIsCopiedAtOnce) {
+    ModelHarness h;
+    AppModel& model = h.start();
+    VelmoraLog::write("uma linha do registro");
+    model.copyDiagnostics();
+    const std::string copied = h.clipboard->text().value_or("");
+    EXPECT_TRUE(copied.ends_with("uma linha do registro\n")) << copied;
+    EXPECT_EQ(copied, model.diagnosticReport());
+    const std::string notice =
+        L10n::string("panel.notice.diag_copied.title") + "\n" + L10n::string("panel.notice.diag_copied.text");
+    h.advance(9.9);
+    EXPECT_EQ(model.state().diagnosticsNotice, notice);
+    h.advance(0.2);
+    EXPECT_EQ(model.state().diagnosticsNotice, std::nullopt);
+}
+
+TEST(Diagnostics, ThePhonesAnswerWithinItsWaitIsAppendedAndALateOneDropped) {
+    ModelHarness h;
+    h.pairBothSides();
+    AppModel& model = h.start();
+    h.plugInCable();
+    ASSERT_TRUE(h.pumpUntil(Kind::connected));
+    for (const bool answers : {true, false}) {
+        model.copyDiagnostics();
+        EXPECT_EQ(model.state().diagnosticsNotice, L10n::string("panel.notice.asking_phone_log"));
+        h.advance(1.4);
+        if (answers) model.finishDiagnostics("PHONE BLOCK");
+        h.advance(0.2);
+        model.finishDiagnostics("LATE BLOCK");
+        const std::string tail = answers ? "PHONE BLOCK" : L10n::string("diag.phone_no_reply");
+        EXPECT_TRUE(h.clipboard->text()->ends_with("\n\n" + tail + "\n")) << *h.clipboard->text();
+    }
+    EXPECT_NE(h.journal->waitFor("phone {\"t\":\"diag.get\"}"), "");
+}
+
+}  // namespace
+}  // namespace velmora
