@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <ranges>
 
 #include "app/model/ports/clipboard.h"
 
@@ -11,10 +12,8 @@ struct FakeClipboard final : Clipboard {
     void copy(std::map<std::string, std::string> with) { content = std::move(with), ++count; }
     std::int64_t changeCount() const override { return count; }
     std::vector<std::string> types() const override {
-        std::vector<std::string> out;
-        for (const auto& entry : content)
-            out.push_back(entry.first);
-        return out;
+        const auto keys = std::views::keys(content);
+        return {keys.begin(), keys.end()};
     }
     std::optional<std::string> data(const std::string& type) const override {
         return content.contains(type) ? std::optional(content.at(type)) : std::nullopt;

@@ -43,6 +43,13 @@ struct Journal {
         return entries;
     }
     int count(const std::string& entry) const { return static_cast<int>(std::ranges::count(all(), entry)); }
+    // The rest of each entry that starts with `prefix`, in order.
+    std::vector<std::string> after(const std::string& prefix) const {
+        std::vector<std::string> out;
+        for (const std::string& entry : all())
+            if (entry.starts_with(prefix)) out.push_back(entry.substr(prefix.size()));
+        return out;
+    }
     // Waits (bounded) for an entry that starts with `prefix`: the first such, or "" when none came.
     std::string waitFor(const std::string& prefix) {
         std::unique_lock lock(mutex);

@@ -2,7 +2,6 @@
 #include "app/model/app_model.h"
 #include "app/model/features/clipboard/clipboard_policy.h"
 #include "core/l10n/l10n.h"
-#include "core/log/velmora_log.h"
 
 namespace velmora {
 
@@ -32,8 +31,6 @@ void AppModel::sendClipboardNow() {
     auto text = clipWatch_->text();
     if (!text) return;
     if (!ClipboardPolicy::fitsSend(*text)) {
-        VelmoraLog::write("área de transferência: texto de " + std::to_string(text->size()) +
-                          " bytes grande demais para o celular; não enviado");
         edit().lastError = L10n::format("clip.too_large",
                                         {static_cast<std::int64_t>(ClipboardPolicy::sendLimitBytes / 1000)});
         return;
