@@ -13,8 +13,8 @@ bool shouldNeverSend(const std::vector<std::string>& types, const std::optional<
     return hinted && hintValue == passwordHintSecret;
 }
 
-std::unique_ptr<RateLimiter> makePhoneWriteLimiter(std::function<double()> now) {
-    return std::make_unique<RateLimiter>(phoneWritesPerMinute, 60.0, std::move(now));
+RateLimiter makePhoneWriteLimiter(std::function<double()> now) {
+    return RateLimiter(phoneWritesPerMinute, 60.0, std::move(now));
 }
 
 }  // namespace velmora::ClipboardPolicy

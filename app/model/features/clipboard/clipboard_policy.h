@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,6 +40,6 @@ constexpr bool fitsSend(std::string_view text) {
 }
 
 // The limiter of the phone's writes: 30 per 60 s on `now` (the steady clock when empty).
-std::unique_ptr<RateLimiter> makePhoneWriteLimiter(std::function<double()> now = {});
+RateLimiter makePhoneWriteLimiter(std::function<double()> now = {});
 
 }  // namespace velmora::ClipboardPolicy
