@@ -59,7 +59,7 @@ std::string text(const Facts& f) {
     std::string out;
     auto line = [&out](const std::string& text) { out += text + "\n"; };
     line(L10n::format("diag.language", {f.languageCode}));
-    line("Velmora " + f.version + " (" + std::to_string(f.build) + ") | " + f.system);
+    line("Velmora " + f.version + " (" + (f.build > 0 ? std::to_string(f.build) : "?") + ") | " + f.system);
     line(L10n::format("diag.bluetooth", {std::int64_t{f.bluetoothState}}));
     line(L10n::format("diag.local_network", {tf(f.localNetworkDenied), tf(f.browserReady)}));
     line(L10n::format("diag.connections", {connectionOrder(f.linkPrefs)}));

@@ -17,9 +17,9 @@ namespace velmora::DiagnosticReport {
 
 struct Facts {
     std::string languageCode;
-    std::string version;  // "?" when the build did not stamp it
-    std::int64_t build = 0;
-    std::string system;  // systemText()
+    std::string version;     // "?" when the build did not stamp it
+    std::int64_t build = 0;  // 0 (printed "?") when the build did not stamp it
+    std::string system;      // systemText()
     int bluetoothState = 0;
     bool localNetworkDenied = false;
     bool browserReady = false;
