@@ -1,5 +1,6 @@
 #include "app/model/app_model.h"
 
+#include "app/model/features/clipboard/clipboard_policy.h"
 #include "app/model/preview_identity.h"
 #include "core/errors/friendly_errors.h"
 #include "core/l10n/l10n.h"
@@ -10,6 +11,8 @@ namespace velmora {
 namespace {
 // The clipboard poll of the session features.
 constexpr double kClipboardPeriod = 0.6;
+// The phone's clipboard writes beyond their limit are logged at most every 30 s.
+constexpr double kClipLogInterval = 30.0;
 }  // namespace
 
 std::shared_ptr<AppModel> AppModel::create(ModelPorts ports, bool preview) {
@@ -20,7 +23,11 @@ std::shared_ptr<AppModel> AppModel::create(ModelPorts ports, bool preview) {
 }
 
 AppModel::AppModel(Token, ModelPorts ports, bool preview)
-    : ports_(std::move(ports)), preview_(preview), context_(std::make_shared<AttemptContext>()) {
+    : ports_(std::move(ports)),
+      preview_(preview),
+      context_(std::make_shared<AttemptContext>()),
+      clipLimiter_(ClipboardPolicy::makePhoneWriteLimiter([main = ports_.main] { return main->now(); })),
+      clipLog_(kClipLogInterval, [main = ports_.main] { return main->now(); }) {
     state_.linkPrefs = LinkPrefs::load(*ports_.settings);
     loadClipboardSync();
     published_ = state_;
@@ -159,7 +166,8 @@ void AppModel::shutdown() {
     const bool wasLive = live_;
     live_ = false;
     autoConnect_ = false;
-    for (const TimerHandle* timer : {&heartbeat_, &reconnectWork_, &watchdog_, &clipTimer_, &diagNoticeWork_})
+    for (const TimerHandle* timer :
+         {&heartbeat_, &reconnectWork_, &watchdog_, &clipTimer_, &panelNoticeWork_, &benchTimeout_})
         timer->cancel();
     if (diagWait_) diagWait_->cancel();
     if (lostWork_) lostWork_->cancel();

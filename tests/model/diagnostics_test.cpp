@@ -53,13 +53,14 @@ TEST(Diagnostics, CopiedAtOnceWithoutAPhoneAndWithItsAnswerOrItsSilenceWithOne) 
     model.copyDiagnostics();
     EXPECT_TRUE(h.clipboard->text()->ends_with("uma linha do registro\n")) << *h.clipboard->text();
     EXPECT_EQ(h.clipboard->text(), model.diagnosticReport());
-    EXPECT_EQ(model.state().diagnosticsNotice, L10n::string("panel.notice.diag_copied.title") + "\n" +
-                                                   L10n::string("panel.notice.diag_copied.text"));
+    EXPECT_EQ(model.state().panelNotice, (PanelNotice{L10n::string("panel.notice.diag_copied.title"),
+                                                      L10n::string("panel.notice.diag_copied.text")}));
     h.plugInCable();
     ASSERT_TRUE(h.pumpUntil(ConnState::Kind::connected));
     for (const bool answers : {true, false}) {
         model.copyDiagnostics();
-        EXPECT_EQ(model.state().diagnosticsNotice, L10n::string("panel.notice.asking_phone_log"));
+        EXPECT_EQ(model.state().panelNotice,
+                  (PanelNotice{L10n::string("panel.notice.asking_phone_log"), {}}));
         h.advance(1.4);
         if (answers) model.finishDiagnostics("PHONE BLOCK");
         h.advance(0.2);

@@ -19,11 +19,6 @@ class FeatureHalf {
     virtual void refreshPermissions() {}
     virtual void setUpNotifications() {}
 
-    // A control message the connection half does not handle itself; on the session's receive thread.
-    virtual void didReceiveControl(LinkSession& session, const nlohmann::json& message) {
-        (void)session;
-        (void)message;
-    }
     // Whether the phone's screen is being mirrored.
     virtual bool mirroring() const { return false; }
     // Whether a file transfer is pending or running.

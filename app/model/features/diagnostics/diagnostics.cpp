@@ -45,7 +45,7 @@ void AppModel::copyDiagnostics() {
         completeDiagnostics(std::nullopt);
         return;
     }
-    showDiagnosticsNotice(L10n::string("panel.notice.asking_phone_log"), kAskingNoticeSeconds);
+    showNotice(L10n::string("panel.notice.asking_phone_log"), kAskingNoticeSeconds);
     if (diagWait_) diagWait_->cancel();
     diagWait_ = after(kPhoneWait,
                       [](AppModel& model) { model.finishDiagnostics(L10n::string("diag.phone_no_reply")); });
@@ -65,9 +65,8 @@ void AppModel::completeDiagnostics(std::optional<std::string> phoneBlock) {
     if (phoneBlock) text += "\n" + *phoneBlock + "\n";
     if (clipWatch_) clipWatch_->place(text);
     edit().lastError.reset();
-    showDiagnosticsNotice(
-        L10n::string("panel.notice.diag_copied.title") + "\n" + L10n::string("panel.notice.diag_copied.text"),
-        kCopiedNoticeSeconds);
+    showNotice(L10n::string("panel.notice.diag_copied.title"), L10n::string("panel.notice.diag_copied.text"),
+               kCopiedNoticeSeconds);
 }
 
 std::string AppModel::diagnosticReport() const {
@@ -95,13 +94,6 @@ std::string AppModel::diagnosticReport() const {
     VelmoraLog::flush();
     f.log = readWhole(VelmoraLog::file());
     return DiagnosticReport::text(f);
-}
-
-// Until the panel has its one notice line, the report's notices are published on their own.
-void AppModel::showDiagnosticsNotice(std::string text, double seconds) {
-    edit().diagnosticsNotice = std::move(text);
-    diagNoticeWork_.cancel();
-    diagNoticeWork_ = after(seconds, [](AppModel& model) { model.edit().diagnosticsNotice.reset(); });
 }
 
 }  // namespace velmora
