@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <csignal>
 
+#include "core/protocol/control_json.h"
 #include "platform/clipboard/qt_clipboard.h"
 #include "support/model_harness.h"
 #include "support/wait_until.h"
@@ -22,7 +23,9 @@ std::string skipReason = "Xvfb did not start";  // empty once the display stands
 
 TEST(QtClipboard, CopiesOfAnotherProgramReachThePhoneAndThePhonesTextDoesNotComeBack) {
     if (!skipReason.empty()) GTEST_SKIP() << skipReason;
-    test::ModelHarness h;
+    PhoneConfig config;  // the phone's copy arrives as soon as the session stands
+    config.afterReady = {{Ch::control, encodeJSON({{"t", "clip.set"}, {"text", "do celular"}})}};
+    test::ModelHarness h(config);
     h.pairBothSides();
     auto clipboard = std::make_shared<QtClipboard>(QGuiApplication::clipboard());
     ModelPorts ports = h.ports();
@@ -47,13 +50,13 @@ TEST(QtClipboard, CopiesOfAnotherProgramReachThePhoneAndThePhonesTextDoesNotCome
         ASSERT_TRUE(settle([&] { return clipboard->changeCount() != before; }));
         h.advance(0.6);
     };
-    copyElsewhere({{"text/plain", "copiado em outro programa"}});
-    copyElsewhere({{"text/plain", "hunter2"}, {"x-kde-passwordManagerHint", "secret"}});
-    h.model->writeClipboard("do celular");
+    ASSERT_TRUE(settle([&] { return clipboard->text() == "do celular"; }));
     QProcess& reader = other("read");
     ASSERT_TRUE(settle([&] { return reader.state() == QProcess::NotRunning; }));
     EXPECT_EQ(reader.readAllStandardOutput().toStdString(), "do celular");
     h.advance(1.2);
+    copyElsewhere({{"text/plain", "copiado em outro programa"}});
+    copyElsewhere({{"text/plain", "hunter2"}, {"x-kde-passwordManagerHint", "secret"}});
     copyElsewhere({{"text/plain", "fim"}});
     ASSERT_NE(h.journal->waitFor("phone {\"t\":\"clip.set\",\"text\":\"fim\"}"), "");
     EXPECT_EQ(h.journal->after("phone {\"t\":\"clip.set\",\"text\":\""),
