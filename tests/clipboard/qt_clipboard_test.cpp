@@ -1,15 +1,12 @@
 // The Qt clipboard layer under a private Xvfb, with the model and the simulated phone. The other program
 // that copies and reads is this one again, started with "--clip-peer".
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QProcess>
-#include <csignal>
+#include <cstdio>
+#include <cstring>
 
 #include "core/protocol/control_json.h"
 #include "platform/clipboard/qt_clipboard.h"
@@ -19,7 +16,7 @@
 namespace velmora {
 namespace {
 
-std::string skipReason = "Xvfb did not start";  // empty once the display stands
+std::string skipReason = "Xvfb did not start (see deps/apt/clipboard.txt)";  // empty once the display stands
 
 TEST(QtClipboard, CopiesOfAnotherProgramReachThePhoneAndThePhonesTextDoesNotComeBack) {
     if (!skipReason.empty()) GTEST_SKIP() << skipReason;
@@ -82,28 +79,17 @@ int otherProgram(int argc, char** argv) {
     return app.exec();
 }
 
-// A private X server on a display it picks itself (no race with other test runs), ended with the program.
-struct Xvfb {
-    void start() {
-        int fds[2];
-        if (::pipe(fds) != 0) return;
-        const std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", nullptr};
-        if (::posix_spawnp(&pid, "Xvfb", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
-            pid = 0, skipReason = "Xvfb is not installed (see deps/apt/clipboard.txt)";
-        ::close(fds[1]);
-        pollfd ready{fds[0], POLLIN, 0};
-        char number[16] = {};
-        if (pid && ::poll(&ready, 1, 60000) == 1 && ::read(fds[0], number, sizeof number - 1) > 0)
-            ::setenv("DISPLAY", (":" + std::string(number, std::strcspn(number, "\n"))).c_str(), 1),
-                skipReason = "";
-        ::close(fds[0]);
+// A private X server on a display it picks itself (no race with other runs); it ends with our connection,
+// and pclose then reaps it.
+FILE* output = nullptr;
+void startXvfb() {
+    output = ::popen("exec Xvfb -displayfd 1 -nolisten tcp -terminate 2>/dev/null", "r");
+    char number[16] = {};
+    if (output && std::fgets(number, sizeof number, output)) {
+        ::setenv("DISPLAY", (":" + std::string(number, std::strcspn(number, "\n"))).c_str(), 1);
+        skipReason.clear();
     }
-    ~Xvfb() {
-        if (pid) ::kill(pid, SIGTERM), ::waitpid(pid, nullptr, 0);
-    }
-    pid_t pid = 0;
-};
+}
 
 }  // namespace
 }  // namespace velmora
@@ -111,10 +97,14 @@ struct Xvfb {
 int main(int argc, char** argv) {
     ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent", 1);
     if (argc == 3 && std::string_view(argv[1]) == "--clip-peer") return velmora::otherProgram(argc, argv);
-    velmora::Xvfb server;
-    if (argc < 2 || !std::string_view(argv[1]).starts_with("--gtest_list_tests")) server.start();
+    if (argc < 2 || !std::string_view(argv[1]).starts_with("--gtest_list_tests")) velmora::startXvfb();
     ::setenv("QT_QPA_PLATFORM", velmora::skipReason.empty() ? "xcb" : "offscreen", 1);
-    QGuiApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    int status = 0;
+    {
+        QGuiApplication app(argc, argv);
+        testing::InitGoogleTest(&argc, argv);
+        status = RUN_ALL_TESTS();
+    }
+    if (velmora::output) ::pclose(velmora::output);
+    return status;
 }
