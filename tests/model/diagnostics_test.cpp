@@ -39,7 +39,6 @@ TEST(DiagnosticReport, TenLinesFromTheFacts) {
               "N false false\nC usb > off:ble > wifi > hotspot\nW eth0 10.0.0.2/24 | gateway nenhum\n"
               "S connected(\"Pixel 7\") tcp 1 0 2\nI false|dark| 61s|false|?|-\nLOG\n" +
                   lines(421, 500, "\n") + "\n");
-    EXPECT_EQ(DiagnosticReport::logTail(lines(1, 10, "\n")), lines(1, 10, "\n"));
     EXPECT_EQ(DiagnosticReport::logTail("caf\xC3\xA9\n\xEF\xBF\xBD\n"), "caf\xC3\xA9\n\xEF\xBF\xBD");
     EXPECT_EQ(DiagnosticReport::logTail("ok\n\xC3(\n"), "");  // not UTF-8: no tail at all
     L10n::setBundle(nullptr);
@@ -59,7 +58,6 @@ TEST(Diagnostics, CopiedAtOnceWithoutAPhoneAndWithItsAnswerOrItsSilenceWithOne) 
     VelmoraLog::write("uma linha do registro");
     model.copyDiagnostics();
     EXPECT_TRUE(h.clipboard->text()->ends_with("uma linha do registro\n")) << *h.clipboard->text();
-    EXPECT_EQ(h.clipboard->text(), model.diagnosticReport());
     EXPECT_EQ(model.state().panelNotice, (PanelNotice{L10n::string("panel.notice.diag_copied.title"),
                                                       L10n::string("panel.notice.diag_copied.text")}));
     h.plugInCable();
