@@ -1,5 +1,6 @@
 #include "app/model/app_model.h"
 
+#include "app/model/features/clipboard/clipboard_policy.h"
 #include "app/model/preview_identity.h"
 #include "core/errors/friendly_errors.h"
 #include "core/l10n/l10n.h"
@@ -10,9 +11,7 @@ namespace velmora {
 namespace {
 // The clipboard poll of the session features.
 constexpr double kClipboardPeriod = 0.6;
-// The phone's clipboard writes: at most 30 a minute, the excess logged at most every 30 s.
-constexpr std::int64_t kClipPerMinute = 30;
-constexpr double kMinute = 60.0;
+// The phone's clipboard writes beyond their limit are logged at most every 30 s.
 constexpr double kClipLogInterval = 30.0;
 }  // namespace
 
@@ -27,9 +26,10 @@ AppModel::AppModel(Token, ModelPorts ports, bool preview)
     : ports_(std::move(ports)),
       preview_(preview),
       context_(std::make_shared<AttemptContext>()),
-      clipLimiter_(kClipPerMinute, kMinute, [main = ports_.main] { return main->now(); }),
+      clipLimiter_(ClipboardPolicy::makePhoneWriteLimiter([main = ports_.main] { return main->now(); })),
       clipLog_(kClipLogInterval, [main = ports_.main] { return main->now(); }) {
     state_.linkPrefs = LinkPrefs::load(*ports_.settings);
+    loadClipboardSync();
     published_ = state_;
     context_->main = ports_.main;
     context_->prompt = ports_.pairing;
@@ -111,7 +111,7 @@ void AppModel::comeAlive() {
 // A repeating timer: each tick arms the next.
 void AppModel::armClipboardPoll() {
     clipTimer_ = after(kClipboardPeriod, [](AppModel& model) {
-        model.ports_.features->clipboardTick();
+        model.pollClipboard();
         model.armClipboardPoll();
     });
 }
@@ -169,6 +169,7 @@ void AppModel::shutdown() {
     for (const TimerHandle* timer :
          {&heartbeat_, &reconnectWork_, &watchdog_, &clipTimer_, &panelNoticeWork_, &benchTimeout_})
         timer->cancel();
+    if (diagWait_) diagWait_->cancel();
     if (lostWork_) lostWork_->cancel();
     for (const TimerHandle& replan : replans_)
         replan.cancel();

@@ -18,6 +18,7 @@
 #include "app/model/connection/error_text.h"
 #include "app/model/connection/failure_book.h"
 #include "app/model/connection/planner_types.h"
+#include "app/model/features/clipboard/clipboard_watch.h"
 #include "app/model/features/dispatch/control_event.h"
 #include "app/model/features/notifications/notification_mirror.h"
 #include "app/model/features/notifications/phone_post.h"
@@ -95,6 +96,13 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // Stops every source, removes the adb forwards this program created, ends every attempt and session and
     // joins their threads. Idempotent.
     void shutdown();
+
+    // The panel's clipboard and diagnostics actions (features/clipboard, features/diagnostics).
+    void setSyncClipboard(bool on);
+    void sendClipboardNow();
+    void copyDiagnostics();
+    // The computer's part of the diagnostics report.
+    std::string diagnosticReport() const;
 
     // The live session for the receive threads and the send queue (any thread); the same as liveSession()
     // once main has run what was posted before.
@@ -248,6 +256,12 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void phoneStatus(const LinkSession* from, const Inbound::Status& status);
     void applyPhoneStatus(std::optional<bool> screen, bool fast, std::optional<bool> locks);
 
+    // Clipboard sync (features/clipboard/clipboard_sync.cpp).
+    void loadClipboardSync();
+    void pollClipboard();
+    // Diagnostics (features/diagnostics/diagnostics.cpp).
+    void completeDiagnostics(std::optional<std::string> phoneBlock);
+
     ModelPorts ports_;
     const bool preview_;
     std::shared_ptr<AttemptContext> context_;
@@ -288,6 +302,8 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     std::int64_t upgradeTick_ = 0;
     std::unique_ptr<NotificationMirror> notifications_;  // never null
     std::uint64_t localNotices_ = 0;                     // names the next local notice
+    std::unique_ptr<ClipboardWatch> clipWatch_;          // absent without a clipboard port
+    std::optional<TimerHandle> diagWait_;  // present exactly while the phone's report is awaited
 
     // Control dispatch, ring and speed test. Receive threads: pongCount_ (atomic), speedTest_ (its own
     // mutex), clipLimiter_ and clipLog_ (their own locks).

@@ -10,6 +10,7 @@
 #include "app/model/features/feature_half.h"
 #include "app/model/ports/alerts.h"
 #include "app/model/ports/bluetooth_central.h"
+#include "app/model/ports/clipboard.h"
 #include "app/model/ports/dns_sd_browser.h"
 #include "app/model/ports/host_name.h"
 #include "app/model/ports/network_monitor.h"
@@ -51,6 +52,7 @@ struct ModelPorts {
     std::shared_ptr<NotificationServer> notifications;  // none: nothing is shown on the desktop
     // Shows a file in the file manager (a click on the notice of a received file).
     std::function<void(const std::string& path)> revealFile;
+    std::shared_ptr<Clipboard> clipboard;  // none: no clipboard sync, the report is not placed
 };
 
 }  // namespace velmora

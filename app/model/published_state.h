@@ -61,6 +61,9 @@ struct PublishedState {
     std::map<std::string, bool> notifOverrides;            // package -> shown
     std::vector<PhoneApp> phoneApps;                       // sorted by lower-cased name
 
+    // Clipboard sync.
+    bool syncClipboard = true;  // the user's switch, stored as "syncClipboard"
+
     bool operator==(const PublishedState&) const = default;
 };
 

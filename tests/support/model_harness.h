@@ -22,6 +22,7 @@
 #include "core/loopback.h"
 #include "core/settings/memory_settings.h"
 #include "core/transport/tcp_transport.h"
+#include "support/fake_clipboard.h"
 #include "support/fake_dns_sd_browser.h"
 #include "support/simulated_phone.h"
 #include "support/temp_dir.h"
@@ -43,6 +44,13 @@ struct Journal {
         return entries;
     }
     int count(const std::string& entry) const { return static_cast<int>(std::ranges::count(all(), entry)); }
+    // The rest of each entry that starts with `prefix`, in order.
+    std::vector<std::string> after(const std::string& prefix) const {
+        std::vector<std::string> out;
+        for (const std::string& entry : all())
+            if (entry.starts_with(prefix)) out.push_back(entry.substr(prefix.size()));
+        return out;
+    }
     // Waits (bounded) for an entry that starts with `prefix`: the first such, or "" when none came.
     std::string waitFor(const std::string& prefix) {
         std::unique_lock lock(mutex);
@@ -97,7 +105,6 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     }
     void dismissAll() override { note("said dismissed"); }
     void answer(bool yes) { note(yes ? "said yes" : "said no"); }
-    void clipboardTick() override { note("tick"); }
     void sessionEnded(bool wait) override { note(wait ? "ended wait" : "ended"); }
     bool start(std::function<void(const NoticeEvent&)>) override {
         note("start");
@@ -189,9 +196,9 @@ class ModelHarness {
         auto port = [&](const char* name) { return std::make_shared<FakePort>(journal, name); };
         auto sameSubnet = [](const std::string&) { return true; };
         auto reveal = [j = journal](const std::string& path) { j->add("reveal " + path); };
-        ModelPorts p{exec,       settings, load,   dir.path(),      transports,   browser, ble,
-                     usb,        prompt,   alerts, port("network"), port("wake"), host,    features,
-                     sameSubnet, {},       {},     notices,         reveal};  // in order
+        ModelPorts p{exec,       settings, load,   dir.path(),      transports,   browser,  ble,
+                     usb,        prompt,   alerts, port("network"), port("wake"), host,     features,
+                     sameSubnet, {},       {},     notices,         reveal,       clipboard};  // in order
         p.defaultGateway = [g = gateway] { return g; };
         return p;
     }
@@ -276,6 +283,7 @@ class ModelHarness {
     std::shared_ptr<FakePort> features = std::make_shared<FakePort>(journal, "features");
     std::shared_ptr<FakePort> prompt = std::make_shared<FakePort>(journal, "prompt");
     std::shared_ptr<FakePort> notices = std::make_shared<FakePort>(journal, "notices");
+    std::shared_ptr<FakeClipboard> clipboard = std::make_shared<FakeClipboard>();
     std::optional<std::string> gateway;  // the route table's default gateway, as start() finds it
     bool identityFails = false;
     std::function<void()> eachTurn;  // more work for each turn of the pumps (a Qt event loop)

@@ -8,8 +8,6 @@ void AppModel::fileAccepted(std::uint32_t) {}
 void AppModel::fileRejected(std::uint32_t) {}
 void AppModel::fileDone(std::uint32_t, bool) {}
 void AppModel::receiveFileChunk(LinkSession&, ByteView) {}
-void AppModel::writeClipboard(std::string) {}
-void AppModel::finishDiagnostics(std::string) {}
 void AppModel::mirrorStarted(MirrorStart) {}
 void AppModel::mirrorStopped() {}
 void AppModel::mirrorError(std::string, std::optional<std::string>) {}

@@ -15,8 +15,6 @@ class FeatureHalf {
   public:
     virtual ~FeatureHalf() = default;
 
-    virtual void clipboardTick() {}  // every 0.6 s while the model lives
-
     // Whether the phone's screen is being mirrored.
     virtual bool mirroring() const { return false; }
     // Whether a file transfer is pending or running.

@@ -1,0 +1,110 @@
+// The Qt clipboard layer under a private Xvfb, with the model and the simulated phone. The other program
+// that copies and reads is this one again, started with "--clip-peer".
+
+#include <gtest/gtest.h>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QProcess>
+#include <cstdio>
+#include <cstring>
+
+#include "core/protocol/control_json.h"
+#include "platform/clipboard/qt_clipboard.h"
+#include "support/model_harness.h"
+#include "support/wait_until.h"
+
+namespace velmora {
+namespace {
+
+std::string skipReason = "Xvfb did not start (see deps/apt/clipboard.txt)";  // empty once the display stands
+
+TEST(QtClipboard, CopiesOfAnotherProgramReachThePhoneAndThePhonesTextDoesNotComeBack) {
+    if (!skipReason.empty()) GTEST_SKIP() << skipReason;
+    PhoneConfig config;  // the phone's copy arrives as soon as the session stands
+    config.afterReady = {{Ch::control, encodeJSON({{"t", "clip.set"}, {"text", "do celular"}})}};
+    test::ModelHarness h(config);
+    h.pairBothSides();
+    auto clipboard = std::make_shared<QtClipboard>(QGuiApplication::clipboard());
+    ModelPorts ports = h.ports();
+    ports.clipboard = clipboard;
+    h.model = AppModel::create(ports, false);
+    h.plugInCable();
+    ASSERT_TRUE(h.pumpUntil(ConnState::Kind::connected));
+    std::vector<std::unique_ptr<QProcess>> others;
+    auto settle = [&](const std::function<bool()>& done) {
+        return test::waitUntil(
+            [&] { return QCoreApplication::processEvents(), h.exec->runPending(), done(); });
+    };
+    auto other = [&](const std::string& argument) -> QProcess& {
+        others.push_back(std::make_unique<QProcess>());
+        others.back()->start(QCoreApplication::applicationFilePath(),
+                             {"--clip-peer", QString::fromStdString(argument)});
+        return *others.back();
+    };
+    auto copyElsewhere = [&](const nlohmann::json& content) {
+        const std::int64_t before = clipboard->changeCount();
+        other(content.dump());
+        ASSERT_TRUE(settle([&] { return clipboard->changeCount() != before; }));
+        h.advance(0.6);
+    };
+    ASSERT_TRUE(settle([&] { return clipboard->text() == "do celular"; }));
+    QProcess& reader = other("read");
+    ASSERT_TRUE(settle([&] { return reader.state() == QProcess::NotRunning; }));
+    EXPECT_EQ(reader.readAllStandardOutput().toStdString(), "do celular");
+    h.advance(1.2);
+    copyElsewhere({{"text/plain", "copiado em outro programa"}});
+    copyElsewhere({{"text/plain", "hunter2"}, {"x-kde-passwordManagerHint", "secret"}});
+    copyElsewhere({{"text/plain", "fim"}});
+    ASSERT_NE(h.journal->waitFor("phone {\"t\":\"clip.set\",\"text\":\"fim\"}"), "");
+    EXPECT_EQ(h.journal->after("phone {\"t\":\"clip.set\",\"text\":\""),
+              (std::vector<std::string>{"copiado em outro programa\"}", "fim\"}"}));
+    for (const auto& process : others)
+        process->kill(), process->waitForFinished();
+}
+
+// The other program: prints the clipboard's text, or copies the given MIME types and stays until another
+// program takes the clipboard.
+int otherProgram(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (std::string_view(argv[2]) == "read")
+        return std::fputs(clipboard->text().toUtf8().constData(), stdout), 0;
+    auto* mime = new QMimeData;
+    const nlohmann::json content = nlohmann::json::parse(argv[2]);
+    for (const auto& [type, value] : content.items())
+        mime->setData(QString::fromStdString(type), QByteArray::fromStdString(value.get<std::string>()));
+    clipboard->setMimeData(mime);
+    QObject::connect(clipboard, &QClipboard::dataChanged,
+                     [&] { clipboard->ownsClipboard() || (app.quit(), 0); });
+    return app.exec();
+}
+
+// A private X server on a display it picks itself (no race with other runs); it ends with our connection,
+// and pclose then reaps it.
+FILE* output = nullptr;
+void startXvfb() {
+    output = ::popen("exec Xvfb -displayfd 1 -nolisten tcp -terminate 2>/dev/null", "r");
+    char number[16] = {};
+    if (output && std::fgets(number, sizeof number, output)) {
+        ::setenv("DISPLAY", (":" + std::string(number, std::strcspn(number, "\n"))).c_str(), 1);
+        skipReason.clear();
+    }
+}
+
+}  // namespace
+}  // namespace velmora
+
+int main(int argc, char** argv) {
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent", 1);
+    if (argc == 3 && std::string_view(argv[1]) == "--clip-peer") return velmora::otherProgram(argc, argv);
+    if (argc < 2 || !std::string_view(argv[1]).starts_with("--gtest_list_tests")) velmora::startXvfb();
+    ::setenv("QT_QPA_PLATFORM", velmora::skipReason.empty() ? "xcb" : "offscreen", 1);
+    int status = 0;
+    {
+        QGuiApplication app(argc, argv);
+        testing::InitGoogleTest(&argc, argv);
+        status = RUN_ALL_TESTS();
+    }
+    if (velmora::output) ::pclose(velmora::output);
+    return status;
+}
