@@ -1,5 +1,6 @@
 #include "app/model/app_model.h"
 
+#include "app/model/features/files/received_folder.h"
 #include "app/model/preview_identity.h"
 #include "core/errors/friendly_errors.h"
 #include "core/l10n/l10n.h"
@@ -21,6 +22,12 @@ std::shared_ptr<AppModel> AppModel::create(ModelPorts ports, bool preview) {
 
 AppModel::AppModel(Token, ModelPorts ports, bool preview)
     : ports_(std::move(ports)), preview_(preview), context_(std::make_shared<AttemptContext>()) {
+    std::filesystem::path received;
+    if (ports_.workspace) {
+        const std::filesystem::path downloads = ports_.workspace->downloadsFolder();
+        if (!downloads.empty()) received = downloads / ReceivedFolder::subfolder;
+    }
+    files_ = std::make_unique<FileTransfers>(received);
     state_.linkPrefs = LinkPrefs::load(*ports_.settings);
     published_ = state_;
     context_->main = ports_.main;
@@ -58,6 +65,7 @@ void AppModel::comeAlive() {
     const std::weak_ptr<AppModel> weak = weak_from_this();
     sendQueue_ = std::make_unique<SerialQueue>("tessel.send");
     edit().paired = context_->store->all();
+    if (!files_->folder().empty()) ReceivedFolder::setUp(files_->folder());
     ports_.features->refreshPermissions();
     ports_.usb->setOnChange([weak, main = ports_.main](std::vector<DiscoveredPhone> phones) {
         main->post([weak, phones = std::move(phones)]() mutable {
@@ -175,6 +183,7 @@ void AppModel::shutdown() {
     if (ports_.pairing) ports_.pairing->dismissAll();
     if (session_) session_->close();
     workers_.stop();
+    files_->stop();
     sendQueue_.reset();
     session_.reset();
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "app/model/connection/error_text.h"
 #include "app/model/connection/failure_book.h"
 #include "app/model/connection/planner_types.h"
+#include "app/model/features/files/transfer_tables.h"
 #include "app/model/model_ports.h"
 #include "app/model/observers.h"
 #include "app/model/published_state.h"
@@ -89,6 +91,27 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // upgrades, idle descent), whose close is only logged unless they became the live one.
     std::unique_ptr<SessionDelegate> reportsFor(std::shared_ptr<LinkSession> session);
 
+    // Entry points of the session features.
+    // Receive thread (the session's receive loop), called directly by the dispatcher:
+    void receiveOffer(LinkSession& session, const nlohmann::json& message);       // files (replies itself)
+    void fileAccepted(std::uint32_t tid);                                          // files
+    void fileRejected(std::uint32_t tid);  // files: wakes the sender, then the "transfer.rejected" text
+    void fileDone(std::uint32_t tid, bool ok);                                     // files
+    void receiveFileChunk(LinkSession& session, ByteView chunk);                   // files (file channel)
+
+    // Files (features/files/): what the panel and the tray call, on main.
+    // Sends each file (folders skipped) on the session standing now, one worker per file, all at once.
+    void sendFiles(std::vector<std::filesystem::path> files);
+    void pickAndSendFiles();
+    // Show or open a received file; anything outside the received-files folder, or gone, opens the folder.
+    void revealReceived(const std::filesystem::path& file);
+    void openReceived(const std::filesystem::path& file);
+    // True while a file is being received, offered, sent or waited for; no link upgrade starts then. Any
+    // thread.
+    bool hasTransferWork() const;
+    // The received-files folder.
+    std::filesystem::path downloadsDir() const;
+
   private:
     friend class SessionReports;
     struct Token {};
@@ -153,6 +176,17 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void phoneStatus(const LinkSession* from, const Inbound::Status& status);
     void applyPhoneStatus(std::optional<bool> screen, bool fast, std::optional<bool> locks);
 
+    // Files (features/files/receiving.cpp, features/files/sending.cpp).
+    void setTransfer(std::optional<std::string> text);
+    void replyFile(LinkSession& session, const nlohmann::json& message) const;
+    void completeIncoming(LinkSession& session, IncomingFile& file);
+    void failIncoming(LinkSession& session, IncomingFile& file);
+    void watchStall(std::uint32_t tid, std::weak_ptr<IncomingFile> file, double delay);
+    void sendFile(const std::filesystem::path& path, LinkSession& session);
+    bool streamFile(int fd, std::int64_t size, std::uint32_t tid, LinkSession& session,
+                    const std::string& name);
+    void endTransfers();
+
     ModelPorts ports_;
     const bool preview_;
     std::shared_ptr<AttemptContext> context_;
@@ -188,6 +222,8 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     std::uint16_t knownPort_ = phonePort;
     bool upgrading_ = false;
     std::int64_t upgradeTick_ = 0;
+    // The transfer tables, under their own mutex; the received-files folder is fixed at construction.
+    std::unique_ptr<FileTransfers> files_;
 
     // Timers: every one is cancelled by shutdown().
     TimerHandle heartbeat_;

@@ -15,6 +15,7 @@
 #include "app/model/ports/transport_factory.h"
 #include "app/model/ports/usb_link.h"
 #include "app/model/ports/wake_source.h"
+#include "app/model/ports/workspace.h"
 #include "core/exec/executor.h"
 #include "core/identity/identity.h"
 #include "core/settings/settings.h"
@@ -40,6 +41,8 @@ struct ModelPorts {
     std::shared_ptr<FeatureHalf> features = std::make_shared<FeatureHalf>();
     // Whether an IPv4 address lies on one of the computer's subnets (NetInfo::sameSubnet in the application).
     std::function<bool(const std::string& address)> sameSubnet;
+    // The downloads folder, reveal and open, the file picker; without one no file is received.
+    std::shared_ptr<Workspace> workspace;
 };
 
 }  // namespace velmora

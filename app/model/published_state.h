@@ -8,6 +8,7 @@
 #include "app/model/connection/conn_kind.h"
 #include "app/model/connection/conn_state.h"
 #include "app/model/connection/link_prefs.h"
+#include "app/model/features/files/received_file.h"
 #include "core/discovery/discovered_phone.h"
 #include "core/identity/peer.h"
 
@@ -37,6 +38,10 @@ struct PublishedState {
     std::vector<Peer> paired;
     bool idleDescended = false;
     std::optional<ConnKind> activeKind;  // kind of the live link, for its title
+
+    // Files, both ways: the one transfer status line (last writer wins) and the received list.
+    std::optional<std::string> transferText;  // already localised
+    std::vector<ReceivedFile> recentFiles;    // newest first, at most 5
 
     bool operator==(const PublishedState&) const = default;
 };
