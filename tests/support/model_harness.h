@@ -108,6 +108,22 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     std::string computer = "Estação";                           // the host name
 };
 
+// The desktop's file services over a temporary downloads folder; reveal, open and the picker are journaled
+// as "workspace.reveal <path>", "workspace.open <path>", "workspace.pick".
+struct FakeWorkspace final : Workspace {
+    FakeWorkspace(std::shared_ptr<Journal> j, std::filesystem::path d) : journal(std::move(j)), downloads(std::move(d)) {}
+    std::filesystem::path downloadsFolder() const override { return downloads; }
+    void reveal(const std::filesystem::path& file) override { journal->add("workspace.reveal " + file.string()); }
+    void open(const std::filesystem::path& path) override { journal->add("workspace.open " + path.string()); }
+    std::vector<std::filesystem::path> pickFiles() override {
+        journal->add("workspace.pick");
+        return picked;
+    }
+    std::shared_ptr<Journal> journal;
+    std::filesystem::path downloads;
+    std::vector<std::filesystem::path> picked;  // what the user chooses
+};
+
 // The manual executor, plus a wake-up for the test thread whenever a worker posts.
 class PumpedExecutor final : public Executor {
   public:
@@ -178,7 +194,7 @@ class ModelHarness {
         auto sameSubnet = [](const std::string&) { return true; };
         return {exec,        settings, load,      dir.path(),     transports,      port("browser"),
                 port("ble"), usb,      prompt,    port("alerts"), port("network"), port("wake"),
-                host,        features, sameSubnet};  // in ModelPorts' order
+                host,        features, sameSubnet,     workspace};  // in ModelPorts' order
     }
     AppModel& start() {
         model = AppModel::create(ports(), false);
@@ -243,6 +259,7 @@ class ModelHarness {
     std::shared_ptr<FakePort> host = std::make_shared<FakePort>(journal, "host");
     std::shared_ptr<FakePort> features = std::make_shared<FakePort>(journal, "features");
     std::shared_ptr<FakePort> prompt = std::make_shared<FakePort>(journal, "prompt");
+    std::shared_ptr<FakeWorkspace> workspace = std::make_shared<FakeWorkspace>(journal, dir.path() / "Downloads");
     bool identityFails = false;
     P256PrivateKey key = P256PrivateKey::generate();
     SoftwareIdentity computer{"Estação", "mac", key};

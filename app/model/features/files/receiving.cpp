@@ -68,7 +68,9 @@ void AppModel::replyFile(LinkSession& session, const nlohmann::json& message) co
 }
 
 void AppModel::receiveOffer(LinkSession& session, const nlohmann::json& message) {
-    const auto offer = Inbound::fileOffer(message);
+    // The phone's offers carry odd ids; even ones are the computer's own.
+    const auto read = Inbound::fileOffer(message);
+    const auto offer = read && read->tid % 2 == 1 ? read : std::nullopt;
     if (!offer) {
         if (const auto tid = Inbound::tid(message)) replyFile(session, reply("file.reject", *tid));
         VelmoraLog::write("oferta de arquivo recusada: campos inválidos");
