@@ -93,11 +93,11 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
 
     // Entry points of the session features.
     // Receive thread (the session's receive loop), called directly by the dispatcher:
-    void receiveOffer(LinkSession& session, const nlohmann::json& message);       // files (replies itself)
-    void fileAccepted(std::uint32_t tid);                                          // files
-    void fileRejected(std::uint32_t tid);  // files: wakes the sender, then the "transfer.rejected" text
-    void fileDone(std::uint32_t tid, bool ok);                                     // files
-    void receiveFileChunk(LinkSession& session, ByteView chunk);                   // files (file channel)
+    void receiveOffer(LinkSession& session, const nlohmann::json& message);  // files (replies itself)
+    void fileAccepted(std::uint32_t tid);                                    // files
+    void fileRejected(std::uint32_t tid);       // files: wakes the sender, then the "transfer.rejected" text
+    void fileDone(std::uint32_t tid, bool ok);  // files
+    void receiveFileChunk(LinkSession& session, ByteView chunk);  // files (file channel)
 
     // Files (features/files/): what the panel and the tray call, on main.
     // Sends each file (folders skipped) on the session standing now, one worker per file, all at once.

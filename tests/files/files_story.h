@@ -10,11 +10,13 @@
 
 #include "core/crypto/cxp_crypto.h"
 #include "support/model_harness.h"
+#include "support/wait_until.h"
 
 namespace velmora::test {
 
 inline std::string sha(const std::string& bytes) {
-    return CXPCrypto::hex(CXPCrypto::sha256(ByteView(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size())));
+    return CXPCrypto::hex(
+        CXPCrypto::sha256(ByteView(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size())));
 }
 
 inline Bytes record(std::uint32_t tid, const std::string& data) {
@@ -29,7 +31,8 @@ struct FilesStory {
         PhoneConfig config;
         config.onRecord = [this](const Frame& f) {
             std::lock_guard lock(mutex);
-            const std::uint32_t tid = (std::uint32_t{f.payload[0]} << 24) | (std::uint32_t{f.payload[1]} << 16) |
+            const std::uint32_t tid = (std::uint32_t{f.payload[0]} << 24) |
+                                      (std::uint32_t{f.payload[1]} << 16) |
                                       (std::uint32_t{f.payload[2]} << 8) | f.payload[3];
             sent[tid].append(f.payload.begin() + 4, f.payload.end());
         };
@@ -46,9 +49,13 @@ struct FilesStory {
         session = model->liveSession();
     }
     void offer(std::uint32_t tid, const nlohmann::json& name, std::int64_t size, const std::string& digest) {
-        model->receiveOffer(*session, {{"t", "file.offer"}, {"tid", tid}, {"name", name}, {"size", size}, {"sha256", digest}});
+        model->receiveOffer(
+            *session,
+            {{"t", "file.offer"}, {"tid", tid}, {"name", name}, {"size", size}, {"sha256", digest}});
     }
-    void chunk(std::uint32_t tid, const std::string& data) { model->receiveFileChunk(*session, record(tid, data)); }
+    void chunk(std::uint32_t tid, const std::string& data) {
+        model->receiveFileChunk(*session, record(tid, data));
+    }
     // The model's reply that starts so, as the phone got it ("" when none came).
     std::string reply(const std::string& start) { return h.journal->waitFor("phone {" + start); }
     std::vector<std::string> entries() const {

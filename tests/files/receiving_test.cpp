@@ -16,11 +16,13 @@ using test::sha;
 using TransferPolicy::Verdict;
 
 TEST(Receiving, OffersAreAdmittedByIdCountAndSpaceInThatOrder) {
-    const auto offer = [](std::uint32_t tid, std::int64_t size) { return Inbound::FileOffer{tid, "a", size, ""}; };
+    const auto offer = [](std::uint32_t tid, std::int64_t size) {
+        return Inbound::FileOffer{tid, "a", size, ""};
+    };
     const std::set<std::uint32_t> eight{1, 3, 5, 7, 9, 11, 13, 15}, one{1};
     const std::int64_t reserve = TransferPolicy::reserveBytes, max = INT64_MAX;
-    using Row = std::tuple<Inbound::FileOffer, std::set<std::uint32_t>, std::optional<std::int64_t>, std::int64_t,
-                           Verdict>;
+    using Row = std::tuple<Inbound::FileOffer, std::set<std::uint32_t>, std::optional<std::int64_t>,
+                           std::int64_t, Verdict>;
     for (const auto& [o, active, space, pending, verdict] : {
              Row{offer(1, 10), eight, 1000000000000, 0, Verdict::rejectDuplicate},
              Row{offer(17, 10), eight, 1000000000000, 0, Verdict::rejectTooMany},
@@ -30,11 +32,16 @@ TEST(Receiving, OffersAreAdmittedByIdCountAndSpaceInThatOrder) {
              Row{offer(3, 100), one, 100 + reserve, -50, Verdict::accept},
              Row{offer(3, max), one, max, 1, Verdict::rejectNoSpace},
          }) {
-        EXPECT_EQ(TransferPolicy::decide(o, active, space, pending, reserve), verdict) << o.tid << " " << o.size;
+        EXPECT_EQ(TransferPolicy::decide(o, active, space, pending, reserve), verdict)
+            << o.tid << " " << o.size;
     }
-    for (const auto& [file, inside] : std::vector<std::pair<std::string, bool>>{
-             {"/d/V/a.txt", true}, {"/d/V/./a.txt", true}, {"/d/V/x/../a.txt", true}, {"/d/V/../a.txt", false},
-             {"/d/V/x/a.txt", false}, {"/d/V", false}, {"a.txt", false}}) {
+    for (const auto& [file, inside] : std::vector<std::pair<std::string, bool>>{{"/d/V/a.txt", true},
+                                                                                {"/d/V/./a.txt", true},
+                                                                                {"/d/V/x/../a.txt", true},
+                                                                                {"/d/V/../a.txt", false},
+                                                                                {"/d/V/x/a.txt", false},
+                                                                                {"/d/V", false},
+                                                                                {"a.txt", false}}) {
         EXPECT_EQ(TransferPolicy::isDirectChild(file, "/d/V/"), inside) << file;
     }
 }
@@ -63,12 +70,24 @@ TEST(Receiving, WhatThePhoneSendsEndsWithItsReplyAndOnlyVerifiedFilesUnderTheirN
     };
     for (const Row& r : std::vector<Row>{
              {1, "../../etc/passwd", n, sha(body), {body}, done(1, nullptr), "passwd"},
-             {3, "a/b\\c:d.txt", n, sha(body), {body.substr(0, 5), body.substr(5)}, done(3, nullptr), "c_d.txt"},
+             {3,
+              "a/b\\c:d.txt",
+              n,
+              sha(body),
+              {body.substr(0, 5), body.substr(5)},
+              done(3, nullptr),
+              "c_d.txt"},
              {5, "..", n, sha(body), {body}, done(5, nullptr), "arquivo"},
              {7, ".bashrc", n, sha(body), {body}, done(7, nullptr), "bashrc"},
              {9, std::string("nul\0l.txt", 9), n, sha(body), {body}, done(9, nullptr), "null.txt"},
              {11, longName, n, sha(body), {body}, done(11, nullptr), std::string(196, 'n') + ".txt"},
-             {13, "ok\xff\xfe.txt", n, sha(body), {body}, done(13, nullptr), "ok\xEF\xBF\xBD\xEF\xBF\xBD.txt"},
+             {13,
+              "ok\xff\xfe.txt",
+              n,
+              sha(body),
+              {body},
+              done(13, nullptr),
+              "ok\xEF\xBF\xBD\xEF\xBF\xBD.txt"},
              {15, "empty", 0, sha(""), {}, done(15, nullptr), "empty"},
              {17, "more.bin", 5, sha("12345"), {"123", "4567890"}, done(17, nullptr), "more.bin"},
              {19, "bad.bin", n, sha("other"), {body}, done(19, "checksum_mismatch"), ""},
@@ -92,7 +111,8 @@ TEST(Receiving, WhatThePhoneSendsEndsWithItsReplyAndOnlyVerifiedFilesUnderTheirN
         }
         EXPECT_EQ(s.entries(), after);
     }
-    EXPECT_EQ(std::filesystem::directory_iterator(s.folder.parent_path())->path(), s.folder);  // only the folder
+    EXPECT_EQ(std::filesystem::directory_iterator(s.folder.parent_path())->path(),
+              s.folder);  // only the folder
     EXPECT_NE(s.h.log().find("oferta de arquivo recusada: campos inválidos"), std::string::npos);
     EXPECT_FALSE(s.model->hasTransferWork());
 }
@@ -100,9 +120,10 @@ TEST(Receiving, WhatThePhoneSendsEndsWithItsReplyAndOnlyVerifiedFilesUnderTheirN
 TEST(Receiving, SameNamesTakeTheNextFreeNameAndTheListKeepsTheFiveNewest) {
     FilesStory s;
     std::ofstream(s.folder / "notes (1)") << "already there";
-    std::filesystem::create_symlink("/nonexistent", s.folder / "photo (1).jpg");  // a dangling link is taken too
-    const std::vector<std::string> names{"photo.jpg", "photo.jpg", "photo.jpg", "notes", "notes", "archive.tar.gz",
-                                         "archive.tar.gz"};
+    std::filesystem::create_symlink("/nonexistent",
+                                    s.folder / "photo (1).jpg");  // a dangling link is taken too
+    const std::vector<std::string> names{"photo.jpg", "photo.jpg",      "photo.jpg",     "notes",
+                                         "notes",     "archive.tar.gz", "archive.tar.gz"};
     std::uint32_t tid = 101;
     for (const std::string& name : names) {
         s.offer(tid, name, 1, sha("x"));
@@ -110,9 +131,9 @@ TEST(Receiving, SameNamesTakeTheNextFreeNameAndTheListKeepsTheFiveNewest) {
         ASSERT_NE(s.reply("\"ok\":true,\"t\":\"file.done\",\"tid\":" + std::to_string(tid)), "");
         tid += 2;
     }
-    EXPECT_EQ(s.entries(), (std::vector<std::string>{"archive.tar (1).gz", "archive.tar.gz", "keep.part", "notes",
-                                                      "notes (1)", "notes (2)", "photo (1).jpg", "photo (2).jpg",
-                                                      "photo (3).jpg", "photo.jpg"}));
+    EXPECT_EQ(s.entries(), (std::vector<std::string>{"archive.tar (1).gz", "archive.tar.gz", "keep.part",
+                                                     "notes", "notes (1)", "notes (2)", "photo (1).jpg",
+                                                     "photo (2).jpg", "photo (3).jpg", "photo.jpg"}));
     ASSERT_TRUE(s.textIs(L10n::format("transfer.received", {"archive.tar (1).gz"})));
     std::vector<std::string> recent;
     for (const ReceivedFile& f : s.model->state().recentFiles)

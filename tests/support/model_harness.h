@@ -111,9 +111,12 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
 // The desktop's file services over a temporary downloads folder; reveal, open and the picker are journaled
 // as "workspace.reveal <path>", "workspace.open <path>", "workspace.pick".
 struct FakeWorkspace final : Workspace {
-    FakeWorkspace(std::shared_ptr<Journal> j, std::filesystem::path d) : journal(std::move(j)), downloads(std::move(d)) {}
+    FakeWorkspace(std::shared_ptr<Journal> j, std::filesystem::path d)
+        : journal(std::move(j)), downloads(std::move(d)) {}
     std::filesystem::path downloadsFolder() const override { return downloads; }
-    void reveal(const std::filesystem::path& file) override { journal->add("workspace.reveal " + file.string()); }
+    void reveal(const std::filesystem::path& file) override {
+        journal->add("workspace.reveal " + file.string());
+    }
     void open(const std::filesystem::path& path) override { journal->add("workspace.open " + path.string()); }
     std::vector<std::filesystem::path> pickFiles() override {
         journal->add("workspace.pick");
@@ -192,9 +195,9 @@ class ModelHarness {
         };
         auto port = [&](const char* name) { return std::make_shared<FakePort>(journal, name); };
         auto sameSubnet = [](const std::string&) { return true; };
-        return {exec,        settings, load,      dir.path(),     transports,      port("browser"),
-                port("ble"), usb,      prompt,    port("alerts"), port("network"), port("wake"),
-                host,        features, sameSubnet,     workspace};  // in ModelPorts' order
+        return {exec,        settings, load,       dir.path(),     transports,      port("browser"),
+                port("ble"), usb,      prompt,     port("alerts"), port("network"), port("wake"),
+                host,        features, sameSubnet, workspace};  // in ModelPorts' order
     }
     AppModel& start() {
         model = AppModel::create(ports(), false);
@@ -259,7 +262,8 @@ class ModelHarness {
     std::shared_ptr<FakePort> host = std::make_shared<FakePort>(journal, "host");
     std::shared_ptr<FakePort> features = std::make_shared<FakePort>(journal, "features");
     std::shared_ptr<FakePort> prompt = std::make_shared<FakePort>(journal, "prompt");
-    std::shared_ptr<FakeWorkspace> workspace = std::make_shared<FakeWorkspace>(journal, dir.path() / "Downloads");
+    std::shared_ptr<FakeWorkspace> workspace =
+        std::make_shared<FakeWorkspace>(journal, dir.path() / "Downloads");
     bool identityFails = false;
     P256PrivateKey key = P256PrivateKey::generate();
     SoftwareIdentity computer{"Estação", "mac", key};

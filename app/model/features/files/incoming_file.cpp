@@ -8,8 +8,8 @@
 namespace velmora {
 
 std::unique_ptr<IncomingFile> IncomingFile::create(const std::filesystem::path& temporary,
-                                                   const Inbound::FileOffer& offer, const LinkSession* session,
-                                                   double now) {
+                                                   const Inbound::FileOffer& offer,
+                                                   const LinkSession* session, double now) {
     UniqueFd fd(::open(temporary.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.valid()) return nullptr;
     return std::make_unique<IncomingFile>(std::move(fd), temporary, offer, session, now);

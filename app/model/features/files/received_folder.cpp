@@ -24,8 +24,8 @@ std::string randomUuid() {
     bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);
     bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);
     const std::string hex = CXPCrypto::hex(bytes);
-    return hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" + hex.substr(16, 4) + "-" +
-           hex.substr(20);
+    return hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" + hex.substr(16, 4) +
+           "-" + hex.substr(20);
 }
 
 bool taken(const std::filesystem::path& path) {

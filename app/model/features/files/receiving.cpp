@@ -25,8 +25,8 @@ constexpr std::size_t kRecentMax = 5;
 
 std::string uuid() {
     const std::string hex = CXPCrypto::hex(CXPCrypto::randomBytes(16));
-    return hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" + hex.substr(16, 4) + "-" +
-           hex.substr(20);
+    return hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" + hex.substr(16, 4) +
+           "-" + hex.substr(20);
 }
 
 std::int64_t wallMs() {
@@ -84,8 +84,8 @@ void AppModel::receiveOffer(LinkSession& session, const nlohmann::json& message)
                                                 TransferPolicy::reserveBytes);
     if (verdict != TransferPolicy::Verdict::accept) {
         replyFile(session, reply("file.reject", tid));
-        VelmoraLog::write("oferta de arquivo " + tidText + " recusada: " +
-                          std::string(TransferPolicy::name(verdict)));
+        VelmoraLog::write("oferta de arquivo " + tidText +
+                          " recusada: " + std::string(TransferPolicy::name(verdict)));
         if (verdict == TransferPolicy::Verdict::rejectNoSpace) setTransfer(L10n::string("transfer.no_space"));
         return;
     }
@@ -207,9 +207,9 @@ void AppModel::openReceived(const std::filesystem::path& file) {
     const std::filesystem::path& folder = files_->folder();
     if (!ports_.workspace || folder.empty()) return;
     std::error_code ignored;
-    ports_.workspace->open(TransferPolicy::isDirectChild(file, folder) && std::filesystem::exists(file, ignored)
-                               ? file
-                               : folder);
+    ports_.workspace->open(
+        TransferPolicy::isDirectChild(file, folder) && std::filesystem::exists(file, ignored) ? file
+                                                                                              : folder);
 }
 
 }  // namespace velmora

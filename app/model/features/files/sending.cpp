@@ -39,7 +39,8 @@ std::optional<std::string> hashFile(int fd, std::int64_t size) {
     Sha256Stream hasher;
     Bytes buffer(kHashRead);
     for (std::int64_t left = size; left > 0;) {
-        const ssize_t n = readSome(fd, buffer, static_cast<std::size_t>(std::min<std::int64_t>(left, kHashRead)));
+        const ssize_t n =
+            readSome(fd, buffer, static_cast<std::size_t>(std::min<std::int64_t>(left, kHashRead)));
         if (n <= 0) return std::nullopt;
         hasher.update(ByteView(buffer).first(static_cast<std::size_t>(n)));
         left -= n;
@@ -126,7 +127,8 @@ bool AppModel::streamFile(int fd, std::int64_t size, std::uint32_t tid, LinkSess
                           const std::string& name) {
     Bytes buffer(kRecordData);
     for (std::int64_t left = size; left > 0;) {
-        const ssize_t n = readSome(fd, buffer, static_cast<std::size_t>(std::min<std::int64_t>(left, kRecordData)));
+        const ssize_t n =
+            readSome(fd, buffer, static_cast<std::size_t>(std::min<std::int64_t>(left, kRecordData)));
         if (n <= 0) {
             setTransfer(L10n::format("transfer.read_failed", {name}));
             return false;

@@ -26,7 +26,8 @@ void Sha256Stream::update(ByteView data) {
 std::string Sha256Stream::finishHex() {
     Bytes digest(EVP_MAX_MD_SIZE);
     unsigned int length = 0;
-    if (EVP_DigestFinal_ex(context_.get(), digest.data(), &length) != 1) throw CryptoError("falha no SHA-256");
+    if (EVP_DigestFinal_ex(context_.get(), digest.data(), &length) != 1)
+        throw CryptoError("falha no SHA-256");
     digest.resize(length);
     return CXPCrypto::hex(digest);
 }

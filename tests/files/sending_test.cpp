@@ -1,0 +1,118 @@
+// Files to the phone: one worker per file on the session of the call, the offer, the answer, exactly the
+// offered bytes, "file.done", and every way a send ends, with the waits on the model's fake clock.
+#include <fstream>
+
+#include "app/model/features/files/transfer_tables.h"
+#include "core/l10n/l10n.h"
+#include "files/files_story.h"
+
+namespace velmora {
+namespace {
+
+using test::FilesStory;
+using test::sha;
+
+struct SendStory : FilesStory {
+    std::filesystem::path write(const std::string& name, const std::string& bytes) {
+        const auto path = h.dir.path() / name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    // The offer the phone got for `name`, whole.
+    nlohmann::json offerOf(const std::string& name) {
+        const std::string entry = h.journal->waitFor("phone {\"name\":\"" + name + "\"");
+        return entry.empty() ? nlohmann::json() : nlohmann::json::parse(entry.substr(6));
+    }
+    std::uint32_t tidOf(const std::string& name) { return offerOf(name).value("tid", 0U); }
+};
+
+TEST(Sending, SeveralFilesGoAtOnceEachUnderItsOwnEvenIdWithExactlyItsBytes) {
+    SendStory s;
+    std::string big(300000, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>(i * 7 % 251);
+    std::filesystem::create_directories(s.h.dir.path() / "folder");
+    s.model->sendFiles({s.write("big.bin", big), s.h.dir.path() / "folder", s.write("empty.txt", "")});
+    const nlohmann::json bigOffer = s.offerOf("big.bin"), emptyOffer = s.offerOf("empty.txt");
+    EXPECT_EQ(bigOffer.value("size", -1), 300000);
+    EXPECT_EQ(bigOffer.value("sha256", ""), sha(big));
+    EXPECT_EQ(emptyOffer.value("sha256", ""), sha(""));
+    const std::uint32_t bigTid = bigOffer.value("tid", 0U), emptyTid = emptyOffer.value("tid", 0U);
+    EXPECT_EQ(std::set<std::uint32_t>({bigTid, emptyTid}), std::set<std::uint32_t>({2, 4}));
+    EXPECT_TRUE(s.model->hasTransferWork());
+    s.model->fileAccepted(bigTid);
+    s.model->fileAccepted(emptyTid);
+    ASSERT_TRUE(test::waitUntil([&] { return s.sentTo(bigTid).size() == big.size(); }));
+    EXPECT_EQ(s.sentTo(bigTid), big);
+    s.model->fileDone(bigTid, true);
+    ASSERT_TRUE(s.textIs(L10n::format("transfer.sent", {"big.bin"})));
+    s.model->fileDone(emptyTid, true);
+    ASSERT_TRUE(s.textIs(L10n::format("transfer.sent", {"empty.txt"})));
+    EXPECT_EQ(s.sentTo(emptyTid), "");  // no record for an empty file
+    ASSERT_TRUE(s.h.pumpUntil([&] { return !s.model->hasTransferWork(); }));
+}
+
+TEST(Sending, EveryEndingOfASendShowsItsTextAndLeavesNoTransferWork) {
+    SendStory s;
+    // Rejected, no answer in 30 s, accepted but no "file.done" in 60 s, "file.done" with ok false.
+    s.model->sendFiles({s.write("no.txt", "n"), s.write("silent.txt", "s")});
+    const std::uint32_t rejected = s.tidOf("no.txt"), silent = s.tidOf("silent.txt");
+    s.model->fileRejected(rejected);
+    ASSERT_TRUE(s.textIs(L10n::string("transfer.rejected")));
+    int waited = 0;
+    while (s.model->state().transferText != L10n::string("transfer.no_reply") && waited < 40) {
+        s.pass(1);
+        ++waited;
+    }
+    EXPECT_GE(waited, 30);
+    EXPECT_LT(waited, 40);
+    s.model->fileAccepted(silent);  // too late: changes nothing
+    s.model->sendFiles({s.write("lost.txt", "l"), s.write("failed.txt", "f")});
+    const std::uint32_t lost = s.tidOf("lost.txt"), failed = s.tidOf("failed.txt");
+    s.model->fileAccepted(lost);
+    s.model->fileAccepted(failed);
+    ASSERT_TRUE(test::waitUntil([&] { return s.sentTo(lost) == "l" && s.sentTo(failed) == "f"; }));
+    s.model->fileDone(failed, false);
+    ASSERT_TRUE(s.textIs(L10n::format("transfer.send_failed", {"failed.txt"})));
+    for (waited = 0;
+         s.model->state().transferText != L10n::format("transfer.send_failed", {"lost.txt"}) && waited < 70;
+         ++waited)
+        s.pass(1);
+    EXPECT_GE(waited, 60);
+    // A file that shrank after its offer fails instead of ending early with fewer bytes than offered.
+    const auto shrinking = s.write("shrinks.txt", "0123456789");
+    s.model->sendFiles({shrinking});
+    const std::uint32_t shrinks = s.tidOf("shrinks.txt");
+    std::filesystem::resize_file(shrinking, 4);
+    s.model->fileAccepted(shrinks);
+    ASSERT_TRUE(s.textIs(L10n::format("transfer.read_failed", {"shrinks.txt"})));
+    // A file that cannot be read is reported and still uses up its id; the next one gets the id after it.
+    s.model->sendFiles({s.h.dir.path() / "missing.txt"});
+    ASSERT_TRUE(s.textIs(L10n::format("transfer.read_failed", {"missing.txt"})));
+    s.model->sendFiles({s.write("next.txt", "x")});
+    EXPECT_EQ(s.tidOf("next.txt"), 14U);
+    s.model->fileRejected(14);
+    ASSERT_TRUE(s.h.pumpUntil([&] { return !s.model->hasTransferWork(); }));
+    EXPECT_EQ(followingTid(2147483644), 2147483646U);
+    EXPECT_EQ(followingTid(2147483646), 2U);
+}
+
+TEST(Sending, TheSessionsEndWakesEveryWorkerAndNothingIsSentWithoutASession) {
+    SendStory s;
+    s.model->sendFiles({s.write("waiting.txt", "w"), s.write("streamed.txt", "s")});
+    const std::uint32_t streamed = s.tidOf("streamed.txt");
+    (void)s.tidOf("waiting.txt");
+    s.model->fileAccepted(streamed);
+    ASSERT_TRUE(test::waitUntil([&] { return s.sentTo(streamed) == "s"; }));
+    s.h.hangUp();
+    ASSERT_TRUE(s.h.pumpUntil(ConnState::Kind::idle));
+    ASSERT_TRUE(s.textIs(L10n::format("transfer.send_failed", {"streamed.txt"})));
+    ASSERT_TRUE(s.h.pumpUntil([&] { return !s.model->hasTransferWork(); }));
+    s.h.workspace->picked = {s.write("picked.txt", "p")};
+    s.model->pickAndSendFiles();
+    EXPECT_EQ(s.h.journal->count("workspace.pick"), 1);
+    EXPECT_FALSE(s.model->hasTransferWork());
+}
+
+}  // namespace
+}  // namespace velmora
