@@ -58,7 +58,11 @@ void AppModel::sendFiles(std::vector<std::filesystem::path> files) {
         if (std::filesystem::is_directory(path, ignored)) continue;
         files_->beginSend();
         const bool started = files_->senders().launch([this, path, session] {
-            sendFile(path, *session);
+            try {
+                sendFile(path, *session);
+            } catch (const std::exception&) {  // the digest could not be computed: nothing was offered
+                setTransfer(L10n::format("transfer.read_failed", {path.filename().string()}));
+            }
             files_->endSend();
         });
         if (!started) files_->endSend();
