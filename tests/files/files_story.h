@@ -73,6 +73,17 @@ struct FilesStory {
             EXPECT_TRUE(h.pumpUntil([&] { return h.exec->now() - session->lastRx() < 4; }));
         }
     }
+    // Passes fake seconds until the status shows `text` (a worker may show it a little after its timer
+    // fired); how many it took, or -1 after a minute of real time.
+    int passUntil(const std::string& text) {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        for (int n = 0;; ++n) {
+            h.exec->runPending();
+            if (model->state().transferText == text) return n;
+            if (std::chrono::steady_clock::now() > giveUp) return -1;
+            pass(1);
+        }
+    }
     bool textIs(const std::string& text) {
         return h.pumpUntil([&] { return model->state().transferText == text; });
     }

@@ -65,13 +65,7 @@ TEST(Sending, EveryEndingOfASendShowsItsTextAndLeavesNoTransferWork) {
     s.model->fileRejected(start("no.txt"));
     ASSERT_TRUE(s.textIs(L10n::string("transfer.rejected")));
     const std::uint32_t silent = start("silent.txt");
-    int waited = 0;
-    while (s.model->state().transferText != L10n::string("transfer.no_reply") && waited < 40) {
-        s.pass(1);
-        ++waited;
-    }
-    EXPECT_GE(waited, 30);
-    EXPECT_LT(waited, 40);
+    EXPECT_GE(s.passUntil(L10n::string("transfer.no_reply")), 30);
     s.model->fileAccepted(silent);  // too late: changes nothing
     const std::uint32_t lost = start("lost.txt"), failed = start("failed.txt");
     s.model->fileAccepted(lost);
@@ -79,10 +73,7 @@ TEST(Sending, EveryEndingOfASendShowsItsTextAndLeavesNoTransferWork) {
     ASSERT_TRUE(test::waitUntil([&] { return s.sentTo(lost) == "l" && s.sentTo(failed) == "f"; }));
     s.model->fileDone(failed, false);
     ASSERT_TRUE(s.textIs(L10n::format("transfer.send_failed", {"failed.txt"})));
-    for (waited = 0;
-         s.model->state().transferText != L10n::format("transfer.send_failed", {"lost.txt"}) && waited < 70;
-         ++waited)
-        s.pass(1);
+    const int waited = s.passUntil(L10n::format("transfer.send_failed", {"lost.txt"}));
     EXPECT_GE(waited, 60);
     // A file that shrank after its offer fails instead of ending early with fewer bytes than offered.
     const auto shrinking = s.write("shrinks.txt", "0123456789");

@@ -100,15 +100,17 @@ void AppModel::sendFile(const std::filesystem::path& path, LinkSession& session)
         });
     };
     const auto finish = [&] { files_->forgetSend(tid); };
+    // The answer's time runs from the offer; armed first, so it is there once the offer is out.
+    const TimerHandle answerTimer = expireAfter(kAnswerWait, waits->answer);
     try {
         session.sendControl(
             {{"t", "file.offer"}, {"tid", tid}, {"name", name}, {"size", size}, {"sha256", *digest}});
     } catch (const std::exception& e) {
+        answerTimer.cancel();
         setTransfer(L10n::format("transfer.send_error", {FriendlyErrors::text(e)}));
         return finish();
     }
     setTransfer(L10n::format("transfer.sending", {name}));
-    const TimerHandle answerTimer = expireAfter(kAnswerWait, waits->answer);
     const bool answered = waits->answer->wait();
     answerTimer.cancel();
     if (!answered) {

@@ -2,26 +2,26 @@
 
 namespace velmora {
 
-void TransferWait::signal() {
+void TransferWait::settle(bool signalled) {
     {
         std::lock_guard guard(mutex_);
-        signalled_ = true;
+        if (!outcome_) outcome_ = signalled;
     }
     changed_.notify_all();
 }
 
+void TransferWait::signal() {
+    settle(true);
+}
+
 void TransferWait::expire() {
-    {
-        std::lock_guard guard(mutex_);
-        expired_ = true;
-    }
-    changed_.notify_all();
+    settle(false);
 }
 
 bool TransferWait::wait() {
     std::unique_lock guard(mutex_);
-    changed_.wait(guard, [this] { return signalled_ || expired_; });
-    return signalled_;
+    changed_.wait(guard, [this] { return outcome_.has_value(); });
+    return *outcome_;
 }
 
 std::uint32_t followingTid(std::uint32_t tid) {

@@ -16,19 +16,21 @@
 namespace velmora {
 
 // What a sending worker waits on: woken once by the phone's answer (or by the session's end), or expired
-// by its timer on the main executor. Any thread.
+// by its timer on the main executor; whichever comes first decides, also when the worker looks later.
+// Any thread.
 class TransferWait {
   public:
     void signal();
     void expire();
-    // Blocks until signalled (true) or expired (false); a signal that came first counts.
+    // Blocks until signalled (true) or expired (false).
     bool wait();
 
   private:
-    std::mutex mutex_;  // guards the two flags
+    void settle(bool signalled);
+
+    std::mutex mutex_;  // guards outcome_
     std::condition_variable changed_;
-    bool signalled_ = false;
-    bool expired_ = false;
+    std::optional<bool> outcome_;
 };
 
 // The computer's transfer ids are even, 2 ... 2147483646, then 2 again: the phone reads ids in 1...2^31-1.
