@@ -91,7 +91,10 @@ void BM_SendFile(benchmark::State& state) {
     for (auto _ : state) {
         std::atomic<std::size_t> got{0};
         PhoneConfig config;
-        config.onRecord = [&](const Frame& f) { got += f.payload.size() - 4; };
+        config.onRecord = [&](const Frame& f) {
+            got += f.payload.size() - 4;
+            return std::vector<nlohmann::json>{};
+        };
         test::ModelHarness h(config);
         h.pairBothSides();
         AppModel& model = h.start();

@@ -35,6 +35,7 @@ struct FilesStory {
                                       (std::uint32_t{f.payload[1]} << 16) |
                                       (std::uint32_t{f.payload[2]} << 8) | f.payload[3];
             sent[tid].append(f.payload.begin() + 4, f.payload.end());
+            return std::vector<nlohmann::json>{};
         };
         return config;
     }

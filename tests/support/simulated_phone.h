@@ -70,8 +70,9 @@ struct PhoneConfig {
     bool hangUpAfterRecords = false;  // right after those records, instead of serving the session
     // Told of each control message of the session as it arrives; a "ping" is answered with a "pong" anyway.
     std::function<void(const nlohmann::json&)> onControl = {};
-    // Told of each record on another channel (file data, ...) as it arrives.
-    std::function<void(const Frame&)> onRecord = {};
+    // Told of each record on another channel (file data, ...) as it arrives; the control messages it
+    // returns are sent in order (a "file.done" once a file's last bytes are in, say).
+    std::function<std::vector<nlohmann::json>(const Frame&)> onRecord = {};
 };
 
 // What the phone saw of one connection.
