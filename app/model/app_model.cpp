@@ -11,6 +11,10 @@ namespace velmora {
 namespace {
 // The clipboard poll of the session features.
 constexpr double kClipboardPeriod = 0.6;
+// The phone's clipboard writes: at most 30 a minute, the excess logged at most every 30 s.
+constexpr std::int64_t kClipPerMinute = 30;
+constexpr double kMinute = 60.0;
+constexpr double kClipLogInterval = 30.0;
 }  // namespace
 
 std::shared_ptr<AppModel> AppModel::create(ModelPorts ports, bool preview) {
@@ -21,7 +25,11 @@ std::shared_ptr<AppModel> AppModel::create(ModelPorts ports, bool preview) {
 }
 
 AppModel::AppModel(Token, ModelPorts ports, bool preview)
-    : ports_(std::move(ports)), preview_(preview), context_(std::make_shared<AttemptContext>()) {
+    : ports_(std::move(ports)),
+      preview_(preview),
+      context_(std::make_shared<AttemptContext>()),
+      clipLimiter_(kClipPerMinute, kMinute, [main = ports_.main] { return main->now(); }),
+      clipLog_(kClipLogInterval, [main = ports_.main] { return main->now(); }) {
     std::filesystem::path received;
     if (ports_.workspace) {
         const std::filesystem::path downloads = ports_.workspace->downloadsFolder();
@@ -166,7 +174,8 @@ void AppModel::shutdown() {
     const bool wasLive = live_;
     live_ = false;
     autoConnect_ = false;
-    for (const TimerHandle* timer : {&heartbeat_, &reconnectWork_, &watchdog_, &clipTimer_})
+    for (const TimerHandle* timer :
+         {&heartbeat_, &reconnectWork_, &watchdog_, &clipTimer_, &panelNoticeWork_, &benchTimeout_})
         timer->cancel();
     if (lostWork_) lostWork_->cancel();
     for (const TimerHandle& replan : replans_)

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,11 +19,18 @@
 #include "app/model/connection/error_text.h"
 #include "app/model/connection/failure_book.h"
 #include "app/model/connection/planner_types.h"
+#include "app/model/features/dispatch/control_event.h"
 #include "app/model/features/files/transfer_tables.h"
+#include "app/model/features/phone_app.h"
+#include "app/model/features/session_tools/speed_test.h"
 #include "app/model/model_ports.h"
 #include "app/model/observers.h"
 #include "app/model/published_state.h"
+#include "core/bytes.h"
+#include "core/discovery/stale_pairing.h"
 #include "core/exec/serial_queue.h"
+#include "core/log/log_throttle.h"
+#include "core/log/rate_limiter.h"
 #include "core/protocol/inbound.h"
 #include "core/session/link_session.h"
 
@@ -87,17 +96,67 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // joins their threads. Idempotent.
     void shutdown();
 
+    // The live session for the receive threads and the send queue (any thread); the same as liveSession()
+    // once main has run what was posted before.
+    std::shared_ptr<LinkSession> currentSession() const;
+
+    // Panel notices: shows one at once, replacing the one shown, and clears it `seconds` later.
+    void showNotice(const std::string& title, double seconds);
+    void showNotice(const std::string& title, std::optional<std::string> text, double seconds);
+    // Asks the phone to ring or to stop (flips `ringing`; without a session nothing is sent).
+    void toggleRing();
+    // Starts a speed test of the live link, unless one runs or no session stands.
+    void runBench();
+
     // The delegate a session's receive loop reports to; also for sessions opened in the background (link
     // upgrades, idle descent), whose close is only logged unless they became the live one.
     std::unique_ptr<SessionDelegate> reportsFor(std::shared_ptr<LinkSession> session);
 
     // Entry points of the session features.
     // Receive thread (the session's receive loop), called directly by the dispatcher:
-    void receiveOffer(LinkSession& session, const nlohmann::json& message);  // files (replies itself)
-    void fileAccepted(std::uint32_t tid);                                    // files
+    void postNotification(LinkSession& session, const nlohmann::json& message);  // notifications
+    void removeNotification(const std::string& key);                             // notifications
+    void receiveOffer(LinkSession& session, const nlohmann::json& message);      // files (replies itself)
+    void fileAccepted(std::uint32_t tid);                                        // files
     void fileRejected(std::uint32_t tid);       // files: wakes the sender, then the "transfer.rejected" text
     void fileDone(std::uint32_t tid, bool ok);  // files
     void receiveFileChunk(LinkSession& session, ByteView chunk);  // files (file channel)
+    // Main executor, after the dispatcher hopped there:
+    void mergePhoneApps(std::vector<PhoneApp> apps);  // notifications
+    void writeClipboard(std::string text);            // clipboard: size and rate checks already passed
+    void finishDiagnostics(std::string phoneBlock);   // diagnostics
+    void mirrorStarted(MirrorStart start);            // mirroring (later issue)
+    void mirrorStopped();                             // mirroring (later issue)
+    void mirrorError(std::string text, std::optional<std::string> code);  // mirroring (later issue)
+    void showMirrorNotice(const std::string& text, double seconds);       // mirroring (later issue)
+    void setMirrorControlPaused(bool paused);                             // mirroring (later issue)
+
+    // ---- Discovery and user connections (discovery/) ----
+    // The user's choices: a listed phone, a typed address ("host" or "host:port"), and "try again". Each
+    // switches automatic connection on and forgets the booked failures; main thread, returns at once.
+    void connectTo(const DiscoveredPhone& phone);
+    void connectManual(const std::string& text);
+    void retryNow();
+    // The panel's "search again": a new browse of a new generation, the list emptied at once.
+    void restartBrowsing();
+    // The installer's candidates (cable phones without the companion app), by adb serial: hidden from the
+    // cable list until the app is there.
+    void setInstallerCandidates(std::vector<std::string> serials);
+    bool isPaired(const DiscoveredPhone& phone) const;
+    // Whether the phone asks to be paired, merged over its network and Bluetooth sightings.
+    std::optional<bool> pairFlag(const DiscoveredPhone& phone) const;
+    // Pairings whose phone now shows up under a new id; forgetting one asks the user first.
+    std::vector<StalePair> stalePairs() const;
+    void confirmForgetStale(const Peer& peer);
+    // The stored gateway -> phone id map of the phones' hotspots (valid entries only).
+    std::map<std::string, std::string> hotspotPeers();
+    void learnHotspot(const std::string& gateway, const std::string& peer);
+    void rememberAddrs(const std::string& peer, const std::vector<std::string>& ips);
+    // The phone's "net.offer": its addresses and port; only the live session's counts.
+    void handleOffer(const LinkSession* from, const std::vector<std::string>& ips, std::uint16_t port);
+    // Where a network phone is reached: its advertised address on the phone port, else its endpoint.
+    static std::optional<TcpEndpoint> netEndpoint(const DiscoveredPhone& phone);
+    // ---- end of discovery and user connections ----
 
     // Files (features/files/): what the panel and the tray call, on main.
     // Sends each file (folders skipped) on the session standing now, one worker per file, all at once.
@@ -170,7 +229,14 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void sessionClosed(const std::shared_ptr<LinkSession>& session, const std::optional<Failure>& error);
     void armLostTimer();
     void scheduleReconnect();
-    void setSession(std::shared_ptr<LinkSession> session);
+    void setSession(std::shared_ptr<LinkSession> session, std::string linkKind = "tcp");
+
+    // The phone's control messages, on the receive thread (features/dispatch/), and what they do on main.
+    void dispatchControl(LinkSession& session, const nlohmann::json& message);
+    void onMainLive(std::function<void(AppModel&)> work);
+    void phoneControl(const LinkSession* from, PhoneControlNotice notice);
+    void phoneError(std::string text);
+    void benchTimedOut(std::uint64_t run);
 
     // The phone's messages the connection half reads (connection/control_dispatch.cpp).
     void phoneStatus(const LinkSession* from, const Inbound::Status& status);
@@ -218,6 +284,9 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     double lastPingAt_ = 0;
     bool switchingLink_ = false;
     std::shared_ptr<LinkSession> session_;
+    mutable std::mutex liveLock_;  // guards liveForReceive_ and liveLinkKind_, read on any thread
+    std::shared_ptr<LinkSession> liveForReceive_;
+    std::string liveLinkKind_ = "tcp";  // "tcp" or "ble", as `linkKind`
     bool autoConnect_ = true;
     std::uint16_t knownPort_ = phonePort;
     bool upgrading_ = false;
@@ -225,13 +294,39 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // The transfer tables, under their own mutex; the received-files folder is fixed at construction.
     std::unique_ptr<FileTransfers> files_;
 
+    // Control dispatch, ring and speed test. Receive threads: pongCount_ (atomic), speedTest_ (its own
+    // mutex), clipLimiter_ and clipLog_ (their own locks).
+    ControlPauseState controlPause_;
+    std::atomic<std::int64_t> pongCount_{0};
+    SpeedTest speedTest_;
+    RateLimiter clipLimiter_;
+    LogThrottle clipLog_;
+
     // Timers: every one is cancelled by shutdown().
     TimerHandle heartbeat_;
     std::optional<TimerHandle> lostWork_;  // present once armed; it stays armed until cancelled
     TimerHandle reconnectWork_;
     TimerHandle watchdog_;
     TimerHandle clipTimer_;
+    TimerHandle panelNoticeWork_;
+    TimerHandle benchTimeout_;
     std::vector<TimerHandle> replans_;  // one per booked failure
+
+    // ---- Discovery and user connections (discovery/) ----
+    void browseResults(std::uint64_t generation, const std::vector<DnsSdService>& services);
+    void browseState(std::uint64_t generation, DnsSdBrowser::State browserState, const std::string& error);
+    void logPairFlags();
+    void setHotspotPeers(const std::map<std::string, std::string>& peers, const std::string& keep);
+    // Counts browser starts and stops; a browser's report of another generation is dropped on main. Written
+    // on main; atomic so that any thread may read it.
+    std::atomic<std::uint64_t> browserGeneration_{0};
+    std::vector<std::string> installerSerials_;
+    std::map<std::string, std::string> lastPairLog_;  // pairing-flag texts logged last, by log key
+    LogThrottle discoveryLog_{30.0, [main = ports_.main] { return main->now(); }};
+    TimerHandle retryWork_;
+    TimerHandle browseRestart_;
+    std::optional<std::string> browseError_;  // the text a failed browse showed in lastError
+    // ---- end of discovery and user connections ----
 };
 
 }  // namespace velmora

@@ -3,7 +3,9 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/model/features/feature_half.h"
 #include "app/model/ports/alerts.h"
@@ -41,6 +43,11 @@ struct ModelPorts {
     std::shared_ptr<FeatureHalf> features = std::make_shared<FeatureHalf>();
     // Whether an IPv4 address lies on one of the computer's subnets (NetInfo::sameSubnet in the application).
     std::function<bool(const std::string& address)> sameSubnet;
+    // ---- Discovery (discovery/) ----
+    // The default gateway now (blocking, called off main); DefaultGateway::read when not set.
+    std::function<std::optional<std::string>()> defaultGateway;
+    // The computer's "name addr/prefix" IPv4 entries; NetInfo::ipv4Interfaces when not set.
+    std::function<std::vector<std::string>()> interfaces;
     // The downloads folder, reveal and open, the file picker; without one no file is received.
     std::shared_ptr<Workspace> workspace;
 };

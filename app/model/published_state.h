@@ -14,6 +14,13 @@
 
 namespace velmora {
 
+// A short message at the top of the panel, already localised, with an optional second line.
+struct PanelNotice {
+    std::string title;
+    std::optional<std::string> text;
+    bool operator==(const PanelNotice&) const = default;
+};
+
 // What the panel shows of the phone and the link: the model's published connection state, one value the
 // UI copies or reads on the main thread. The model writes it on the main executor only.
 struct PublishedState {
@@ -38,6 +45,12 @@ struct PublishedState {
     std::vector<Peer> paired;
     bool idleDescended = false;
     std::optional<ConnKind> activeKind;  // kind of the live link, for its title
+
+    // Control dispatch, panel notices, ring and speed test.
+    bool phoneControlPaused = false;         // the phone has taken back the control of its screen
+    std::optional<PanelNotice> panelNotice;  // shown at the top of the panel; one at a time
+    bool ringing = false;                    // the ring toggle as last sent
+    std::optional<std::string> benchText;    // the speed test's line in the preferences
 
     // Files, both ways: the one transfer status line (last writer wins) and the received list.
     std::optional<std::string> transferText;  // already localised

@@ -1,13 +1,7 @@
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <filesystem>
+#include <fstream>
 
 #include "app/links/adb_output.h"
 #include "app/links/usb_bridge.h"
@@ -15,6 +9,7 @@
 #include "core/loopback.h"
 #include "core/process/adb_locator.h"
 #include "core/process/posix_process_runner.h"
+#include "support/wait_until.h"
 
 namespace velmora {
 namespace {
@@ -25,18 +20,11 @@ std::string text(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// The command line of the process whose /proc folder is `dir`; empty once that process has gone, which it
-// may do at any moment between the directory listing, the open and the read.
+// The command line of the process whose /proc folder is `dir`; empty or cut short once that process has
+// gone, which it may do at any moment between the listing and the read.
 std::string cmdlineOf(const fs::path& dir) {
-    const int fd = ::open((dir / "cmdline").c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return {};
-    std::string text;
-    char buffer[4096];
-    ssize_t n = 0;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
-        text.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-    ::close(fd);
-    return n < 0 ? std::string() : text;  // ESRCH and the like: it went while we read
+    std::ifstream in(dir / "cmdline", std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // Process ids of the adb servers listening on `port`.
@@ -64,14 +52,8 @@ class RealAdb : public ::testing::Test {
     void TearDown() override {
         if (!adb_) return;
         runner_.run(ProcessRequest{*adb_, {"-P", std::to_string(port_), "kill-server"}, 20});
-        for (const int pid : serversOn(port_)) {
-            const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-            if (pidfd < 0) continue;  // already gone
-            pollfd ended{pidfd, POLLIN, 0};
-            ::poll(&ended, 1, 60'000);  // readable once it has ended; a generous minute at most
-            ::close(pidfd);
-        }
-        EXPECT_TRUE(serversOn(port_).empty()) << "the test's adb server is still running";
+        EXPECT_TRUE(test::waitUntil([&] { return serversOn(port_).empty(); }))
+            << "the test's adb server is still running";
     }
     ProcessResult adb(std::vector<std::string> arguments) {
         return runner_.run(ProcessRequest{*adb_, std::move(arguments), 30});

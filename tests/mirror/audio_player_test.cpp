@@ -3,24 +3,16 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <vector>
-
 #include "app/mirror/media/audio_player.h"
 #include "core/exec/manual_executor.h"
 
 namespace velmora {
 namespace {
 
-struct MemoryOutput final : AudioOutput {
-    bool open(double r, int c) override {
-        ++opens;
-        if (refuse) return false;
-        rate = r;
-        channels = c;
-        running = true;
-        return true;
-    }
+// An output in memory and the player in front of it.
+struct Rig final : AudioOutput {
+    explicit Rig(int channels = 2) { start(48000, channels); }
+    bool open(double, int) override { return ++opens, running = !refuse; }
     void close() override { running = false; }
     bool isRunning() override { return running; }
     void schedule(AudioBuffer buffer, std::function<void()> onPlayed) override {
@@ -28,21 +20,9 @@ struct MemoryOutput final : AudioOutput {
         completions.push_back(std::move(onPlayed));
     }
     void play() override { playing = true; }
-    void playOne() {
-        completions.front()();
-        completions.erase(completions.begin());
-    }
 
-    bool refuse = false, running = false, playing = false;
-    int opens = 0, channels = 0;
-    double rate = 0;
-    std::vector<AudioBuffer> buffers;
-    std::vector<std::function<void()>> completions;
-};
-
-struct Rig {
-    Rig() {
-        player.start(48000, 2);
+    void start(double rate, int channels) {
+        player.start(rate, channels);
         ctl.runPending();
     }
     void feed(const Bytes& packet, int times = 1) {
@@ -50,119 +30,89 @@ struct Rig {
             player.feed(packet);
         ctl.runPending();
     }
-    MemoryOutput out;
+    void playOne() {
+        completions.front()();
+        completions.erase(completions.begin());
+    }
+    bool refuse = false, running = false, playing = false;
+    int opens = 0;
+    std::vector<AudioBuffer> buffers;
+    std::vector<std::function<void()>> completions;
     ManualExecutor ctl;
-    AudioPlayer player{out, ctl};
+    AudioPlayer player{*this, ctl};
 };
 
+// A packet: the 8-byte header the computer does not read, then the sample bytes.
 Bytes pcm(Bytes samples) {
     samples.insert(samples.begin(), 8, 0xEE);
     return samples;
 }
+const Bytes kPacket = pcm(Bytes(400, 0));
 
 TEST(AudioPlayer, ConvertsWholeFramesOfLittleEndianSamples) {
-    struct Case {
-        int channels;
-        Bytes packet;
-        std::vector<float> samples;  // empty: dropped
-    };
-    const std::vector<Case> cases{
-        {1, Bytes(8, 0), {}},
+    const std::vector<std::tuple<int, Bytes, std::vector<float>>> cases{
+        {1, Bytes(8, 0), {}},  // empty: dropped
         {1, pcm({0x01}), {}},
+        {0, pcm({0x00, 0x80}), {}},  // no channels: the output is never opened
         {1, pcm({0x00, 0x80}), {-1.0f}},
         {2, pcm({0xFF, 0x7F, 0x00, 0x00, 0x77}), {32767.0f / 32768.0f, 0.0f}},
-        {2, pcm({0x00, 0x40, 0x00, 0xC0, 0x00, 0x80, 0xFF, 0x7F}), {0.5f, -0.5f, -1.0f, 0.999969482421875f}},
+        {2, pcm({0x00, 0x40, 0x00, 0xC0, 0x00, 0x80, 0xFF, 0x7F}), {0.5f, -0.5f, -1.0f, 32767.0f / 32768.0f}},
     };
-    for (const Case& c : cases) {
-        Rig rig;
-        rig.player.start(44100, c.channels);
-        rig.ctl.runPending();
-        rig.feed(c.packet);
-        if (c.samples.empty()) {
-            EXPECT_TRUE(rig.out.buffers.empty());
-            continue;
-        }
-        ASSERT_EQ(rig.out.buffers.size(), 1u);
-        EXPECT_EQ(rig.out.buffers[0].channels, c.channels);
-        EXPECT_EQ(rig.out.buffers[0].samples, c.samples);
+    for (const auto& [channels, packet, samples] : cases) {
+        Rig rig(channels);
+        rig.feed(packet);
+        ASSERT_EQ(rig.buffers.size(), samples.empty() ? 0u : 1u) << channels;
+        for (const AudioBuffer& buffer : rig.buffers)
+            EXPECT_EQ(buffer.samples, samples);
     }
 }
 
-TEST(AudioPlayer, PrerollsThreeAndKeepsAtMostSixInFlight) {
+TEST(AudioPlayer, PrerollsThreeKeepsAtMostSixInFlightAndNeverPlaysAnOlderGeneration) {
     Rig rig;
-    const Bytes packet = pcm(Bytes(400, 0));
-    rig.feed(packet, 2);
-    EXPECT_FALSE(rig.out.playing);
-    rig.feed(packet);
-    EXPECT_TRUE(rig.out.playing);
-    rig.feed(packet, 5);  // three more fit, two are dropped
-    EXPECT_EQ(rig.out.buffers.size(), 6u);
-    rig.out.playOne();
-    rig.feed(packet, 2);
-    EXPECT_EQ(rig.out.buffers.size(), 7u);
-}
+    rig.feed(kPacket, 2);
+    EXPECT_FALSE(rig.playing);
+    rig.feed(kPacket);
+    EXPECT_TRUE(rig.playing);
+    rig.feed(kPacket, 5);  // three more fit, two are dropped
+    EXPECT_EQ(rig.buffers.size(), 6u);
+    rig.playOne();
+    rig.feed(kPacket, 2);
+    EXPECT_EQ(rig.buffers.size(), 7u);
+    rig.start(48000, 2);  // the same values while running: undisturbed
+    EXPECT_EQ(rig.opens, 1);
 
-TEST(AudioPlayer, WorkFromAnEarlierConfigurationIsNeverPlayed) {
-    Rig rig;
-    const Bytes packet = pcm(Bytes(400, 0));
-    rig.feed(packet, 6);
-    rig.player.start(48000, 2);  // same values while running: undisturbed
-    rig.ctl.runPending();
-    EXPECT_EQ(rig.out.opens, 1);
+    rig.start(44100, 1);
+    rig.playing = false;
+    rig.feed(kPacket, 2);
+    EXPECT_FALSE(rig.playing);  // a new pre-roll
+    rig.playOne();              // an old completion does not lower the new count
+    rig.feed(kPacket, 5);
+    EXPECT_TRUE(rig.playing);
+    EXPECT_EQ(rig.buffers.size(), 13u);
 
-    rig.player.feed(packet);  // converted, but its scheduling runs after the reconfiguration
-    rig.player.start(44100, 1);
-    rig.ctl.runPending();
-    EXPECT_EQ(rig.out.buffers.size(), 6u);
-    EXPECT_EQ(rig.out.opens, 2);
-    rig.out.playOne();  // an old completion does not lower the new count
-    rig.out.playing = false;
-    rig.feed(packet, 2);
-    EXPECT_FALSE(rig.out.playing);  // a new pre-roll
-    rig.feed(packet, 5);
-    EXPECT_TRUE(rig.out.playing);
-    EXPECT_EQ(rig.out.buffers.size(), 12u);
-
-    rig.player.feed(packet);
     rig.player.stop();
     rig.ctl.runPending();
-    rig.feed(packet);
-    EXPECT_EQ(rig.out.buffers.size(), 12u);
-    EXPECT_FALSE(rig.out.running);
+    rig.feed(kPacket);
+    EXPECT_EQ(rig.buffers.size(), 13u);
+    EXPECT_FALSE(rig.running);
 }
 
 TEST(AudioPlayer, ADeviceThatStopsOnItsOwnIsOpenedAgainAndTheSoundComesBack) {
     Rig rig;
-    const Bytes packet = pcm(Bytes(400, 0));
-    rig.feed(packet, 3);
-    rig.out.running = false;  // unplugged
-    rig.out.playing = false;
-    rig.out.refuse = true;
-    rig.feed(packet, 10);  // every buffer discarded and counted down; one reopen tried
-    EXPECT_EQ(rig.out.opens, 2);
-    EXPECT_EQ(rig.out.buffers.size(), 3u);
+    rig.feed(kPacket, 3);
+    rig.running = rig.playing = false;  // unplugged
+    rig.refuse = true;
+    rig.feed(kPacket, 10);  // every buffer discarded and counted down; one reopen tried
+    EXPECT_EQ(rig.opens, 2);
+    EXPECT_EQ(rig.buffers.size(), 3u);
 
-    rig.out.refuse = false;  // plugged back in
+    rig.refuse = false;  // plugged back in
     rig.ctl.advance(1.0);
-    rig.feed(packet);
-    EXPECT_EQ(rig.out.opens, 3);
-    EXPECT_TRUE(rig.out.running);
-    rig.feed(packet, 3);
-    EXPECT_EQ(rig.out.buffers.size(), 6u);
-    EXPECT_TRUE(rig.out.playing);
-}
-
-TEST(AudioPlayer, AFailedStartLeavesThePlayerStopped) {
-    MemoryOutput out;
-    out.refuse = true;
-    ManualExecutor ctl;
-    AudioPlayer player(out, ctl);
-    player.feed(pcm(Bytes(4, 0)));
-    player.start(48000, 2);
-    ctl.runPending();
-    player.feed(pcm(Bytes(4, 0)));
-    ctl.runPending();
-    EXPECT_TRUE(out.buffers.empty());
+    rig.feed(kPacket);
+    EXPECT_EQ(rig.opens, 3);
+    rig.feed(kPacket, 3);
+    EXPECT_EQ(rig.buffers.size(), 6u);
+    EXPECT_TRUE(rig.playing);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "core/loopback.h"
 #include "core/settings/memory_settings.h"
 #include "core/transport/tcp_transport.h"
+#include "support/fake_dns_sd_browser.h"
 #include "support/simulated_phone.h"
 #include "support/temp_dir.h"
 
@@ -70,11 +71,14 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     }
     std::shared_ptr<ConnectableTransport> ble(const std::string& id) override { return open("ble " + id); }
     std::string label(const ConnectableTransport&, const std::string& kind) const override { return kind; }
-    void start(DnsSdBrowser::Handlers) override { note("start"); }
+    void start(const std::string&, DnsSdBrowser::Handlers) override { note("start"); }
     void start(std::function<void()>) override { note("start"); }
     void start() override { note("start"); }
     void stop() override { note("stop"); }
-    void setHandlers(BluetoothCentral::Handlers) override { note("handlers"); }
+    void setHandlers(BluetoothCentral::Handlers h) override {
+        note("handlers");
+        central = std::move(h);
+    }
     void pause() override { note("pause"); }
     void setOnChange(std::function<void(std::vector<DiscoveredPhone>)> handler) override {
         note("onChange");
@@ -83,6 +87,9 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     void removeCreatedForwards() override { note("removeForwards"); }
     void showFatal(const std::string& title, const std::string& text) override { note(title + " | " + text); }
     void exitProcess(int status) override { note("exit " + std::to_string(status)); }
+    std::size_t choose(const std::string&, const std::string&, const std::vector<std::string>&) override {
+        return choice;
+    }
     std::string computerName() const override { return computer; }
     bool confirm(const Peer& peer, const std::string& code) override {
         note("shown " + peer.name + " " + code);
@@ -105,7 +112,9 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     std::string name;
     std::atomic<std::uint16_t> port{0};                         // the phone's, for transports
     std::function<void(std::vector<DiscoveredPhone>)> publish;  // set at start-up, before any use
+    BluetoothCentral::Handlers central;                         // likewise
     std::string computer = "Estação";                           // the host name
+    std::size_t choice = 0;                                     // the button the user picks
 };
 
 // The desktop's file services over a temporary downloads folder; reveal, open and the picker are journaled
@@ -195,9 +204,11 @@ class ModelHarness {
         };
         auto port = [&](const char* name) { return std::make_shared<FakePort>(journal, name); };
         auto sameSubnet = [](const std::string&) { return true; };
-        return {exec,        settings, load,       dir.path(),     transports,      port("browser"),
-                port("ble"), usb,      prompt,     port("alerts"), port("network"), port("wake"),
-                host,        features, sameSubnet, workspace};  // in ModelPorts' order
+        ModelPorts p{exec,       settings, load,   dir.path(),      transports,   browser, ble,
+                     usb,        prompt,   alerts, port("network"), port("wake"), host,    features,
+                     sameSubnet, {},       {},     workspace};  // in order
+        p.defaultGateway = [g = gateway] { return g; };
+        return p;
     }
     AppModel& start() {
         model = AppModel::create(ports(), false);
@@ -258,12 +269,17 @@ class ModelHarness {
     std::shared_ptr<MemorySettings> settings = std::make_shared<MemorySettings>();
     std::shared_ptr<Journal> journal = std::make_shared<Journal>();
     std::shared_ptr<FakePort> transports = std::make_shared<FakePort>(journal, "transports");
+    std::shared_ptr<FakeDnsSdBrowser> browser =
+        std::make_shared<FakeDnsSdBrowser>([j = journal](std::string e) { j->add(std::move(e)); });
     std::shared_ptr<FakePort> usb = std::make_shared<FakePort>(journal, "usb");
+    std::shared_ptr<FakePort> ble = std::make_shared<FakePort>(journal, "ble");
+    std::shared_ptr<FakePort> alerts = std::make_shared<FakePort>(journal, "alerts");
     std::shared_ptr<FakePort> host = std::make_shared<FakePort>(journal, "host");
     std::shared_ptr<FakePort> features = std::make_shared<FakePort>(journal, "features");
     std::shared_ptr<FakePort> prompt = std::make_shared<FakePort>(journal, "prompt");
     std::shared_ptr<FakeWorkspace> workspace =
         std::make_shared<FakeWorkspace>(journal, dir.path() / "Downloads");
+    std::optional<std::string> gateway;  // the route table's default gateway, as start() finds it
     bool identityFails = false;
     P256PrivateKey key = P256PrivateKey::generate();
     SoftwareIdentity computer{"Estação", "mac", key};

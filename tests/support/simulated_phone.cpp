@@ -123,6 +123,9 @@ struct PhoneConnection {
                 channel->send(Ch::control, encodeJSON(pong));
             }
             if (config.onControl) config.onControl(message);
+            if (config.answer)
+                for (const json& reply : config.answer(message))
+                    channel->send(Ch::control, encodeJSON(reply));
             out.received.push_back(std::move(message));
         }
     }

@@ -167,6 +167,8 @@ bool AvcodecVideoSink::decode(Decoder& decoder, const VideoSample& sample, std::
         decoder.ctx = openDecoder(*sample.format, decoderThreads_, false);
         decoder.format = sample.format;
     }
+    // It can still fail to open here where accepts() passed (memory, threads): never decode with none.
+    if (!decoder.ctx) return false;
     if (av_new_packet(decoder.packet, static_cast<int>(sample.avcc.size())) < 0) return false;
     std::memcpy(decoder.packet->data, sample.avcc.data(), sample.avcc.size());
     decoder.packet->pts = sample.ptsMicros;

@@ -11,13 +11,6 @@ namespace {
 
 constexpr std::string_view kUsbPrefix = "usb:";
 
-// Where a phone on the local network is reached: its advertised address on the phone's port, else its
-// service endpoint.
-std::optional<TcpEndpoint> netEndpoint(const DiscoveredPhone& phone) {
-    if (phone.ip) return TcpEndpoint{*phone.ip, AppModel::phonePort};
-    return phone.endpoint;
-}
-
 bool isBleAddress(const std::string& id) {
     if (id.size() != 17) return false;
     for (std::size_t i = 0; i < id.size(); ++i) {

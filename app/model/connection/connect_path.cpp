@@ -15,8 +15,9 @@ void AppModel::connect(ConnectRequest request) {
     edit().state = ConnState::connecting(request.label);
     // The line names the interfaces (a system call): it is finished once the attempt is on its way, so
     // reading them never delays the connection.
-    const std::string line =
-        "conectando a " + request.label + " via " + request.kind + " [chave " + request.key + " | ";
+    const std::string line = "conectando a " + request.label + " via " + request.kind +
+                             (request.userInitiated ? " (pedido do usuário)" : "") + " [chave " +
+                             request.key + " | ";
     connectingViaUsb_ = request.usbSerial;
     edit().lastError.reset();
     const auto watch = std::make_shared<AttemptWatch>(now());
@@ -84,7 +85,7 @@ void AppModel::sessionOpened(const std::shared_ptr<LinkSession>& session, const 
         session->close();
         return;
     }
-    setSession(session);
+    setSession(session, request.kind);
     PublishedState& state = edit();
     state.linkKind = request.kind;
     state.bleFast = label == "l2cap";
@@ -100,7 +101,8 @@ void AppModel::sessionOpened(const std::shared_ptr<LinkSession>& session, const 
     sessionOpenedAt_ = now();
     sessionKindLabel_ = request.kind + "/" + request.key.substr(0, 4);
     failures_.clear(request.key);
-    // A "gw:" key teaches which phone's hotspot the gateway is: that comes with the hotspot.
+    // A session over the gateway shows that the gateway is this phone's hotspot.
+    if (request.key.starts_with("gw:")) learnHotspot(request.key.substr(3), session->peer().id);
     if (connectingViaUsb_) {
         auto known = ports_.settings->stringList("usbKnown").value_or(std::vector<std::string>{});
         if (std::ranges::find(known, *connectingViaUsb_) == known.end()) known.push_back(*connectingViaUsb_);

@@ -13,9 +13,17 @@ std::unique_ptr<SessionDelegate> AppModel::reportsFor(std::shared_ptr<LinkSessio
     return std::make_unique<SessionReports>(weak_from_this(), context_, std::move(session));
 }
 
-void AppModel::setSession(std::shared_ptr<LinkSession> session) {
-    // The features' control pause belongs to one session; it ends with it (comes with the features).
+// The phone's control pause belongs to one session and ends with it; so does a speed test.
+void AppModel::setSession(std::shared_ptr<LinkSession> session, std::string linkKind) {
+    if (session != session_ && controlPause_.paused) {
+        controlPause_.reset();
+        edit().phoneControlPaused = false;
+    }
+    if (!session) speedTest_.clear();
     session_ = std::move(session);
+    std::lock_guard lock(liveLock_);
+    liveForReceive_ = session_;
+    liveLinkKind_ = std::move(linkKind);
 }
 
 void AppModel::sessionClosed(const std::shared_ptr<LinkSession>& closed,

@@ -10,9 +10,9 @@ namespace velmora {
 
 class AppModel;
 
-// How one session reports to the model. Runs on the session's receive thread: it reads what the
-// connection half needs of "status", "pong" and "caps" there, hands every other control message to the
-// session features, and posts the rest to the main executor, holding the model weakly.
+// How one session reports to the model. Runs on the session's receive thread: control messages go to the
+// model's dispatch there, file chunks to the files feature; the session's end is posted to the main
+// executor, holding the model weakly.
 class SessionReports final : public SessionDelegate {
   public:
     SessionReports(std::weak_ptr<AppModel> model, std::shared_ptr<AttemptContext> context,

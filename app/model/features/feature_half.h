@@ -20,11 +20,6 @@ class FeatureHalf {
     virtual void setUpNotifications() {}
     virtual void clipboardTick() {}  // every 0.6 s while the model lives
 
-    // A control message the connection half does not handle itself; on the session's receive thread.
-    virtual void didReceiveControl(LinkSession& session, const nlohmann::json& message) {
-        (void)session;
-        (void)message;
-    }
     // Whether the phone's screen is being mirrored.
     virtual bool mirroring() const { return false; }
     // The heartbeat, on every tick: the picture has stalled (or not).

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace velmora {
 
-// What the model cannot go on without: a modal message, then the end of the process.
+// Modal questions and messages: what the model cannot go on without (a message, then the end of the
+// process), and the confirmations the user answers.
 class Alerts {
   public:
     virtual ~Alerts() = default;
@@ -12,6 +15,13 @@ class Alerts {
     virtual void showFatal(const std::string& title, const std::string& text) = 0;
     // Ends the process with `status` (the application calls std::exit; tests record it and return).
     virtual void exitProcess(int status) = 0;
+    // Asks `message` with `text` and returns the index of the button chosen; the first button is the
+    // default, and closing the alert chooses it. Main thread; returns when the alert is dismissed.
+    virtual std::size_t choose(const std::string& message, const std::string& text,
+                               const std::vector<std::string>& buttons) {
+        (void)message, (void)text, (void)buttons;
+        return 0;
+    }
 };
 
 }  // namespace velmora

@@ -1,0 +1,17 @@
+// Stand-ins for the entry points of the session features until each feature fills its own.
+#include "app/model/app_model.h"
+
+namespace velmora {
+
+void AppModel::postNotification(LinkSession&, const nlohmann::json&) {}
+void AppModel::removeNotification(const std::string&) {}
+void AppModel::mergePhoneApps(std::vector<PhoneApp>) {}
+void AppModel::writeClipboard(std::string) {}
+void AppModel::finishDiagnostics(std::string) {}
+void AppModel::mirrorStarted(MirrorStart) {}
+void AppModel::mirrorStopped() {}
+void AppModel::mirrorError(std::string, std::optional<std::string>) {}
+void AppModel::showMirrorNotice(const std::string&, double) {}
+void AppModel::setMirrorControlPaused(bool) {}
+
+}  // namespace velmora
