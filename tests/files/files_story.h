@@ -1,8 +1,7 @@
 #pragma once
 
-// A model connected to the simulated phone over loopback, with the downloads folder in a temporary folder,
-// and the phone's side of file transfer driven by hand: offers and records handed to the model's entry
-// points, the model's replies read from the phone's journal, its file records collected per transfer id.
+// A model connected to the simulated phone over loopback, downloads in a temporary folder, the phone's side
+// driven by hand through the entry points; the phone's journal has the replies, `sent` its file bytes.
 
 #include <gtest/gtest.h>
 
@@ -17,6 +16,13 @@ namespace velmora::test {
 inline std::string sha(const std::string& bytes) {
     return CXPCrypto::hex(
         CXPCrypto::sha256(ByteView(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size())));
+}
+
+inline std::string pattern(std::size_t size, unsigned seed) {
+    std::string out(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        out[i] = static_cast<char>((i * seed + i / 977) % 251);
+    return out;
 }
 
 inline Bytes record(std::uint32_t tid, const std::string& data) {
@@ -57,6 +63,16 @@ struct FilesStory {
     void chunk(std::uint32_t tid, const std::string& data) {
         model->receiveFileChunk(*session, record(tid, data));
     }
+    std::filesystem::path write(const std::string& name, const std::string& bytes) {
+        std::ofstream(h.dir.path() / name, std::ios::binary) << bytes;
+        return h.dir.path() / name;
+    }
+    // The offer the phone got for `name`, whole.
+    nlohmann::json offerOf(const std::string& name) {
+        const std::string entry = h.journal->waitFor("phone {\"name\":\"" + name + "\"");
+        return entry.empty() ? nlohmann::json() : nlohmann::json::parse(entry.substr(6));
+    }
+    std::uint32_t tidOf(const std::string& name) { return offerOf(name).value("tid", 0U); }
     // The model's reply that starts so, as the phone got it ("" when none came).
     std::string reply(const std::string& start) { return h.journal->waitFor("phone {" + start); }
     std::vector<std::string> entries() const {
@@ -66,16 +82,14 @@ struct FilesStory {
         std::ranges::sort(names);
         return names;
     }
-    // Moves the fake clock second by second, letting the phone's pongs in, so the silence watch keeps the
-    // session.
+    // Moves the fake clock second by second, letting the pongs in, so the silence watch keeps the session.
     void pass(int seconds) {
         for (int i = 0; i < seconds; ++i) {
             h.advance(1);
             EXPECT_TRUE(h.pumpUntil([&] { return h.exec->now() - session->lastRx() < 4; }));
         }
     }
-    // Passes fake seconds until the status shows `text` (a worker may show it a little after its timer
-    // fired); how many it took, or -1 after a minute of real time.
+    // Passes fake seconds until the status shows `text`; how many it took, or -1 after a real minute.
     int passUntil(const std::string& text) {
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(1);
         for (int n = 0;; ++n) {

@@ -1,5 +1,4 @@
-// Files from the phone: admission, the bad inputs a phone can send, placement under a free name, the stall
-// and the session's end, each leaving no partial file and nothing touched outside the folder.
+// Files from the phone: admission, bad input, free names, the stall, the session's end, a full disk.
 #include <sys/resource.h>
 
 #include <csignal>
@@ -16,9 +15,7 @@ using test::sha;
 using TransferPolicy::Verdict;
 
 TEST(Receiving, OffersAreAdmittedByIdCountAndSpaceInThatOrder) {
-    const auto offer = [](std::uint32_t tid, std::int64_t size) {
-        return Inbound::FileOffer{tid, "a", size, ""};
-    };
+    const auto offer = [](std::uint32_t t, std::int64_t n) { return Inbound::FileOffer{t, "a", n, ""}; };
     const std::set<std::uint32_t> eight{1, 3, 5, 7, 9, 11, 13, 15}, one{1};
     const std::int64_t reserve = TransferPolicy::reserveBytes, max = INT64_MAX;
     using Row = std::tuple<Inbound::FileOffer, std::set<std::uint32_t>, std::optional<std::int64_t>,
@@ -35,13 +32,9 @@ TEST(Receiving, OffersAreAdmittedByIdCountAndSpaceInThatOrder) {
         EXPECT_EQ(TransferPolicy::decide(o, active, space, pending, reserve), verdict)
             << o.tid << " " << o.size;
     }
-    for (const auto& [file, inside] : std::vector<std::pair<std::string, bool>>{{"/d/V/a.txt", true},
-                                                                                {"/d/V/./a.txt", true},
-                                                                                {"/d/V/x/../a.txt", true},
-                                                                                {"/d/V/../a.txt", false},
-                                                                                {"/d/V/x/a.txt", false},
-                                                                                {"/d/V", false},
-                                                                                {"a.txt", false}}) {
+    const std::vector<std::pair<std::string, bool>> paths{
+        {"/d/V/a", true}, {"/d/V/x/../a", true}, {"/d/V/../a", false}, {"/d/V/x/a", false}, {"a", false}};
+    for (const auto& [file, inside] : paths) {
         EXPECT_EQ(TransferPolicy::isDirectChild(file, "/d/V/"), inside) << file;
     }
 }
@@ -68,26 +61,16 @@ TEST(Receiving, WhatThePhoneSendsEndsWithItsReplyAndOnlyVerifiedFilesUnderTheirN
         nlohmann::json reply;
         std::string placed;
     };
+    const std::vector<std::string> split{body.substr(0, 5), body.substr(5)};
+    const std::string invalid = "ok\xff\xfe.txt", replaced = "ok\xEF\xBF\xBD\xEF\xBF\xBD.txt";
     for (const Row& r : std::vector<Row>{
              {1, "../../etc/passwd", n, sha(body), {body}, done(1, nullptr), "passwd"},
-             {3,
-              "a/b\\c:d.txt",
-              n,
-              sha(body),
-              {body.substr(0, 5), body.substr(5)},
-              done(3, nullptr),
-              "c_d.txt"},
+             {3, "a/b\\c:d.txt", n, sha(body), split, done(3, nullptr), "c_d.txt"},
              {5, "..", n, sha(body), {body}, done(5, nullptr), "arquivo"},
              {7, ".bashrc", n, sha(body), {body}, done(7, nullptr), "bashrc"},
              {9, std::string("nul\0l.txt", 9), n, sha(body), {body}, done(9, nullptr), "null.txt"},
              {11, longName, n, sha(body), {body}, done(11, nullptr), std::string(196, 'n') + ".txt"},
-             {13,
-              "ok\xff\xfe.txt",
-              n,
-              sha(body),
-              {body},
-              done(13, nullptr),
-              "ok\xEF\xBF\xBD\xEF\xBF\xBD.txt"},
+             {13, invalid, n, sha(body), {body}, done(13, nullptr), replaced},
              {15, "empty", 0, sha(""), {}, done(15, nullptr), "empty"},
              {17, "more.bin", 5, sha("12345"), {"123", "4567890"}, done(17, nullptr), "more.bin"},
              {19, "bad.bin", n, sha("other"), {body}, done(19, "checksum_mismatch"), ""},
@@ -170,21 +153,23 @@ TEST(Receiving, EightRunAtOnceAndAStalledOneIsAbortedAfterSixtySecondsWithoutARe
     EXPECT_EQ(s.entries().size(), 3U);  // f201, keep.part and 219's, which was offered 10 s ago
     ASSERT_TRUE(s.textIs(L10n::format("transfer.receive_failed", {"f215"})));
     EXPECT_NE(s.h.log().find("recebimento 203 abortado: sem dados por 60 s"), std::string::npos);
-    // The session's end drops what is left, with nothing sent.
+    // The session's end drops what is left, with nothing sent, and wakes a sender waiting for "file.done".
+    s.model->sendFiles({s.write("out.txt", "o")});
+    s.model->fileAccepted(s.tidOf("out.txt"));
+    ASSERT_TRUE(test::waitUntil([&] { return s.sentTo(2) == "o"; }));
     s.h.hangUp();
     ASSERT_TRUE(s.h.pumpUntil(ConnState::Kind::idle));
     EXPECT_EQ(s.entries(), (std::vector<std::string>{"f201", "keep.part"}));
-    EXPECT_FALSE(s.model->hasTransferWork());
+    ASSERT_TRUE(s.textIs(L10n::format("transfer.send_failed", {"out.txt"})));
+    ASSERT_TRUE(s.h.pumpUntil([&] { return !s.model->hasTransferWork(); }));
 }
 
 TEST(Receiving, AFullDiskEndsTheTransferWithWriteFailedAndRemovesItsFile) {
     FilesStory s;
     // A file size limit stands in for a full disk: past it a write fails as it would with ENOSPC.
     std::signal(SIGXFSZ, SIG_IGN);
-    rlimit before{};
+    rlimit before{}, small{65536, RLIM_INFINITY};
     ::getrlimit(RLIMIT_FSIZE, &before);
-    rlimit small = before;
-    small.rlim_cur = 65536;
     ::setrlimit(RLIMIT_FSIZE, &small);
     const std::string block(40000, 'b');
     s.offer(301, "big.bin", 80000, sha(block + block));

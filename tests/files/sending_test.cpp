@@ -1,5 +1,4 @@
-// Files to the phone: one worker per file on the session of the call, the offer, the answer, exactly the
-// offered bytes, "file.done", and every way a send ends, with the waits on the model's fake clock.
+// Files to the phone: one worker per file, exactly the offered bytes, and every way a send ends.
 #include <fstream>
 
 #include "app/model/features/files/transfer_tables.h"
@@ -12,25 +11,9 @@ namespace {
 using test::FilesStory;
 using test::sha;
 
-struct SendStory : FilesStory {
-    std::filesystem::path write(const std::string& name, const std::string& bytes) {
-        const auto path = h.dir.path() / name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
-    // The offer the phone got for `name`, whole.
-    nlohmann::json offerOf(const std::string& name) {
-        const std::string entry = h.journal->waitFor("phone {\"name\":\"" + name + "\"");
-        return entry.empty() ? nlohmann::json() : nlohmann::json::parse(entry.substr(6));
-    }
-    std::uint32_t tidOf(const std::string& name) { return offerOf(name).value("tid", 0U); }
-};
-
 TEST(Sending, SeveralFilesGoAtOnceEachUnderItsOwnEvenIdWithExactlyItsBytes) {
-    SendStory s;
-    std::string big(300000, '\0');
-    for (std::size_t i = 0; i < big.size(); ++i)
-        big[i] = static_cast<char>(i * 7 % 251);
+    FilesStory s;
+    const std::string big = test::pattern(300000, 7);
     std::filesystem::create_directories(s.h.dir.path() / "folder");
     s.model->sendFiles({s.write("big.bin", big), s.h.dir.path() / "folder", s.write("empty.txt", "")});
     const nlohmann::json bigOffer = s.offerOf("big.bin"), emptyOffer = s.offerOf("empty.txt");
@@ -44,7 +27,7 @@ TEST(Sending, SeveralFilesGoAtOnceEachUnderItsOwnEvenIdWithExactlyItsBytes) {
     s.model->fileAccepted(emptyTid);
     ASSERT_TRUE(test::waitUntil([&] { return s.sentTo(bigTid).size() == big.size(); }));
     EXPECT_EQ(s.sentTo(bigTid), big);
-    // Each worker's own texts come in order; the other worker has shown its "sending" by now.
+    // Each worker's texts come in order; the other one showed its "sending" long ago.
     s.model->fileDone(emptyTid, true);
     ASSERT_TRUE(s.textIs(L10n::format("transfer.sent", {"empty.txt"})));
     s.model->fileDone(bigTid, true);
@@ -54,9 +37,8 @@ TEST(Sending, SeveralFilesGoAtOnceEachUnderItsOwnEvenIdWithExactlyItsBytes) {
 }
 
 TEST(Sending, EveryEndingOfASendShowsItsTextAndLeavesNoTransferWork) {
-    SendStory s;
-    // Rejected, no answer in 30 s, accepted but no "file.done" in 60 s, "file.done" with ok false; one at a
-    // time, so that the last text is the one looked for.
+    FilesStory s;
+    // Rejected, no answer, no "file.done", "ok" false; one at a time, so the last text is the one looked for.
     const auto start = [&](const std::string& name) {
         s.model->sendFiles({s.write(name, name.substr(0, 1))});
         EXPECT_TRUE(s.textIs(L10n::format("transfer.sending", {name})));
@@ -91,25 +73,6 @@ TEST(Sending, EveryEndingOfASendShowsItsTextAndLeavesNoTransferWork) {
     ASSERT_TRUE(s.h.pumpUntil([&] { return !s.model->hasTransferWork(); }));
     EXPECT_EQ(followingTid(2147483644), 2147483646U);
     EXPECT_EQ(followingTid(2147483646), 2U);
-}
-
-TEST(Sending, TheSessionsEndWakesEveryWorkerAndNothingIsSentWithoutASession) {
-    SendStory s;
-    for (const std::string name : {"waiting.txt", "streamed.txt"}) {  // one at a time, as above
-        s.model->sendFiles({s.write(name, name.substr(0, 1))});
-        ASSERT_TRUE(s.textIs(L10n::format("transfer.sending", {name})));
-    }
-    const std::uint32_t streamed = s.tidOf("streamed.txt");
-    s.model->fileAccepted(streamed);
-    ASSERT_TRUE(test::waitUntil([&] { return s.sentTo(streamed) == "s"; }));
-    s.h.hangUp();
-    ASSERT_TRUE(s.h.pumpUntil(ConnState::Kind::idle));
-    ASSERT_TRUE(s.textIs(L10n::format("transfer.send_failed", {"streamed.txt"})));
-    ASSERT_TRUE(s.h.pumpUntil([&] { return !s.model->hasTransferWork(); }));
-    s.h.workspace->picked = {s.write("picked.txt", "p")};
-    s.model->pickAndSendFiles();
-    EXPECT_EQ(s.h.journal->count("workspace.pick"), 1);
-    EXPECT_FALSE(s.model->hasTransferWork());
 }
 
 }  // namespace

@@ -117,23 +117,17 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     std::size_t choice = 0;                                     // the button the user picks
 };
 
-// The desktop's file services over a temporary downloads folder; reveal, open and the picker are journaled
-// as "workspace.reveal <path>", "workspace.open <path>", "workspace.pick".
+// The desktop's file services over a temporary downloads folder; reveal and open are journaled as
+// "workspace.reveal <path>" and "workspace.open <path>".
 struct FakeWorkspace final : Workspace {
     FakeWorkspace(std::shared_ptr<Journal> j, std::filesystem::path d)
         : journal(std::move(j)), downloads(std::move(d)) {}
     std::filesystem::path downloadsFolder() const override { return downloads; }
-    void reveal(const std::filesystem::path& file) override {
-        journal->add("workspace.reveal " + file.string());
-    }
-    void open(const std::filesystem::path& path) override { journal->add("workspace.open " + path.string()); }
-    std::vector<std::filesystem::path> pickFiles() override {
-        journal->add("workspace.pick");
-        return picked;
-    }
+    void reveal(const std::filesystem::path& f) override { journal->add("workspace.reveal " + f.string()); }
+    void open(const std::filesystem::path& f) override { journal->add("workspace.open " + f.string()); }
+    std::vector<std::filesystem::path> pickFiles() override { return {}; }  // the user cancels
     std::shared_ptr<Journal> journal;
     std::filesystem::path downloads;
-    std::vector<std::filesystem::path> picked;  // what the user chooses
 };
 
 // The manual executor, plus a wake-up for the test thread whenever a worker posts.
