@@ -41,6 +41,7 @@ AppModel::AppModel(Token, ModelPorts ports, bool preview)
     context_->main = ports_.main;
     context_->prompt = ports_.pairing;
     context_->features = ports_.features;
+    loadNotifSettings();
 }
 
 AppModel::~AppModel() {
@@ -74,7 +75,6 @@ void AppModel::comeAlive() {
     sendQueue_ = std::make_unique<SerialQueue>("tessel.send");
     edit().paired = context_->store->all();
     if (!files_->folder().empty()) ReceivedFolder::setUp(files_->folder());
-    ports_.features->refreshPermissions();
     ports_.usb->setOnChange([weak, main = ports_.main](std::vector<DiscoveredPhone> phones) {
         main->post([weak, phones = std::move(phones)]() mutable {
             const auto model = weak.lock();
@@ -112,7 +112,7 @@ void AppModel::comeAlive() {
     refreshGateway();
     live_ = true;
     applyLinkPrefs();
-    ports_.features->setUpNotifications();
+    setUpNotifications();
     armClipboardPoll();
 }
 

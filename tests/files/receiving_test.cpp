@@ -123,7 +123,7 @@ TEST(Receiving, SameNamesTakeTheNextFreeNameAndTheListKeepsTheFiveNewest) {
         recent.push_back(f.path.filename().string());
     EXPECT_EQ(recent, (std::vector<std::string>{"archive.tar (1).gz", "archive.tar.gz", "notes (2)", "notes",
                                                 "photo (3).jpg"}));
-    EXPECT_EQ(s.h.journal->count("features.notify " + L10n::string("notif.file_received.title")), 7);
+    EXPECT_EQ(s.h.journal->count("notices.show " + L10n::string("notif.file_received.title")), 7);
     // Reveal and open stay in the folder: a path outside it, or a file gone, opens the folder.
     s.model->revealReceived(s.folder / "notes");
     s.model->openReceived(s.folder / "gone.txt");

@@ -3,9 +3,6 @@
 
 namespace velmora {
 
-void AppModel::postNotification(LinkSession&, const nlohmann::json&) {}
-void AppModel::removeNotification(const std::string&) {}
-void AppModel::mergePhoneApps(std::vector<PhoneApp>) {}
 void AppModel::writeClipboard(std::string) {}
 void AppModel::finishDiagnostics(std::string) {}
 void AppModel::mirrorStarted(MirrorStart) {}

@@ -156,7 +156,7 @@ void AppModel::completeIncoming(LinkSession& session, IncomingFile& file) {
         std::vector<ReceivedFile>& recent = model.edit().recentFiles;
         recent.insert(recent.begin(), entry);
         if (recent.size() > kRecentMax) recent.resize(kRecentMax);
-        model.ports_.features->notifyLocal(L10n::string("notif.file_received.title"), finalName);
+        model.notifyLocal(L10n::string("notif.file_received.title"), finalName, entry.path.string());
     });
 }
 
