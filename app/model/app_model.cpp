@@ -1,6 +1,7 @@
 #include "app/model/app_model.h"
 
 #include "app/model/features/clipboard/clipboard_policy.h"
+#include "app/model/features/files/received_folder.h"
 #include "app/model/preview_identity.h"
 #include "core/errors/friendly_errors.h"
 #include "core/l10n/l10n.h"
@@ -28,6 +29,12 @@ AppModel::AppModel(Token, ModelPorts ports, bool preview)
       context_(std::make_shared<AttemptContext>()),
       clipLimiter_(ClipboardPolicy::makePhoneWriteLimiter([main = ports_.main] { return main->now(); })),
       clipLog_(kClipLogInterval, [main = ports_.main] { return main->now(); }) {
+    std::filesystem::path received;
+    if (ports_.workspace) {
+        const std::filesystem::path downloads = ports_.workspace->downloadsFolder();
+        if (!downloads.empty()) received = downloads / ReceivedFolder::subfolder;
+    }
+    files_ = std::make_unique<FileTransfers>(received);
     state_.linkPrefs = LinkPrefs::load(*ports_.settings);
     loadClipboardSync();
     published_ = state_;
@@ -67,6 +74,7 @@ void AppModel::comeAlive() {
     const std::weak_ptr<AppModel> weak = weak_from_this();
     sendQueue_ = std::make_unique<SerialQueue>("tessel.send");
     edit().paired = context_->store->all();
+    if (!files_->folder().empty()) ReceivedFolder::setUp(files_->folder());
     ports_.usb->setOnChange([weak, main = ports_.main](std::vector<DiscoveredPhone> phones) {
         main->post([weak, phones = std::move(phones)]() mutable {
             const auto model = weak.lock();
@@ -185,6 +193,7 @@ void AppModel::shutdown() {
     if (ports_.pairing) ports_.pairing->dismissAll();
     if (session_) session_->close();
     workers_.stop();
+    files_->stop();
     sendQueue_.reset();
     session_.reset();
 }

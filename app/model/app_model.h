@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -20,6 +21,7 @@
 #include "app/model/connection/planner_types.h"
 #include "app/model/features/clipboard/clipboard_watch.h"
 #include "app/model/features/dispatch/control_event.h"
+#include "app/model/features/files/transfer_tables.h"
 #include "app/model/features/notifications/notification_mirror.h"
 #include "app/model/features/notifications/phone_post.h"
 #include "app/model/features/phone_app.h"
@@ -175,6 +177,19 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     static std::optional<TcpEndpoint> netEndpoint(const DiscoveredPhone& phone);
     // ---- end of discovery and user connections ----
 
+    // Files (features/files/): what the panel and the tray call, on main.
+    // Sends each file (folders skipped) on the session standing now, one worker per file, all at once.
+    void sendFiles(std::vector<std::filesystem::path> files);
+    void pickAndSendFiles();
+    // Show or open a received file; anything outside the received-files folder, or gone, opens the folder.
+    void revealReceived(const std::filesystem::path& file);
+    void openReceived(const std::filesystem::path& file);
+    // True while a file is being received, offered, sent or waited for; no link upgrade starts then. Any
+    // thread.
+    bool hasTransferWork() const;
+    // The received-files folder.
+    std::filesystem::path downloadsDir() const;
+
   private:
     friend class SessionReports;
     struct Token {};
@@ -261,6 +276,16 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void pollClipboard();
     // Diagnostics (features/diagnostics/diagnostics.cpp).
     void completeDiagnostics(std::optional<std::string> phoneBlock);
+    // Files (features/files/receiving.cpp, features/files/sending.cpp).
+    void setTransfer(std::optional<std::string> text);
+    void replyFile(LinkSession& session, const nlohmann::json& message) const;
+    void completeIncoming(LinkSession& session, IncomingFile& file);
+    void failIncoming(LinkSession& session, IncomingFile& file);
+    void watchStall(std::uint32_t tid, std::weak_ptr<IncomingFile> file, double delay);
+    void sendFile(const std::filesystem::path& path, LinkSession& session);
+    bool streamFile(int fd, std::int64_t size, std::uint32_t tid, LinkSession& session,
+                    const std::string& name);
+    void endTransfers();
 
     ModelPorts ports_;
     const bool preview_;
@@ -300,6 +325,8 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     std::uint16_t knownPort_ = phonePort;
     bool upgrading_ = false;
     std::int64_t upgradeTick_ = 0;
+    // The transfer tables, under their own mutex; the received-files folder is fixed at construction.
+    std::unique_ptr<FileTransfers> files_;
     std::unique_ptr<NotificationMirror> notifications_;  // never null
     std::uint64_t localNotices_ = 0;                     // names the next local notice
     std::unique_ptr<ClipboardWatch> clipWatch_;          // absent without a clipboard port

@@ -19,6 +19,7 @@
 #include "app/model/ports/transport_factory.h"
 #include "app/model/ports/usb_link.h"
 #include "app/model/ports/wake_source.h"
+#include "app/model/ports/workspace.h"
 #include "core/exec/executor.h"
 #include "core/identity/identity.h"
 #include "core/settings/settings.h"
@@ -53,6 +54,8 @@ struct ModelPorts {
     // Shows a file in the file manager (a click on the notice of a received file).
     std::function<void(const std::string& path)> revealFile;
     std::shared_ptr<Clipboard> clipboard;  // none: no clipboard sync, the report is not placed
+    // The downloads folder, reveal and open, the file picker; without one no file is received.
+    std::shared_ptr<Workspace> workspace;
 };
 
 }  // namespace velmora

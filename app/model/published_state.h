@@ -9,6 +9,7 @@
 #include "app/model/connection/conn_kind.h"
 #include "app/model/connection/conn_state.h"
 #include "app/model/connection/link_prefs.h"
+#include "app/model/features/files/received_file.h"
 #include "app/model/features/phone_app.h"
 #include "core/discovery/discovered_phone.h"
 #include "core/identity/peer.h"
@@ -63,6 +64,10 @@ struct PublishedState {
 
     // Clipboard sync.
     bool syncClipboard = true;  // the user's switch, stored as "syncClipboard"
+
+    // Files, both ways: the one transfer status line (last writer wins) and the received list.
+    std::optional<std::string> transferText;  // already localised
+    std::vector<ReceivedFile> recentFiles;    // newest first, at most 5
 
     bool operator==(const PublishedState&) const = default;
 };

@@ -127,6 +127,19 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     std::size_t choice = 0;                                     // the button the user picks
 };
 
+// The desktop's file services over a temporary downloads folder; reveal and open are journaled as
+// "workspace.reveal <path>" and "workspace.open <path>".
+struct FakeWorkspace final : Workspace {
+    FakeWorkspace(std::shared_ptr<Journal> j, std::filesystem::path d)
+        : journal(std::move(j)), downloads(std::move(d)) {}
+    std::filesystem::path downloadsFolder() const override { return downloads; }
+    void reveal(const std::filesystem::path& f) override { journal->add("workspace.reveal " + f.string()); }
+    void open(const std::filesystem::path& f) override { journal->add("workspace.open " + f.string()); }
+    std::vector<std::filesystem::path> pickFiles() override { return {}; }  // the user cancels
+    std::shared_ptr<Journal> journal;
+    std::filesystem::path downloads;
+};
+
 // The manual executor, plus a wake-up for the test thread whenever a worker posts.
 class PumpedExecutor final : public Executor {
   public:
@@ -196,9 +209,10 @@ class ModelHarness {
         auto port = [&](const char* name) { return std::make_shared<FakePort>(journal, name); };
         auto sameSubnet = [](const std::string&) { return true; };
         auto reveal = [j = journal](const std::string& path) { j->add("reveal " + path); };
-        ModelPorts p{exec,       settings, load,   dir.path(),      transports,   browser,  ble,
-                     usb,        prompt,   alerts, port("network"), port("wake"), host,     features,
-                     sameSubnet, {},       {},     notices,         reveal,       clipboard};  // in order
+        ModelPorts p{
+            exec,       settings, load,   dir.path(),      transports,   browser,   ble,
+            usb,        prompt,   alerts, port("network"), port("wake"), host,      features,
+            sameSubnet, {},       {},     notices,         reveal,       clipboard, workspace};  // in order
         p.defaultGateway = [g = gateway] { return g; };
         return p;
     }
@@ -284,6 +298,8 @@ class ModelHarness {
     std::shared_ptr<FakePort> prompt = std::make_shared<FakePort>(journal, "prompt");
     std::shared_ptr<FakePort> notices = std::make_shared<FakePort>(journal, "notices");
     std::shared_ptr<FakeClipboard> clipboard = std::make_shared<FakeClipboard>();
+    std::shared_ptr<FakeWorkspace> workspace =
+        std::make_shared<FakeWorkspace>(journal, dir.path() / "Downloads");
     std::optional<std::string> gateway;  // the route table's default gateway, as start() finds it
     bool identityFails = false;
     std::function<void()> eachTurn;  // more work for each turn of the pumps (a Qt event loop)

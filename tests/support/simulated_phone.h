@@ -73,6 +73,9 @@ struct PhoneConfig {
     // The phone's answer to a control message of the session, sent in order once it returns (on the
     // phone's thread, which it may hold for a while).
     std::function<std::vector<nlohmann::json>(const nlohmann::json&)> answer = {};
+    // Told of each record on another channel (file data, ...) as it arrives; the control messages it
+    // returns are sent in order (a "file.done" once a file's last bytes are in, say).
+    std::function<std::vector<nlohmann::json>(const Frame&)> onRecord = {};
 };
 
 // What the phone saw of one connection.

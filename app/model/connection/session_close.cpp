@@ -68,6 +68,7 @@ void AppModel::sessionClosed(const std::shared_ptr<LinkSession>& closed,
     state.phoneAppBuild.reset();
     state.networkHint.reset();
     state.battery.reset();
+    endTransfers();
     ports_.features->sessionEnded(wasMirroring && autoConnect_);
     if (switchingLink_) {
         switchingLink_ = false;

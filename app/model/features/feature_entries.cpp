@@ -3,11 +3,6 @@
 
 namespace velmora {
 
-void AppModel::receiveOffer(LinkSession&, const nlohmann::json&) {}
-void AppModel::fileAccepted(std::uint32_t) {}
-void AppModel::fileRejected(std::uint32_t) {}
-void AppModel::fileDone(std::uint32_t, bool) {}
-void AppModel::receiveFileChunk(LinkSession&, ByteView) {}
 void AppModel::mirrorStarted(MirrorStart) {}
 void AppModel::mirrorStopped() {}
 void AppModel::mirrorError(std::string, std::optional<std::string>) {}

@@ -17,8 +17,6 @@ class FeatureHalf {
 
     // Whether the phone's screen is being mirrored.
     virtual bool mirroring() const { return false; }
-    // Whether a file transfer is pending or running.
-    virtual bool hasTransferWork() const { return false; }
     // The heartbeat, on every tick: the picture has stalled (or not).
     virtual void mirrorStalled(bool stalled) { (void)stalled; }
     // The live session ended: drop the transfers (waking their senders), the speed test, the mirroring and
