@@ -42,8 +42,9 @@ PanelFooter::PanelFooter(const PanelActions& actions, std::function<void()> quit
     row->addWidget(diagnostics_);
     row->addStretch(1);
 
-    // The desktop's own spelling of its quit key ("Ctrl+Q" here).
-    const QKeySequence quitKey(QKeySequence::Quit);
+    // The desktop's quit key in its own spelling; Ctrl+Q where the platform names none (offscreen).
+    QKeySequence quitKey(QKeySequence::Quit);
+    if (quitKey.isEmpty()) quitKey = QKeySequence(Qt::CTRL | Qt::Key_Q);
     quit_ = new FooterButton(QString::fromStdString(L10n::string("menu.quit")),
                              quitKey.toString(QKeySequence::NativeText), std::nullopt);
     connect(quit_, &QAbstractButton::clicked, this, quit);
