@@ -2,8 +2,8 @@
 // the state area's parts, and the sizes.
 #include <gtest/gtest.h>
 
-#include "app/shell/logic/panel_geometry.h"
 #include "app/shell/logic/panel_sections.h"
+#include "app/shell/logic/panel_sizes.h"
 #include "app/shell/logic/status_line.h"
 #include "core/l10n/l10n.h"
 

@@ -1,4 +1,4 @@
-#include "app/shell/logic/panel_geometry.h"
+#include "app/shell/logic/panel_sizes.h"
 
 #include <algorithm>
 

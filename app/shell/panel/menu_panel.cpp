@@ -18,7 +18,7 @@
 #include "app/design/fold_row.h"
 #include "app/design/notice.h"
 #include "app/design/theme.h"
-#include "app/shell/logic/panel_geometry.h"
+#include "app/shell/logic/panel_sizes.h"
 #include "app/shell/logic/status_line.h"
 #include "app/shell/panel/panel_controls.h"
 #include "app/shell/panel/panel_footer.h"

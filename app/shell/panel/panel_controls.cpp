@@ -9,7 +9,7 @@
 #include "app/design/a11y.h"
 #include "app/design/focus_ring.h"
 #include "app/design/theme.h"
-#include "app/shell/logic/panel_geometry.h"
+#include "app/shell/logic/panel_sizes.h"
 #include "core/l10n/l10n.h"
 
 namespace velmora {
