@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QHBoxLayout>
+#include <QMimeData>
 
 #include "app/design/appearance.h"
 #include "app/shell/panel/panel_controls.h"
@@ -56,7 +57,14 @@ TEST(PanelRender, EveryStateLightAndDark) {
             shot.set(rig.model);
             auto& panel = rig.open();
             EXPECT_TRUE(cutTexts(&panel).isEmpty()) << shot.name;
-            save(panel, QString("%1-%2").arg(shot.name, appearance == Appearance::dark ? "dark" : "light"));
+            const QString look = appearance == Appearance::dark ? "dark" : "light";
+            save(panel, QString("%1-%2").arg(shot.name, look));
+            if (panel.state().kind != PanelState::Kind::connected) continue;
+            QMimeData files;  // files hovering over the panel: the accent outline
+            files.setUrls({QUrl::fromLocalFile("/tmp/a.pdf")});
+            QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&panel, &enter);
+            save(panel, "drop-" + look);
         }
     }
     AppearanceSource::instance().setOverride(std::nullopt);
@@ -65,7 +73,7 @@ TEST(PanelRender, EveryStateLightAndDark) {
 TEST(PanelRender, SharedControls) {
     for (const auto appearance : {Appearance::light, Appearance::dark}) {
         AppearanceSource::instance().setOverride(appearance);
-        auto sheet = activeWindow({360, 260});
+        auto sheet = activeWindow({360, 300});
         sheet->setAutoFillBackground(true);
         QPalette palette;
         palette.setColor(QPalette::Window, SystemColor::window.resolve(appearance));
@@ -89,6 +97,9 @@ TEST(PanelRender, SharedControls) {
         auto* hovered = new FooterButton("Guide", std::nullopt, PanelSymbol::questionmarkCircle);
         column->addWidget(hovered);
         column->addWidget(new SearchAgainButton("Search again", {}));
+        auto* busy = new SearchAgainButton("Search again", {});
+        column->addWidget(busy);
+        busy->click();
         column->addWidget(cancelBelow(new QWidget(), {}));
         ASSERT_TRUE(settle(sheet.get()));
         QTest::mouseMove(hovered);

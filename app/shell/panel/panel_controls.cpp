@@ -192,12 +192,31 @@ void SearchAgainButton::press() {
     setEnabled(false);
     setText(QString::fromStdString(L10n::string("common.searching")));
     if (restart_) restart_();
-    // The timer belongs to the button: a panel closed while busy takes it along.
-    QTimer::singleShot(busyMs, Qt::PreciseTimer, this, [this] {
+    // The timers belong to the button: a panel closed while busy takes them along.
+    auto* spinner = new QTimer(this);
+    connect(spinner, &QTimer::timeout, this, [this] {
+        spin_ = (spin_ + 1) % 12;
+        update();
+    });
+    spinner->start(80);
+    QTimer::singleShot(busyMs, Qt::PreciseTimer, this, [this, spinner] {
+        delete spinner;
         busy_ = false;
         setEnabled(true);
         setText(label_);
     });
+}
+
+void SearchAgainButton::paintEvent(QPaintEvent* event) {
+    PrimaryButton::paintEvent(event);
+    if (!busy_) return;
+    // A small turning arc left of the "searching" text.
+    const double textWidth = QFontMetricsF(font()).horizontalAdvance(text());
+    const QRectF arc(width() / 2.0 - textWidth / 2 - 16, height() / 2.0 - 5, 10, 10);
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(design::resolved(currentLook().text), 1.5, Qt::SolidLine, Qt::RoundCap));
+    p.drawArc(arc, -spin_ * 30 * 16, 270 * 16);
 }
 
 BatteryGlyph::BatteryGlyph(long long level, QWidget* parent) : QWidget(parent), level_(level) {

@@ -75,10 +75,14 @@ class SearchAgainButton : public PrimaryButton {
     SearchAgainButton(const QString& label, std::function<void()> restartBrowsing, QWidget* parent = nullptr);
     bool isBusy() const { return busy_; }
 
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
   private:
     void press();
 
     QString label_;
+    int spin_ = 0;  // the busy indicator's turn, in steps of 30 degrees
     std::function<void()> restart_;
     bool busy_ = false;
 };
