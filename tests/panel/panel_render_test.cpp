@@ -87,11 +87,13 @@ TEST(PanelRender, SharedControls) {
         tiles->addWidget(new ActionTile("Ring", PanelSymbol::bell));
         column->addLayout(tiles);
         auto* glyphs = new QHBoxLayout();
-        for (long long level : {0, 15, 16, 50, 100})
+        for (long long level : {0, 15, 50, 100})
             glyphs->addWidget(new BatteryGlyph(level));
         for (auto symbol :
              {PanelSymbol::stopCircle, PanelSymbol::checkmarkCircle, PanelSymbol::xmark,
-              PanelSymbol::magnifyingGlass, PanelSymbol::questionmarkCircle, PanelSymbol::stethoscope})
+              PanelSymbol::magnifyingGlass, PanelSymbol::questionmarkCircle, PanelSymbol::stethoscope,
+              PanelSymbol::checkmark, PanelSymbol::exclamationmark, PanelSymbol::doc,
+              PanelSymbol::line3Horizontal, PanelSymbol::chevronUp, PanelSymbol::chevronDown})
             glyphs->addWidget(new SymbolView(symbol, 16, SystemColor::primary));
         column->addLayout(glyphs);
         auto* hovered = new FooterButton("Guide", std::nullopt, PanelSymbol::questionmarkCircle);

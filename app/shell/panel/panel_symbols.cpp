@@ -105,6 +105,25 @@ void magnifyingGlass(QPainter& p) {
     p.drawLine(QPointF(9.3, 9.3), QPointF(14.0, 14.0));
 }
 
+void checkmark(QPainter& p) {
+    p.drawPolyline(QPolygonF{QPointF(3.0, 8.5), QPointF(6.5, 12.0), QPointF(13.0, 4.0)});
+}
+
+void exclamationmark(QPainter& p) {
+    p.drawLine(QPointF(8, 2.5), QPointF(8, 10));
+    p.drawPoint(QPointF(8, 13.3));
+}
+
+void line3Horizontal(QPainter& p) {
+    for (double y : {4.5, 8.0, 11.5})
+        p.drawLine(QPointF(2.5, y), QPointF(13.5, y));
+}
+
+void chevron(QPainter& p, bool up) {
+    const double tip = up ? 5.0 : 11.0, base = up ? 11.0 : 5.0;
+    p.drawPolyline(QPolygonF{QPointF(3.0, base), QPointF(8.0, tip), QPointF(13.0, base)});
+}
+
 }  // namespace
 
 void drawPanelSymbol(QPainter& painter, PanelSymbol symbol, const QRectF& box, const QColor& color) {
@@ -145,6 +164,24 @@ void drawPanelSymbol(QPainter& painter, PanelSymbol symbol, const QRectF& box, c
             break;
         case PanelSymbol::magnifyingGlass:
             magnifyingGlass(painter);
+            break;
+        case PanelSymbol::checkmark:
+            checkmark(painter);
+            break;
+        case PanelSymbol::exclamationmark:
+            exclamationmark(painter);
+            break;
+        case PanelSymbol::doc:
+            page(painter);
+            break;
+        case PanelSymbol::line3Horizontal:
+            line3Horizontal(painter);
+            break;
+        case PanelSymbol::chevronUp:
+            chevron(painter, true);
+            break;
+        case PanelSymbol::chevronDown:
+            chevron(painter, false);
             break;
     }
     painter.restore();

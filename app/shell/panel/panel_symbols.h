@@ -24,6 +24,12 @@ enum class PanelSymbol {
     checkmarkCircle,       // done
     xmark,                 // close, cancel
     magnifyingGlass,       // search
+    checkmark,             // in order
+    exclamationmark,       // needs attention
+    doc,                   // a received file
+    line3Horizontal,       // a handle to drag a row by
+    chevronUp,             // move up
+    chevronDown,           // move down
 };
 
 // Draws `symbol` centred in the square of `box`'s shorter side.
