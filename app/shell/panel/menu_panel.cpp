@@ -249,8 +249,7 @@ void MenuPanel::applyPermsDefault() {
 
 double MenuPanel::maxHeight() const {
     std::optional<double> available;
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        available = screen->availableGeometry().height();
+    if (const QScreen* screen = this->screen()) available = screen->availableGeometry().height();
     return panelMaxHeight(available, maxHeightOverride);
 }
 
