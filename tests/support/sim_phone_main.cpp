@@ -11,6 +11,7 @@
 
 #include "core/loopback.h"
 #include "core/protocol/control_json.h"
+#include "core/storage/secure_file.h"
 #include "core/transport/tcp_transport.h"
 #include "support/simulated_phone.h"
 
@@ -21,12 +22,16 @@ constexpr const char* kUsage =
     "uso: velmora_sim_phone [opções]; escuta só em 127.0.0.1\n"
     "  --port N      porta (padrão 47625; 0: uma livre)    --name TEXTO  nome anunciado\n"
     "  --refuse      recusa o código de pareamento         --once        atende uma conexão e sai\n"
-    "  --no-pairing  \"not_paired\" a computadores novos     --help        mostra estas opções\n";
+    "  --no-pairing  \"not_paired\" a computadores novos     --help        mostra estas opções\n"
+    "  --key-file ARQ  chave do telefone (32 bytes), criada se faltar: o mesmo telefone a cada execução\n"
+    "  --paired ID     id de um computador que o telefone já conhece (repetível)\n";
 
 struct Options {
     long port = 47625;
     std::string name = "Celular Simulado";
     bool refuse = false, noPairing = false, once = false;
+    std::optional<std::string> keyFile;
+    std::vector<std::string> paired;
 };
 
 std::optional<Options> parse(int argc, char** argv) {
@@ -45,12 +50,29 @@ std::optional<Options> parse(int argc, char** argv) {
             o.port = std::strtol(argv[++i], nullptr, 10);
         } else if (arg == "--name") {
             o.name = argv[++i];
+        } else if (arg == "--key-file") {
+            o.keyFile = argv[++i];
+        } else if (arg == "--paired") {
+            o.paired.emplace_back(argv[++i]);
         } else {
             return std::nullopt;
         }
     }
     if (o.port < 0 || o.port > 65535) return std::nullopt;
     return o;
+}
+
+// The same key on every run when a file is given, so a computer that paired with it still knows it.
+P256PrivateKey phoneKey(const std::optional<std::string>& file) {
+    if (!file) return P256PrivateKey::generate();
+    if (SecureFile::inspect(*file, true) == SecureFile::Inspection::ok) {
+        if (const auto raw = SecureFile::readBounded(*file, 32); raw && raw->size() == 32)
+            return P256PrivateKey::fromRaw(*raw);
+    }
+    P256PrivateKey key = P256PrivateKey::generate();
+    if (!SecureFile::writeAtomically(key.raw(), *file, 0600))
+        std::cerr << "aviso: não consegui gravar a chave em " << *file << "\n";
+    return key;
 }
 
 // Listens on 127.0.0.1:`port` (0: a free port, written back); an invalid descriptor, errno set, on failure.
@@ -85,7 +107,10 @@ int run(const Options& o) {
                           .readyToPair = !o.noPairing,
                           .accept = accept,
                           .afterReady = greeting,
-                          .onControl = [](const nlohmann::json& m) { say("recebido: " + m.dump()); }});
+                          .onControl = [](const nlohmann::json& m) { say("recebido: " + m.dump()); }},
+                         phoneKey(o.keyFile));
+    for (const auto& id : o.paired)
+        phone.remember(id);
     auto port = static_cast<std::uint16_t>(o.port);
     const UniqueFd listener = listenOnLoopback(port);
     if (!listener.valid()) {
@@ -101,7 +126,10 @@ int run(const Options& o) {
         const PhoneOutcome out = phone.serve(std::make_shared<TcpTransport>(std::move(connection)));
         const std::string id = out.computerAuth.value("id", "");
         if (!id.empty()) say("computador: " + id + " (" + out.computerAuth.value("name", "") + ")");
-        if (out.sessionReady && out.shownCode) say("pareado: as próximas conexões dele vão direto à sessão");
+        if (out.sessionReady && out.shownCode)
+            say("pareado: as próximas conexões dele vão direto à sessão; numa próxima execução use "
+                "--paired " +
+                id + " e a mesma --key-file");
         say(out.sessionReady ? "sessão encerrada" : "abertura não concluída");
         if (!out.error.empty()) say("motivo: " + out.error);
     } while (!o.once);

@@ -1,0 +1,78 @@
+#include "app/entry/app_ports.h"
+
+#include <QMessageBox>
+#include <cstdlib>
+
+#include "app/model/connection/usb_bridge_link.h"
+#include "app/shell/pairing/qt_pairing_prompt.h"
+#include "core/identity/keychain_identity.h"
+#include "core/log/velmora_log.h"
+#include "core/net/net_info.h"
+#include "core/settings/json_file_settings.h"
+#include "core/storage/app_paths.h"
+#include "core/transport/tcp_transport.h"
+#include "platform/dnssd/avahi_browser.h"
+#include "platform/hostname/system_host_name.h"
+#include "platform/netmon/rtnetlink_monitor.h"
+#include "platform/secret/libsecret_store.h"
+#include "platform/wake/logind_wake_source.h"
+
+namespace velmora {
+namespace {
+
+class SystemTransports final : public TransportFactory {
+  public:
+    std::shared_ptr<ConnectableTransport> tcp(const TcpEndpoint& endpoint) override {
+        return std::make_shared<TcpTransport>(endpoint.host, endpoint.port);
+    }
+    // The Bluetooth LE link is not wired into the application yet.
+    std::shared_ptr<ConnectableTransport> ble(const std::string&) override { return nullptr; }
+    std::string label(const ConnectableTransport&, const std::string& kind) const override { return kind; }
+};
+
+// A stand-in until the Bluetooth central joins the application: it finds nothing.
+class NoBluetooth final : public BluetoothCentral {
+  public:
+    void setHandlers(Handlers) override {}
+    void start() override {}
+    void pause() override {}
+};
+
+class DialogAlerts final : public Alerts {
+  public:
+    void showFatal(const std::string& title, const std::string& text) override {
+        VelmoraLog::write("alerta: " + title + " | " + text);
+        QMessageBox::critical(nullptr, QString::fromStdString(title), QString::fromStdString(text));
+    }
+    void exitProcess(int status) override {
+        VelmoraLog::flush();
+        std::exit(status);
+    }
+};
+
+}  // namespace
+
+ModelPorts applicationPorts(std::shared_ptr<Executor> main, std::shared_ptr<QtPairingPrompt> prompt) {
+    ModelPorts ports;
+    ports.main = std::move(main);
+    ports.settings = std::make_shared<JsonFileSettings>(
+        JsonFileSettings::defaultPath(), [](const std::string& line) { VelmoraLog::write(line); });
+    ports.loadIdentity = [](const std::string& name) -> std::unique_ptr<Identity> {
+        LibsecretStore store;
+        return std::make_unique<KeychainIdentity>(name, store);
+    };
+    ports.supportDir = AppPaths::supportDir();
+    ports.transports = std::make_shared<SystemTransports>();
+    ports.browser = std::make_shared<AvahiBrowser>();
+    ports.bluetooth = std::make_shared<NoBluetooth>();
+    ports.usb = std::make_shared<UsbBridgeLink>(std::make_unique<UsbBridge>());
+    ports.pairing = std::move(prompt);
+    ports.alerts = std::make_shared<DialogAlerts>();
+    ports.network = std::make_shared<RtnetlinkMonitor>();
+    ports.wake = std::make_shared<LogindWakeSource>();
+    ports.hostName = std::make_shared<SystemHostName>();
+    ports.sameSubnet = [](const std::string& address) { return NetInfo::sameSubnet(address); };
+    return ports;
+}
+
+}  // namespace velmora

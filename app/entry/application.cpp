@@ -1,0 +1,58 @@
+#include "app/entry/application.h"
+
+#include <QApplication>
+#include <QSystemTrayIcon>
+#include <chrono>
+
+#include "app/entry/app_ports.h"
+#include "app/entry/dev_connect.h"
+#include "app/entry/instance_lock.h"
+#include "app/entry/quit_signals.h"
+#include "app/shell/main_executor.h"
+#include "app/shell/model_adapter.h"
+#include "app/shell/pairing/qt_pairing_prompt.h"
+#include "app/shell/tray/status_item.h"
+#include "core/log/velmora_log.h"
+
+namespace velmora {
+namespace {
+
+double monotonicSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+int runApplication(int& argc, char** argv) {
+    const InstanceLock lock;
+    if (lock.outcome() == InstanceLock::Outcome::otherInstance) {
+        VelmoraLog::write("Velmora já está em execução: esta instância termina");
+        VelmoraLog::flush();
+        return 0;
+    }
+    if (lock.outcome() == InstanceLock::Outcome::unavailable)
+        VelmoraLog::write("trava de instância indisponível em " + InstanceLock::defaultFolder().string());
+
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);  // the dialogs come and go; the tray stays
+    const QuitSignals quitSignals;
+    VelmoraLog::write("Velmora iniciando");
+
+    auto main = std::make_shared<MainThreadExecutor>();
+    auto prompt = std::make_shared<QtPairingPrompt>(devPairingAnswer());
+    const auto model = AppModel::create(applicationPorts(main, prompt), false);
+    if (!model) return 1;
+    int status = 0;
+    {
+        ModelAdapter adapter(model);
+        StatusItem item(adapter, QSystemTrayIcon::isSystemTrayAvailable(), monotonicSeconds);
+        connectFromEnvironment(*model);
+        status = QApplication::exec();
+        model->shutdown();  // also answers no to a pairing prompt still waiting
+    }
+    VelmoraLog::write("Velmora encerrado");
+    VelmoraLog::flush();
+    return status;
+}
+
+}  // namespace velmora

@@ -1,0 +1,72 @@
+#include "app/shell/tray/status_item.h"
+
+#include <QCursor>
+#include <QSystemTrayIcon>
+
+#include "app/design/appearance.h"
+#include "app/design/brand.h"
+#include "app/design/theme.h"
+#include "app/shell/model_adapter.h"
+#include "app/shell/tray/status_text.h"
+#include "core/log/velmora_log.h"
+
+namespace velmora {
+
+StatusItem::StatusItem(ModelAdapter& model, bool trayAvailable, std::function<double()> now)
+    : model_(model), now_(std::move(now)) {
+    panel_ = std::make_unique<PanelWindow>(
+        model, trayAvailable ? PanelWindow::Mode::popup : PanelWindow::Mode::window);
+    connect(panel_.get(), &PanelWindow::hidden, this, [this] { lastHidden_ = now_(); });
+    if (trayAvailable) {
+        tray_ = new QSystemTrayIcon(this);
+        connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger) click();
+        });
+    }
+    connect(&model_, &ModelAdapter::changed, this, &StatusItem::updateLabel);
+    // The glyph is drawn dark on a light desktop and light on a dark one.
+    connect(&AppearanceSource::instance(), &AppearanceSource::changed, this, &StatusItem::updateLabel);
+    updateLabel();
+    if (tray_) {
+        tray_->show();
+        return;
+    }
+    VelmoraLog::write("bandeja do sistema indisponível: o painel abre como janela comum");
+    panel_->resize(panel_->contentSize());
+    panel_->show();
+}
+
+StatusItem::~StatusItem() = default;
+
+void StatusItem::updateLabel() {
+    const ConnState& state = model_.state().state;
+    connected_ = state.kind() == ConnState::Kind::connected;
+    const QString tip = QString::fromStdString(StatusText::toolTip(state));
+    panel_->setAccessibleName(QString::fromStdString(StatusText::accessibleName(state)));
+    if (!tray_) {
+        panel_->setWindowTitle(QStringLiteral("Velmora — ") + tip);
+        return;
+    }
+    // The icon engine draws the glyph again at every size the tray asks for.
+    tray_->setIcon(Brand::menuBarIcon(connected_, 22, Brand::trayGlyphColor(design::appearance())));
+    tray_->setToolTip(tip);
+}
+
+void StatusItem::click() {
+    if (!tray_) return;
+    if (panel_->isVisible()) {
+        panel_->hide();
+        return;
+    }
+    if (!PanelGeometry::clickShows(now_() - lastHidden_)) return;
+    panel_->showAt(anchor());
+}
+
+// The icon's place on screen; many trays tell none, and then the pointer, which just clicked it, stands in.
+QRect StatusItem::anchor() const {
+    const QRect icon = tray_->geometry();
+    if (icon.isValid() && !icon.isEmpty()) return icon;
+    return {QCursor::pos(), QSize(1, 1)};
+}
+
+}  // namespace velmora

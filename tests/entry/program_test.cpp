@@ -1,0 +1,185 @@
+// The built application as a user starts it: the image tools' files and exit statuses, one instance at a
+// time with a clean end on SIGTERM, and pairing with the simulated phone over loopback, then reconnecting
+// without a prompt.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <optional>
+
+#include "support/temp_dir.h"
+#include "support/wait_until.h"
+
+namespace velmora {
+namespace {
+
+constexpr int kBoundMs = 120'000;  // loaded machines are slow; a passing run waits far less
+
+// A private home for the programs: runtime, state, data and config folders of their own, no session bus.
+struct Home {
+    test::TempDir dir{"velmora-entry"};
+    QString path(const char* sub) const { return QString::fromStdString((dir.path() / sub).string()); }
+    QProcessEnvironment env() const {
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        for (const char* sub : {"run", "state", "data", "config"})
+            QDir().mkpath(path(sub));
+        QFile::setPermissions(path("run"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        e.insert("XDG_RUNTIME_DIR", path("run"));
+        e.insert("XDG_STATE_HOME", path("state"));
+        e.insert("XDG_DATA_HOME", path("data"));
+        e.insert("XDG_CONFIG_HOME", path("config"));
+        e.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
+        e.insert("QT_QPA_PLATFORM", "offscreen");
+        return e;
+    }
+    QString log() const {
+        QFile f(path("state") + "/Velmora/velmora.log");
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+};
+
+struct Program {
+    std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
+    Program(const QString& file, const QStringList& args, const QProcessEnvironment& env,
+            const QString& cwd = {}) {
+        process->setProcessEnvironment(env);
+        if (!cwd.isEmpty()) process->setWorkingDirectory(cwd);
+        process->start(file, args);
+        EXPECT_TRUE(process->waitForStarted(kBoundMs)) << file.toStdString();
+    }
+    ~Program() {
+        if (process->state() != QProcess::NotRunning) {
+            process->kill();
+            process->waitForFinished(kBoundMs);
+        }
+    }
+    // Exit status after SIGTERM-free completion, or -1 when it did not end in time or crashed.
+    int finish() {
+        if (!process->waitForFinished(kBoundMs) || process->exitStatus() != QProcess::NormalExit) return -1;
+        return process->exitCode();
+    }
+    int terminate() {
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+        return finish();
+    }
+};
+
+bool waitFor(const std::function<bool()>& done) {
+    return test::waitUntil(done, kBoundMs / 1000.0);
+}
+
+TEST(Tools, WriteTheirFilesAndSayWhenAnyFailed) {
+    Home home;
+    QProcessEnvironment env = home.env();
+    env.remove("QT_QPA_PLATFORM");  // the tools draw off screen on their own
+    QFile(home.path("file")).open(QIODevice::WriteOnly);
+    const QString shots = QStringLiteral(VELMORA_ARTIFACTS_DIR "/shell/snapshot");
+    const struct {
+        QStringList args;
+        int status;
+        QString folder;
+        int files;
+    } rows[] = {
+        {{"--make-iconset", home.path("icons")}, 0, home.path("icons"), 10},
+        {{"--make-iconset", home.path("file") + "/icons"}, 1, {}, 0},
+        {{"--snapshot", shots, "--make-iconset", home.path("ignored")}, 0, shots, 3},
+        {{"--snapshot", home.path("file") + "/shots"}, 1, {}, 0},
+        {{"--snapshot", "--make-iconset"}, 0, home.path("run") + "/--make-iconset", 3},  // relative to cwd
+    };
+    for (const auto& row : rows) {
+        Program tool(VELMORA_APP, row.args, env, home.path("run"));
+        const std::string what = row.args.join(' ').toStdString();
+        EXPECT_EQ(tool.finish(), row.status) << what;
+        const QString err = QString::fromUtf8(tool.process->readAllStandardError());
+        const auto lines = err.split('\n', Qt::SkipEmptyParts).filter("velmora: ");
+        EXPECT_EQ(lines.size(), row.status == 0 ? 0 : 1) << what << ": " << err.toStdString();
+        if (!row.folder.isEmpty()) {
+            EXPECT_EQ(QDir(row.folder).entryList({"*.png"}, QDir::Files).size(), row.files) << what;
+        }
+    }
+    EXPECT_FALSE(QDir(home.path("ignored")).exists());
+    EXPECT_TRUE(home.log().isEmpty()) << "the tools start no application";
+}
+
+TEST(Application, OneInstanceAtATimeAndSigtermEndsItCleanly) {
+    Home home;
+    Program first(VELMORA_APP, {"--snapshot"}, home.env());  // an option without its folder: a normal start
+    ASSERT_TRUE(waitFor([&] { return home.log().contains("Velmora iniciando"); }))
+        << home.log().toStdString();
+    Program second(VELMORA_APP, {}, home.env());
+    EXPECT_EQ(second.finish(), 0);
+    EXPECT_TRUE(home.log().contains("já está em execução"));
+    EXPECT_EQ(home.log().count("Velmora iniciando"), 1);
+    EXPECT_EQ(first.terminate(), 0);
+    EXPECT_TRUE(home.log().contains("Velmora encerrado")) << home.log().toStdString();
+}
+
+// The simulated phone on a free loopback port; its first line names the port.
+struct Phone : Program {
+    explicit Phone(const QProcessEnvironment& env) : Program(VELMORA_SIM_PHONE, {"--port", "0"}, env) {
+        EXPECT_TRUE(waitFor([&] {
+            process->waitForReadyRead(100);  // QProcess reads its pipe only while waiting or in an event loop
+            output += QString::fromUtf8(process->readAllStandardOutput());
+            return output.contains("escutando em 127.0.0.1:");
+        }));
+        port = output.section("127.0.0.1:", 1).section('\n', 0, 0).trimmed();
+    }
+    bool says(const QString& text) {
+        return waitFor([&] {
+            process->waitForReadyRead(100);
+            output += QString::fromUtf8(process->readAllStandardOutput());
+            return output.contains(text);
+        });
+    }
+    QString output, port;
+};
+
+TEST(Application, PairsWithTheSimulatedPhoneThroughTheDialogThenReconnectsWithoutIt) {
+    Home home;
+    Phone phone(home.env());
+    QProcessEnvironment env = home.env();
+    env.insert("VELMORA_DEV_CONNECT", "127.0.0.1:" + phone.port);
+    env.insert("VELMORA_DEV_PAIRING_ANSWER", "yes");
+    {
+        Program app(VELMORA_APP, {}, env);
+        ASSERT_TRUE(phone.says("código de pareamento:")) << phone.output.toStdString();
+        ASSERT_TRUE(waitFor([&] { return home.log().contains("conectado a Celular Simulado"); }))
+            << home.log().toStdString();
+        EXPECT_TRUE(home.log().contains("resposta automática de desenvolvimento: sim"));
+        EXPECT_EQ(app.terminate(), 0);
+        EXPECT_TRUE(phone.says("pareado:")) << phone.output.toStdString();
+    }
+    // Both sides remember each other: no dialog this time (an unanswered one would hold the connection). This
+    // run is on an X server of its own, where no tray exists, so the panel shows as a window.
+    env.remove("VELMORA_DEV_PAIRING_ANSWER");
+    const QString xvfb = QStandardPaths::findExecutable("Xvfb");
+    std::optional<Program> server;
+    if (!xvfb.isEmpty()) {
+        server.emplace(
+            xvfb, QStringList{"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x800x24"}, env);
+        QString display;
+        ASSERT_TRUE(waitFor([&] {
+            server->process->waitForReadyRead(100);
+            display += QString::fromUtf8(server->process->readAllStandardOutput());
+            return display.endsWith('\n');
+        }));
+        env.insert("DISPLAY", ":" + display.trimmed());
+        env.insert("QT_QPA_PLATFORM", "xcb");
+    }
+    Program again(VELMORA_APP, {}, env);
+    ASSERT_TRUE(waitFor([&] { return home.log().count("conectado a Celular Simulado") == 2; }))
+        << home.log().toStdString();
+    EXPECT_EQ(phone.output.count("código de pareamento:"), 1);
+    if (server) {
+        EXPECT_TRUE(home.log().contains("bandeja do sistema indisponível"));
+    }
+    EXPECT_EQ(again.terminate(), 0);
+}
+
+}  // namespace
+}  // namespace velmora

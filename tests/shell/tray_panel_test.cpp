@@ -1,0 +1,77 @@
+// The tray icon and its panel over a live model: the tooltip follows the link, a click opens the panel under
+// the icon and a click within 0.25 s of a hide does not, Escape hides it, and without a tray the panel is a
+// window of its own. Renders the panel to build/artifacts/shell/.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+#include "app/shell/model_adapter.h"
+#include "app/shell/tray/status_item.h"
+#include "core/l10n/l10n.h"
+#include "support/model_harness.h"
+
+namespace velmora {
+namespace {
+
+void render(QWidget& panel, const char* name) {
+    const QString dir = QStringLiteral(VELMORA_ARTIFACTS_DIR "/shell");
+    QDir().mkpath(dir);
+    EXPECT_TRUE(panel.grab().save(dir + "/" + name)) << name;
+}
+
+struct TrayPanel : ::testing::Test {
+    void SetUp() override {
+        h.pairBothSides();
+        h.start();
+        h.model->connect(h.userConnect());
+        ASSERT_TRUE(h.pumpUntil(ConnState::Kind::connected));
+    }
+    test::ModelHarness h;
+    double now = 100;
+};
+
+TEST_F(TrayPanel, TooltipFollowsTheLinkAndClicksOpenAndCloseThePanel) {
+    ModelAdapter adapter(h.model);
+    StatusItem item(adapter, true, [this] { return now; });
+    const std::string label = h.model->state().state.label();
+    EXPECT_EQ(item.tray()->toolTip().toStdString(), L10n::format("menu.status.connected_tooltip", {label}));
+    EXPECT_FALSE(item.panel().isVisible());
+
+    item.click();
+    ASSERT_TRUE(item.panel().isVisible());
+    EXPECT_EQ(item.panel().width(), PanelWindow::panelWidth);
+    render(item.panel(), "panel-connected.png");
+    item.click();  // the second click hides
+    EXPECT_FALSE(item.panel().isVisible());
+    now += 0.2;  // the click that closed a popup arrives again at the icon: ignored
+    item.click();
+    EXPECT_FALSE(item.panel().isVisible());
+    now += 0.05;
+    item.click();
+    EXPECT_TRUE(item.panel().isVisible());
+    QTest::keyClick(&item.panel(), Qt::Key_Escape);
+    EXPECT_FALSE(item.panel().isVisible());
+
+    h.model->disconnect();
+    ASSERT_TRUE(h.pumpUntil(ConnState::Kind::idle));
+    EXPECT_EQ(item.tray()->toolTip().toStdString(), L10n::string("menu.status.none_tooltip"));
+    EXPECT_EQ(item.panel().accessibleName().toStdString(), L10n::string("menu.status.none_a11y"));
+}
+
+TEST_F(TrayPanel, WithoutATrayThePanelIsAWindowShownAtOnce) {
+    ModelAdapter adapter(h.model);
+    StatusItem item(adapter, false, [this] { return now; });
+    EXPECT_EQ(item.tray(), nullptr);
+    EXPECT_TRUE(item.panel().isVisible());
+    EXPECT_EQ(item.panel().mode(), PanelWindow::Mode::window);
+    item.click();  // no icon to click: nothing changes
+    EXPECT_TRUE(item.panel().isVisible());
+    QTest::keyClick(&item.panel(), Qt::Key_Escape);  // a normal window stays
+    EXPECT_TRUE(item.panel().isVisible());
+    render(item.panel(), "panel-window-connected.png");
+}
+
+}  // namespace
+}  // namespace velmora
