@@ -2,9 +2,12 @@
 // it, quitting, and the search button's busy time.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QMimeData>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTemporaryDir>
 
 #include "app/design/fold_row.h"
 #include "app/shell/panel/panel_controls.h"
@@ -111,18 +114,25 @@ bool drop(MenuPanel& panel, const QList<QUrl>& urls) {
 }
 
 TEST(MenuPanel, FilesDroppedWhileConnectedGoOneCallEach) {
+    QTemporaryDir dir;
+    const QString a = dir.filePath("a b.pdf"), c = dir.filePath("c.jpg"), folder = dir.filePath("folder");
+    for (const QString& file : {a, c}) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(QDir().mkpath(folder));
     PanelRig rig;
     auto& panel = rig.open();
-    const QList<QUrl> urls{QUrl::fromLocalFile("/tmp/a b.pdf"), QUrl("https://example.org/x"),
-                           QUrl::fromLocalFile("/tmp/c.jpg")};
+    const QList<QUrl> urls{QUrl::fromLocalFile(a), QUrl("https://example.org/x"), QUrl::fromLocalFile(folder),
+                           QUrl::fromLocalFile(c)};
     EXPECT_FALSE(drop(panel, urls));  // nothing to send to
     EXPECT_TRUE(rig.calls.empty());
 
     rig.model.state.state = ConnState::connected("Pixel");
     rig.update();
     EXPECT_TRUE(drop(panel, urls));
-    EXPECT_EQ(rig.calls, (std::vector<std::string>{"send /tmp/a b.pdf", "send /tmp/c.jpg"}));
-    EXPECT_FALSE(drop(panel, {QUrl("https://example.org/only")}));  // no file at all: refused
+    EXPECT_EQ(rig.calls, (std::vector<std::string>{"send " + a.toStdString(), "send " + c.toStdString()}));
+    EXPECT_FALSE(drop(panel, {QUrl::fromLocalFile(folder)}));  // no file at all: handed back
 }
 
 TEST(MenuPanel, QuitAsksOnlyWhileMirroringAndTheKeyTakesTheSamePath) {

@@ -1,6 +1,7 @@
 #include "app/shell/panel/menu_panel.h"
 
 #include <QDragEnterEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMimeData>
@@ -18,6 +19,7 @@
 #include "app/design/fold_row.h"
 #include "app/design/notice.h"
 #include "app/design/theme.h"
+#include "app/shell/logic/drop_rule.h"
 #include "app/shell/logic/panel_sizes.h"
 #include "app/shell/logic/status_line.h"
 #include "app/shell/panel/panel_controls.h"
@@ -279,6 +281,7 @@ bool MenuPanel::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MenuPanel::paintEvent(QPaintEvent*) {
+    if (!paintsBackground_) return;
     QPainter p(this);
     p.fillRect(rect(), design::resolved(SystemColor::window));
 }
@@ -314,14 +317,17 @@ void MenuPanel::dragLeaveEvent(QDragLeaveEvent* event) {
 
 void MenuPanel::dropEvent(QDropEvent* event) {
     setDropping(false);
-    if (inputs_.state.state.kind() != ConnState::Kind::connected) return;  // the session ended meanwhile
-    bool sent = false;
+    std::vector<DroppedItem> items;
     for (const QUrl& url : event->mimeData()->urls()) {
-        if (!url.isLocalFile()) continue;  // a web link or a remote file is no file to send
-        sent = true;
-        if (actions_.sendFile) actions_.sendFile(url.toLocalFile().toStdString());
+        const QString path = url.isLocalFile() ? url.toLocalFile() : QString();  // a web link is no file
+        items.push_back({path.toStdString(), !path.isEmpty() && QFileInfo(path).isFile()});
     }
-    if (sent) event->acceptProposedAction();
+    // Checked again: the session may have ended while the files hovered.
+    const bool connected = inputs_.state.state.kind() == ConnState::Kind::connected;
+    const auto files = filesToSend(connected, items);
+    for (const auto& file : files)
+        if (actions_.sendFile) actions_.sendFile(file);
+    if (!files.empty()) event->acceptProposedAction();
 }
 
 void MenuPanel::quit(bool mirroring, const PanelActions& actions) {

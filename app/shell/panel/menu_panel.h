@@ -56,6 +56,9 @@ class MenuPanel : public QWidget {
     QWidget* prefsContent() const { return prefsContent_; }
     QWidget* permsContent() const { return permsContent_; }
     bool dropping() const { return dropping_; }
+    // Whether the panel fills its rectangle with the window colour (a host window that paints its own
+    // rounded plate turns this off).
+    void setPaintsBackground(bool paints) { paintsBackground_ = paints; }
     double maxHeight() const;
     // The height of everything at the panel's width, before the maximum applies.
     int contentHeight() const;
@@ -114,6 +117,7 @@ class MenuPanel : public QWidget {
     DropOutline* outline_;
     bool dropping_ = false;
     bool fitting_ = false;
+    bool paintsBackground_ = true;
 };
 
 }  // namespace velmora
