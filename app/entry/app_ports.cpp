@@ -1,6 +1,12 @@
 #include "app/entry/app_ports.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDesktopServices>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
 #include <cstdlib>
 
 #include "app/model/connection/usb_bridge_link.h"
@@ -14,6 +20,8 @@
 #include "platform/dnssd/avahi_browser.h"
 #include "platform/hostname/system_host_name.h"
 #include "platform/netmon/rtnetlink_monitor.h"
+#include "platform/notifications/freedesktop_notifications.h"
+#include "platform/notifications/reply_dialog.h"
 #include "platform/secret/libsecret_store.h"
 #include "platform/wake/logind_wake_source.h"
 
@@ -48,7 +56,35 @@ class DialogAlerts final : public Alerts {
         VelmoraLog::flush();
         std::exit(status);
     }
+    std::size_t choose(const std::string& message, const std::string& text,
+                       const std::vector<std::string>& buttons) override {
+        QMessageBox box;
+        box.setText(QString::fromStdString(message));
+        box.setInformativeText(QString::fromStdString(text));
+        std::vector<QAbstractButton*> added;
+        for (const std::string& title : buttons)
+            added.push_back(box.addButton(QString::fromStdString(title), QMessageBox::AcceptRole));
+        if (!added.empty()) {
+            box.setDefaultButton(qobject_cast<QPushButton*>(added.front()));
+            box.setEscapeButton(added.front());
+        }
+        box.exec();
+        for (std::size_t i = 0; i < added.size(); ++i)
+            if (box.clickedButton() == added[i]) return i;
+        return 0;
+    }
 };
+
+// Shows the file in the desktop's file manager, selected; opens its folder where no file manager answers.
+void revealInFileManager(const std::string& path) {
+    const QString file = QString::fromStdString(path);
+    QDBusMessage call =
+        QDBusMessage::createMethodCall("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+                                       "org.freedesktop.FileManager1", "ShowItems");
+    call << QStringList{QUrl::fromLocalFile(file).toString()} << QString();
+    if (QDBusConnection::sessionBus().call(call, QDBus::Block, 2000).type() != QDBusMessage::ReplyMessage)
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(file).absolutePath()));
+}
 
 }  // namespace
 
@@ -71,6 +107,8 @@ ModelPorts applicationPorts(std::shared_ptr<Executor> main, std::shared_ptr<QtPa
     ports.network = std::make_shared<RtnetlinkMonitor>();
     ports.wake = std::make_shared<LogindWakeSource>();
     ports.hostName = std::make_shared<SystemHostName>();
+    ports.notifications = std::make_shared<FreedesktopNotifications>(&ReplyDialog::ask);
+    ports.revealFile = &revealInFileManager;
     ports.sameSubnet = [](const std::string& address) { return NetInfo::sameSubnet(address); };
     return ports;
 }

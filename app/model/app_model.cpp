@@ -34,6 +34,7 @@ AppModel::AppModel(Token, ModelPorts ports, bool preview)
     context_->main = ports_.main;
     context_->prompt = ports_.pairing;
     context_->features = ports_.features;
+    loadNotifSettings();
 }
 
 AppModel::~AppModel() {
@@ -66,7 +67,6 @@ void AppModel::comeAlive() {
     const std::weak_ptr<AppModel> weak = weak_from_this();
     sendQueue_ = std::make_unique<SerialQueue>("tessel.send");
     edit().paired = context_->store->all();
-    ports_.features->refreshPermissions();
     ports_.usb->setOnChange([weak, main = ports_.main](std::vector<DiscoveredPhone> phones) {
         main->post([weak, phones = std::move(phones)]() mutable {
             const auto model = weak.lock();
@@ -104,7 +104,7 @@ void AppModel::comeAlive() {
     refreshGateway();
     live_ = true;
     applyLinkPrefs();
-    ports_.features->setUpNotifications();
+    setUpNotifications();
     armClipboardPoll();
 }
 

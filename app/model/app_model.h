@@ -19,6 +19,8 @@
 #include "app/model/connection/failure_book.h"
 #include "app/model/connection/planner_types.h"
 #include "app/model/features/dispatch/control_event.h"
+#include "app/model/features/notifications/notification_mirror.h"
+#include "app/model/features/notifications/phone_post.h"
 #include "app/model/features/phone_app.h"
 #include "app/model/features/session_tools/speed_test.h"
 #include "app/model/model_ports.h"
@@ -129,6 +131,15 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void showMirrorNotice(const std::string& text, double seconds);       // mirroring (later issue)
     void setMirrorControlPaused(bool paused);                             // mirroring (later issue)
 
+    // Notifications and their filter (features/notifications/). notifOn may be called from any thread,
+    // notifyLocal too (it hops to main); the rest on main.
+    bool notifOn(const std::string& pkg) const;
+    void setNotif(const std::string& pkg, bool on);
+    void setAllNotif(bool on);
+    // A notice of this computer's own: the phone was lost, a file arrived (`revealPath`: clicking it shows
+    // that file).
+    void notifyLocal(std::string title, std::string body, std::optional<std::string> revealPath = {});
+
     // ---- Discovery and user connections (discovery/) ----
     // The user's choices: a listed phone, a typed address ("host" or "host:port"), and "try again". Each
     // switches automatic connection on and forgets the booked failures; main thread, returns at once.
@@ -223,6 +234,16 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void phoneError(std::string text);
     void benchTimedOut(std::uint64_t run);
 
+    // Notifications (features/notifications/).
+    void loadNotifSettings();
+    void setUpNotifications();
+    void learnApp(const std::string& pkg, const std::string& name);
+    void setPhoneApps(std::vector<PhoneApp> apps);
+    void setNotifOverrides(std::map<std::string, bool> overrides);
+    void setNotifDefault(bool on);
+    void showPhonePost(const PhonePost& post);
+    void noticeEvent(const NoticeEvent& event);
+
     // The phone's messages the connection half reads (connection/control_dispatch.cpp).
     void phoneStatus(const LinkSession* from, const Inbound::Status& status);
     void applyPhoneStatus(std::optional<bool> screen, bool fast, std::optional<bool> locks);
@@ -265,6 +286,8 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     std::uint16_t knownPort_ = phonePort;
     bool upgrading_ = false;
     std::int64_t upgradeTick_ = 0;
+    std::unique_ptr<NotificationMirror> notifications_;  // never null
+    std::uint64_t localNotices_ = 0;                     // names the next local notice
 
     // Control dispatch, ring and speed test. Receive threads: pongCount_ (atomic), speedTest_ (its own
     // mutex), clipLimiter_ and clipLog_ (their own locks).

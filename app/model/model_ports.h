@@ -13,6 +13,7 @@
 #include "app/model/ports/dns_sd_browser.h"
 #include "app/model/ports/host_name.h"
 #include "app/model/ports/network_monitor.h"
+#include "app/model/ports/notification_server.h"
 #include "app/model/ports/pairing_prompt.h"
 #include "app/model/ports/transport_factory.h"
 #include "app/model/ports/usb_link.h"
@@ -47,6 +48,9 @@ struct ModelPorts {
     std::function<std::optional<std::string>()> defaultGateway;
     // The computer's "name addr/prefix" IPv4 entries; NetInfo::ipv4Interfaces when not set.
     std::function<std::vector<std::string>()> interfaces;
+    std::shared_ptr<NotificationServer> notifications;  // none: nothing is shown on the desktop
+    // Shows a file in the file manager (a click on the notice of a received file).
+    std::function<void(const std::string& path)> revealFile;
 };
 
 }  // namespace velmora

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "app/model/connection/conn_kind.h"
 #include "app/model/connection/conn_state.h"
 #include "app/model/connection/link_prefs.h"
+#include "app/model/features/phone_app.h"
 #include "core/discovery/discovered_phone.h"
 #include "core/identity/peer.h"
 
@@ -50,6 +52,14 @@ struct PublishedState {
     std::optional<PanelNotice> panelNotice;  // shown at the top of the panel; one at a time
     bool ringing = false;                    // the ring toggle as last sent
     std::optional<std::string> benchText;    // the speed test's line in the preferences
+
+    // Notifications and their filter (features/notifications/). The filter and the app list are the
+    // user's stored settings "notifDefault", "notifOverrides" and "phoneApps".
+    enum class NotifStatus { notDetermined, authorized, unavailable };
+    NotifStatus notifStatus = NotifStatus::notDetermined;  // unavailable: no notification server
+    bool notifDefault = true;                              // apps without an override are shown
+    std::map<std::string, bool> notifOverrides;            // package -> shown
+    std::vector<PhoneApp> phoneApps;                       // sorted by lower-cased name
 
     bool operator==(const PublishedState&) const = default;
 };

@@ -63,7 +63,7 @@ TEST(SessionLife, APhoneThatStaysAwayIsNotedLostAfterFortyFiveSecondsOnce) {
     h.advanceSettled(0.2);
     EXPECT_TRUE(model.state().phoneLost);
     h.advanceSettled(60);
-    EXPECT_EQ(h.journal->count("features.notify " + L10n::string("notif.lost.title")), 1);
+    EXPECT_EQ(h.journal->count("notices.show " + L10n::string("notif.lost.title")), 1);
 }
 
 TEST(SessionLife, AHandshakeWithoutAnswerIsCutAfterTwentySeconds) {

@@ -22,9 +22,8 @@ TEST(Startup, BringsEachSourceToLifeInOrder) {
     h.host->computer = "";  // no name: the fallback
     AppModel& model = h.start();
     EXPECT_EQ(h.journal->all(),
-              (std::vector<std::string>{"features.permissions", "usb.onChange", "ble.handlers",
-                                        "network.start", "wake.start", "browser.start", "usb.start",
-                                        "ble.start", "features.notifications"}));
+              (std::vector<std::string>{"usb.onChange", "ble.handlers", "network.start", "wake.start",
+                                        "browser.start", "usb.start", "ble.start", "notices.start"}));
     EXPECT_TRUE(model.live());
     EXPECT_EQ(model.state().paired.size(), 1u);
     EXPECT_EQ(model.identity().deviceName(), "Mac");

@@ -64,7 +64,7 @@ struct Journal {
 // publish() stands for the cable bridge reporting its phones. The pairing prompt holds the connecting
 // thread until the test answers (one prompt for each harness), as the dialog does.
 struct SystemPorts : TransportFactory, DnsSdBrowser, BluetoothCentral, UsbLink, NetworkMonitor, WakeSource {};
-struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHalf {
+struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHalf, NotificationServer {
     FakePort(std::shared_ptr<Journal> j, std::string n) : journal(std::move(j)), name(std::move(n)) {}
     std::shared_ptr<ConnectableTransport> tcp(const TcpEndpoint& endpoint) override {
         return open("tcp " + endpoint.host + ":" + std::to_string(endpoint.port));
@@ -97,11 +97,14 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     }
     void dismissAll() override { note("said dismissed"); }
     void answer(bool yes) { note(yes ? "said yes" : "said no"); }
-    void refreshPermissions() override { note("permissions"); }
-    void setUpNotifications() override { note("notifications"); }
     void clipboardTick() override { note("tick"); }
     void sessionEnded(bool wait) override { note(wait ? "ended wait" : "ended"); }
-    void notifyLocal(const std::string& title, const std::string&) override { note("notify " + title); }
+    bool start(std::function<void(const NoticeEvent&)>) override {
+        note("start");
+        return true;
+    }
+    void show(const DesktopNotice& notice) override { note("show " + notice.title); }
+    void withdraw(const std::string& id) override { note("withdraw " + id); }
 
     void note(const std::string& call) { journal->add(name + "." + call); }
     std::shared_ptr<ConnectableTransport> open(std::string entry) {
@@ -185,9 +188,10 @@ class ModelHarness {
         };
         auto port = [&](const char* name) { return std::make_shared<FakePort>(journal, name); };
         auto sameSubnet = [](const std::string&) { return true; };
+        auto reveal = [j = journal](const std::string& path) { j->add("reveal " + path); };
         ModelPorts p{exec,       settings, load,   dir.path(),      transports,   browser, ble,
                      usb,        prompt,   alerts, port("network"), port("wake"), host,    features,
-                     sameSubnet, {},       {}};  // in order
+                     sameSubnet, {},       {},     notices,         reveal};  // in order
         p.defaultGateway = [g = gateway] { return g; };
         return p;
     }
@@ -224,6 +228,7 @@ class ModelHarness {
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(1);
         for (;;) {
             exec->runPending();
+            if (eachTurn) eachTurn();
             if (done()) return true;
             if (std::chrono::steady_clock::now() > giveUp) return false;
             exec->waitForPost();
@@ -239,6 +244,18 @@ class ModelHarness {
             advance(step);
             pumpUntil([&] { return model->state().state.kind() != ConnState::Kind::connecting; });
         }
+    }
+    // The control messages of one type the phone received, once there are `n` (fewer after a minute).
+    std::vector<nlohmann::json> phoneGot(const std::string& type, std::size_t n = 1) {
+        std::vector<nlohmann::json> got;
+        pumpUntil([&] {
+            got.clear();
+            for (const auto& entry : journal->all())
+                if (entry.starts_with("phone ") && nlohmann::json::parse(entry.substr(6))["t"] == type)
+                    got.push_back(nlohmann::json::parse(entry.substr(6)));
+            return got.size() >= n;
+        });
+        return got;
     }
     std::string log() const {
         VelmoraLog::flush();
@@ -258,8 +275,10 @@ class ModelHarness {
     std::shared_ptr<FakePort> host = std::make_shared<FakePort>(journal, "host");
     std::shared_ptr<FakePort> features = std::make_shared<FakePort>(journal, "features");
     std::shared_ptr<FakePort> prompt = std::make_shared<FakePort>(journal, "prompt");
+    std::shared_ptr<FakePort> notices = std::make_shared<FakePort>(journal, "notices");
     std::optional<std::string> gateway;  // the route table's default gateway, as start() finds it
     bool identityFails = false;
+    std::function<void()> eachTurn;  // more work for each turn of the pumps (a Qt event loop)
     P256PrivateKey key = P256PrivateKey::generate();
     SoftwareIdentity computer{"Estação", "mac", key};
 

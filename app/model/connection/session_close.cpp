@@ -87,7 +87,7 @@ void AppModel::armLostTimer() {
     lostWork_ = after(lostDelay, [](AppModel& model) {
         if (!model.autoConnect_ || model.state_.state.kind() != ConnState::Kind::idle) return;
         model.edit().phoneLost = true;
-        model.ports_.features->notifyLocal(L10n::string("notif.lost.title"), L10n::string("notif.lost.body"));
+        model.notifyLocal(L10n::string("notif.lost.title"), L10n::string("notif.lost.body"));
     });
 }
 

@@ -15,9 +15,6 @@ class FeatureHalf {
   public:
     virtual ~FeatureHalf() = default;
 
-    // Start-up, real mode only, in this order among the other steps.
-    virtual void refreshPermissions() {}
-    virtual void setUpNotifications() {}
     virtual void clipboardTick() {}  // every 0.6 s while the model lives
 
     // Whether the phone's screen is being mirrored.
@@ -29,11 +26,6 @@ class FeatureHalf {
     // The live session ended: drop the transfers (waking their senders), the speed test, the mirroring and
     // its sound; keep the mirror window for the reconnect when `waitForReconnect`, else close it.
     virtual void sessionEnded(bool waitForReconnect) { (void)waitForReconnect; }
-    // A notification on the computer's desktop.
-    virtual void notifyLocal(const std::string& title, const std::string& body) {
-        (void)title;
-        (void)body;
-    }
 };
 
 }  // namespace velmora

@@ -1,0 +1,89 @@
+#pragma once
+
+// A private session bus with a notification server of the test's own on it (unless `serve` is false), on
+// its own thread since the layer calls it blocking at start: it records the calls, lists the capabilities
+// given, and fires actions, replies and closes as its signals.
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QObject>
+#include <QProcess>
+#include <QStringList>
+#include <QThread>
+#include <QVariantMap>
+#include <mutex>
+#include <vector>
+
+namespace velmora::test {
+
+class TestNotificationServer final : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+  public:
+    struct Call {
+        uint replaces;
+        QString summary, body;
+        QStringList actions;
+    };
+    explicit TestNotificationServer(QStringList caps, bool serve = true) : caps_(std::move(caps)) {
+        daemon_.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        if (daemon_.waitForReadyRead(60000)) address = QString::fromUtf8(daemon_.readLine()).trimmed();
+        bus_ = QDBusConnection::connectToBus(address, "server " + address);
+        if (!serve) return;
+        thread_.start();
+        moveToThread(&thread_);
+        bus_.registerObject("/org/freedesktop/Notifications", this, QDBusConnection::ExportAllSlots);
+        bus_.registerService("org.freedesktop.Notifications");
+    }
+    ~TestNotificationServer() override {
+        QDBusConnection::disconnectFromBus(bus_.name());
+        thread_.quit();
+        thread_.wait();
+    }
+    std::vector<Call> calls() const {
+        std::lock_guard lock(mutex_);
+        return calls_;
+    }
+    std::vector<uint> closed() const {
+        std::lock_guard lock(mutex_);
+        return closed_;
+    }
+    // With `impostor`, the same signal from another program on the bus.
+    void fire(const QString& name, uint id, const QVariant& arg, bool impostor = false) {
+        (impostor ? QDBusConnection::connectToBus(address, "impostor " + address) : bus_)
+            .send(QDBusMessage::createSignal("/org/freedesktop/Notifications",
+                                             "org.freedesktop.Notifications", name)
+                  << id << arg);
+    }
+
+    QString address;  // of the bus
+
+  public slots:
+    QStringList GetCapabilities() { return caps_; }
+    // Answered before it is recorded, so a signal fired once the call was seen follows the id it names.
+    uint Notify(const QString&, uint replaces, const QString&, const QString& summary, const QString& body,
+                const QStringList& actions, const QVariantMap&, int) {
+        std::lock_guard lock(mutex_);
+        const uint id = replaces ? replaces : static_cast<uint>(calls_.size() + 1);
+        setDelayedReply(true);
+        connection().send(message().createReply(id));
+        calls_.push_back({replaces, summary, body, actions});
+        return id;
+    }
+    void CloseNotification(uint id) {
+        std::lock_guard lock(mutex_);
+        closed_.push_back(id);
+    }
+
+  private:
+    QProcess daemon_;  // killed when it goes out of scope
+    QThread thread_;
+    QStringList caps_;
+    QDBusConnection bus_{QString()};
+    mutable std::mutex mutex_;  // guards calls_ and closed_
+    std::vector<Call> calls_;
+    std::vector<uint> closed_;
+};
+
+}  // namespace velmora::test
