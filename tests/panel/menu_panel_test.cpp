@@ -56,7 +56,7 @@ TEST(MenuPanel, PermissionsFoldFollowsTheStateUntilTheUserChooses) {
     PanelRig rig;
     auto& panel = rig.open();
     EXPECT_FALSE(panel.permsRow()->binding()->isExpanded());
-    rig.model.notifStatus = NotifStatus::denied;
+    rig.model.state.notifStatus = PublishedState::NotifStatus::unavailable;
     rig.update();
     EXPECT_TRUE(panel.permsRow()->binding()->isExpanded());
     QTest::mouseClick(panel.permsRow()->header(), Qt::LeftButton);  // the user closes it: it stays closed

@@ -227,10 +227,10 @@ TEST(PanelSections, NoticesBodyAndErrorInOrderEachOnlyWhenItApplies) {
 TEST(PanelSections, PermissionsOpenByItselfOnlyUntilTheUserChooses) {
     auto in = inputs({});
     EXPECT_FALSE(permissionsOpen(std::nullopt, in, panelState(in)));
-    in.notifStatus = NotifStatus::denied;
+    in.state.notifStatus = PublishedState::NotifStatus::unavailable;
     EXPECT_TRUE(permissionsOpen(std::nullopt, in, panelState(in)));
     EXPECT_FALSE(permissionsOpen(false, in, panelState(in)));
-    in.notifStatus = NotifStatus::notDetermined;  // not yet asked is no problem
+    in.state.notifStatus = PublishedState::NotifStatus::notDetermined;  // not yet asked is no problem
     in.state.localNetworkDenied = true;
     EXPECT_TRUE(permissionsOpen(std::nullopt, in, panelState(in)));
 }

@@ -9,9 +9,6 @@
 
 namespace velmora {
 
-// The desktop's notification permission, as the model publishes it.
-enum class NotifStatus { notDetermined = 0, denied = 1, authorized = 2, provisional = 3, ephemeral = 4 };
-
 // Bluetooth adapter state 4: present and switched off.
 inline constexpr int kBluetoothPoweredOff = 4;
 
@@ -20,7 +17,6 @@ inline constexpr int kBluetoothPoweredOff = 4;
 struct PanelInputs {
     PublishedState state;
     std::vector<StalePair> stalePairs;
-    NotifStatus notifStatus = NotifStatus::notDetermined;
     bool phoneNeedsUpdate = false;
     bool mirroring = false;
     // Serials of phones that have connected over a cable before (the "usbKnown" setting).

@@ -28,7 +28,8 @@ int warningCount(const PanelInputs& in) {
 }
 
 bool macIssues(const PanelInputs& in) {
-    return in.state.localNetworkDenied || in.notifStatus == NotifStatus::denied;
+    // No notification server on this desktop is what a refused permission is elsewhere: notices cannot show.
+    return in.state.localNetworkDenied || in.state.notifStatus == PublishedState::NotifStatus::unavailable;
 }
 
 }  // namespace velmora
