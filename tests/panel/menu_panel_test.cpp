@@ -83,7 +83,6 @@ TEST(MenuPanel, HeightFollowsTheContentUpToTheMaximum) {
     for (int i = 3; i < 40; ++i)
         rig.model.state.phones.push_back(testPhone("id" + std::to_string(i), "Phone"));
     rig.update();
-    EXPECT_EQ(panel.height(), static_cast<int>(panel.maxHeight()));
     EXPECT_EQ(panel.height(), 640);  // the offscreen screen is 800 high
     // The middle scrolls; header and footer stay in view.
     EXPECT_GT(panel.scrollArea()->verticalScrollBar()->maximum(), 0);
