@@ -40,12 +40,14 @@ int runApplication(int& argc, char** argv) {
 
     auto main = std::make_shared<MainThreadExecutor>();
     auto prompt = std::make_shared<QtPairingPrompt>(devPairingAnswer());
-    const auto model = AppModel::create(applicationPorts(main, prompt), false);
+    auto ports = applicationPorts(main, prompt);
+    const auto settings = ports.settings;  // the panel keeps its own choices there too
+    const auto model = AppModel::create(std::move(ports), false);
     if (!model) return 1;
     int status = 0;
     {
         ModelAdapter adapter(model);
-        StatusItem item(adapter, QSystemTrayIcon::isSystemTrayAvailable(), monotonicSeconds);
+        StatusItem item(adapter, QSystemTrayIcon::isSystemTrayAvailable(), monotonicSeconds, settings);
         connectFromEnvironment(*model);
         status = QApplication::exec();
         model->shutdown();  // also answers no to a pairing prompt still waiting

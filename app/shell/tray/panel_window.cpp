@@ -8,44 +8,38 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "app/design/text_block.h"
 #include "app/design/theme.h"
 #include "app/shell/model_adapter.h"
-#include "core/l10n/l10n.h"
+#include "app/shell/panel/menu_panel.h"
+#include "app/shell/panel/model_panel.h"
+#include "core/settings/memory_settings.h"
 
 namespace velmora {
 
-PanelWindow::PanelWindow(ModelAdapter& model, Mode mode)
+PanelWindow::PanelWindow(ModelAdapter& model, Mode mode, std::shared_ptr<Settings> settings)
     : QWidget(nullptr, mode == Mode::popup ? Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint
                                            : Qt::Window),
       model_(model),
-      mode_(mode) {
+      mode_(mode),
+      settings_(settings ? std::move(settings) : std::make_shared<MemorySettings>()) {
     setObjectName(QStringLiteral("panel"));
     setWindowTitle(QStringLiteral("Velmora"));
     if (mode == Mode::popup) setAttribute(Qt::WA_TranslucentBackground);
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(16, 14, 16, 16);
-    column->setSpacing(6);
-    column->addWidget(new TextBlock(QStringLiteral("Velmora"), design::font(15, QFont::DemiBold),
-                                    SystemColor::primary, false, this));
-    status_ = new TextBlock({}, design::font(13, QFont::Normal), SystemColor::secondary, true, this);
-    column->addWidget(status_);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSizeConstraint(QLayout::SetFixedSize);
+    const auto shared = model_.model().shared_from_this();
+    content_ =
+        new MenuPanel(modelReader(shared, settings_), modelActions(shared), *settings_, placeholderBody);
+    content_->setPaintsBackground(false);  // the window paints the rounded plate
+    column->addWidget(content_);
     setFixedWidth(panelWidth);
     setFocusPolicy(Qt::StrongFocus);  // Escape reaches the panel itself
-    connect(&model_, &ModelAdapter::changed, this, &PanelWindow::refresh);
-    refresh();
+    connect(&model_, &ModelAdapter::changed, content_, &MenuPanel::refresh);
     resize(contentSize());
 }
 
-void PanelWindow::refresh() {
-    const ConnState& state = model_.state().state;
-    std::string line = L10n::string("panel.placeholder.idle");
-    if (state.kind() == ConnState::Kind::connected)
-        line = L10n::format("panel.placeholder.connected", {state.label()});
-    if (state.kind() == ConnState::Kind::connecting)
-        line = L10n::format("panel.placeholder.connecting", {state.label()});
-    status_->setText(QString::fromStdString(line));
-}
+PanelWindow::~PanelWindow() = default;
 
 QSize PanelWindow::contentSize() const {
     const QSize hint = layout()->sizeHint();

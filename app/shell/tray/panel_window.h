@@ -1,18 +1,21 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 
 #include "app/shell/logic/panel_geometry.h"
 
 namespace velmora {
 
+class MenuPanel;
 class ModelAdapter;
-class TextBlock;
+class Settings;
 
 // The panel that drops down from the tray icon: a frameless popup with its own rounded background, 360
 // wide, that hides on a click outside it, on Escape and when it loses activation, and follows its content's
 // size with its top edge kept still. Where the desktop has no tray it is a normal window instead, so the
-// application stays usable. The body is a plain header and status line for now. Main thread only.
+// application stays usable. Its content is the MenuPanel, refreshed whenever the model publishes a change.
+// Main thread only.
 class PanelWindow : public QWidget {
     Q_OBJECT
   public:
@@ -20,11 +23,15 @@ class PanelWindow : public QWidget {
     static constexpr int panelWidth = 360;
     static constexpr double cornerRadius = 14;
 
-    PanelWindow(ModelAdapter& model, Mode mode);
+    // `settings` keeps the panel's own choices ("prefsOpen") and tells the known cable phones; without it
+    // they last as long as the window.
+    PanelWindow(ModelAdapter& model, Mode mode, std::shared_ptr<Settings> settings = nullptr);
+    ~PanelWindow() override;
 
     Mode mode() const { return mode_; }
     // The size the content asks for.
     QSize contentSize() const;
+    MenuPanel& content() const { return *content_; }
     // Places the panel for the tray icon at `anchor` (see PanelGeometry::place) and shows it.
     void showAt(const QRect& anchor);
 
@@ -40,11 +47,10 @@ class PanelWindow : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void refresh();
-
     ModelAdapter& model_;
     const Mode mode_;
-    TextBlock* status_;
+    std::shared_ptr<Settings> settings_;
+    MenuPanel* content_;
     bool wasActive_ = false;
 };
 

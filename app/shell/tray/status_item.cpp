@@ -12,10 +12,11 @@
 
 namespace velmora {
 
-StatusItem::StatusItem(ModelAdapter& model, bool trayAvailable, std::function<double()> now)
+StatusItem::StatusItem(ModelAdapter& model, bool trayAvailable, std::function<double()> now,
+                       std::shared_ptr<Settings> settings)
     : model_(model), now_(std::move(now)) {
     panel_ = std::make_unique<PanelWindow>(
-        model, trayAvailable ? PanelWindow::Mode::popup : PanelWindow::Mode::window);
+        model, trayAvailable ? PanelWindow::Mode::popup : PanelWindow::Mode::window, std::move(settings));
     connect(panel_.get(), &PanelWindow::hidden, this, [this] { lastHidden_ = now_(); });
     if (trayAvailable) {
         tray_ = new QSystemTrayIcon(this);

@@ -11,6 +11,7 @@ class QSystemTrayIcon;
 namespace velmora {
 
 class ModelAdapter;
+class Settings;
 
 // The application's presence on the desktop: the tray icon, in its connected or unconnected form with a
 // tooltip naming the phone, and the panel it opens. A click shows the panel under the icon (at the pointer
@@ -21,7 +22,8 @@ class ModelAdapter;
 class StatusItem : public QObject {
     Q_OBJECT
   public:
-    StatusItem(ModelAdapter& model, bool trayAvailable, std::function<double()> now);
+    StatusItem(ModelAdapter& model, bool trayAvailable, std::function<double()> now,
+               std::shared_ptr<Settings> settings = nullptr);
     ~StatusItem() override;
 
     bool hasTray() const { return tray_ != nullptr; }

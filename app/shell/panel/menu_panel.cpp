@@ -1,0 +1,341 @@
+#include "app/shell/panel/menu_panel.h"
+
+#include <QDragEnterEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include "app/design/buttons.h"
+#include "app/design/cards.h"
+#include "app/design/focus_ring.h"
+#include "app/design/fold_row.h"
+#include "app/design/notice.h"
+#include "app/design/theme.h"
+#include "app/shell/logic/drop_rule.h"
+#include "app/shell/logic/panel_sizes.h"
+#include "app/shell/logic/status_line.h"
+#include "app/shell/panel/panel_controls.h"
+#include "app/shell/panel/panel_footer.h"
+#include "app/shell/panel/panel_header.h"
+#include "core/l10n/l10n.h"
+#include "core/settings/settings.h"
+
+namespace velmora {
+
+// The accent outline over the whole panel while files hover over it and a phone is connected.
+class DropOutline : public QWidget {
+  public:
+    explicit DropOutline(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        hide();
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(design::resolved(DS::accent), 2));
+        p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 12, 12);
+    }
+};
+
+namespace {
+
+constexpr auto kPrefsOpenKey = "prefsOpen";
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// A column without margins for parts that come and go.
+QVBoxLayout* column(QWidget* owner, int spacing) {
+    auto* layout = new QVBoxLayout(owner);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(spacing);
+    return layout;
+}
+
+QWidget* padded(QWidget* inner, int left, int top, int right, int bottom) {
+    auto* box = new QWidget();
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(left, top, right, bottom);
+    layout->setSpacing(0);
+    layout->addWidget(inner);
+    return box;
+}
+
+void clear(QWidget* holder) {
+    for (auto* child : holder->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        delete child;
+}
+
+int heightAt(QWidget* widget, int width) {
+    QLayout* layout = widget->layout();
+    if (layout && layout->hasHeightForWidth()) return layout->totalHeightForWidth(width);
+    return widget->sizeHint().height();
+}
+
+bool askQuitWhileMirroring() {
+    QMessageBox box;
+    box.setText(qs(L10n::string("menu.quit.title")));
+    box.setInformativeText(qs(L10n::string("menu.quit.text")));
+    auto* quit = box.addButton(qs(L10n::string("menu.quit")), QMessageBox::AcceptRole);
+    box.addButton(qs(L10n::string("common.cancel")), QMessageBox::RejectRole);
+    box.exec();
+    return box.clickedButton() == quit;
+}
+
+}  // namespace
+
+MenuPanel::MenuPanel(PanelReader read, PanelActions actions, Settings& settings, BodyFactory bodies,
+                     QWidget* parent)
+    : QWidget(parent),
+      read_(std::move(read)),
+      actions_(std::move(actions)),
+      settings_(settings),
+      bodies_(bodies ? std::move(bodies) : BodyFactory(placeholderBody)) {
+    auto* root = column(this, 0);
+    header_ = new PanelHeader();
+    root->addWidget(header_);
+
+    scrollContent_ = new QWidget();
+    auto* content = column(scrollContent_, 0);
+    auto* stateBox = new QWidget();
+    stateArea_ = column(stateBox, 10);
+    stateArea_->setContentsMargins(12, 2, 12, 12);
+    topNotices_ = new QWidget();
+    column(topNotices_, 10);
+    errorNotice_ = new QWidget();
+    column(errorNotice_, 0);
+    stateArea_->addWidget(topNotices_);
+    stateArea_->addWidget(errorNotice_);
+    content->addWidget(stateBox);
+    content->addWidget(padded(new RowDivider(), 8, 0, 8, 0));
+    content->addWidget(buildFolds());
+    scrollContent_->installEventFilter(this);
+
+    scroll_ = new QScrollArea();
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The panel sizes the content itself: the whole content at the panel's width, however tall.
+    scroll_->setWidgetResizable(false);
+    scroll_->setWidget(scrollContent_);
+    scroll_->viewport()->setAutoFillBackground(false);
+    scrollContent_->setAutoFillBackground(false);
+    root->addWidget(scroll_, 1);
+    root->addWidget(padded(new RowDivider(), 8, 0, 8, 0));
+
+    footer_ = new PanelFooter(actions_, [this] { quit(inputs_.mirroring, actions_); });
+    root->addWidget(footer_);
+
+    outline_ = new DropOutline(this);
+    setAcceptDrops(true);
+    noFocusRing(this);
+    refresh();
+}
+
+MenuPanel::~MenuPanel() = default;
+
+QWidget* MenuPanel::buildFolds() {
+    auto* folds = new QWidget();
+    auto* layout = column(folds, 2);
+    layout->setContentsMargins(6, 4, 6, 4);
+
+    prefsOpen_ = new FoldBinding(settings_.boolean(kPrefsOpenKey).value_or(false), this);
+    connect(prefsOpen_, &FoldBinding::expandedChanged, this,
+            [this](bool open) { settings_.setValue(kPrefsOpenKey, open); });
+    prefsContent_ = new QWidget();
+    column(prefsContent_, 0);
+    prefsRow_ =
+        new FoldRow(qs(L10n::string("prefs.title")), std::nullopt, std::nullopt, prefsOpen_, prefsContent_);
+    layout->addWidget(prefsRow_);
+
+    permsOpen_ = new FoldBinding(false, this);
+    connect(permsOpen_, &FoldBinding::expandedChanged, this, [this](bool open) {
+        if (!settingPermsDefault_) permsChoice_ = open;
+    });
+    permsContent_ = new QWidget();
+    column(permsContent_, 0);
+    permsRow_ =
+        new FoldRow(qs(L10n::string("perms.title")), std::nullopt, std::nullopt, permsOpen_, permsContent_);
+    layout->addWidget(permsRow_);
+    return folds;
+}
+
+void MenuPanel::refresh() {
+    inputs_ = read_ ? read_() : PanelInputs{};
+    groups_ = phoneGroups(inputs_);
+    state_ = panelState(inputs_, groups_);
+    const int warnings = warningCount(inputs_);
+    header_->setStatus(qs(statusText(state_, warnings, groups_.size())), statusTone(state_, warnings));
+
+    if (!body_ || bodyKind_ != state_.kind) {
+        delete body_;
+        body_ = bodies_(state_.kind, actions_);
+        bodyKind_ = state_.kind;
+        stateArea_->insertWidget(1, body_);
+        noFocusRing(body_);
+    }
+    body_->refresh(PanelView{inputs_, state_, groups_});
+    showSections(panelSections(inputs_, state_));
+    applyPermsDefault();
+    setDropping(dropping_);  // the outline goes when the session does
+    fitHeight();
+}
+
+void MenuPanel::showSections(const std::vector<PanelSection>& sections) {
+    if (sections == sections_) return;
+    sections_ = sections;
+    clear(topNotices_);
+    clear(errorNotice_);
+    for (const auto& section : sections) {
+        if (section.kind == PanelSection::Kind::body) continue;
+        QWidget* holder = section.kind == PanelSection::Kind::error ? errorNotice_ : topNotices_;
+        holder->layout()->addWidget(noticeFor(section));
+    }
+    topNotices_->setVisible(!topNotices_->layout()->isEmpty());
+    errorNotice_->setVisible(!errorNotice_->layout()->isEmpty());
+}
+
+QWidget* MenuPanel::noticeFor(const PanelSection& section) {
+    const QString title = qs(section.title);
+    const std::optional<QString> text = section.text ? std::optional(qs(*section.text)) : std::nullopt;
+    switch (section.kind) {
+        case PanelSection::Kind::notice:
+            return new Notice(Notice::Kind::info, title, text);
+        case PanelSection::Kind::stalePairing: {
+            auto* forget = new SecondaryButton(qs(L10n::string("panel.stale.forget")), 24, false);
+            connect(forget, &QAbstractButton::clicked, this, [this, peer = section.stalePeer] {
+                if (actions_.confirmForgetStale) actions_.confirmForgetStale(peer);
+            });
+            return new Notice(Notice::Kind::warn, title, text, padded(forget, 0, 6, 0, 0));
+        }
+        case PanelSection::Kind::error: {
+            auto* actions = new QWidget();
+            auto* row = new QHBoxLayout(actions);
+            row->setContentsMargins(0, 4, 0, 0);
+            row->setSpacing(12);
+            auto* retry = new LinkButton(qs(L10n::string("common.try_again")));
+            auto* copy = new LinkButton(qs(L10n::string("common.copy_diagnostics")));
+            connect(retry, &QAbstractButton::clicked, this, [this] {
+                if (actions_.retryNow) actions_.retryNow();
+            });
+            connect(copy, &QAbstractButton::clicked, this, [this] {
+                if (actions_.copyDiagnostics) actions_.copyDiagnostics();
+            });
+            row->addWidget(retry);
+            row->addWidget(copy);
+            row->addStretch(1);
+            return new Notice(Notice::Kind::err, title, text, actions);
+        }
+        case PanelSection::Kind::body:
+            break;
+    }
+    return new QWidget();
+}
+
+void MenuPanel::applyPermsDefault() {
+    settingPermsDefault_ = true;
+    permsOpen_->setExpanded(permissionsOpen(permsChoice_, inputs_, state_));
+    settingPermsDefault_ = false;
+}
+
+double MenuPanel::maxHeight() const {
+    std::optional<double> available;
+    if (const QScreen* screen = this->screen()) available = screen->availableGeometry().height();
+    return panelMaxHeight(available, maxHeightOverride);
+}
+
+int MenuPanel::contentHeight() const {
+    const int width = static_cast<int>(kPanelWidth);
+    // Header, the scrolling middle, the divider under it (one pixel) and the footer.
+    return header_->sizeHint().height() + heightAt(scrollContent_, width) + 1 + footer_->sizeHint().height();
+}
+
+void MenuPanel::fitHeight() {
+    if (fitting_) return;
+    fitting_ = true;
+    const int width = static_cast<int>(kPanelWidth);
+    scrollContent_->resize(width, heightAt(scrollContent_, width));
+    const int height = static_cast<int>(panelHeight(contentHeight(), maxHeight()));
+    if (size() != QSize(width, height)) {
+        setFixedSize(width, height);
+        emit heightChanged(height);
+    }
+    fitting_ = false;
+}
+
+bool MenuPanel::eventFilter(QObject* watched, QEvent* event) {
+    // A part of the middle changed its size (a fold opened, a notice came): the panel follows.
+    if (watched == scrollContent_ && event->type() == QEvent::LayoutRequest) fitHeight();
+    return QWidget::eventFilter(watched, event);
+}
+
+void MenuPanel::paintEvent(QPaintEvent*) {
+    if (!paintsBackground_) return;
+    QPainter p(this);
+    p.fillRect(rect(), design::resolved(SystemColor::window));
+}
+
+void MenuPanel::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (actions_.refreshPermissions) actions_.refreshPermissions();
+}
+
+void MenuPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    outline_->setGeometry(rect());
+}
+
+void MenuPanel::setDropping(bool dropping) {
+    dropping_ = dropping;
+    const bool connected = inputs_.state.state.kind() == ConnState::Kind::connected;
+    outline_->setVisible(dropping_ && connected);
+    outline_->raise();
+}
+
+void MenuPanel::dragEnterEvent(QDragEnterEvent* event) {
+    // Only files, and only while a phone is there to take them: otherwise the pointer shows the refusal.
+    if (!event->mimeData()->hasUrls() || inputs_.state.state.kind() != ConnState::Kind::connected) return;
+    event->acceptProposedAction();
+    setDropping(true);
+}
+
+void MenuPanel::dragLeaveEvent(QDragLeaveEvent* event) {
+    setDropping(false);
+    QWidget::dragLeaveEvent(event);
+}
+
+void MenuPanel::dropEvent(QDropEvent* event) {
+    setDropping(false);
+    std::vector<DroppedItem> items;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        const QString path = url.isLocalFile() ? url.toLocalFile() : QString();  // a web link is no file
+        items.push_back({path.toStdString(), !path.isEmpty() && QFileInfo(path).isFile()});
+    }
+    // Checked again: the session may have ended while the files hovered.
+    const bool connected = inputs_.state.state.kind() == ConnState::Kind::connected;
+    const auto files = filesToSend(connected, items);
+    for (const auto& file : files)
+        if (actions_.sendFile) actions_.sendFile(file);
+    if (!files.empty()) event->acceptProposedAction();
+}
+
+void MenuPanel::quit(bool mirroring, const PanelActions& actions) {
+    if (mirroring) {
+        const bool confirmed = actions.confirmQuit ? actions.confirmQuit() : askQuitWhileMirroring();
+        if (!confirmed) return;
+    }
+    if (actions.terminate) actions.terminate();
+}
+
+}  // namespace velmora

@@ -1,0 +1,56 @@
+#include "app/shell/panel/model_panel.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
+
+#include "app/design/guide/guide_window.h"
+#include "app/model/app_model.h"
+#include "core/log/velmora_log.h"
+
+namespace velmora {
+namespace {
+
+// Runs `work` with the model while it lives.
+std::function<void()> withModel(const std::shared_ptr<AppModel>& model, std::function<void(AppModel&)> work) {
+    return [weak = std::weak_ptr<AppModel>(model), work = std::move(work)] {
+        if (auto live = weak.lock()) work(*live);
+    };
+}
+
+}  // namespace
+
+PanelReader modelReader(const std::shared_ptr<AppModel>& model, std::shared_ptr<const Settings> settings) {
+    return [weak = std::weak_ptr<AppModel>(model), settings = std::move(settings)] {
+        PanelInputs in;
+        const auto live = weak.lock();
+        if (!live) return in;
+        in.state = live->state();
+        in.stalePairs = live->stalePairs();
+        if (settings) in.usbKnown = settings->stringList("usbKnown").value_or(std::vector<std::string>{});
+        in.isPaired = [weak](const DiscoveredPhone& phone) {
+            const auto m = weak.lock();
+            return m && m->isPaired(phone);
+        };
+        return in;
+    };
+}
+
+PanelActions modelActions(const std::shared_ptr<AppModel>& model) {
+    PanelActions actions;
+    actions.retryNow = withModel(model, [](AppModel& m) { m.retryNow(); });
+    actions.restartBrowsing = withModel(model, [](AppModel& m) { m.restartBrowsing(); });
+    actions.confirmForgetStale = [weak = std::weak_ptr<AppModel>(model)](const Peer& peer) {
+        if (auto live = weak.lock()) live->confirmForgetStale(peer);
+    };
+    actions.showGuide = [] { GuideWindow::show(); };
+    // The desktop has no common call that selects a file in its file manager: the log's folder opens.
+    actions.revealLog = [] {
+        const auto folder = VelmoraLog::file().parent_path();
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder.string())));
+    };
+    actions.terminate = [] { QApplication::quit(); };
+    return actions;
+}
+
+}  // namespace velmora
