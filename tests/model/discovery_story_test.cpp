@@ -113,6 +113,9 @@ TEST(DiscoveryStory, HotspotsAndAddressesAreRememberedWithinTheirLimits) {
     ASSERT_TRUE(h.pumpUntil(ConnState::Kind::connected));
     ASSERT_TRUE(
         h.pumpUntil([&] { return h.log().find("gateway padrão do Mac: 172.20.10.1") != std::string::npos; }));
+    h.browser->state(State::failed, "Avahi: Daemon not running");
+    h.exec->runPending();
+    EXPECT_FALSE(model.state().lastError) << "a failing browse never shows its text over a connected phone";
     model.handleOffer(model.liveSession().get(), {"C", "172.20.10.1"}, 50000);
     EXPECT_EQ(h.settings->stringListMap("knownAddrs")->at(h.phone.id()),
               (std::vector<std::string>{"C", "172.20.10.1", "A", "B", "D", "E"}));

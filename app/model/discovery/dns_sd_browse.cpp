@@ -115,8 +115,10 @@ void AppModel::browseState(std::uint64_t generation, DnsSdBrowser::State browser
             break;
         }
         case DnsSdBrowser::State::failed:
+            // Where no DNS-SD daemon runs the browse fails every 3 s for good: its text is shown while no
+            // phone is connected, and never over a standing session.
             browseError_ = FriendlyErrors::browseFailure(std::runtime_error(error));
-            edit().lastError = browseError_;
+            if (!session_) edit().lastError = browseError_;
             VelmoraLog::write("busca DNS-SD falhou (" + error + "); reiniciando em 3 s");
             browseRestart_.cancel();
             browseRestart_ = after(kBrowseRestartDelay, [generation](AppModel& model) {
