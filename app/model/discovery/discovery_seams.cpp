@@ -43,13 +43,4 @@ void AppModel::applyBlePhones(std::vector<BlePhone> phones) {
 // Reads the default gateway off the main thread and re-plans when it changed: comes with the hotspot.
 void AppModel::refreshGateway() {}
 
-// Restarts the searches and re-plans after the computer woke.
-void AppModel::handleWake() {}
-
-// Moves the live session to a faster link when one ranks higher in the user's order.
-void AppModel::considerUpgrade() {}
-
-// Moves a TCP session down to Bluetooth while the phone's screen is off, and back up.
-void AppModel::evaluateIdle() {}
-
 }  // namespace velmora
