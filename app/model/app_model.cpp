@@ -181,6 +181,8 @@ void AppModel::shutdown() {
     if (lostWork_) lostWork_->cancel();
     for (const TimerHandle& replan : replans_)
         replan.cancel();
+    for (const TimerHandle& timer : linkTimers_)
+        timer.cancel();
     if (wasLive) {
         ports_.network->stop();
         ports_.wake->stop();

@@ -16,6 +16,7 @@
 
 #include "app/model/connection/attempt_context.h"
 #include "app/model/connection/attempt_workers.h"
+#include "app/model/connection/connection_planner.h"
 #include "app/model/connection/error_text.h"
 #include "app/model/connection/failure_book.h"
 #include "app/model/connection/planner_types.h"
@@ -190,6 +191,15 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // The received-files folder.
     std::filesystem::path downloadsDir() const;
 
+    // ---- Link upgrades, idle descent and wake (upgrade/) ----
+    // True when the live link is Bluetooth and a cable phone or a paired phone on the local network is in
+    // sight: the panel offers the fast link then. Main thread.
+    bool fastLinkAvailable() const;
+    // Runs `work` now, or, while the link rests on Bluetooth, once the climb back to the fast link has
+    // finished (at most SessionSwap::wakeWaitSeconds later). Main thread; for sending files and mirroring.
+    void afterWake(std::function<void()> work);
+    // ---- end of link upgrades, idle descent and wake ----
+
   private:
     friend class SessionReports;
     struct Token {};
@@ -215,9 +225,6 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void applyUsbPhones();
     void applyBlePhones(std::vector<BlePhone> phones);
     void refreshGateway();
-    void handleWake();
-    void considerUpgrade();
-    void evaluateIdle();
 
     // Automatic connection (connection/auto_connect.cpp).
     PlannerInput plannerInput() const;
@@ -365,6 +372,56 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     TimerHandle browseRestart_;
     std::optional<std::string> browseError_;  // the text a failed browse showed in lastError
     // ---- end of discovery and user connections ----
+
+    // ---- Link upgrades, idle descent and wake (upgrade/) ----
+    // A try of an upgrade: its candidate key and where it connects.
+    struct LinkTry {
+        std::string key;
+        TcpEndpoint endpoint;
+    };
+    // What a session opened beside the live one brings back to main.
+    struct BesideSession {
+        std::shared_ptr<LinkSession> session;             // absent when the open failed
+        std::string key;                                  // the winning try's candidate key (upgrades)
+        std::string kind;                                 // its transport kind: "tcp", "ble" or "l2cap"
+        std::shared_ptr<ConnectableTransport> transport;  // tracked by the workers until the loop ends
+    };
+    void handleWake();
+    void considerUpgrade();
+    std::vector<LinkTry> upgradeTries(const std::vector<ConnectionPlanner::UpgradeTry>& planned) const;
+    void upgradeFinished(BesideSession opened, std::shared_ptr<LinkSession> replaced, ConnKind kind);
+    void evaluateIdle();
+    void runDescend(const std::string& bleID, std::shared_ptr<LinkSession> replaced);
+    void descentFinished(BesideSession opened, std::shared_ptr<LinkSession> replaced);
+    void wakeFromIdle(const std::string& reason);
+    void flushWake();
+    // Puts `fresh` in the place of the live session and closes the old one, whose close report then takes
+    // the quiet road; the link fields are the caller's.
+    void swapIn(const std::shared_ptr<LinkSession>& fresh, const std::shared_ptr<LinkSession>& replaced);
+    // A delayed task of this part; shutdown() cancels the ones still pending.
+    void linkAfter(double seconds, std::function<void(AppModel&)> work);
+    // On a worker: the session beside the live one, over `transport`, cut by closing the transport once
+    // `guardSeconds` have passed. Throws what connecting or opening threw.
+    static BesideSession openBeside(AttemptContext& context, AttemptWorkers& workers,
+                                    const TransportFactory& transports,
+                                    const std::shared_ptr<ConnectableTransport>& transport,
+                                    double connectTimeout, double guardSeconds, const std::string& expected,
+                                    const std::string& kind);
+    // On a worker: runs a won session's receive loop until it ends, then lets its transport go.
+    static void runBeside(std::weak_ptr<AppModel> model, const std::shared_ptr<AttemptContext>& context,
+                          AttemptWorkers& workers, const BesideSession& opened);
+    static void runUpgrade(std::weak_ptr<AppModel> model, std::shared_ptr<AttemptContext> context,
+                           AttemptWorkers& workers, std::shared_ptr<TransportFactory> transports,
+                           ConnKind kind, std::vector<LinkTry> tries, std::shared_ptr<LinkSession> replaced);
+    static void descendOnWorker(std::weak_ptr<AppModel> model, std::shared_ptr<AttemptContext> context,
+                                AttemptWorkers& workers, std::shared_ptr<TransportFactory> transports,
+                                std::string bleID, std::shared_ptr<LinkSession> replaced);
+
+    // Candidate key -> the time until which it is not offered as an upgrade again.
+    std::map<std::string, double, std::less<>> upgradeCooldown_;
+    double descendCooldownUntil_ = 0;  // no descent before this
+    std::vector<TimerHandle> linkTimers_;
+    // ---- end of link upgrades, idle descent and wake ----
 };
 
 }  // namespace velmora

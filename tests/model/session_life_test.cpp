@@ -26,6 +26,8 @@ TEST(SessionLife, APhoneSilentPastItsLinksLimitIsClosedAndReconnectedFourSeconds
         h.pairBothSides();
         AppModel& model = h.start();
         if (kind == "ble") {
+            // Bluetooth first in the order: the cable below is no upgrade, only the way back.
+            model.setLinkPrefs(LinkPrefs::move(model.state().linkPrefs, ConnKind::ble, -3)->prefs);
             model.connect({"Pixel 7", "ble:AA:BB:CC:DD:EE:FF", std::nullopt, "ble", std::nullopt, false, 10,
                            [t = h.transports] { return t->ble("AA:BB:CC:DD:EE:FF"); }});
         }

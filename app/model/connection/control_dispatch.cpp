@@ -12,14 +12,4 @@ void AppModel::phoneStatus(const LinkSession* from, const Inbound::Status& statu
     if (session_ && session_.get() == from) applyPhoneStatus(status.screen, status.fast, status.locks);
 }
 
-// The screen's off time counts from the first report of a screen that is off. Re-evaluating the idle
-// descent comes with it.
-void AppModel::applyPhoneStatus(std::optional<bool> screen, bool fast, std::optional<bool> locks) {
-    if (screen == false && phoneScreenOn_ != false) phoneScreenOffSince_ = now();
-    if (screen != false) phoneScreenOffSince_.reset();
-    phoneScreenOn_ = screen;
-    phoneFast_ = fast;
-    phoneLocks_ = locks;
-}
-
 }  // namespace velmora

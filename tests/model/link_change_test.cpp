@@ -1,0 +1,256 @@
+// Link changes while a session stands: the upgrade from Bluetooth to the network, the idle descent to
+// Bluetooth and the climb back, and the computer's wake; on the fake clock, with the simulated phone behind
+// every link (loopback TCP, also for the Bluetooth link).
+#include <gtest/gtest.h>
+
+#include "core/discovery/candidate_key.h"
+#include "core/protocol/control_json.h"
+#include "support/model_harness.h"
+
+namespace velmora {
+namespace {
+
+using Kind = ConnState::Kind;
+
+// Every link reaches the phone except the refused hosts ("ble" for Bluetooth); "10.0.0.7" accepts and never
+// answers; a host in `held` waits for the gate. Also the Bluetooth central, the wake source and mirroring.
+struct Links final : TransportFactory, BluetoothCentral, WakeSource, FeatureHalf {
+    std::shared_ptr<ConnectableTransport> tcp(const TcpEndpoint& to) override {
+        const bool no = refuses(to.host);
+        return std::make_shared<TcpTransport>("127.0.0.1", no                      ? refusing.port()
+                                                           : to.host == "10.0.0.7" ? stalling.port()
+                                                                                   : phonePort);
+    }
+    std::shared_ptr<ConnectableTransport> ble(const std::string&) override {
+        return refuses("ble") ? nullptr : std::make_shared<TcpTransport>("127.0.0.1", phonePort);
+    }
+    bool refuses(const std::string& host) {
+        std::unique_lock lock(mutex);
+        if (held.contains(host)) {
+            lock.unlock();
+            gate.wait();
+            lock.lock();
+        }
+        return refused.contains(host);
+    }
+    std::string label(const ConnectableTransport&, const std::string& kind) const override {
+        return kind == "ble" ? "l2cap" : kind;
+    }
+    void setHandlers(Handlers h) override { central = std::move(h); }
+    void start() override { journal->add("central.start"); }
+    void pause() override { journal->add("central.pause"); }
+    void start(std::function<void()> onWake) override { wake = std::move(onWake); }
+    void stop() override {}
+    bool mirroring() const override { return mirror.load(); }
+
+    std::shared_ptr<test::Journal> journal;
+    std::uint16_t phonePort = 0;
+    test::LoopbackListener stalling;
+    test::RefusingPort refusing;
+    std::mutex mutex;  // guards refused and held while workers may read them
+    std::set<std::string> refused, held;
+    std::promise<void> release;
+    std::shared_future<void> gate = release.get_future().share();
+    Handlers central;
+    std::function<void()> wake;
+    std::atomic<bool> mirror{false};
+};
+
+struct Rig {
+    explicit Rig(std::optional<bool> fastWhileOff = {},
+                 std::vector<std::string> addrs = {"10.0.0.1", "10.0.0.5"})
+        : h(phoneConfig(fastWhileOff)) {
+        h.pairBothSides();
+        links->journal = h.journal;
+        links->phonePort = h.transports->port;
+        links->refused = {"10.0.0.1"};
+        h.settings->setValue("knownAddrs", {{h.phone.id(), addrs}});
+        ModelPorts ports = h.ports();
+        std::tie(ports.transports, ports.bluetooth, ports.wake, ports.features) =
+            std::tuple(links, links, links, links);
+        h.model = AppModel::create(std::move(ports), false);
+        h.exec->runPending();
+    }
+    ~Rig() {
+        openGate();
+        h.model->shutdown();
+    }
+    // With a value: the phone reports its screen off (and whether it works fast) on every session.
+    static PhoneConfig phoneConfig(std::optional<bool> fast) {
+        PhoneConfig c;
+        if (fast)
+            c.afterReady = {{Ch::control, encodeJSON({{"t", "status"}, {"screen", false}, {"fast", *fast}})}};
+        return c;
+    }
+    AppModel& model() { return *h.model; }
+    const PublishedState& state() { return h.model->state(); }
+    void openGate() {
+        std::lock_guard lock(links->mutex);
+        if (!links->held.empty()) links->release.set_value();
+        links->held.clear();
+    }
+    std::string key(const std::string& address) { return CandidateKey::net(h.phone.id(), address).text(); }
+    // Over Bluetooth, or over the network at 10.0.0.5, with the phone in sight of the central.
+    void connect(bool bluetooth) {
+        const auto make = [l = links, bluetooth] {
+            return bluetooth ? l->ble("") : l->tcp({"10.0.0.5", 47625});
+        };
+        const std::string via = bluetooth ? "ble:AA:BB:CC:DD:EE:FF" : key("10.0.0.5");
+        model().connect({"Pixel 7", via, {}, bluetooth ? "ble" : "tcp", h.phone.id(), false, 10, make});
+        links->central.onState(5);
+        links->central.onPhones({{"AA:BB:CC:DD:EE:FF", "", h.phone.id().substr(0, 16), {}, {}}});
+        ASSERT_TRUE(h.pumpUntil(Kind::connected));
+    }
+    bool logged(const std::string& line) {
+        return h.pumpUntil([&] { return h.log().find(line) != std::string::npos; });
+    }
+    int count(const std::string& line) {
+        const std::string log = h.log();
+        int n = 0;
+        for (auto at = log.find(line); at != std::string::npos; at = log.find(line, at + 1))
+            ++n;
+        return n;
+    }
+    // Heartbeats with the phone answering each tick's ping, so only the rules under test change the link.
+    void live(double seconds) {
+        for (double t = 0; t < seconds - 1e-9; t += 3) {
+            const double before = h.exec->now();
+            h.advance(3);
+            ASSERT_TRUE(h.pumpUntil(
+                [&] { return !model().liveSession() || model().liveSession()->lastRx() > before; }));
+        }
+    }
+    void upgradeNow() { model().setLinkPrefs(state().linkPrefs); }
+
+    test::ModelHarness h;
+    std::shared_ptr<Links> links = std::make_shared<Links>();
+};
+
+TEST(LinkUpgrade, ABluetoothSessionMovesToTheNetworkWithoutPassingThroughIdle) {
+    Rig r;
+    r.connect(true);
+    std::vector<Kind> seen;
+    const Subscription watch = r.model().observe([&] { seen.push_back(r.state().state.kind()); });
+    const auto old = r.model().liveSession();
+    r.upgradeNow();
+    ASSERT_TRUE(r.logged("conexão anterior encerrada (trocada por uma melhor)"));
+    EXPECT_EQ(r.count("tentando subir de ble para wifi: " + r.key("10.0.0.1") + ", " + r.key("10.0.0.5")), 1);
+    EXPECT_EQ(r.count("subida falhou em "), 1);
+    EXPECT_EQ(r.count("subindo para wifi (" + r.key("10.0.0.5") + "); encerrando a conexão anterior"), 1);
+    EXPECT_EQ(std::tie(r.state().linkKind, r.state().bleFast, r.state().activeKind),
+              std::tuple("tcp", false, ConnKind::wifi));
+    EXPECT_TRUE(old->closed());
+    EXPECT_EQ(std::ranges::count(seen, Kind::idle), 0);  // nor did the old one's close report tear down
+    EXPECT_FALSE(r.h.journal->waitFor(R"(phone {"t":"status.get"})").empty());
+}
+
+// Table: the live session is lost, or mirroring starts, while the new session opens.
+TEST(LinkUpgrade, TheFinishDiscardsTheNewSessionWhenStaleOrBusy) {
+    for (const bool stale : {true, false}) {
+        SCOPED_TRACE(stale);
+        Rig r;
+        r.connect(true);
+        r.links->held = {"10.0.0.5"};
+        r.upgradeNow();
+        if (stale) r.model().liveSession()->close();
+        r.links->mirror = !stale;
+        ASSERT_TRUE(r.h.pumpUntil(stale ? Kind::idle : Kind::connected));
+        r.openGate();
+        ASSERT_TRUE(r.logged("conexão anterior encerrada (trocada por uma melhor)"));  // the discarded one
+        EXPECT_EQ(r.count("subida cancelada: espelhamento ou transferência começou durante a troca; mantendo "
+                          "a sessão l2cap"),
+                  stale ? 0 : 1);
+        EXPECT_EQ(r.count("sessão encerrada"), stale ? 1 : 0);
+        EXPECT_EQ(r.state().activeKind, stale ? std::nullopt : std::optional(ConnKind::ble));
+    }
+}
+
+TEST(LinkUpgrade, AStalledHandshakeIsCutAtSevenSecondsAndItsAddressRestsFortyFive) {
+    Rig r({}, {"10.0.0.7"});
+    r.connect(true);
+    r.upgradeNow();
+    ASSERT_TRUE(r.logged("conexão de rede: "));  // connecting: its guard is set by then
+    r.h.advance(6.9);
+    EXPECT_EQ(r.count("subida falhou"), 0);
+    r.h.advance(0.2);
+    ASSERT_TRUE(r.logged("subida falhou em " + r.key("10.0.0.7")));
+    for (const int expected : {1, 2}) {  // 42 s after the failure, then 51 s
+        r.live(expected == 1 ? 42 : 9);
+        r.upgradeNow();
+        EXPECT_EQ(r.count("tentando subir"), expected);
+    }
+}
+
+// Table: a network session whose phone's screen stays off moves to Bluetooth, then climbs back for a status
+// of fast work or for the user's work; or the finish aborts for a loss; or the Bluetooth link does not open
+// and the descent rests.
+TEST(IdleDescent, ANetworkSessionRestsOnBluetoothOnlyWhileNothingHappens) {
+    for (const std::string row : {"fast", "user", "loss", "failure"}) {
+        SCOPED_TRACE(row);
+        Rig r(false, {"10.0.0.5"});
+        r.connect(false);
+        if (r.state().blePhones.empty()) GTEST_SKIP() << "the Bluetooth list comes with discovery";
+        ASSERT_TRUE(r.logged("modo ocioso: mantendo tcp: "));  // the screen went off just now
+        PhoneConfig next = Rig::phoneConfig(row == "fast");    // what the Bluetooth session reports
+        next.onControl = [j = r.h.journal](const nlohmann::json& m) { j->add("phone " + m.dump()); };
+        r.h.phone.setConfig(next);
+        r.links->held = {row == "loss" ? "ble" : ""};
+        if (row == "failure") r.links->refused = {"ble"};
+        r.live(57);
+        EXPECT_EQ(r.count("modo ocioso: abrindo"), 0);
+        r.live(3);
+        ASSERT_TRUE(
+            r.logged("modo ocioso: abrindo sessão Bluetooth antes de fechar a tcp (tela do celular "
+                     "apagada há 60 s)"));
+        if (row == "failure") {
+            ASSERT_TRUE(r.logged("modo ocioso: a sessão Bluetooth não abriu ("));
+            r.live(117);
+            EXPECT_EQ(r.count("modo ocioso: abrindo"), 1);
+            r.live(6);  // the rest counts from when main heard of the failure, within a tick of it
+            EXPECT_EQ(r.count("modo ocioso: abrindo"), 2);
+        } else if (row == "loss") {
+            r.model().liveSession()->close();
+            ASSERT_TRUE(r.h.pumpUntil(Kind::idle));
+            r.openGate();
+            ASSERT_TRUE(
+                r.logged("modo ocioso: o celular voltou a ser usado (ou algo começou) durante a troca; "
+                         "ficando em tcp"));
+            ASSERT_TRUE(r.logged("conexão anterior encerrada (trocada por uma melhor)"));
+            EXPECT_EQ(r.count("sessão encerrada"), 1);  // the discarded session took the quiet road
+        } else {
+            ASSERT_TRUE(r.logged("modo ocioso: descendo para Bluetooth (l2cap); encerrando a sessão tcp"));
+            std::vector<std::string> order;
+            if (row == "user") {
+                ASSERT_TRUE(r.h.pumpUntil([&] { return r.state().idleDescended; }));
+                EXPECT_EQ(std::tie(r.state().linkKind, r.state().bleFast), std::tuple("ble", true));
+                r.model().afterWake([&] { order.push_back("first over " + r.state().linkKind); });
+                r.model().afterWake([&] { order.push_back("second"); });  // climbing already: at once
+            }
+            ASSERT_TRUE(r.logged(row == "fast"
+                                     ? "modo ocioso: o celular começou uma atividade rápida; subindo"
+                                     : "modo ocioso: pedido do usuário; subindo"));
+            ASSERT_TRUE(r.logged("subindo para wifi"));
+            EXPECT_EQ(r.count("sessão encerrada"), 0);
+            const std::vector<std::string> user{"second", "first over tcp"};
+            EXPECT_EQ(order, row == "fast" ? std::vector<std::string>{} : user);
+        }
+    }
+}
+
+TEST(ComputerWake, RestartsTheSearchesForgetsFailuresAndPlansThreeSecondsLater) {
+    Rig r;
+    r.links->refused = {"127.0.0.1"};
+    r.h.plugInCable();
+    ASSERT_TRUE(r.h.pumpUntil([&] { return r.state().lastError.has_value(); }));
+    r.links->refused.clear();
+    r.links->wake();
+    ASSERT_TRUE(r.logged("computador acordou: reiniciando buscas e candidatos"));
+    r.h.advance(2.9);
+    EXPECT_EQ(r.h.journal->all().back(), "central.start");  // paused at once, started 0.5 s later
+    EXPECT_EQ(r.state().state.kind(), Kind::idle);
+    r.h.advance(0.1);  // the failure's rest (4 s) would still hold: the wake forgot it
+    EXPECT_TRUE(r.h.pumpUntil(Kind::connected));
+}
+
+}  // namespace
+}  // namespace velmora
