@@ -1,10 +1,6 @@
-// The central as the model's Bluetooth port: what the model is handed, and on which executor.
-
 #include "app/links/ble/ble_central_port.h"
 
 #include <gtest/gtest.h>
-
-#include <tuple>
 
 #include "ble/fake_radio.h"
 #include "core/discovery/pairing_beacon.h"
