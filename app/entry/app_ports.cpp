@@ -9,6 +9,8 @@
 #include <QUrl>
 #include <cstdlib>
 
+#include "app/links/ble/ble_central_port.h"
+#include "app/links/ble/ble_transport.h"
 #include "app/model/connection/usb_bridge_link.h"
 #include "app/shell/pairing/qt_pairing_prompt.h"
 #include "core/identity/keychain_identity.h"
@@ -25,26 +27,45 @@
 #include "platform/secret/libsecret_store.h"
 #include "platform/wake/logind_wake_source.h"
 
+#if VELMORA_WITH_BLE
+#include "app/links/ble/qt/qt_ble_stack.h"
+#endif
+
 namespace velmora {
 namespace {
 
+// TCP, and Bluetooth LE through `central` (none: this build has no Bluetooth link). The model joins its
+// attempts and drops its session before its ports go, so no transport outlives the central.
 class SystemTransports final : public TransportFactory {
   public:
+    explicit SystemTransports(std::shared_ptr<BleCentral> central) : central_(std::move(central)) {}
+
     std::shared_ptr<ConnectableTransport> tcp(const TcpEndpoint& endpoint) override {
         return std::make_shared<TcpTransport>(endpoint.host, endpoint.port);
     }
-    // The Bluetooth LE link is not wired into the application yet.
-    std::shared_ptr<ConnectableTransport> ble(const std::string&) override { return nullptr; }
-    std::string label(const ConnectableTransport&, const std::string& kind) const override { return kind; }
+    std::shared_ptr<ConnectableTransport> ble(const std::string& id) override {
+        if (!central_) return nullptr;
+        return std::make_shared<BleTransport>(*central_, id);
+    }
+    std::string label(const ConnectableTransport& transport, const std::string& kind) const override {
+        if (const auto* ble = dynamic_cast<const BleTransport*>(&transport))
+            return ble->mode() == "l2cap" ? "l2cap" : "ble";
+        return kind;
+    }
+
+  private:
+    const std::shared_ptr<BleCentral> central_;
 };
 
-// A stand-in until the Bluetooth central joins the application: it finds nothing.
+#if !VELMORA_WITH_BLE
+// This build has no Bluetooth link: the central finds nothing.
 class NoBluetooth final : public BluetoothCentral {
   public:
     void setHandlers(Handlers) override {}
     void start() override {}
     void pause() override {}
 };
+#endif
 
 class DialogAlerts final : public Alerts {
   public:
@@ -98,9 +119,16 @@ ModelPorts applicationPorts(std::shared_ptr<Executor> main, std::shared_ptr<QtPa
         return std::make_unique<KeychainIdentity>(name, store);
     };
     ports.supportDir = AppPaths::supportDir();
-    ports.transports = std::make_shared<SystemTransports>();
-    ports.browser = std::make_shared<AvahiBrowser>();
+#if VELMORA_WITH_BLE
+    const auto stack = std::make_shared<QtBleStack>(ports.main);
+    const std::shared_ptr<BleCentral> central(stack, &stack->central());
+    ports.transports = std::make_shared<SystemTransports>(central);
+    ports.bluetooth = std::make_shared<BleCentralPort>(central);
+#else
+    ports.transports = std::make_shared<SystemTransports>(nullptr);
     ports.bluetooth = std::make_shared<NoBluetooth>();
+#endif
+    ports.browser = std::make_shared<AvahiBrowser>();
     ports.usb = std::make_shared<UsbBridgeLink>(std::make_unique<UsbBridge>());
     ports.pairing = std::move(prompt);
     ports.alerts = std::make_shared<DialogAlerts>();

@@ -10,8 +10,9 @@ class QtPairingPrompt;
 
 // The composition root: the model's ports wired to this computer. Settings in
 // $XDG_CONFIG_HOME/Velmora/settings.json, the identity in the keyring (or its key file), TCP transports,
-// the DNS-SD browser over Avahi, the adb cable bridge, the network-change, wake and host-name layers, and the
-// pairing dialog. Bluetooth LE is not wired yet: its port reports nothing. GUI thread.
+// the DNS-SD browser over Avahi, the adb cable bridge, the network-change, wake and host-name layers, the
+// pairing dialog, and Bluetooth LE over the adapter (where the computer has none, its state reads
+// "unsupported" and it finds nothing). GUI thread; the ports are dropped there too.
 ModelPorts applicationPorts(std::shared_ptr<Executor> main, std::shared_ptr<QtPairingPrompt> prompt);
 
 }  // namespace velmora

@@ -14,7 +14,7 @@ Bytes beacon(std::uint8_t idByte, bool pairing) {
 
 struct CentralRig : test::RadioRig {
     CentralRig() {
-        central.setOnPhones([this](const std::vector<BlePhone>& list) {
+        central.setOnPhones([this](const std::vector<BleScannedPhone>& list) {
             phones = list;
             ++publishes;
         });
@@ -25,7 +25,7 @@ struct CentralRig : test::RadioRig {
         settle();
     }
 
-    std::vector<BlePhone> phones;
+    std::vector<BleScannedPhone> phones;
     std::vector<RadioState> states;
     int publishes = 0;
 };
@@ -38,9 +38,10 @@ TEST(BleCentral, GroupsSightingsByPrefixNewestFirstWithFourAlternatesAndSortsByI
     }
     rig.see("0-NOBEACON", std::nullopt);
     rig.see("Z-NOBEACON", std::nullopt);
-    EXPECT_EQ(rig.phones, (std::vector<BlePhone>{{"0-NOBEACON", std::nullopt, std::nullopt, {}},
-                                                 {"A1", "abababababababab", true, {"A2", "A3", "A4", "A5"}},
-                                                 {"Z-NOBEACON", std::nullopt, std::nullopt, {}}}));
+    EXPECT_EQ(rig.phones,
+              (std::vector<BleScannedPhone>{{"0-NOBEACON", std::nullopt, std::nullopt, {}},
+                                            {"A1", "abababababababab", true, {"A2", "A3", "A4", "A5"}},
+                                            {"Z-NOBEACON", std::nullopt, std::nullopt, {}}}));
 }
 
 TEST(BleCentral, AdvertisementWithoutBeaconKeepsThePrefixAndRepeatsAreNotPublished) {
@@ -99,7 +100,7 @@ TEST(BleCentral, DroppedPhoneHidesUntilSeenAgainAndCancelReachesTheLinksOwnPerip
     EXPECT_TRUE(rig.phones.empty()) << "a sighting not newer than the drop stays hidden";
     rig.advance(1);
     rig.see("D1", std::nullopt);
-    EXPECT_EQ(rig.phones, (std::vector<BlePhone>{{"D1", "0404040404040404", false, {}}}));
+    EXPECT_EQ(rig.phones, (std::vector<BleScannedPhone>{{"D1", "0404040404040404", false, {}}}));
 }
 
 }  // namespace

@@ -127,7 +127,7 @@ void BleCentral::publish() {
     std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
         return a.second.first != b.second.first ? a.second.first > b.second.first : a.first < b.first;
     });
-    std::vector<BlePhone> phones;
+    std::vector<BleScannedPhone> phones;
     std::map<std::string, std::size_t> byPrefix;
     for (const auto& [id, seen] : order) {
         if (!links_.contains(id) && !freshness_.isUsable(id, seen.at, now)) continue;
@@ -141,7 +141,8 @@ void BleCentral::publish() {
         }
         phones.push_back({id, seen.prefix, seen.pairing, {}});
     }
-    std::sort(phones.begin(), phones.end(), [](const BlePhone& a, const BlePhone& b) { return a.id < b.id; });
+    std::sort(phones.begin(), phones.end(),
+              [](const BleScannedPhone& a, const BleScannedPhone& b) { return a.id < b.id; });
     if (phones == lastPublished_) return;
     lastPublished_ = phones;
     main_.post([handlers = handlers_, phones = std::move(phones)] {

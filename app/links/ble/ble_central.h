@@ -17,18 +17,18 @@ namespace velmora {
 
 // One phone as the central publishes it: its main sighting, the device prefix and pairing flag of its
 // beacon (absent when none was ever read), and up to 4 other sightings with the same prefix.
-struct BlePhone {
+struct BleScannedPhone {
     BleId id;
     std::optional<std::string> devicePrefix;
     std::optional<bool> pairing;
     std::vector<BleId> alternates;
-    bool operator==(const BlePhone&) const = default;
+    bool operator==(const BleScannedPhone&) const = default;
 };
 
 // The computer's one Bluetooth LE central. It keeps one sighting per advertising address, prunes those not
-// heard from for 12 s (every 3 s), folds the sightings of one phone (same device prefix) into one BlePhone
-// and hands the sorted list to the main executor whenever it changes. It connects peripherals for
-// BleLinks, tells them when the connection fails or drops, and notes each drop in its freshness memory so
+// heard from for 12 s (every 3 s), folds the sightings of one phone (same device prefix) into one
+// BleScannedPhone and hands the sorted list to the main executor whenever it changes. It connects peripherals
+// for BleLinks, tells them when the connection fails or drops, and notes each drop in its freshness memory so
 // that a stale advertisement does not bring the phone back.
 //
 // Threads: everything it owns lives on its queue ("tessel.ble" in the application). Every public call,
@@ -36,7 +36,7 @@ struct BlePhone {
 // the main executor, never waited for. The queue must run no task of the central after the central dies.
 class BleCentral {
   public:
-    using PhonesHandler = std::function<void(const std::vector<BlePhone>&)>;
+    using PhonesHandler = std::function<void(const std::vector<BleScannedPhone>&)>;
     using StateHandler = std::function<void(RadioState)>;
 
     static constexpr double pruneInterval = 3.0;
@@ -97,7 +97,7 @@ class BleCentral {
     bool scanning_ = false;
     std::map<BleId, Seen> seen_;
     std::map<BleId, std::shared_ptr<BleLink>> links_;
-    std::vector<BlePhone> lastPublished_;
+    std::vector<BleScannedPhone> lastPublished_;
     BleFreshness freshness_;
     TimerHandle pruner_;
 };
