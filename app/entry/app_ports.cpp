@@ -1,12 +1,8 @@
 #include "app/entry/app_ports.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDesktopServices>
-#include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QUrl>
 #include <cstdlib>
 
 #include "app/links/ble/ble_central_port.h"
@@ -19,6 +15,7 @@
 #include "core/settings/json_file_settings.h"
 #include "core/storage/app_paths.h"
 #include "core/transport/tcp_transport.h"
+#include "platform/clipboard/qt_clipboard.h"
 #include "platform/dnssd/avahi_browser.h"
 #include "platform/hostname/system_host_name.h"
 #include "platform/netmon/rtnetlink_monitor.h"
@@ -26,6 +23,7 @@
 #include "platform/notifications/reply_dialog.h"
 #include "platform/secret/libsecret_store.h"
 #include "platform/wake/logind_wake_source.h"
+#include "platform/workspace/desktop_workspace.h"
 
 #if VELMORA_WITH_BLE
 #include "app/links/ble/qt/qt_ble_stack.h"
@@ -96,17 +94,6 @@ class DialogAlerts final : public Alerts {
     }
 };
 
-// Shows the file in the desktop's file manager, selected; opens its folder where no file manager answers.
-void revealInFileManager(const std::string& path) {
-    const QString file = QString::fromStdString(path);
-    QDBusMessage call =
-        QDBusMessage::createMethodCall("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
-                                       "org.freedesktop.FileManager1", "ShowItems");
-    call << QStringList{QUrl::fromLocalFile(file).toString()} << QString();
-    if (QDBusConnection::sessionBus().call(call, QDBus::Block, 2000).type() != QDBusMessage::ReplyMessage)
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(file).absolutePath()));
-}
-
 }  // namespace
 
 ModelPorts applicationPorts(std::shared_ptr<Executor> main, std::shared_ptr<QtPairingPrompt> prompt) {
@@ -136,7 +123,10 @@ ModelPorts applicationPorts(std::shared_ptr<Executor> main, std::shared_ptr<QtPa
     ports.wake = std::make_shared<LogindWakeSource>();
     ports.hostName = std::make_shared<SystemHostName>();
     ports.notifications = std::make_shared<FreedesktopNotifications>(&ReplyDialog::ask);
-    ports.revealFile = &revealInFileManager;
+    auto workspace = std::make_shared<DesktopWorkspace>();
+    ports.workspace = workspace;
+    ports.revealFile = [workspace](const std::string& path) { workspace->reveal(path); };
+    ports.clipboard = std::make_shared<QtClipboard>(QGuiApplication::clipboard());
     ports.sameSubnet = [](const std::string& address) { return NetInfo::sameSubnet(address); };
     return ports;
 }
