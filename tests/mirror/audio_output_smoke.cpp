@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +16,7 @@
 #include <atomic>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 
 #include "app/mirror/audio/qt_audio_output.h"
 #include "support/temp_dir.h"
@@ -21,6 +24,17 @@
 
 namespace velmora {
 namespace {
+
+// True once the server accepts connections there: the socket file appears before it listens.
+bool accepts(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool ok = fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (fd >= 0) close(fd);
+    return ok;
+}
 
 TEST(QtAudioOutput, PlaysThroughARealSoundServerAndNoticesItGoing) {
     test::TempDir dir("velmora-pulse");
@@ -42,9 +56,9 @@ TEST(QtAudioOutput, PlaysThroughARealSoundServerAndNoticesItGoing) {
     bool exited = false;
     test::waitUntil([&] {
         exited = exited || waitpid(server, &status, WNOHANG) == server;
-        return exited || std::filesystem::exists(socket);
+        return exited || accepts(socket);
     });
-    if (exited || !std::filesystem::exists(socket)) {
+    if (exited || !accepts(socket)) {
         if (!exited) kill(server, SIGKILL), waitpid(server, &status, 0);
         GTEST_SKIP() << "no sound server could start (status " << WEXITSTATUS(status)
                      << "): " << test::readFile(d + "/log");
