@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QUrl>
+#include <filesystem>
 
 #include "app/design/guide/guide_window.h"
 #include "app/model/app_model.h"
@@ -40,6 +41,10 @@ PanelActions modelActions(const std::shared_ptr<AppModel>& model) {
     PanelActions actions;
     actions.retryNow = withModel(model, [](AppModel& m) { m.retryNow(); });
     actions.restartBrowsing = withModel(model, [](AppModel& m) { m.restartBrowsing(); });
+    actions.copyDiagnostics = withModel(model, [](AppModel& m) { m.copyDiagnostics(); });
+    actions.sendFile = [weak = std::weak_ptr<AppModel>(model)](const std::string& path) {
+        if (auto live = weak.lock()) live->sendFiles({std::filesystem::path(path)});
+    };
     actions.confirmForgetStale = [weak = std::weak_ptr<AppModel>(model)](const Peer& peer) {
         if (auto live = weak.lock()) live->confirmForgetStale(peer);
     };
