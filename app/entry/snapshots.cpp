@@ -79,7 +79,7 @@ int run(const QString& folder) {
     int failed = 0;
     failed += menuBarSheet(dir.filePath("icone-barra-de-menus.png")) ? 0 : 1;
     for (const bool expired : {false, true}) {
-        PairingModel model("Galaxy A54", "615027", 90, true);
+        PairingModel model("Nimbo A5", "615027", 90, true);
         model.setLeft(expired ? 0 : 54);
         const char* name = expired ? "dialogo-pareamento-expirado.png" : "dialogo-pareamento.png";
         failed += png(new PairingView(model), 380, dir.filePath(name), expired) ? 0 : 1;

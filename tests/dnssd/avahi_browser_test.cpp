@@ -32,7 +32,7 @@ TEST(AvahiBrowser, TheModelFollowsAnnouncementsOnTheNamespacesLoopback) {
     const AppModel& model = *h.model;
     ASSERT_TRUE(h.pumpUntil([&] { return model.state().browserReady; }));
     const std::string a(32, 'a'), b(32, 'b');
-    const pid_t pids[] = {announce("Pixel", 47625, {"id=" + a, "name=Pixel 7", "pair=1", "ip=192.168.1.20"}),
+    const pid_t pids[] = {announce("Nimbo", 47625, {"id=" + a, "name=Nimbo 7", "pair=1", "ip=192.168.1.20"}),
                           announce("Sem id", 1, {"name=Anon"}),
                           announce("Ruim", 1, {"id=" + std::string(32, 'A')}),
                           announce("Celular do Teste", 5555, {"id=" + b, "ip=127.0.0.1"})};
@@ -44,10 +44,10 @@ TEST(AvahiBrowser, TheModelFollowsAnnouncementsOnTheNamespacesLoopback) {
     ASSERT_TRUE(h.pumpUntil([&] { return model.state().phones.size() == 2 && logged(); }));
     const auto& phones = model.state().phones;
     const bool aFirst = phones[0].id == a;
-    const DiscoveredPhone &pixel = phones[aFirst ? 0 : 1], &other = phones[aFirst ? 1 : 0];
-    EXPECT_EQ(pixel.name, "Pixel 7");
-    EXPECT_EQ(AppModel::netEndpoint(pixel), (TcpEndpoint{"192.168.1.20", 47625}));
-    EXPECT_EQ(model.pairFlag(pixel), true);
+    const DiscoveredPhone &nimbo = phones[aFirst ? 0 : 1], &other = phones[aFirst ? 1 : 0];
+    EXPECT_EQ(nimbo.name, "Nimbo 7");
+    EXPECT_EQ(AppModel::netEndpoint(nimbo), (TcpEndpoint{"192.168.1.20", 47625}));
+    EXPECT_EQ(model.pairFlag(nimbo), true);
     EXPECT_EQ(other.name, "Celular do Teste") << "the service name stands in";
     EXPECT_EQ(AppModel::netEndpoint(other), (TcpEndpoint{"127.0.0.1", 5555})) << "127.0.0.1 is no phone's ip";
 
@@ -60,7 +60,7 @@ TEST(AvahiBrowser, TheModelFollowsAnnouncementsOnTheNamespacesLoopback) {
     ASSERT_TRUE(h.pumpUntil([&] { return model.state().phones.empty() && model.state().lastError; }));
     h.advance(3);
     ASSERT_EQ(std::system(std::getenv("VELMORA_AVAHI_START")), 0);
-    const pid_t again = announce("Pixel", 47625, {"id=" + a});
+    const pid_t again = announce("Nimbo", 47625, {"id=" + a});
     ASSERT_TRUE(h.pumpUntil([&] { return model.state().phones.size() == 1; }));
     ::kill(again, SIGTERM), ::waitpid(again, nullptr, 0);
     for (const pid_t pid : pids)

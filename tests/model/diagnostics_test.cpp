@@ -30,14 +30,14 @@ TEST(DiagnosticReport, TenLinesFromTheFacts) {
                                             "Linux 6.1.0 x86_64");
     f.linkPrefs = {
         {ConnKind::usb, true}, {ConnKind::ble, false}, {ConnKind::wifi, true}, {ConnKind::hotspot, true}};
-    f.network = "eth0 10.0.0.2/24 | gateway nenhum", f.state = ConnState::connected("Pixel 7"),
+    f.network = "eth0 10.0.0.2/24 | gateway nenhum", f.state = ConnState::connected("Nimbo 7"),
     f.linkKind = "tcp";
     f.usbPhones = 1, f.blePhones = 2, f.phoneScreenOn = false, f.screenOffFor = 61.9;
     f.log = lines(1, 500, "\n\n") + "\n";  // empty lines do not count
     EXPECT_EQ(DiagnosticReport::text(f),
               "L en\nVelmora 0.1.0 (42) | Debian GNU/Linux 12 (bookworm); Linux 6.1.0 x86_64\nB 5\n"
               "N false false\nC usb > off:ble > wifi > hotspot\nW eth0 10.0.0.2/24 | gateway nenhum\n"
-              "S connected(\"Pixel 7\") tcp 1 0 2\nI false|dark| 61s|false|?|-\nLOG\n" +
+              "S connected(\"Nimbo 7\") tcp 1 0 2\nI false|dark| 61s|false|?|-\nLOG\n" +
                   lines(421, 500, "\n") + "\n");
     EXPECT_EQ(DiagnosticReport::logTail("caf\xC3\xA9\n\xEF\xBF\xBD\n"), "caf\xC3\xA9\n\xEF\xBF\xBD");
     EXPECT_EQ(DiagnosticReport::logTail("ok\n\xC3(\n"), "");  // not UTF-8: no tail at all

@@ -133,10 +133,10 @@ TEST(DiscoveryStory, BluetoothNamesStalePairingsAndRetry) {
     h.ble->central.onPhones(
         {{"AA:BB:CC:DD:EE:01", "", prefix, true, {}}, {"AA:BB:CC:DD:EE:02", "", "", {}, {}}});
     h.browser->state(State::failed, "x");
-    h.browser->results({{"pixel 7 (2)", {{"id", kA}}, {}}});
+    h.browser->results({{"nimbo 7 (2)", {{"id", kA}}, {}}});
     h.exec->runPending();
     const auto& ble = model.state().blePhones;
-    EXPECT_EQ(ble.at(0).name, "Pixel 7" + L10n::string("phone.suffix.ble"));
+    EXPECT_EQ(ble.at(0).name, "Nimbo 7" + L10n::string("phone.suffix.ble"));
     EXPECT_EQ(ble.at(1).name, L10n::string("phone.ble_unknown"));
     EXPECT_TRUE(model.isPaired(ble[0]));
     EXPECT_FALSE(model.isPaired(ble[1])) << "an empty prefix matches no one";
@@ -144,7 +144,7 @@ TEST(DiscoveryStory, BluetoothNamesStalePairingsAndRetry) {
     EXPECT_TRUE(model.stalePairs().empty()) << "the old identity is still around over Bluetooth";
     h.ble->central.onPhones({});
     h.exec->runPending();
-    ASSERT_EQ(model.stalePairs(), (std::vector<StalePair>{{h.phone.id(), "Pixel 7", kA}}));
+    ASSERT_EQ(model.stalePairs(), (std::vector<StalePair>{{h.phone.id(), "Nimbo 7", kA}}));
     model.retryNow();
     EXPECT_FALSE(model.state().lastError);
     EXPECT_TRUE(model.state().phones.empty()) << "the browse started again";

@@ -96,7 +96,7 @@ struct Rig {
             return bluetooth ? l->ble("") : l->tcp({"10.0.0.5", 47625});
         };
         const std::string via = bluetooth ? "ble:AA:BB:CC:DD:EE:FF" : key("10.0.0.5");
-        model().connect({"Pixel 7", via, {}, bluetooth ? "ble" : "tcp", h.phone.id(), false, 10, make});
+        model().connect({"Nimbo 7", via, {}, bluetooth ? "ble" : "tcp", h.phone.id(), false, 10, make});
         links->central.onState(5);
         links->central.onPhones({{"AA:BB:CC:DD:EE:FF", "", h.phone.id().substr(0, 16), {}, {}}});
         ASSERT_TRUE(h.pumpUntil(Kind::connected));

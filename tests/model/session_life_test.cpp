@@ -28,7 +28,7 @@ TEST(SessionLife, APhoneSilentPastItsLinksLimitIsClosedAndReconnectedFourSeconds
         if (kind == "ble") {
             // Bluetooth first in the order: the cable below is no upgrade, only the way back.
             model.setLinkPrefs(LinkPrefs::move(model.state().linkPrefs, ConnKind::ble, -3)->prefs);
-            model.connect({"Pixel 7", "ble:AA:BB:CC:DD:EE:FF", std::nullopt, "ble", std::nullopt, false, 10,
+            model.connect({"Nimbo 7", "ble:AA:BB:CC:DD:EE:FF", std::nullopt, "ble", std::nullopt, false, 10,
                            [t = h.transports] { return t->ble("AA:BB:CC:DD:EE:FF"); }});
         }
         h.plugInCable();  // the USB road, and the way back after the loss

@@ -31,19 +31,19 @@ struct Shot {
 
 TEST(PanelRender, EveryStateLightAndDark) {
     const Shot shots[] = {
-        {"connecting", [](PanelInputs& in) { in.state.state = ConnState::connecting("Pixel 8"); }},
+        {"connecting", [](PanelInputs& in) { in.state.state = ConnState::connecting("Nimbo 8"); }},
         {"connected",
          [](PanelInputs& in) {
-             in.state.state = ConnState::connected("Pixel 8");
+             in.state.state = ConnState::connected("Nimbo 8");
              in.phoneNeedsUpdate = true;
              in.state.lastError = "The phone closed the link.";
          }},
         {"lost", [](PanelInputs& in) { in.state.phoneLost = true; }},
         {"found",
          [](PanelInputs& in) {
-             in.state.phones = {testPhone("a1", "Pixel 8"), testPhone("b2", "Galaxy Tab")};
-             in.state.paired = {Peer{"old", {}, "Pixel 7", "android"}};
-             in.stalePairs = {{"old", "Pixel 7", "a1"}};
+             in.state.phones = {testPhone("a1", "Nimbo 8"), testPhone("b2", "Tablet Lume")};
+             in.state.paired = {Peer{"old", {}, "Nimbo 7", "android"}};
+             in.stalePairs = {{"old", "Nimbo 7", "a1"}};
              in.state.panelNotice = PanelNotice{"Diagnostics copied", "Paste them into your report."};
          }},
         {"local-denied", [](PanelInputs& in) { in.state.localNetworkDenied = true; }},

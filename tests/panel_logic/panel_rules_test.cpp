@@ -53,13 +53,13 @@ TEST(PanelState, FirstRuleThatHoldsDecides) {
         {"nothing", [](PanelInputs&) {}, {Kind::empty, {}}},
         {"attempt beats lost and phones",
          [](PanelInputs& in) {
-             in.state.state = ConnState::connecting("Pixel");
+             in.state.state = ConnState::connecting("Nimbo");
              in.state.phoneLost = true;
              in.state.phones = {phone("a", "A")};
          },
-         {Kind::connecting, "Pixel"}},
+         {Kind::connecting, "Nimbo"}},
         {"session, label dropped",
-         [](PanelInputs& in) { in.state.state = ConnState::connected("Pixel"); },
+         [](PanelInputs& in) { in.state.state = ConnState::connected("Nimbo"); },
          {Kind::connected, {}}},
         {"lost beats phones found",
          [](PanelInputs& in) {
@@ -109,7 +109,7 @@ TEST(PhoneGroups, MergesTheLinksOfOnePhoneAndPutsPairedRowsFirst) {
         PanelInputs in;
         std::vector<std::string> want;
     };
-    auto known = inputs({}, {phone("usb:S1", "Pixel (USB)"), phone("S2", "Work (USB)")});
+    auto known = inputs({}, {phone("usb:S1", "Nimbo (USB)"), phone("S2", "Work (USB)")});
     known.usbKnown = {"S1", "S2"};
     auto byPeerName = inputs({}, {phone("usb:S3", "Tab (USB) (Bluetooth)"), phone("usb:S4", "tab (USB)")});
     byPeerName.state.paired = {Peer{"p1", {}, "Tab", "android"}};
@@ -120,14 +120,14 @@ TEST(PhoneGroups, MergesTheLinksOfOnePhoneAndPutsPairedRowsFirst) {
                 {phone("ble:1", "A", "abc"), phone("ble:2", "B", "abd"), phone("ble:3", "C")}),
          {"abc123:abc123", "ble:2:ble:2", "ble:3:ble:3"}},
         {"paired network phone takes its cable twin, exact case",
-         inputs({phone("a", "Pixel")}, {phone("usb:X", "pixel (USB)"), phone("usb:Y", "Pixel (USB)")}, {},
+         inputs({phone("a", "Nimbo")}, {phone("usb:X", "nimbo (USB)"), phone("usb:Y", "Nimbo (USB)")}, {},
                 {"a"}),
          {"a:usb:Y:p", "usb:X:usb:X"}},
         {"unpaired network phone keeps its twin apart",
-         inputs({phone("a", "Pixel")}, {phone("usb:Y", "Pixel (USB)")}),
+         inputs({phone("a", "Nimbo")}, {phone("usb:Y", "Nimbo (USB)")}),
          {"a:a", "usb:Y:usb:Y"}},
         {"two paired phones of one name: the first takes the cable",
-         inputs({phone("a", "Pixel"), phone("b", "Pixel")}, {phone("usb:Y", "Pixel (USB)")}, {}, {"a", "b"}),
+         inputs({phone("a", "Nimbo"), phone("b", "Nimbo")}, {phone("usb:Y", "Nimbo (USB)")}, {}, {"a", "b"}),
          {"a:usb:Y:p", "b:b:p"}},
         {"cable phone known by serial needs the usb: prefix", known, {"usb:S1:usb:S1:p", "S2:S2"}},
         {"cable phone known by a stored peer's stripped name",
@@ -144,7 +144,7 @@ TEST(PhoneGroups, MergesTheLinksOfOnePhoneAndPutsPairedRowsFirst) {
 TEST(PhoneGroups, StripsEverySuffixAndNeverLoopsOnAnEmptyOne) {
     EXPECT_EQ(stripLinkSuffixes("A (USB) (USB) (BT)", " (USB)", " (BT)"), "A");
     EXPECT_EQ(stripLinkSuffixes("A (U (USB)SB)", " (USB)", ""), "A (USB)");  // one pass, not repeated
-    EXPECT_EQ(stripLinkSuffixes("Pixel", "", ""), "Pixel");
+    EXPECT_EQ(stripLinkSuffixes("Nimbo", "", ""), "Nimbo");
 }
 
 TEST(StatusLine, TextColourAndWarningsFollowTheState) {
@@ -208,15 +208,15 @@ TEST(PanelSections, NoticesBodyAndErrorInOrderEachOnlyWhenItApplies) {
     };
     auto in = inputs({});
     in.state.panelNotice = PanelNotice{"Copied", std::nullopt};
-    in.state.paired = {Peer{"old1", {}, "Pixel", "android"}, Peer{"old2", {}, "Tab", "android"}};
-    in.stalePairs = {{"old2", "Tab", "new2"}, {"old1", "Pixel", "new1"}};
+    in.state.paired = {Peer{"old1", {}, "Nimbo", "android"}, Peer{"old2", {}, "Tab", "android"}};
+    in.stalePairs = {{"old2", "Tab", "new2"}, {"old1", "Nimbo", "new1"}};
     in.state.lastError = "boom";
     EXPECT_EQ(kinds(in), (std::vector<S>{S::notice, S::stalePairing, S::body, S::error}));
     EXPECT_EQ(panelSections(in, panelState(in))[1].stalePeer.id, "old2");  // the first stale pair only
 
     in.stalePairs = {{"gone", "Old", "new"}};  // its peer is no longer stored
     EXPECT_EQ(kinds(in), (std::vector<S>{S::notice, S::body, S::error}));
-    in.stalePairs = {{"old1", "Pixel", "new1"}};
+    in.stalePairs = {{"old1", "Nimbo", "new1"}};
     in.state.state = ConnState::connected("P");  // no stale notice under the connected card
     EXPECT_EQ(kinds(in), (std::vector<S>{S::notice, S::body, S::error}));
     in.state.state = ConnState::idle();

@@ -40,7 +40,7 @@ bool runAnd(const std::function<bool(QDialog&, PairingView&)>& act) {
         if (d && act(*d, *d->findChild<PairingView*>())) poll.stop();
     });
     poll.start(10);
-    return PairingDialog::run("Pixel 7", "615 027");
+    return PairingDialog::run("Nimbo 7", "615 027");
 }
 
 TEST(PairingDialog, EveryWayOutButConfirmAnswersNo) {
@@ -75,7 +75,7 @@ TEST(PairingDialog, ConfirmIsUsableOnlyAfterItsDelayAndThenAnswersYes) {
 }
 
 TEST(PairingDialog, ExpiredFormOffersOnlyCloseAndIgnoresEscape) {
-    PairingModel model("Pixel 7", "615027", 1, true);
+    PairingModel model("Nimbo 7", "615027", 1, true);
     std::vector<bool> answers;
     model.onDecide = [&](bool yes) { answers.push_back(yes); };
     PairingView view(model);
@@ -109,7 +109,7 @@ bool settle(std::future<T>& future) {
 TEST(QtPairingPrompt, ConnectingThreadWaitsForTheAnswerAndQuittingRefusesEveryPrompt) {
     QtPairingPrompt yes(true);  // the developer switch presses Confirm once it is usable
     auto confirmed = std::async(std::launch::async, [&] {
-        return yes.confirm(Peer{"id", {}, "Pixel 7", "android"}, "615027");
+        return yes.confirm(Peer{"id", {}, "Nimbo 7", "android"}, "615027");
     });
     ASSERT_TRUE(settle(confirmed));
     EXPECT_TRUE(confirmed.get());
@@ -127,7 +127,7 @@ TEST(QtPairingPrompt, ConnectingThreadWaitsForTheAnswerAndQuittingRefusesEveryPr
     });
     poll.start(10);
     auto waiting = std::async(std::launch::async, [&] {
-        return prompt.confirm(Peer{"id", {}, "Pixel 7", "android"}, "615027");
+        return prompt.confirm(Peer{"id", {}, "Nimbo 7", "android"}, "615027");
     });
     ASSERT_TRUE(settle(waiting));
     EXPECT_FALSE(waiting.get());
@@ -135,7 +135,7 @@ TEST(QtPairingPrompt, ConnectingThreadWaitsForTheAnswerAndQuittingRefusesEveryPr
     QCoreApplication::processEvents();
     EXPECT_EQ(shownDialog(), nullptr);
     auto later = std::async(std::launch::async, [&] {
-        return prompt.confirm(Peer{"id", {}, "Pixel 7", "android"}, "1");
+        return prompt.confirm(Peer{"id", {}, "Nimbo 7", "android"}, "1");
     });
     ASSERT_TRUE(settle(later));
     EXPECT_FALSE(later.get());

@@ -224,7 +224,7 @@ class ModelHarness {
     // Both sides count each other as paired.
     void pairBothSides() {
         FilePeerStore(dir.path() / "peers.json")
-            .save(Peer{phone.id(), phone.identity().publicX963(), "Pixel 7", "android"});
+            .save(Peer{phone.id(), phone.identity().publicX963(), "Nimbo 7", "android"});
         phone.remember(computer.id());
     }
     // The phone on a cable whose serial has connected before: the planner's first choice.
@@ -232,14 +232,14 @@ class ModelHarness {
         settings->setValue("usbKnown", nlohmann::json::array({"R58N123"}));
         DiscoveredPhone cable;
         cable.id = "usb:R58N123";
-        cable.name = "Pixel 7";
+        cable.name = "Nimbo 7";
         cable.endpoint = TcpEndpoint{"127.0.0.1", 40001};
         usb->publish({cable});
         exec->runPending();
     }
     // What the user's "connect" to the phone's address asks for.
     ConnectRequest userConnect() const {
-        return {"Pixel 7", "manual:127.0.0.1", std::nullopt, "tcp", std::nullopt, true, 4, [t = transports] {
+        return {"Nimbo 7", "manual:127.0.0.1", std::nullopt, "tcp", std::nullopt, true, 4, [t = transports] {
                     return t->tcp({"127.0.0.1", AppModel::phonePort});
                 }};
     }
