@@ -30,6 +30,7 @@ AppModel::AppModel(Token, ModelPorts ports, bool preview)
       clipLimiter_(kClipPerMinute, kMinute, [main = ports_.main] { return main->now(); }),
       clipLog_(kClipLogInterval, [main = ports_.main] { return main->now(); }) {
     state_.linkPrefs = LinkPrefs::load(*ports_.settings);
+    loadMirrorSettings();
     published_ = state_;
     context_->main = ports_.main;
     context_->prompt = ports_.pairing;
@@ -184,6 +185,7 @@ void AppModel::shutdown() {
     if (ports_.pairing) ports_.pairing->dismissAll();
     if (session_) session_->close();
     workers_.stop();
+    mirrorShutdown();
     sendQueue_.reset();
     session_.reset();
 }

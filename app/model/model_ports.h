@@ -12,6 +12,8 @@
 #include "app/model/ports/bluetooth_central.h"
 #include "app/model/ports/dns_sd_browser.h"
 #include "app/model/ports/host_name.h"
+#include "app/model/ports/mirror_screen.h"
+#include "app/model/ports/mirror_sound.h"
 #include "app/model/ports/network_monitor.h"
 #include "app/model/ports/pairing_prompt.h"
 #include "app/model/ports/transport_factory.h"
@@ -47,6 +49,12 @@ struct ModelPorts {
     std::function<std::optional<std::string>()> defaultGateway;
     // The computer's "name addr/prefix" IPv4 entries; NetInfo::ipv4Interfaces when not set.
     std::function<std::vector<std::string>()> interfaces;
+    // ---- Mirroring (features/mirroring/) ----
+    // The mirror windows and the sound player; without them mirroring asks the phone but shows and plays
+    // nothing.
+    std::shared_ptr<MirrorScreens> mirrorScreens;
+    std::shared_ptr<MirrorSound> mirrorSound;
+    // ---- end of mirroring ----
 };
 
 }  // namespace velmora

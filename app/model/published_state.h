@@ -51,6 +51,20 @@ struct PublishedState {
     bool ringing = false;                    // the ring toggle as last sent
     std::optional<std::string> benchText;    // the speed test's line in the preferences
 
+    // ---- Mirroring (features/mirroring/) ----
+    bool mirroring = false;           // a mirroring run was asked for or is shown
+    bool playAudio = true;            // persisted: ask for the phone's sound and play it
+    bool muteDevice = true;           // persisted: the phone keeps quiet while its sound plays here
+    bool keepCapture = true;          // persisted: the phone keeps its capture permission after a stop
+    bool allowMirrorCapture = false;  // persisted: the user's wish to let captures see the window
+    // Whether the desktop can hide the window from captures at all; when not, the panel shows the setting
+    // as unavailable with `mirrorCaptureNote` as its reason.
+    bool mirrorCaptureSupported = false;
+    std::optional<std::string> mirrorCaptureNote;
+    // The panel's transfer line; shared with the file transfers (one field when merged).
+    std::optional<std::string> transferText;
+    // ---- end of mirroring ----
+
     bool operator==(const PublishedState&) const = default;
 };
 

@@ -13,10 +13,5 @@ void AppModel::receiveFileChunk(LinkSession&, ByteView) {}
 void AppModel::mergePhoneApps(std::vector<PhoneApp>) {}
 void AppModel::writeClipboard(std::string) {}
 void AppModel::finishDiagnostics(std::string) {}
-void AppModel::mirrorStarted(MirrorStart) {}
-void AppModel::mirrorStopped() {}
-void AppModel::mirrorError(std::string, std::optional<std::string>) {}
-void AppModel::showMirrorNotice(const std::string&, double) {}
-void AppModel::setMirrorControlPaused(bool) {}
 
 }  // namespace velmora
