@@ -187,7 +187,8 @@ class ModelHarness {
         auto sameSubnet = [](const std::string&) { return true; };
         ModelPorts p{exec,       settings, load,   dir.path(),      transports,   browser, ble,
                      usb,        prompt,   alerts, port("network"), port("wake"), host,    features,
-                     sameSubnet, {},       {}};  // in order
+                     sameSubnet, {},       {},
+                     {},         {}};  // in order; the last two: mirroring
         p.defaultGateway = [g = gateway] { return g; };
         return p;
     }

@@ -73,6 +73,8 @@ struct PhoneConfig {
     // The phone's answer to a control message of the session, sent in order once it returns (on the
     // phone's thread, which it may hold for a while).
     std::function<std::vector<nlohmann::json>(const nlohmann::json&)> answer = {};
+    // Records on any channel sent after that answer (a stream of video and sound after "mirror.start").
+    std::function<std::vector<Frame>(const nlohmann::json&)> stream = {};
 };
 
 // What the phone saw of one connection.
