@@ -109,6 +109,7 @@ struct PhoneConnection {
             if (static_cast<std::int64_t>(frame.payload.size()) > recordMax(frame.channel))
                 throw PhoneStop{"registro grande demais para o canal " + std::to_string(frame.channel)};
             if (frame.channel != Ch::control) {
+                if (config.onRecord) config.onRecord(frame);
                 out.records.push_back(std::move(frame));
                 continue;
             }

@@ -73,6 +73,9 @@ struct PhoneConfig {
     // The phone's answer to a control message of the session, sent in order once it returns (on the
     // phone's thread, which it may hold for a while).
     std::function<std::vector<nlohmann::json>(const nlohmann::json&)> answer = {};
+    // Told of each record of the session on another channel (input, files) as it arrives, on the phone's
+    // thread.
+    std::function<void(const Frame&)> onRecord = {};
     // Records on any channel sent after that answer (a stream of video and sound after "mirror.start").
     std::function<std::vector<Frame>(const nlohmann::json&)> stream = {};
 };

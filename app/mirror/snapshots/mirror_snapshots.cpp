@@ -21,7 +21,18 @@ constexpr int kDefaultWidth = 300;
 constexpr int kPictureWidth = 1080, kPictureHeight = 2340;
 constexpr int kSettleMs = 5000;  // at most, for the fades to end
 
-enum class Scene { loading, awaiting, live, slow, reconnecting, unresponsive, restored, refused, paused, notice };
+enum class Scene {
+    loading,
+    awaiting,
+    live,
+    slow,
+    reconnecting,
+    unresponsive,
+    restored,
+    refused,
+    paused,
+    notice
+};
 
 struct Staged {
     Scene scene;
@@ -48,7 +59,7 @@ struct StillPort final : MirrorWindowPort {
     void closed() override {}
     std::optional<MirrorLinkInfo> linkInfo() override { return MirrorLinkInfo{latencyMs, "Wi-Fi", paused}; }
     std::optional<std::string> pasteText() override { return std::nullopt; }
-    std::int64_t latencyMs = 12;
+    std::optional<std::int64_t> latencyMs;  // none until the picture runs
     bool paused = false;
 };
 

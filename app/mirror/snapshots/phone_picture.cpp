@@ -32,7 +32,7 @@ QImage fakePhoneScreen(int width, int height) {
     const double step = (W - 800) / 3 + 170;
     for (int row = 0; row < 5; ++row)
         for (int col = 0; col < 4; ++col) {
-            const double x = 60 + col * step, y = H - 900 - 300 * row;
+            const double x = 60 + col * step, y = H - 860 - 270 * row;  // the last row clears the dock
             shape(x, y, 170, 170, 44, tiles[(row + col) % 4]);
             shape(x + 20, y - 44, 130, 24, 12, white(0.7));
         }
