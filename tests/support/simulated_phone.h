@@ -78,6 +78,8 @@ struct PhoneConfig {
     std::function<void(const Frame&)> onRecord = {};
     // Records on any channel sent after that answer (a stream of video and sound after "mirror.start").
     std::function<std::vector<Frame>(const nlohmann::json&)> stream = {};
+    // Called on the phone's thread just before each of those records goes (a benchmark paces and stamps).
+    std::function<void(const Frame&)> beforeStreamRecord = {};
 };
 
 // What the phone saw of one connection.
