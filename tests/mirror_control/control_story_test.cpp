@@ -2,7 +2,6 @@
 // the phone is asked, what its answers do, closing, errors, a lost session and the settings.
 #include <gtest/gtest.h>
 
-#include "app/model/features/mirroring/mirror_requests.h"
 #include "core/l10n/l10n.h"
 #include "support/fake_mirror.h"
 
@@ -29,13 +28,7 @@ PhoneConfig answering(std::map<std::string, Replies> replies) {
 
 struct Rig {
     explicit Rig(PhoneConfig config = {}) : h(std::move(config)) {
-        h.pairBothSides();
-        ModelPorts ports = h.ports();
-        ports.mirrorScreens = screens;
-        ports.mirrorSound = sound;
-        h.model = AppModel::create(ports, false);
-        h.exec->runPending();
-        h.plugInCable();
+        test::connectWithMirror(h, screens, sound);
         EXPECT_TRUE(h.pumpUntil(ConnState::Kind::connected));
     }
     AppModel& model() { return *h.model; }
@@ -63,17 +56,6 @@ struct Rig {
     std::shared_ptr<test::FakeMirrorScreens> screens = std::make_shared<test::FakeMirrorScreens>(h.journal);
     std::shared_ptr<test::FakeMirrorSound> sound = std::make_shared<test::FakeMirrorSound>(h.journal);
 };
-
-TEST(MirrorRequests, StartProfilesFollowTheLinkAndTheSoundSettings) {
-    const auto start = [](int size, int fps, int rate, bool audio, bool mute) {
-        return json{{"t", "mirror.start"}, {"maxSize", size}, {"fps", fps},
-                    {"bitrate", rate},     {"audio", audio},  {"muteDevice", mute}};
-    };
-    EXPECT_EQ(MirrorRequests::start("ble", true, true), start(1024, 1, 90000, false, false));
-    EXPECT_EQ(MirrorRequests::start("tcp", true, true), start(1600, 60, 8000000, true, true));
-    EXPECT_EQ(MirrorRequests::start("tcp", true, false), start(1600, 60, 8000000, true, false));
-    EXPECT_EQ(MirrorRequests::start("tcp", false, true), start(1600, 60, 8000000, false, false));
-}
 
 // Start, picture and sound, then the user closes the window: one stop with the user's "keep", sound off.
 TEST(MirrorControlStory, AFullRunEndsWithOneStopWhenTheUserClosesTheWindow) {
@@ -179,20 +161,16 @@ TEST(MirrorControlStory, SettingsPersistAndSoundIsDroppedWhileOff) {
     Rig r;
     r.model().setPlayAudio(false);
     r.model().setMuteDevice(false);
-    r.model().setKeepCapture(false);
     r.model().setAllowMirrorCapture(true);
     r.model().mirrorAudio(Bytes(20, 0));
-    r.model().mirrorVideo(Bytes(20, 0));  // no window: dropped
-    EXPECT_EQ(r.sound->packets, 0);
-    r.model().setPlayAudio(true);  // no stream with sound: nothing starts
+    r.model().setPlayAudio(true);  // without a stream that has sound nothing starts
     r.model().mirrorAudio(Bytes(20, 0));
     EXPECT_EQ(r.sound->packets, 1);
     EXPECT_EQ(r.count("sound.start 48000 2"), 0);
-
     const auto again = AppModel::create(r.h.ports(), true);
-    EXPECT_EQ((std::vector{again->state().playAudio, again->state().muteDevice, again->state().keepCapture,
-                           again->state().allowMirrorCapture}),
-              (std::vector{true, false, false, true}));
+    EXPECT_EQ(
+        (std::vector{again->state().playAudio, again->state().muteDevice, again->state().allowMirrorCapture}),
+        (std::vector{true, false, true}));
 }
 
 }  // namespace

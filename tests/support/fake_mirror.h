@@ -69,4 +69,16 @@ struct FakeMirrorSound final : MirrorSound {
     std::atomic<int> packets{0};
 };
 
+// The model of `h` with these mirroring ports, connected to the phone over the cable.
+inline void connectWithMirror(ModelHarness& h, std::shared_ptr<MirrorScreens> screens,
+                              std::shared_ptr<MirrorSound> sound) {
+    h.pairBothSides();
+    ModelPorts ports = h.ports();
+    ports.mirrorScreens = std::move(screens);
+    ports.mirrorSound = std::move(sound);
+    h.model = AppModel::create(ports, false);
+    h.exec->runPending();
+    h.plugInCable();
+}
+
 }  // namespace velmora::test
