@@ -185,10 +185,10 @@ class ModelHarness {
         };
         auto port = [&](const char* name) { return std::make_shared<FakePort>(journal, name); };
         auto sameSubnet = [](const std::string&) { return true; };
-        ModelPorts p{exec,       settings, load,   dir.path(),      transports,   browser, ble,
-                     usb,        prompt,   alerts, port("network"), port("wake"), host,    features,
-                     sameSubnet, {},       {},
-                     {},         {}};  // in order; the last two: mirroring
+        ModelPorts p{
+            exec,   settings,        load,         dir.path(), transports, browser,    ble, usb, prompt,
+            alerts, port("network"), port("wake"), host,       features,   sameSubnet, {},  {},  {},
+            {}};  // in order; the last two: mirroring
         p.defaultGateway = [g = gateway] { return g; };
         return p;
     }

@@ -1,8 +1,8 @@
 #include "app/mirror/control/qt_mirror_screens.h"
 
 #include <QClipboard>
-#include <QMimeData>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <mutex>
 
 namespace velmora {
