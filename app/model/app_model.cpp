@@ -37,6 +37,7 @@ AppModel::AppModel(Token, ModelPorts ports, bool preview)
     files_ = std::make_unique<FileTransfers>(received);
     state_.linkPrefs = LinkPrefs::load(*ports_.settings);
     loadClipboardSync();
+    loadMirrorSettings();
     published_ = state_;
     context_->main = ports_.main;
     context_->prompt = ports_.pairing;
@@ -196,6 +197,7 @@ void AppModel::shutdown() {
     if (session_) session_->close();
     workers_.stop();
     files_->stop();
+    mirrorShutdown();
     sendQueue_.reset();
     session_.reset();
 }

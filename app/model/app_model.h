@@ -23,6 +23,7 @@
 #include "app/model/features/clipboard/clipboard_watch.h"
 #include "app/model/features/dispatch/control_event.h"
 #include "app/model/features/files/transfer_tables.h"
+#include "app/model/features/mirroring/mirror_control.h"
 #include "app/model/features/notifications/notification_mirror.h"
 #include "app/model/features/notifications/phone_post.h"
 #include "app/model/features/phone_app.h"
@@ -136,11 +137,25 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void mergePhoneApps(std::vector<PhoneApp> apps);  // notifications
     void writeClipboard(std::string text);            // clipboard: size and rate checks already passed
     void finishDiagnostics(std::string phoneBlock);   // diagnostics
-    void mirrorStarted(MirrorStart start);            // mirroring (later issue)
-    void mirrorStopped();                             // mirroring (later issue)
-    void mirrorError(std::string text, std::optional<std::string> code);  // mirroring (later issue)
-    void showMirrorNotice(const std::string& text, double seconds);       // mirroring (later issue)
-    void setMirrorControlPaused(bool paused);                             // mirroring (later issue)
+    void mirrorStarted(MirrorStart start);            // mirroring
+    void mirrorStopped();                             // mirroring
+    void mirrorError(std::string text, std::optional<std::string> code);  // mirroring
+    void showMirrorNotice(const std::string& text, double seconds);       // mirroring
+    void setMirrorControlPaused(bool paused);                             // mirroring
+
+    // ---- Mirroring (features/mirroring/) ----
+    // The panel's start and stop of the phone's screen; main thread. Without a session start does nothing.
+    void startMirror();
+    void stopMirror();
+    // The persisted mirroring settings; each is written to the settings file at once.
+    void setPlayAudio(bool on);
+    void setMuteDevice(bool on);
+    void setKeepCapture(bool on);
+    void setAllowMirrorCapture(bool on);
+    // The phone's picture and sound, on the session's receive thread.
+    void mirrorVideo(ByteView packet);
+    void mirrorAudio(ByteView packet);
+    // ---- end of mirroring ----
 
     // Notifications and their filter (features/notifications/). notifOn may be called from any thread,
     // notifyLocal too (it hops to main); the rest on main.
@@ -356,6 +371,25 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     TimerHandle panelNoticeWork_;
     TimerHandle benchTimeout_;
     std::vector<TimerHandle> replans_;  // one per booked failure
+
+    // ---- Mirroring (features/mirroring/) ----
+    friend class MirrorEvents;
+    void loadMirrorSettings();
+    std::shared_ptr<MirrorScreen> ensureMirrorWindow();
+    void showMirror(std::int64_t width, std::int64_t height);
+    void mirrorWindowClosed(const MirrorScreen* window);
+    void setMirrorWindow(std::shared_ptr<MirrorScreen> window);
+    void watchConnectionForMirror();
+    void retryMirror(const MirrorScreen* window);
+    MirrorLinkStatus mirrorLinkStatus() const;
+    void requestKeyframe();
+    void sendMirror(std::shared_ptr<LinkSession> session, nlohmann::json message);
+    // The session ended (connection half): the run ends; the window waits for the reconnect or closes.
+    void mirrorSessionEnded(bool waitForReconnect);
+    void setMirrorStalled(bool stalled);
+    void mirrorShutdown();  // the window goes and the sound stops, nothing is sent
+    std::unique_ptr<MirrorControl> mirror_ = std::make_unique<MirrorControl>();
+    // ---- end of mirroring ----
 
     // ---- Discovery and user connections (discovery/) ----
     void browseResults(std::uint64_t generation, const std::vector<DnsSdService>& services);

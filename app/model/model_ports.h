@@ -13,6 +13,8 @@
 #include "app/model/ports/clipboard.h"
 #include "app/model/ports/dns_sd_browser.h"
 #include "app/model/ports/host_name.h"
+#include "app/model/ports/mirror_screen.h"
+#include "app/model/ports/mirror_sound.h"
 #include "app/model/ports/network_monitor.h"
 #include "app/model/ports/notification_server.h"
 #include "app/model/ports/pairing_prompt.h"
@@ -56,6 +58,12 @@ struct ModelPorts {
     std::shared_ptr<Clipboard> clipboard;  // none: no clipboard sync, the report is not placed
     // The downloads folder, reveal and open, the file picker; without one no file is received.
     std::shared_ptr<Workspace> workspace;
+    // ---- Mirroring (features/mirroring/) ----
+    // The mirror windows and the sound player; without them mirroring asks the phone but shows and plays
+    // nothing.
+    std::shared_ptr<MirrorScreens> mirrorScreens;
+    std::shared_ptr<MirrorSound> mirrorSound;
+    // ---- end of mirroring ----
 };
 
 }  // namespace velmora

@@ -69,6 +69,18 @@ struct PublishedState {
     std::optional<std::string> transferText;  // already localised
     std::vector<ReceivedFile> recentFiles;    // newest first, at most 5
 
+    // ---- Mirroring (features/mirroring/) ----
+    bool mirroring = false;           // a mirroring run was asked for or is shown
+    bool playAudio = true;            // persisted: ask for the phone's sound and play it
+    bool muteDevice = true;           // persisted: the phone keeps quiet while its sound plays here
+    bool keepCapture = true;          // persisted: the phone keeps its capture permission after a stop
+    bool allowMirrorCapture = false;  // persisted: the user's wish to let captures see the window
+    // Whether the desktop can hide the window from captures at all; when not, the panel shows the setting
+    // as unavailable with `mirrorCaptureNote` as its reason.
+    bool mirrorCaptureSupported = false;
+    std::optional<std::string> mirrorCaptureNote;
+    // ---- end of mirroring ----
+
     bool operator==(const PublishedState&) const = default;
 };
 

@@ -41,7 +41,6 @@ struct Links final : TransportFactory, BluetoothCentral, WakeSource, FeatureHalf
     void pause() override { journal->add("central.pause"); }
     void start(std::function<void()> onWake) override { wake = std::move(onWake); }
     void stop() override {}
-    bool mirroring() const override { return mirror.load(); }
 
     std::shared_ptr<test::Journal> journal;
     std::uint16_t phonePort = 0;
@@ -53,7 +52,6 @@ struct Links final : TransportFactory, BluetoothCentral, WakeSource, FeatureHalf
     std::shared_future<void> gate = release.get_future().share();
     Handlers central;
     std::function<void()> wake;
-    std::atomic<bool> mirror{false};
 };
 
 struct Rig {
@@ -153,7 +151,7 @@ TEST(LinkUpgrade, TheFinishDiscardsTheNewSessionWhenStaleOrBusy) {
         r.links->held = {"10.0.0.5"};
         r.upgradeNow();
         if (stale) r.model().liveSession()->close();
-        r.links->mirror = !stale;
+        if (!stale) r.model().startMirror();
         ASSERT_TRUE(r.h.pumpUntil(stale ? Kind::idle : Kind::connected));
         r.openGate();
         ASSERT_TRUE(r.logged("conexão anterior encerrada (trocada por uma melhor)"));  // the discarded one

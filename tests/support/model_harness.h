@@ -209,10 +209,10 @@ class ModelHarness {
         auto port = [&](const char* name) { return std::make_shared<FakePort>(journal, name); };
         auto sameSubnet = [](const std::string&) { return true; };
         auto reveal = [j = journal](const std::string& path) { j->add("reveal " + path); };
-        ModelPorts p{
-            exec,       settings, load,   dir.path(),      transports,   browser,   ble,
-            usb,        prompt,   alerts, port("network"), port("wake"), host,      features,
-            sameSubnet, {},       {},     notices,         reveal,       clipboard, workspace};  // in order
+        ModelPorts p{exec,       settings, load,   dir.path(),      transports,   browser,   ble,
+                     usb,        prompt,   alerts, port("network"), port("wake"), host,      features,
+                     sameSubnet, {},       {},     notices,         reveal,       clipboard, workspace,
+                     {},         {}};  // in order; the last two: mirroring
         p.defaultGateway = [g = gateway] { return g; };
         return p;
     }

@@ -126,6 +126,11 @@ struct PhoneConnection {
             if (config.answer)
                 for (const json& reply : config.answer(message))
                     channel->send(Ch::control, encodeJSON(reply));
+            if (config.stream)
+                for (const Frame& record : config.stream(message)) {
+                    if (config.beforeStreamRecord) config.beforeStreamRecord(record);
+                    channel->send(record.channel, record.payload);
+                }
             out.received.push_back(std::move(message));
         }
     }

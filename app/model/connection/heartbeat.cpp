@@ -39,7 +39,7 @@ void AppModel::heartbeatTick() {
     const bool screenOff = phoneScreenOn_ == false;
     const double limit = IdlePolicy::silenceLimit(bluetooth, screenOff);
     const double silence = now() - session_->lastRx();
-    ports_.features->mirrorStalled(silence > kMirrorStall && ports_.features->mirroring());
+    setMirrorStalled(silence > kMirrorStall && state_.mirroring);
     if (silence > limit) {
         edit().lastError = L10n::string("err.phone_stopped_responding");
         VelmoraLog::write("sem sinal do celular há " + std::to_string(static_cast<std::int64_t>(silence)) +

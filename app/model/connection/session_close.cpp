@@ -36,7 +36,7 @@ void AppModel::sessionClosed(const std::shared_ptr<LinkSession>& closed,
         switchingLink_ = false;
         return;
     }
-    const bool wasMirroring = ports_.features->mirroring();
+    const bool wasMirroring = state_.mirroring;
     std::string line = "sessão encerrada";
     line += error ? ": " + error->developer : std::string(" sem erro");
     if (sessionOpenedAt_) {
@@ -69,6 +69,7 @@ void AppModel::sessionClosed(const std::shared_ptr<LinkSession>& closed,
     state.networkHint.reset();
     state.battery.reset();
     endTransfers();
+    mirrorSessionEnded(wasMirroring && autoConnect_);
     ports_.features->sessionEnded(wasMirroring && autoConnect_);
     if (switchingLink_) {
         switchingLink_ = false;

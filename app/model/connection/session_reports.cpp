@@ -26,8 +26,14 @@ void SessionReports::didReceiveControl(LinkSession& session, const nlohmann::jso
     withModel(model_, *context_->main, [&](AppModel& model) { model.dispatchControl(session, message); });
 }
 
-// The mirror's picture and sound belong to the mirroring feature.
-void SessionReports::didReceiveVideo(LinkSession&, ByteView) {}
+// The mirror's picture and sound go to the mirroring feature's sinks on this thread.
+void SessionReports::didReceiveVideo(LinkSession&, ByteView packet) {
+    withModel(model_, *context_->main, [&](AppModel& model) { model.mirrorVideo(packet); });
+}
+
+void SessionReports::didReceiveAudio(LinkSession&, ByteView packet) {
+    withModel(model_, *context_->main, [&](AppModel& model) { model.mirrorAudio(packet); });
+}
 
 void SessionReports::didReceiveFile(LinkSession& session, ByteView chunk) {
     withModel(model_, *context_->main, [&](AppModel& model) { model.receiveFileChunk(session, chunk); });

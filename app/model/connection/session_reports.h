@@ -20,6 +20,7 @@ class SessionReports final : public SessionDelegate {
 
     void didReceiveControl(LinkSession& session, const nlohmann::json& message) override;
     void didReceiveVideo(LinkSession& session, ByteView packet) override;
+    void didReceiveAudio(LinkSession& session, ByteView packet) override;
     void didReceiveFile(LinkSession& session, ByteView chunk) override;
     void sessionDidClose(LinkSession& session, std::exception_ptr error) override;
 

@@ -15,10 +15,6 @@ class FeatureHalf {
   public:
     virtual ~FeatureHalf() = default;
 
-    // Whether the phone's screen is being mirrored.
-    virtual bool mirroring() const { return false; }
-    // The heartbeat, on every tick: the picture has stalled (or not).
-    virtual void mirrorStalled(bool stalled) { (void)stalled; }
     // The live session ended: drop the transfers (waking their senders), the speed test, the mirroring and
     // its sound; keep the mirror window for the reconnect when `waitForReconnect`, else close it.
     virtual void sessionEnded(bool waitForReconnect) { (void)waitForReconnect; }

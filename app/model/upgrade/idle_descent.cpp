@@ -38,7 +38,7 @@ void AppModel::evaluateIdle() {
     in.phoneReportsScreen = phoneScreenOn_.has_value();
     if (phoneScreenOffSince_) in.phoneScreenOffFor = now() - *phoneScreenOffSince_;
     in.phoneFast = phoneFast_;
-    in.mirroring = ports_.features->mirroring();
+    in.mirroring = state_.mirroring;
     in.transferring = transferring;
     in.busy = upgrading_ || descending_ || context_->pairingPrompted.load();
     in.bluetoothAllowed = enabled(ConnKind::ble);
@@ -103,7 +103,7 @@ void AppModel::descentFinished(BesideSession opened, std::shared_ptr<LinkSession
         return;
     }
     // The swap rule, with the phone's own activity added: it may have woken while Bluetooth opened.
-    if (!session_ || session_ != replaced || ports_.features->mirroring() || hasTransferWork() ||
+    if (!session_ || session_ != replaced || state_.mirroring || hasTransferWork() ||
         phoneScreenOn_ != false || phoneFast_) {
         VelmoraLog::write(
             "modo ocioso: o celular voltou a ser usado (ou algo começou) durante a troca; ficando em " +

@@ -36,7 +36,7 @@ std::string serialOf(const DiscoveredPhone& phone) {
 void AppModel::considerUpgrade() {
     if (!live_ || !autoConnect_ || upgrading_ || descending_ || state_.idleDescended) return;
     if (state_.state.kind() != ConnState::Kind::connected || !state_.activeKind || !session_) return;
-    if (ports_.features->mirroring() || context_->pairingPrompted.load() || hasTransferWork()) return;
+    if (state_.mirroring || context_->pairingPrompted.load() || hasTransferWork()) return;
 
     ConnectionPlanner::UpgradeInput input;
     input.current = *state_.activeKind;
@@ -134,8 +134,7 @@ void AppModel::upgradeFinished(BesideSession opened, std::shared_ptr<LinkSession
         flushWake();
         return;
     }
-    switch (SessionSwap::verdict(session_ && session_ == replaced, ports_.features->mirroring(),
-                                 hasTransferWork())) {
+    switch (SessionSwap::verdict(session_ && session_ == replaced, state_.mirroring, hasTransferWork())) {
         case SessionSwap::Verdict::discardStale:
             fresh->close();
             flushWake();

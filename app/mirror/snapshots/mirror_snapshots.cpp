@@ -1,0 +1,150 @@
+#include "app/mirror/snapshots/mirror_snapshots.h"
+
+#include <QAbstractAnimation>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <array>
+
+#include "app/design/appearance.h"
+#include "app/mirror/snapshots/phone_picture.h"
+#include "app/mirror/window/mirror_view.h"
+#include "app/mirror/window/mirror_window.h"
+#include "core/exec/manual_executor.h"
+#include "core/l10n/l10n.h"
+
+namespace velmora::MirrorSnapshots {
+namespace {
+
+// A made-up phone, so that no real model's name shows in the pictures.
+constexpr const char* kTitle = "Lumo Vesper 5";
+constexpr int kDefaultWidth = 300;
+constexpr int kPictureWidth = 1080, kPictureHeight = 2340;
+constexpr int kSettleMs = 5000;  // at most, for the fades to end
+
+enum class Scene {
+    loading,
+    awaiting,
+    live,
+    slow,
+    reconnecting,
+    unresponsive,
+    restored,
+    refused,
+    paused,
+    notice
+};
+
+struct Staged {
+    Scene scene;
+    const char* token;
+};
+
+constexpr std::array<Staged, 10> kScenes{{
+    {Scene::loading, "carregando"},
+    {Scene::awaiting, "aguardando-aprovacao"},
+    {Scene::live, "video"},
+    {Scene::slow, "conexao-lenta"},
+    {Scene::reconnecting, "reconectando"},
+    {Scene::unresponsive, "sem-resposta"},
+    {Scene::restored, "reconectado"},
+    {Scene::refused, "recusado"},
+    {Scene::paused, "controle-pausado"},
+    {Scene::notice, "aviso"},
+}};
+
+// The outside of a window with no phone: a steady link at the scene's latency, nothing sent anywhere.
+struct StillPort final : MirrorWindowPort {
+    void input(const nlohmann::json&) override {}
+    void retry() override {}
+    void closed() override {}
+    std::optional<MirrorLinkInfo> linkInfo() override { return MirrorLinkInfo{latencyMs, "Wi-Fi", paused}; }
+    std::optional<std::string> pasteText() override { return std::nullopt; }
+    std::optional<std::int64_t> latencyMs;  // none until the picture runs
+    bool paused = false;
+};
+
+// Lets the window's fades and layouts finish (bounded).
+void settle(const QWidget& window) {
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        QApplication::processEvents();
+        bool running = false;
+        for (const auto* animation : window.findChildren<QAbstractAnimation*>())
+            running = running || animation->state() == QAbstractAnimation::Running;
+        if (!running || waited.elapsed() > kSettleMs) return;
+    }
+}
+
+void stage(Scene scene, MirrorWindow& window, StillPort& port, ManualExecutor& clock) {
+    if (scene == Scene::loading) {
+        clock.advance(1);  // past the spinner's delay
+        return;
+    }
+    if (scene == Scene::awaiting) {
+        window.showAwaitingApproval();
+        return;
+    }
+    // The drawn picture takes the phone's video's place; its first painting turns the window live.
+    window.view().showImage(fakePhoneScreen(kPictureWidth, kPictureHeight));
+    window.view().repaint();
+    port.latencyMs = scene == Scene::slow ? 212 : 12;
+    port.paused = scene == Scene::paused;
+    clock.advance(1);  // a tick reads the latency and the pause
+    switch (scene) {
+        case Scene::reconnecting:
+            window.connectionLost();
+            break;
+        case Scene::unresponsive:
+            window.connectionLost();
+            clock.advance(10);
+            break;
+        case Scene::restored:
+            window.connectionLost();
+            window.connectionRestored();
+            break;
+        case Scene::refused:
+            window.fail(L10n::format("err.mirror.denied", {L10n::string("panel.mirror.start")}));
+            break;
+        case Scene::notice:
+            window.showNotice(L10n::format("mirror.notice.paste_truncated", {64}), 6);
+            break;
+        default:
+            break;
+    }
+}
+
+void shot(Scene scene, bool dark, int width, const std::filesystem::path& file) {
+    AppearanceSource::instance().setOverride(dark ? Appearance::dark : Appearance::light);
+    ManualExecutor clock;
+    StillPort port;
+    MirrorWindow window(kTitle, port, clock, nullptr, {.remembersFrame = false, .heightLimit = 10000});
+    window.setPreferredWidth(width);
+    window.setVideoSize(kPictureWidth, kPictureHeight);
+    window.show();
+    settle(window);
+    stage(scene, window, port, clock);
+    settle(window);
+    (void)window.grab().toImage().save(QString::fromStdString(file.string()), "PNG");
+    window.hide();
+}
+
+}  // namespace
+
+void run(const std::filesystem::path& folder) {
+    const auto file = [&](const std::string& name) { return folder / name; };
+    for (const auto& [scene, token] : kScenes) {
+        const std::string base = std::string("espelhamento-") + token;
+        shot(scene, false, kDefaultWidth, file(base + ".png"));
+        shot(scene, true, kDefaultWidth, file(base + "-escuro.png"));
+    }
+    for (const int width : {220, 500}) {
+        const std::string base = "espelhamento-largura-" + std::to_string(width);
+        shot(Scene::live, false, width, file(base + ".png"));
+        shot(Scene::live, true, width, file(base + "-escuro.png"));
+    }
+    shot(Scene::live, false, kDefaultWidth, file("janela-espelhamento.png"));
+    AppearanceSource::instance().setOverride(std::nullopt);
+}
+
+}  // namespace velmora::MirrorSnapshots
