@@ -1,0 +1,236 @@
+// The phone list's rules as tables: what a row shows for each kind of phone, how the found list splits and
+// when it hints at pairing, whom the lost body names, and the permission rows with their summary.
+#include <gtest/gtest.h>
+
+#include "app/shell/phones/list_rules.h"
+#include "app/shell/phones/permission_rules.h"
+#include "core/l10n/l10n.h"
+
+namespace velmora {
+namespace {
+
+std::string s(const char* key) {
+    return L10n::string(key);
+}
+std::string menuEntry(const char* key) {
+    return L10n::format(key, {s("ref.android.pair_new_mac")});
+}
+
+DiscoveredPhone phone(std::string id, std::string name, bool ble = false) {
+    DiscoveredPhone p;
+    p.id = std::move(id);
+    p.name = std::move(name);
+    if (ble) p.bleID = "AA:BB";
+    return p;
+}
+
+TEST(PhoneRow, EachKindOfPhoneGetsItsSubtitleButtonAndReadiness) {
+    struct Row {
+        const char* what;
+        DiscoveredPhone phone;
+        bool listedPaired, primary, pairedNow;
+        std::optional<bool> flag;
+        std::string badge, subtitle;
+        TextTone tone;
+        const char* label;
+        bool primaryButton, enabled;
+        const char* a11y;
+    };
+    const std::vector<Row> rows = {
+        {"new cable", phone("usb:R5", "Pixel"), false, false, false, false, "USB",
+         s("panel.phone.sub.usb_new"), TextTone::secondary, "panel.phone.connect_pair", false, true,
+         "a11y.phone.connect_pair_with"},
+        {"known cable, first", phone("usb:R5", "Pixel"), true, true, false, std::nullopt, "USB",
+         s("panel.phone.sub.usb"), TextTone::secondary, "panel.phone.connect", true, true,
+         "a11y.phone.connect_to"},
+        {"known cable, later", phone("usb:R5", "Pixel", true), true, false, false, std::nullopt, "USB",
+         s("panel.phone.sub.usb"), TextTone::secondary, "panel.phone.connect", false, true,
+         "a11y.phone.connect_to"},
+        {"paired Bluetooth", phone("ble:1", "Pixel", true), true, false, true, false, "BT",
+         s("panel.phone.sub.ble"), TextTone::secondary, "panel.phone.connect", false, true,
+         "a11y.phone.connect_to"},
+        {"paired network", phone("abc", "Pixel"), true, true, true, std::nullopt, "WI-FI",
+         s("panel.phone.sub.wifi"), TextTone::secondary, "panel.phone.connect", true, true,
+         "a11y.phone.connect_to"},
+        {"ready", phone("abc", "Pixel"), false, false, false, true, "WI-FI", s("panel.phone.sub.ready"),
+         TextTone::ok, "panel.phone.pair", false, true, "a11y.phone.pair_with"},
+        {"waiting", phone("abc", "Pixel"), false, false, false, false, "WI-FI",
+         menuEntry("panel.phone.sub.waiting"), TextTone::secondary, "panel.phone.pair", false, false,
+         "a11y.phone.pair_with"},
+        {"silent", phone("ble:2", "Pixel", true), false, false, false, std::nullopt, "BT",
+         menuEntry("panel.phone.sub.old_app"), TextTone::warn, "panel.phone.pair", false, true,
+         "a11y.phone.pair_with"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        const PhoneRowView v = phoneRowView({r.phone, r.listedPaired, r.primary, r.pairedNow, r.flag});
+        EXPECT_EQ(v.badge, r.badge);
+        EXPECT_EQ(v.subtitle, r.subtitle);
+        EXPECT_EQ(v.subtitleTone, r.tone);
+        EXPECT_EQ(v.buttonLabel, s(r.label));
+        EXPECT_EQ(v.primaryButton, r.primaryButton);
+        EXPECT_EQ(v.enabled, r.enabled);
+        EXPECT_EQ(v.tooltip, r.enabled ? "" : menuEntry("panel.phone.pair_disabled.help"));
+        EXPECT_EQ(v.accessibleLabel, L10n::format(r.a11y, {std::string("Pixel")}));
+        EXPECT_EQ(v.pairedGlyph, r.listedPaired);
+        EXPECT_EQ(v.phone.id, r.phone.id);
+    }
+}
+
+TEST(PhoneRow, TitleLosesEveryLinkSuffixAndOnlyThose) {
+    const std::string usb = s("phone.suffix.usb"), ble = s("phone.suffix.ble");
+    EXPECT_EQ(withoutLinkSuffixes("Pixel" + usb), "Pixel");
+    EXPECT_EQ(withoutLinkSuffixes("Pixel" + ble + usb + ble), "Pixel");
+    EXPECT_EQ(withoutLinkSuffixes("Pixel (usb)"), "Pixel (usb)");  // case-sensitive
+    const PhoneRowView v = phoneRowView({phone("usb:1", "Moto" + usb), false, false, false, {}});
+    EXPECT_EQ(v.accessibleLabel, L10n::format("a11y.phone.connect_pair_with", {std::string("Moto")}));
+}
+
+TEST(FoundList, SplitsKnownFromNewAndHintsOnlyWhenANetworkPhoneRefusesPairing) {
+    // Flags by phone id; absent means the phone states nothing. "k" ids are paired in the store.
+    std::map<std::string, std::optional<bool>> flags;
+    const PhoneQueries ask{
+        [](const DiscoveredPhone& p) { return p.id.starts_with("k"); },
+        [&](const DiscoveredPhone& p) { return flags.contains(p.id) ? flags[p.id] : std::nullopt; }};
+    using Flags = std::map<std::string, std::optional<bool>>;
+    struct Row {
+        const char* what;
+        std::vector<ListedPhone> groups;
+        Flags flags;
+        std::size_t known, fresh;
+        bool hint;
+    };
+    const ListedPhone k1{"k1", phone("k1", "A"), true}, k2{"k2", phone("k2", "B"), true},
+        n1{"n1", phone("n1", "C"), false}, cable{"usb:9", phone("usb:9", "D"), false},
+        bt{"ble:3", phone("ble:3", "E", true), false}, storePaired{"k3", phone("k3", "F"), false};
+    const std::vector<Row> rows = {
+        {"known only", {k1, k2}, {}, 2, 0, false},
+        {"new only, silent", {n1}, {}, 0, 1, false},
+        {"new, ready", {n1}, {{"n1", true}}, 0, 1, false},
+        {"new, refusing", {n1}, {{"n1", false}}, 0, 1, true},
+        {"Bluetooth refusing", {k1, bt}, {{"ble:3", false}}, 1, 1, true},
+        {"cable refusing", {cable}, {{"usb:9", false}}, 0, 1, false},
+        {"paired in store, refusing", {storePaired}, {{"k3", false}}, 0, 1, false},
+        {"one of several refusing", {cable, n1, bt}, {{"ble:3", false}}, 0, 3, true},
+        {"nothing", {}, {}, 0, 0, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        flags = r.flags;
+        const FoundView v = foundView(r.groups, ask);
+        EXPECT_EQ(v.known.size(), r.known);
+        EXPECT_EQ(v.fresh.size(), r.fresh);
+        EXPECT_EQ(v.pairHint.has_value(), r.hint);
+        for (std::size_t i = 0; i < v.known.size(); ++i)
+            EXPECT_EQ(v.known[i].primaryButton, i == 0);
+        for (const PhoneRowView& row : v.fresh)
+            EXPECT_FALSE(row.primaryButton);
+    }
+}
+
+TEST(ListBodies, LostBodyNamesTheLostPhoneThenTheFirstPairedThenAnyPhone) {
+    const std::vector<Peer> paired{{"1", {}, "Alpha", "android"}, {"2", {}, "Pixel 7", "android"}};
+    EXPECT_EQ(lostPhoneName("Pixel 7", paired), "Pixel 7");
+    EXPECT_EQ(lostPhoneName(std::nullopt, paired), "Alpha");
+    EXPECT_EQ(lostPhoneName(std::string(), {}), s("phone.generic_name"));
+}
+
+TEST(ListBodies, EachBodyFillsItsOwnPartAndFourCarryTheInstallSection) {
+    PublishedState state;
+    state.state = ConnState::connecting("SM-F966B");
+    state.lostPeerName = "Pixel 7";
+    const PhoneQueries ask{[](const DiscoveredPhone&) { return false; },
+                           [](const DiscoveredPhone&) { return std::optional<bool>(); }};
+    const std::vector<ListedPhone> groups{{"n", phone("n", "C"), false}};
+    const auto of = [&](ListBody body, bool adbMissing = false) {
+        return phoneListValues(body, state, groups, ask, adbMissing);
+    };
+    EXPECT_EQ(of(ListBody::connecting).connectingLabel, "SM-F966B");
+    EXPECT_EQ(of(ListBody::lost).lostName, "Pixel 7");
+    EXPECT_EQ(of(ListBody::found).found.fresh.size(), 1u);
+    EXPECT_EQ(of(ListBody::empty, true).steps[1].subtitle, s("panel.empty.step2.sub_no_adb"));
+    EXPECT_EQ(of(ListBody::empty, false).steps[1].subtitle, s("panel.empty.step2.sub"));
+    EXPECT_EQ(of(ListBody::empty).steps[2].title, menuEntry("panel.empty.step3.title"));
+    EXPECT_TRUE(of(ListBody::bluetoothOff).steps.empty() && of(ListBody::bluetoothOff).found.fresh.empty());
+    for (ListBody body : {ListBody::empty, ListBody::found, ListBody::bluetoothOff, ListBody::localDenied})
+        EXPECT_TRUE(showsInstallSection(body));
+    EXPECT_FALSE(showsInstallSection(ListBody::connecting) || showsInstallSection(ListBody::lost));
+}
+
+TEST(Permissions, RowsSummaryAndDefaultOpenFollowWhatThisComputerHas) {
+    using N = PublishedState::NotifStatus;
+    struct Row {
+        const char* what;
+        PermissionFacts facts;
+        std::vector<PermState> states;
+        std::vector<PermAction> actions;
+        PermState worst;
+        std::int64_t count;
+        bool open;
+    };
+    using S = PermState;
+    using A = PermAction;
+    const std::vector<Row> rows = {
+        {"all in order",
+         {N::authorized, 5, true, 0},
+         {S::ok, S::ok, S::ok},
+         {A::none, A::none, A::none},
+         S::ok,
+         0,
+         false},
+        {"just started",
+         {N::notDetermined, 0, true, 0},
+         {S::ok, S::ok, S::ok},
+         {A::none, A::none, A::none},
+         S::ok,
+         0,
+         false},
+        {"adapter off",
+         {N::authorized, 4, true, 0},
+         {S::ok, S::warn, S::ok},
+         {A::none, A::openBluetoothSettings, A::none},
+         S::warn,
+         1,
+         false},
+        {"no adapter, no adb",
+         {N::authorized, 2, false, 0},
+         {S::ok, S::bad, S::warn},
+         {A::none, A::none, A::showInstallSection},
+         S::bad,
+         2,
+         false},
+        {"no server, service down, phone untrusted",
+         {N::unavailable, 3, true, 1},
+         {S::bad, S::bad, S::warn},
+         {A::checkAgain, A::checkAgain, A::showInstallSection},
+         S::bad,
+         3,
+         true},
+        {"out-of-range Bluetooth state",
+         {N::authorized, 9, true, 0},
+         {S::ok, S::bad, S::ok},
+         {A::none, A::checkAgain, A::none},
+         S::bad,
+         1,
+         false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        const std::vector<PermRowView> got = permissionRows(r.facts);
+        ASSERT_EQ(got.size(), 3u);
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].state, r.states[i]) << i;
+            EXPECT_EQ(got[i].action, r.actions[i]) << i;
+            EXPECT_EQ(got[i].button.empty(), r.actions[i] == A::none) << i;
+        }
+        const PermSummary summary = permissionSummary(got);
+        EXPECT_EQ(summary.worst, r.worst);
+        EXPECT_EQ(summary.text,
+                  r.count ? L10n::format("perms.summary.attention", {r.count}) : s("perms.summary.ok"));
+        EXPECT_EQ(permissionsOpenByDefault(r.facts), r.open);
+    }
+    EXPECT_EQ(permissionRows({N::authorized, 0, true, 0})[1].status, s("perms.bt.checking"));
+}
+
+}  // namespace
+}  // namespace velmora
