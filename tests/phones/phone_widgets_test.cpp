@@ -172,6 +172,8 @@ TEST_F(PhoneWidgetsTest, EveryBodyRendersInBothAppearances) {
                                                                {ListBody::lost, "lost"},
                                                                {ListBody::bluetoothOff, "bluetooth-off"},
                                                                {ListBody::localDenied, "local-denied"}};
+    // A cable phone without the companion app: the install section shows its offer at the head of its bodies.
+    installer.setPreview({{"R58N123", "SM-F966B"}}, 0, InstallStatus::idle());
     for (const auto& [kind, name] : bodies) {
         body->present(phoneListValues(kind, state, {}, {}, true));
         render(name);

@@ -24,6 +24,8 @@ TextBlock* text(const std::string& s, int px, const DynColor& color, bool wraps,
 
 QWidget* box(QBoxLayout::Direction direction, int spacing, QMargins margins, QWidget* parent) {
     auto* w = new QWidget(parent);
+    w->setSizePolicy(QSizePolicy::Expanding,
+                     QSizePolicy::Preferred);  // rows fill their card, not centre in it
     auto* layout = new QBoxLayout(direction, w);
     layout->setSpacing(spacing);
     layout->setContentsMargins(margins);

@@ -19,7 +19,8 @@ DynColor toneColor(TextTone tone);
 // A text in the system font at `px` and `weight`; wrapped texts grow downwards, the others elide.
 TextBlock* text(const std::string& s, int px, const DynColor& color, bool wraps,
                 QFont::Weight weight = QFont::Normal);
-// A bare widget with a box layout of the given direction, spacing and margins (left, top, right, bottom).
+// A bare widget that takes the width offered, with a box layout of the given direction, spacing and margins
+// (left, top, right, bottom).
 QWidget* box(QBoxLayout::Direction direction, int spacing, QMargins margins = {}, QWidget* parent = nullptr);
 QBoxLayout* layoutOf(QWidget* boxWidget);
 // Takes a replaced part off the screen at once and deletes it once control is back in the event loop.

@@ -11,6 +11,7 @@ using namespace phones;
 
 PhoneRow::PhoneRow(const PhoneRowView& view, std::function<void()> onPress, QWidget* parent)
     : QWidget(parent), view_(view) {
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     auto* row = new QHBoxLayout(this);
     row->setSpacing(10);
     row->setContentsMargins(10, 8, 10, 8);
