@@ -23,7 +23,7 @@ std::vector<StepView> setupSteps(bool adbMissing) {
     return {
         {1, L10n::string("panel.empty.step1.title"), L10n::string("panel.empty.step1.sub")},
         {2, L10n::string("panel.empty.step2.title"),
-         L10n::string(adbMissing ? "panel.empty.step2.sub_no_adb" : "panel.empty.step2.sub")},
+         adbMissing ? L10n::string("panel.empty.step2.sub_no_adb") : L10n::string("panel.empty.step2.sub")},
         {3, L10n::format("panel.empty.step3.title", {L10n::string("ref.android.pair_new_mac")}),
          L10n::string("panel.empty.step3.sub")},
     };

@@ -21,10 +21,6 @@ using namespace phones;
 
 namespace {
 
-QString loc(const char* key) {
-    return q(L10n::string(key));
-}
-
 // The step's number on a tinted disc; the title and subtitle say the rest, so assistive tools skip it.
 class StepBadge : public QWidget {
   public:
@@ -61,10 +57,10 @@ QWidget* stepRow(const StepView& step) {
 }
 
 // A spinner and a secondary line: "searching".
-QWidget* waitingLine(const char* key) {
+QWidget* waitingLine(const std::string& label) {
     QWidget* line = box(QBoxLayout::LeftToRight, 8);
     layoutOf(line)->addWidget(new ActivityIndicator(12), 0, Qt::AlignVCenter);
-    layoutOf(line)->addWidget(text(L10n::string(key), 12, SystemColor::secondary, true), 1);
+    layoutOf(line)->addWidget(text(label, 12, SystemColor::secondary, true), 1);
     return line;
 }
 
@@ -114,22 +110,22 @@ QWidget* PhoneListBody::build(const PhoneListValues& v) {
     return new QWidget;
 }
 
-QWidget* PhoneListBody::searchAgainButton(const std::string& labelKey) {
-    auto* button = new SecondaryButton(q(L10n::string(labelKey)), 32, true);
+QWidget* PhoneListBody::searchAgainButton(const std::string& label) {
+    auto* button = new SecondaryButton(q(label), 32, true);
     connect(button, &QAbstractButton::clicked, this, [this] { actions_.searchAgain(); });
     return button;
 }
 
 QWidget* PhoneListBody::emptyBody(const PhoneListValues& v) {
     QWidget* body = box(QBoxLayout::TopToBottom, 10);
-    layoutOf(body)->addWidget(waitingLine("panel.empty.searching"));
+    layoutOf(body)->addWidget(waitingLine(L10n::string("panel.empty.searching")));
     auto* card = new ListCard;
     for (std::size_t i = 0; i < v.steps.size(); ++i) {
         if (i > 0) card->add(new RowDivider);
         card->add(stepRow(v.steps[i]));
     }
     layoutOf(body)->addWidget(card);
-    layoutOf(body)->addWidget(searchAgainButton("panel.search_again"));
+    layoutOf(body)->addWidget(searchAgainButton(L10n::string("panel.search_again")));
     return body;
 }
 
@@ -178,7 +174,7 @@ QWidget* PhoneListBody::connectingBody(const std::string& label) {
     card->add(inner);
     layoutOf(body)->addWidget(card);
     // The cancel below the card; the frame's shared cancel row may take its place.
-    auto* cancel = new SecondaryButton(loc("common.cancel"), 28, true);
+    auto* cancel = new SecondaryButton(q(L10n::string("common.cancel")), 28, true);
     connect(cancel, &QAbstractButton::clicked, this, [this] { actions_.cancelConnecting(); });
     layoutOf(body)->addWidget(cancel);
     return body;
@@ -198,10 +194,11 @@ QWidget* PhoneListBody::lostBody(const std::string& name) {
     layoutOf(row)->addWidget(texts, 1);
     card->add(row);
     layoutOf(body)->addWidget(card);
-    layoutOf(body)->addWidget(new Notice(Notice::Kind::err, loc("panel.lost.title"), loc("panel.lost.text")));
+    layoutOf(body)->addWidget(new Notice(Notice::Kind::err, q(L10n::string("panel.lost.title")),
+                                         q(L10n::string("panel.lost.text"))));
     QWidget* buttons = box(QBoxLayout::LeftToRight, 6);
-    layoutOf(buttons)->addWidget(searchAgainButton("common.try_again"), 1);
-    auto* disconnect = new SecondaryButton(loc("common.disconnect"), 32, true);
+    layoutOf(buttons)->addWidget(searchAgainButton(L10n::string("common.try_again")), 1);
+    auto* disconnect = new SecondaryButton(q(L10n::string("common.disconnect")), 32, true);
     connect(disconnect, &QAbstractButton::clicked, this, [this] { actions_.disconnect(); });
     layoutOf(buttons)->addWidget(disconnect, 1);
     layoutOf(body)->addWidget(buttons);
@@ -210,20 +207,20 @@ QWidget* PhoneListBody::lostBody(const std::string& name) {
 
 QWidget* PhoneListBody::bluetoothOffBody() {
     QWidget* body = box(QBoxLayout::TopToBottom, 10);
-    layoutOf(body)->addWidget(
-        new Notice(Notice::Kind::warn, loc("panel.bt_off.title"), loc("panel.bt_off.text")));
-    auto* open = new PrimaryButton(loc("panel.bt_off.button"), false);
+    layoutOf(body)->addWidget(new Notice(Notice::Kind::warn, q(L10n::string("panel.bt_off.title")),
+                                         q(L10n::string("panel.bt_off.text"))));
+    auto* open = new PrimaryButton(q(L10n::string("panel.bt_off.button")), false);
     connect(open, &QAbstractButton::clicked, this, [this] { actions_.openBluetoothSettings(); });
     layoutOf(body)->addWidget(open);
-    layoutOf(body)->addWidget(waitingLine("panel.bt_off.searching"));
+    layoutOf(body)->addWidget(waitingLine(L10n::string("panel.bt_off.searching")));
     return body;
 }
 
 QWidget* PhoneListBody::localDeniedBody() {
     QWidget* body = box(QBoxLayout::TopToBottom, 10);
-    layoutOf(body)->addWidget(
-        new Notice(Notice::Kind::err, loc("panel.local_denied.title"), loc("panel.local_denied.text")));
-    auto* open = new PrimaryButton(loc("panel.local_denied.button"), false);
+    layoutOf(body)->addWidget(new Notice(Notice::Kind::err, q(L10n::string("panel.local_denied.title")),
+                                         q(L10n::string("panel.local_denied.text"))));
+    auto* open = new PrimaryButton(q(L10n::string("panel.local_denied.button")), false);
     connect(open, &QAbstractButton::clicked, this, [this] { actions_.openLocalNetworkSettings(); });
     layoutOf(body)->addWidget(open);
     layoutOf(body)->addWidget(

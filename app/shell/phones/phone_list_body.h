@@ -37,7 +37,7 @@ class PhoneListBody : public QWidget {
     QWidget* bluetoothOffBody();
     QWidget* localDeniedBody();
     QWidget* phoneSection(const std::string& caption, const std::vector<PhoneRowView>& rows);
-    QWidget* searchAgainButton(const std::string& labelKey);
+    QWidget* searchAgainButton(const std::string& label);
 
     PhoneListActions& actions_;
     InstallSectionFactory makeInstall_;

@@ -22,12 +22,14 @@ std::string pairMenuEntry() {
 
 void setSubtitle(PhoneRowView& row, const PhoneRowInput& in, bool cable, Readiness ready) {
     if (cable) {
-        row.subtitle = L10n::string(in.listedPaired ? "panel.phone.sub.usb" : "panel.phone.sub.usb_new");
+        row.subtitle =
+            in.listedPaired ? L10n::string("panel.phone.sub.usb") : L10n::string("panel.phone.sub.usb_new");
         return;
     }
     switch (ready) {
         case Readiness::direct:
-            row.subtitle = L10n::string(in.phone.isBle() ? "panel.phone.sub.ble" : "panel.phone.sub.wifi");
+            row.subtitle =
+                in.phone.isBle() ? L10n::string("panel.phone.sub.ble") : L10n::string("panel.phone.sub.wifi");
             return;
         case Readiness::ready:
             row.subtitle = L10n::string("panel.phone.sub.ready");
@@ -74,15 +76,17 @@ PhoneRowView phoneRowView(const PhoneRowInput& in) {
     if (in.listedPaired)
         row.buttonLabel = L10n::string("panel.phone.connect");
     else
-        row.buttonLabel = L10n::string(cable ? "panel.phone.connect_pair" : "panel.phone.pair");
+        row.buttonLabel = cable ? L10n::string("panel.phone.connect_pair") : L10n::string("panel.phone.pair");
     row.primaryButton = in.listedPaired && in.primary;
     row.enabled = ready != Readiness::waiting;
     if (ready == Readiness::waiting)
         row.tooltip = L10n::format("panel.phone.pair_disabled.help", {pairMenuEntry()});
-    const char* a11yKey = in.listedPaired ? "a11y.phone.connect_to"
-                          : cable         ? "a11y.phone.connect_pair_with"
-                                          : "a11y.phone.pair_with";
-    row.accessibleLabel = L10n::format(a11yKey, {row.title});
+    if (in.listedPaired)
+        row.accessibleLabel = L10n::format("a11y.phone.connect_to", {row.title});
+    else if (cable)
+        row.accessibleLabel = L10n::format("a11y.phone.connect_pair_with", {row.title});
+    else
+        row.accessibleLabel = L10n::format("a11y.phone.pair_with", {row.title});
     return row;
 }
 
