@@ -13,9 +13,11 @@ const auto s = [](const char* key) { return L10n::string(key); };
 const auto menuEntry = [](const char* key) { return L10n::format(key, {s("ref.android.pair_new_mac")}); };
 
 DiscoveredPhone phone(std::string id, std::string name, bool ble = false) {
-    return {.id = std::move(id),
-            .name = std::move(name),
-            .bleID = ble ? std::optional<std::string>("AA") : std::nullopt};
+    DiscoveredPhone p;
+    p.id = std::move(id);
+    p.name = std::move(name);
+    if (ble) p.bleID = "AA:BB";
+    return p;
 }
 
 TEST(PhoneRow, EachKindOfPhoneGetsItsSubtitleButtonAndReadiness) {
@@ -78,13 +80,7 @@ TEST(FoundList, SplitsKnownFromNewAndHintsOnlyWhenANetworkPhoneRefusesPairing) {
         [](const DiscoveredPhone& p) { return p.id.starts_with("k"); },
         [&](const DiscoveredPhone& p) { return flags.contains(p.id) ? flags[p.id] : std::nullopt; }};
     using Flags = std::map<std::string, std::optional<bool>>;
-    struct Row {
-        const char* what;
-        std::vector<ListedPhone> groups;
-        Flags flags;
-        std::size_t known, fresh;
-        bool hint;
-    };
+    using Row = std::tuple<const char*, std::vector<ListedPhone>, Flags, std::size_t, std::size_t, bool>;
     const ListedPhone k1{"k1", phone("k1", "A"), true}, k2{"k2", phone("k2", "B"), true},
         n1{"n1", phone("n1", "C"), false}, cable{"usb:9", phone("usb:9", "D"), false},
         bt{"ble:3", phone("ble:3", "E", true), false}, storePaired{"k3", phone("k3", "F"), false};
@@ -97,13 +93,13 @@ TEST(FoundList, SplitsKnownFromNewAndHintsOnlyWhenANetworkPhoneRefusesPairing) {
         {"paired in store, refusing", {storePaired}, {{"k3", false}}, 0, 1, false},
         {"one of several refusing", {cable, n1, bt}, {{"ble:3", false}}, 0, 3, true},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.what);
-        flags = r.flags;
-        const FoundView v = foundView(r.groups, ask);
-        EXPECT_EQ(v.known.size(), r.known);
-        EXPECT_EQ(v.fresh.size(), r.fresh);
-        EXPECT_EQ(v.pairHint.has_value(), r.hint);
+    for (const auto& [what, groups, given, known, fresh, hint] : rows) {
+        SCOPED_TRACE(what);
+        flags = given;
+        const FoundView v = foundView(groups, ask);
+        EXPECT_EQ(v.known.size(), known);
+        EXPECT_EQ(v.fresh.size(), fresh);
+        EXPECT_EQ(v.pairHint.has_value(), hint);
         for (std::size_t i = 0; i < v.known.size(); ++i)
             EXPECT_EQ(v.known[i].primaryButton, i == 0);
         for (const PhoneRowView& row : v.fresh)

@@ -38,9 +38,11 @@ struct Recorder : PhoneListActions {
 };
 
 DiscoveredPhone phone(std::string id, std::string name, bool ble = false) {
-    return {.id = std::move(id),
-            .name = std::move(name),
-            .bleID = ble ? std::optional<std::string>("AA") : std::nullopt};
+    DiscoveredPhone p;
+    p.id = std::move(id);
+    p.name = std::move(name);
+    if (ble) p.bleID = "AA:BB";
+    return p;
 }
 
 // Known: a cable phone and a Bluetooth one; new: one refusing, one ready, one silent.
