@@ -86,7 +86,7 @@ TEST(FoundList, SplitsKnownFromNewAndHintsOnlyWhenANetworkPhoneRefusesPairing) {
         bt{"ble:3", phone("ble:3", "E", true), false}, storePaired{"k3", phone("k3", "F"), false};
     const std::vector<Row> rows = {
         {"known only", {k1, k2}, {}, 2, 0, false},
-        {"new, ready", {n1}, {{"n1", true}}, 0, 1, false},
+        {"new, ready and silent", {n1, bt}, {{"n1", true}}, 0, 2, false},
         {"new, refusing", {n1}, {{"n1", false}}, 0, 1, true},
         {"Bluetooth refusing", {k1, bt}, {{"ble:3", false}}, 1, 1, true},
         {"cable refusing", {cable}, {{"usb:9", false}}, 0, 1, false},

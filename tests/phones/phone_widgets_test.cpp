@@ -150,11 +150,11 @@ TEST_F(PhoneWidgetsTest, AClickOnAFoundPhoneConnectsToThatPhoneAndARefusingOneIs
 
 TEST_F(PhoneWidgetsTest, ThePermissionsFoldKeepsTheUsersChoice) {
     perms->show();
-    perms->update({PublishedState::NotifStatus::unavailable, 4, false, 0});
+    perms->present({PublishedState::NotifStatus::unavailable, 4, false, 0});
     EXPECT_TRUE(perms->binding()->isExpanded());
     perms->row()->header()->click();
     EXPECT_FALSE(perms->binding()->isExpanded());
-    perms->update({PublishedState::NotifStatus::unavailable, 5, false, 0});
+    perms->present({PublishedState::NotifStatus::unavailable, 5, false, 0});
     EXPECT_FALSE(perms->binding()->isExpanded());
     perms->binding()->setExpanded(true);
     ASSERT_TRUE(settle(page.get()));
@@ -177,10 +177,10 @@ TEST_F(PhoneWidgetsTest, EveryBodyRendersInBothAppearances) {
     }
     body->hide();
     perms->show();
-    perms->update({PublishedState::NotifStatus::unavailable, 4, true, 1});
+    perms->present({PublishedState::NotifStatus::unavailable, 4, true, 1});
     render("permissions-open");
     perms->binding()->setExpanded(false);
-    perms->update({PublishedState::NotifStatus::authorized, 5, true, 0});
+    perms->present({PublishedState::NotifStatus::authorized, 5, true, 0});
     render("permissions-closed");
 }
 

@@ -89,7 +89,7 @@ PermissionsFold::PermissionsFold(PhoneListActions& actions, QWidget* parent)
     layout_->setContentsMargins(0, 0, 0, 0);
 }
 
-void PermissionsFold::update(const PermissionFacts& facts) {
+void PermissionsFold::present(const PermissionFacts& facts) {
     if (!userChose_) binding_->setExpanded(permissionsOpenByDefault(facts));
     if (shown_ && shown_->notif == facts.notif && shown_->bluetoothState == facts.bluetoothState &&
         shown_->adbPresent == facts.adbPresent && shown_->unauthorizedPhones == facts.unauthorizedPhones)

@@ -15,13 +15,13 @@ class PhoneListActions;
 
 // The permissions fold row of the panel: the summary on the folded row, and the card of permission rows
 // with the two notes under it. It starts open or closed by permissionsOpenByDefault until the user opens
-// or closes it; from then on the user's choice holds for the life of the widget. update() redraws from new
+// or closes it; from then on the user's choice holds for the life of the widget. present() redraws from new
 // facts. Main thread only.
 class PermissionsFold : public QWidget {
     Q_OBJECT
   public:
     explicit PermissionsFold(PhoneListActions& actions, QWidget* parent = nullptr);
-    void update(const PermissionFacts& facts);
+    void present(const PermissionFacts& facts);
     FoldRow* row() const { return row_; }
     FoldBinding* binding() const { return binding_; }
     bool userChose() const { return userChose_; }

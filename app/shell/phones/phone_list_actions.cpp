@@ -5,16 +5,19 @@
 namespace velmora {
 
 void ModelPhoneActions::connectTo(const DiscoveredPhone& phone) {
-    model_->connectTo(phone);
+    if (const auto model = model_.lock()) model->connectTo(phone);
 }
+
 void ModelPhoneActions::cancelConnecting() {
-    model_->cancelConnecting();
+    if (const auto model = model_.lock()) model->cancelConnecting();
 }
+
 void ModelPhoneActions::searchAgain() {
-    model_->restartBrowsing();
+    if (const auto model = model_.lock()) model->restartBrowsing();
 }
+
 void ModelPhoneActions::disconnect() {
-    model_->disconnect();
+    if (const auto model = model_.lock()) model->disconnect();
 }
 
 }  // namespace velmora

@@ -28,7 +28,7 @@ class PhoneListActions {
 // the install section are the host's, given as functions (none given: nothing happens).
 class ModelPhoneActions : public PhoneListActions {
   public:
-    explicit ModelPhoneActions(std::shared_ptr<AppModel> model) : model_(std::move(model)) {}
+    explicit ModelPhoneActions(std::weak_ptr<AppModel> model) : model_(std::move(model)) {}
 
     std::function<void()> onBluetoothSettings, onLocalNetworkSettings, onCheckPermissions, onShowInstall;
 
@@ -45,7 +45,7 @@ class ModelPhoneActions : public PhoneListActions {
     static void run(const std::function<void()>& f) {
         if (f) f();
     }
-    std::shared_ptr<AppModel> model_;
+    std::weak_ptr<AppModel> model_;  // a press after the model is gone does nothing
 };
 
 }  // namespace velmora
