@@ -456,6 +456,20 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     double descendCooldownUntil_ = 0;  // no descent before this
     std::vector<TimerHandle> linkTimers_;
     // ---- end of link upgrades, idle descent and wake ----
+
+    // ---- The panel's phone list: cancel and the lost phone (connection/cancel_connecting.cpp) ----
+  public:
+    // The user's cancel of the connection in progress: no automatic attempt follows, and the attempt's
+    // transport is closed (or never opens, when it does not exist yet); the attempt's own failure handling
+    // then publishes idle. With no attempt running it only turns automatic connecting off. Main thread.
+    void cancelConnecting();
+
+  private:
+    // The running attempt, for cancelConnecting(); set by connect(), expired once the attempt is gone.
+    std::weak_ptr<AttemptWatch> connectingWatch_;
+    // Keeps the name of the phone whose live session ended, for the lost body.
+    void rememberLostPeer(const LinkSession& closed);
+    // ---- end of the panel's phone list ----
 };
 
 }  // namespace velmora

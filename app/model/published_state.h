@@ -81,6 +81,12 @@ struct PublishedState {
     std::optional<std::string> mirrorCaptureNote;
     // ---- end of mirroring ----
 
+    // ---- The lost phone's name (the panel's lost body) ----
+    // The peer name of the last live session that ended, so that the lost body names the phone that was
+    // lost rather than the first paired one. Absent until a session has ended.
+    std::optional<std::string> lostPeerName;
+    // ---- end of the lost phone's name ----
+
     bool operator==(const PublishedState&) const = default;
 };
 

@@ -21,6 +21,7 @@ void AppModel::connect(ConnectRequest request) {
     connectingViaUsb_ = request.usbSerial;
     edit().lastError.reset();
     const auto watch = std::make_shared<AttemptWatch>(now());
+    connectingWatch_ = watch;
     watchdog_.cancel();
     watchdog_ = after(watchInterval, [watch](AppModel& model) { model.watchHandshake(watch); });
     workers_.launch([weak = weak_from_this(), context = context_, &workers = workers_,

@@ -36,6 +36,7 @@ void AppModel::sessionClosed(const std::shared_ptr<LinkSession>& closed,
         switchingLink_ = false;
         return;
     }
+    if (closed) rememberLostPeer(*closed);
     const bool wasMirroring = state_.mirroring;
     std::string line = "sessão encerrada";
     line += error ? ": " + error->developer : std::string(" sem erro");
