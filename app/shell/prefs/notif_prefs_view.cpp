@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "app/design/cards.h"
@@ -167,6 +168,14 @@ void NotifPrefsView::rebuildList() {
         scroll->setWidget(rows);
         scroll->viewport()->setAutoFillBackground(false);
         rows->setAutoFillBackground(false);
+        // A thin indicator in this appearance's colours, not the desktop style's light bar.
+        const QColor thumb = design::resolved(SystemColor::secondary);
+        scroll->verticalScrollBar()->setStyleSheet(
+            QString("QScrollBar:vertical{background:transparent;width:8px;margin:2px 2px 2px 0}"
+                    "QScrollBar::handle:vertical{background:%1;border-radius:2px;min-height:24px}"
+                    "QScrollBar::add-line,QScrollBar::sub-line{height:0}"
+                    "QScrollBar::add-page,QScrollBar::sub-page{background:transparent}")
+                .arg(thumb.name(QColor::HexArgb)));
         scroll->setFixedHeight(std::min(kListMaxHeight, rows->sizeHint().height()));
         card->add(scroll);
     }
