@@ -110,6 +110,7 @@ TEST(ManualAddress, IPv4KeepsItsRulesAndIPv6IsReadWholeOrInBrackets) {
         {"10.0.0.5:5555:9", TcpEndpoint{"10.0.0.5", 5555}},
         {" 10.0.0.5", TcpEndpoint{" 10.0.0.5", 47625}},
         {":", std::nullopt},
+        {"::", std::nullopt},
         {"", std::nullopt},
         {"fe80::1", TcpEndpoint{"fe80::1", 47625}},
         {"fe80::1%eth0", TcpEndpoint{"fe80::1%eth0", 47625}},

@@ -21,9 +21,10 @@ std::optional<std::uint16_t> portNumber(std::string_view text) {
     return static_cast<std::uint16_t>(value);
 }
 
-// A whole IPv6 literal, with or without a zone ("fe80::1%eth0"). Without this check its colons would split
-// it.
+// A whole IPv6 literal, with or without a zone ("fe80::1%eth0"); its colons would split it otherwise. Colons
+// alone ("::", the unspecified address) name no host: such a text still does nothing.
 bool isIpv6Literal(std::string_view text) {
+    if (text.find_first_not_of(':') == std::string_view::npos) return false;
     const std::string address(text.substr(0, text.find('%')));
     in6_addr parsed{};
     return !address.empty() && ::inet_pton(AF_INET6, address.c_str(), &parsed) == 1;

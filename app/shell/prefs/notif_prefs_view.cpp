@@ -104,9 +104,7 @@ NotifPrefsView::NotifPrefsView(PrefsActions& actions, std::function<void()> chan
 }
 
 void NotifPrefsView::show(const PrefsValues& values) {
-    const bool same = list_ && values.phoneApps == values_.phoneApps &&
-                      values.filter.notifDefault == values_.filter.notifDefault &&
-                      values.filter.overrides == values_.filter.overrides;
+    const bool sameApps = list_ && values.phoneApps == values_.phoneApps;
     values_ = values;
     count_->setText(
         q(L10n::format("prefs.notif.count", {std::int64_t{prefs::countOn(values.phoneApps, values.filter)},
@@ -114,7 +112,13 @@ void NotifPrefsView::show(const PrefsValues& values) {
     const std::string state = values.filter.notifDefault ? L10n::string("prefs.notif.default_on")
                                                          : L10n::string("prefs.notif.default_off");
     empty_->setText(q(L10n::format("prefs.notif.empty", {state})));
-    if (!same) rebuildList();
+    if (!sameApps) {
+        rebuildList();
+        return;
+    }
+    // Only choices changed: the rows stay, and with them the list's scroll position.
+    for (const auto& [pkg, toggle] : rowSwitches_)
+        toggle->setOn(prefs::shows(values_.filter, pkg));
 }
 
 void NotifPrefsView::rebuildList() {
@@ -126,6 +130,7 @@ void NotifPrefsView::rebuildList() {
         list_->deleteLater();
         list_ = nullptr;
     }
+    rowSwitches_.clear();
     if (none) return;
     auto* card = new ListCard;
     const auto shown = prefs::shownApps(values_.phoneApps, search_->text(), locale_);
@@ -154,6 +159,7 @@ void NotifPrefsView::rebuildList() {
             auto* toggle = new SmallSwitch;
             toggle->setOn(prefs::shows(values_.filter, app.pkg));
             toggle->setAccessibleName(name);
+            rowSwitches_.emplace_back(app.pkg, toggle);
             line->addWidget(toggle);
             rowColumn->addWidget(row);
             connect(toggle, &SmallSwitch::flipRequested, this, [this, pkg = app.pkg](bool on) {
@@ -192,10 +198,6 @@ void NotifPrefsView::setShown(bool on) {
             actions_.setNotif(pkg, on);
     }
     changed_();
-}
-
-QList<SmallSwitch*> NotifPrefsView::switches() const {
-    return list_ ? list_->findChildren<SmallSwitch*>() : QList<SmallSwitch*>{};
 }
 
 }  // namespace velmora

@@ -28,7 +28,6 @@ class NotifPrefsView : public QWidget {
     void setLocale(const QLocale& locale) { locale_ = locale; }
 
     QLineEdit* search() const { return search_; }
-    QList<SmallSwitch*> switches() const;
 
   private:
     void rebuildList();
@@ -43,6 +42,7 @@ class NotifPrefsView : public QWidget {
     QWidget* controls_;
     QLineEdit* search_;
     QWidget* list_ = nullptr;
+    std::vector<std::pair<std::string, SmallSwitch*>> rowSwitches_;  // the listed apps, in list order
     QVBoxLayout* column_;
 };
 
