@@ -183,9 +183,10 @@ void PrefsSection::rebuildPaired() {
                 rebuildPaired();
             });
             connect(confirm, &QAbstractButton::clicked, this, [this] {
+                const auto before = values_.paired;
                 if (const auto id = forgetting_.confirm()) actions_.forget(*id);
                 refresh();
-                rebuildPaired();
+                if (values_.paired == before) rebuildPaired();  // the confirmation closes all the same
             });
             QMetaObject::invokeMethod(
                 cancel, [cancel] { cancel->setFocus(); }, Qt::QueuedConnection);
