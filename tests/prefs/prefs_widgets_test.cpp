@@ -204,6 +204,26 @@ TEST(PrefsWidgets, ForgetAsksFirstAndReturnKeepsThePhone) {
     EXPECT_TRUE(titles().contains("Galaxy Tab"));
 }
 
+TEST(PrefsWidgets, TheFilterButtonsReachOnlyTheAppsASearchShows) {
+    Panel panel;
+    NotifPrefsView* view = panel.prefs->notifications();
+    auto counted = [&] {
+        for (auto* text : view->findChildren<TextBlock*>())
+            if (text->text().contains(QString::fromStdString(L10n::format("prefs.notif.count", {6, 6}))))
+                return true;
+        return false;
+    };
+    view->search()->setText(" NOTI\t");  // "Notícias" only
+    EXPECT_TRUE(panel.click(view, L10n::string("prefs.notif.all_on")));
+    EXPECT_EQ(panel.actions.calls, (std::vector<std::string>{"notif com.news on"}));
+    EXPECT_TRUE(panel.actions.state.filter.overrides.empty());  // on is the default: no choice stored
+    EXPECT_TRUE(counted());
+    view->search()->setText("\t");
+    EXPECT_TRUE(panel.click(view, L10n::string("prefs.notif.all_off")));
+    EXPECT_EQ(panel.actions.calls.size(), 1u);  // the default changed, not each app
+    EXPECT_FALSE(panel.actions.state.filter.notifDefault);
+}
+
 TEST(PrefsWidgets, RendersInBothAppearances) {
     const QString dir = QStringLiteral(VELMORA_ARTIFACTS_DIR "/panel");
     QDir().mkpath(dir);
