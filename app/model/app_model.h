@@ -27,6 +27,7 @@
 #include "app/model/features/notifications/notification_mirror.h"
 #include "app/model/features/notifications/phone_post.h"
 #include "app/model/features/phone_app.h"
+#include "app/model/features/prefs/preferences.h"
 #include "app/model/features/session_tools/speed_test.h"
 #include "app/model/model_ports.h"
 #include "app/model/observers.h"
@@ -214,6 +215,24 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // finished (at most SessionSwap::wakeWaitSeconds later). Main thread; for sending files and mirroring.
     void afterWake(std::function<void()> work);
     // ---- end of link upgrades, idle descent and wake ----
+
+    // ---- Inline preferences (features/prefs/) ----
+    // The five switches, kept in the settings file under their own names. Main thread.
+    bool preference(Preference which) const;
+    void setPreference(Preference which, bool on);
+    // The connection order as the preferences change it: each call assigns the new list and goes through
+    // setLinkPrefs, then logs the change; a call that changes nothing (a kind not listed, a move past
+    // either end, a drop onto itself) logs nothing. A preset replaces the whole list and logs `logLine`,
+    // even when the list already held it. Main thread.
+    void setLinkEnabled(ConnKind kind, bool on);
+    void moveLink(ConnKind kind, std::int64_t by);
+    void reorderLink(ConnKind kind, ConnKind before);
+    void applyLinkPreset(std::vector<LinkPref> prefs, const std::string& logLine);
+    // Forgets a paired phone: out of the peer store and of `paired`; a live session with it goes on. When
+    // "peers.json" could not be written the phone is gone for this run only and would pair itself again after
+    // a restart, so the user is told by a panel notice and the failure is logged; false then. Main thread.
+    bool forgetPaired(const std::string& id);
+    // ---- end of inline preferences ----
 
   private:
     friend class SessionReports;

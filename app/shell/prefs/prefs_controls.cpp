@@ -1,0 +1,172 @@
+#include "app/shell/prefs/prefs_controls.h"
+
+#include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+
+#include "app/design/button_look.h"
+#include "app/design/text_block.h"
+#include "app/design/theme.h"
+
+namespace velmora {
+
+void drawPrefsGlyph(QPainter& painter, PrefsGlyph glyph, const QRectF& box, const QColor& color) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const double side = std::min(box.width(), box.height());
+    const QPointF c = box.center();
+    QPen pen(color, std::max(1.2, side * 0.13), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    const double h = side * 0.5;
+    switch (glyph) {
+        case PrefsGlyph::magnifier: {
+            const double r = side * 0.3;
+            const QPointF lens = c + QPointF(-side * 0.08, -side * 0.08);
+            painter.drawEllipse(lens, r, r);
+            painter.drawLine(lens + QPointF(r * 0.72, r * 0.72), c + QPointF(h * 0.85, h * 0.85));
+            break;
+        }
+        case PrefsGlyph::dragHandle:
+            for (double dy : {-0.32, 0.0, 0.32})
+                painter.drawLine(c + QPointF(-h * 0.8, dy * side), c + QPointF(h * 0.8, dy * side));
+            break;
+        case PrefsGlyph::chevronUp:
+        case PrefsGlyph::chevronDown: {
+            const double dir = glyph == PrefsGlyph::chevronUp ? 1 : -1;
+            const QPointF points[] = {c + QPointF(-h * 0.6, dir * h * 0.3), c + QPointF(0, -dir * h * 0.3),
+                                      c + QPointF(h * 0.6, dir * h * 0.3)};
+            painter.drawPolyline(points, 3);
+            break;
+        }
+    }
+    painter.restore();
+}
+
+GlyphLabel::GlyphLabel(PrefsGlyph glyph, QSize size, const DynColor& color, QWidget* parent)
+    : QWidget(parent), glyph_(glyph), color_(color) {
+    setFixedSize(size);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void GlyphLabel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const double side = std::min(width(), height()) * 0.85;
+    QRectF box(0, 0, side, side);
+    box.moveCenter(QRectF(rect()).center());
+    drawPrefsGlyph(painter, glyph_, box, design::resolved(color_));
+}
+
+GlyphButton::GlyphButton(PrefsGlyph glyph, QWidget* parent) : QAbstractButton(parent), glyph_(glyph) {
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
+}
+
+void GlyphButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    QColor color = design::resolved(SystemColor::primary);
+    if (!isEnabled()) color.setAlphaF(color.alphaF() * 0.3);
+    if (isDown()) color.setAlphaF(color.alphaF() * 0.6);
+    QRectF box(0, 0, 11, 11);
+    box.moveCenter(QRectF(rect()).center());
+    drawPrefsGlyph(painter, glyph_, box, color);
+}
+
+SmallSwitch::SmallSwitch(QWidget* parent) : QAbstractButton(parent) {
+    setFixedSize(sizeHint());
+    setFocusPolicy(Qt::TabFocus);
+    connect(this, &QAbstractButton::clicked, this, [this] { emit flipRequested(!on_); });
+}
+
+void SmallSwitch::setOn(bool on) {
+    if (on_ == on) return;
+    on_ = on;
+    update();
+}
+
+void SmallSwitch::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (!isEnabled()) painter.setOpacity(0.45);
+    const QRectF track = QRectF(rect()).adjusted(1, 1, -1, -1);
+    const double radius = track.height() / 2;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(design::resolved(on_ ? DS::accent : DS::fill2));
+    painter.drawRoundedRect(track, radius, radius);
+    const double knob = track.height() - 3;
+    const double x = on_ ? track.right() - 1.5 - knob : track.left() + 1.5;
+    painter.setBrush(QColor(255, 255, 255));
+    painter.setPen(QPen(QColor(0, 0, 0, 40), 0.5));
+    painter.drawEllipse(QRectF(x, track.top() + 1.5, knob, knob));
+}
+
+SwitchRow::SwitchRow(const QString& title, const QString& subtitle, QWidget* parent)
+    : QWidget(parent),
+      title_(new TextBlock(title, design::font(13, QFont::Normal), SystemColor::primary, true)),
+      switch_(new SmallSwitch) {
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(0);
+    texts->addWidget(title_);
+    texts->addWidget(new TextBlock(subtitle, design::font(12, QFont::Normal), SystemColor::secondary, true));
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(10, 6, 10, 6);
+    row->setSpacing(8);
+    row->addLayout(texts, 1);
+    row->addSpacing(6);
+    row->addWidget(switch_, 0, Qt::AlignVCenter);
+    setMinimumHeight(40);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    switch_->setAccessibleName(title);
+    connect(switch_, &SmallSwitch::flipRequested, this, &SwitchRow::flipRequested);
+}
+
+void SwitchRow::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+}
+
+void SwitchRow::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint())) return;
+    if (isEnabled()) emit flipRequested(!switch_->isOn());
+}
+
+KitLineEdit::KitLineEdit(std::optional<DynColor> base, QWidget* parent) : QLineEdit(parent), base_(base) {
+    setFont(design::font(12, QFont::Normal));
+    setAttribute(Qt::WA_MacShowFocusRect, false);
+}
+
+void KitLineEdit::paintEvent(QPaintEvent* event) {
+    // The appearance may have changed since the last paint: each paint resolves the colours again.
+    QPalette colours = palette();
+    colours.setColor(QPalette::Base, base_ ? design::resolved(*base_) : QColor(Qt::transparent));
+    colours.setColor(QPalette::Text, design::resolved(SystemColor::primary));
+    colours.setColor(QPalette::PlaceholderText, design::resolved(SystemColor::secondary));
+    colours.setColor(QPalette::Window, design::resolved(SystemColor::window));
+    if (colours != palette()) setPalette(colours);
+    QLineEdit::paintEvent(event);
+}
+
+StyledButton* smallSecondaryButton(const QString& text, std::optional<DynColor> textColor) {
+    return new StyledButton(text, [textColor](bool enabled, bool pressed) {
+        ButtonLook look = SecondaryButtonStyle::look(24, false, enabled, pressed);
+        look.fontSize = 12;
+        if (textColor) look.text = *textColor;
+        return look;
+    });
+}
+
+StyledButton* linkButton(const QString& text, const DynColor& color) {
+    auto* button = new StyledButton(text, [color](bool enabled, bool pressed) {
+        ButtonLook look;
+        look.plate = fixedColor(0, 0, 0, 0);
+        look.fontSize = 12;
+        look.text = color;
+        look.opacity = !enabled ? 0.4 : pressed ? 0.7 : 1.0;
+        return look;
+    });
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+}  // namespace velmora
