@@ -24,9 +24,7 @@ void AppModel::confirmForgetStale(const Peer& peer) {
     const std::size_t choice = ports_.alerts->choose(
         L10n::format("panel.stale.confirm.title", {peer.name}), L10n::string("panel.stale.confirm.text"),
         {L10n::string("common.cancel"), L10n::string("panel.stale.forget")});
-    if (choice != 1) return;
-    context_->store->remove(peer.id);
-    edit().paired = context_->store->all();
+    if (choice == 1) forgetPaired(peer.id);  // a failed write is told and logged there
 }
 
 }  // namespace velmora
