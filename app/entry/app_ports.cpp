@@ -7,6 +7,8 @@
 
 #include "app/links/ble/ble_central_port.h"
 #include "app/links/ble/ble_transport.h"
+#include "app/mirror/control/qt_mirror_screens.h"
+#include "app/mirror/control/qt_mirror_sound.h"
 #include "app/model/connection/usb_bridge_link.h"
 #include "app/shell/pairing/qt_pairing_prompt.h"
 #include "core/identity/keychain_identity.h"
@@ -127,6 +129,8 @@ ModelPorts applicationPorts(std::shared_ptr<Executor> main, std::shared_ptr<QtPa
     ports.workspace = workspace;
     ports.revealFile = [workspace](const std::string& path) { workspace->reveal(path); };
     ports.clipboard = std::make_shared<QtClipboard>(QGuiApplication::clipboard());
+    ports.mirrorScreens = std::make_shared<QtMirrorScreens>(*ports.main, ports.settings.get());
+    ports.mirrorSound = std::make_shared<QtMirrorSound>();
     ports.sameSubnet = [](const std::string& address) { return NetInfo::sameSubnet(address); };
     return ports;
 }

@@ -20,7 +20,7 @@ struct Rig {
     std::vector<json> sent;
     Rig() {
         engine->size = {100, 200};
-        engine->emit = [this](json m) {
+        engine->deliver = [this](json m) {
             for (json& v : m)
                 if (v.is_number_float()) v = std::round(v.get<double>() * 1e9) / 1e9;
             sent.push_back(m);

@@ -36,7 +36,7 @@ PhonePoint PointerEngine::norm(ViewPoint p) const {
 }
 
 void PointerEngine::send(const nlohmann::json& message) {
-    if (emit) emit(message);
+    if (deliver) deliver(message);
 }
 
 void PointerEngine::cancelLongPress() {

@@ -50,7 +50,7 @@ class PointerEngine {
 
     Config config;
     ViewSize size;  // the view writes it at creation and on every resize
-    Emit emit;      // where finished messages go, in order
+    Emit deliver;   // where finished messages go, in order
 
     void mouseDown(ViewPoint p);
     void mouseDragged(ViewPoint p);

@@ -87,7 +87,7 @@ QString printable(const QString& text) {
 
 MirrorView::MirrorView(Executor& executor, QWidget* parent)
     : QWidget(parent), executor_(executor), scheduler_(executor), pointer_(scheduler_) {
-    pointer_.emit = [this](const Message& m) { send(m); };
+    pointer_.deliver = [this](const Message& m) { send(m); };
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     setAttribute(Qt::WA_OpaquePaintEvent);
