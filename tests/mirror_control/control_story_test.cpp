@@ -138,8 +138,14 @@ TEST(MirrorControlStory, AQuickStopFollowsItsStartAndALateApprovalOpensNoWindow)
     EXPECT_EQ(r.h.journal->count("screen.open"), 0);
 }
 
-TEST(MirrorControlStory, ALostSessionLeavesTheWindowWaitingUntilTheLinkIsBack) {
+// The settings persist and sound is dropped while off; then a lost session leaves the window waiting.
+TEST(MirrorControlStory, SettingsPersistAndALostSessionLeavesTheWindowWaitingUntilTheLinkIsBack) {
     Rig r(answering({{"mirror.start", {kStarted}}}));
+    r.model().setPlayAudio(false), r.model().setMuteDevice(false), r.model().setAllowMirrorCapture(true);
+    r.model().mirrorAudio(Bytes(20, 0));
+    r.model().setPlayAudio(true);  // without a stream that has sound nothing starts
+    r.model().mirrorAudio(Bytes(20, 0));
+    EXPECT_TRUE(r.sound->packets == 1 && r.count("sound.start 48000 2") == 0) << r.sound->packets;
     r.model().startMirror();
     ASSERT_TRUE(r.until("screen.present"));
     r.model().liveSession()->close();
@@ -147,15 +153,6 @@ TEST(MirrorControlStory, ALostSessionLeavesTheWindowWaitingUntilTheLinkIsBack) {
     r.h.advanceSettled(AppModel::reconnectDelay + 1);
     ASSERT_TRUE(r.h.pumpUntil(ConnState::Kind::connected));
     EXPECT_EQ(r.count("screen.restored"), 2) << "once when opened, once when the link came back";
-}
-
-TEST(MirrorControlStory, SettingsPersistAndSoundIsDroppedWhileOff) {
-    Rig r;
-    r.model().setPlayAudio(false), r.model().setMuteDevice(false), r.model().setAllowMirrorCapture(true);
-    r.model().mirrorAudio(Bytes(20, 0));
-    r.model().setPlayAudio(true);  // without a stream that has sound nothing starts
-    r.model().mirrorAudio(Bytes(20, 0));
-    EXPECT_TRUE(r.sound->packets == 1 && r.count("sound.start 48000 2") == 0) << r.sound->packets;
     const auto again = AppModel::create(r.h.ports(), true);
     EXPECT_TRUE(again->state().playAudio && !again->state().muteDevice && again->state().allowMirrorCapture);
 }
