@@ -31,15 +31,14 @@ TEST(QtClipboard, CopiesOfAnotherProgramReachThePhoneAndThePhonesTextDoesNotCome
     h.plugInCable();
     ASSERT_TRUE(h.pumpUntil(ConnState::Kind::connected));
     std::vector<std::unique_ptr<QProcess>> others;
-    auto settle = [&](const std::function<bool()>& done) {
+    auto settle = [&](auto done) {
         return test::waitUntil(
             [&] { return QCoreApplication::processEvents(), h.exec->runPending(), done(); });
     };
     auto other = [&](const std::string& argument) -> QProcess& {
-        others.push_back(std::make_unique<QProcess>());
-        others.back()->start(QCoreApplication::applicationFilePath(),
-                             {"--clip-peer", QString::fromStdString(argument)});
-        return *others.back();
+        QProcess& process = *others.emplace_back(std::make_unique<QProcess>());
+        return process.start(QCoreApplication::applicationFilePath(), {"--clip-peer", argument.c_str()}),
+               process;
     };
     auto copyElsewhere = [&](const nlohmann::json& content) {
         const std::int64_t before = clipboard->changeCount();

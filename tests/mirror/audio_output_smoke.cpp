@@ -39,18 +39,14 @@ bool accepts(const std::string& path) {
 TEST(QtAudioOutput, PlaysThroughARealSoundServerAndNoticesItGoing) {
     test::TempDir dir("velmora-pulse");
     const std::string d = dir.path().string(), socket = d + "/native";
-    const std::string command =
-        "HOME=" + d + " XDG_RUNTIME_DIR=" + d +
-        " exec pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no"
-        " -L 'module-null-sink sink_name=velmora_null' -L 'module-native-protocol-unix"
-        " auth-anonymous=1 socket=" +
-        socket + "' >" + d + "/log 2>&1";
+    const std::string command = "HOME=" + d + " XDG_RUNTIME_DIR=" + d +
+                                " exec pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no -L "
+                                "'module-null-sink sink_name=velmora_null' -L 'module-native-protocol-unix "
+                                "auth-anonymous=1 socket=" +
+                                socket + "' >" + d + "/log 2>&1";
     const pid_t server = fork();
-    if (server == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives the test
-        execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
-        _exit(127);
-    }
+    if (server == 0)  // never outlives the test
+        prctl(PR_SET_PDEATHSIG, SIGKILL), execl("/bin/sh", "sh", "-c", command.c_str(), nullptr), _exit(127);
     ASSERT_GT(server, 0);
     int status = 0;
     bool exited = false;
@@ -80,9 +76,7 @@ TEST(QtAudioOutput, PlaysThroughARealSoundServerAndNoticesItGoing) {
     output.play();
     EXPECT_TRUE(test::waitUntil([&] { return played == 25; })) << played << " of 25 buffers played";
     EXPECT_TRUE(output.isRunning());
-
-    kill(server, SIGTERM);
-    waitpid(server, &status, 0);
+    kill(server, SIGTERM), waitpid(server, &status, 0);
     EXPECT_TRUE(test::waitUntil([&] { return !output.isRunning(); })) << "the output missed its server going";
     output.close();
 }

@@ -16,24 +16,16 @@ struct Rig final : AudioOutput {
     void close() override { running = false; }
     bool isRunning() override { return running; }
     void schedule(AudioBuffer buffer, std::function<void()> onPlayed) override {
-        buffers.push_back(std::move(buffer));
-        completions.push_back(std::move(onPlayed));
+        buffers.push_back(std::move(buffer)), completions.push_back(std::move(onPlayed));
     }
     void play() override { playing = true; }
-
-    void start(double rate, int channels) {
-        player.start(rate, channels);
-        ctl.runPending();
-    }
+    void start(double rate, int channels) { player.start(rate, channels), ctl.runPending(); }
     void feed(const Bytes& packet, int times = 1) {
         for (int i = 0; i < times; ++i)
             player.feed(packet);
         ctl.runPending();
     }
-    void playOne() {
-        completions.front()();
-        completions.erase(completions.begin());
-    }
+    void playOne() { completions.front()(), completions.erase(completions.begin()); }
     bool refuse = false, running = false, playing = false;
     int opens = 0;
     std::vector<AudioBuffer> buffers;
@@ -44,8 +36,7 @@ struct Rig final : AudioOutput {
 
 // A packet: the 8-byte header the computer does not read, then the sample bytes.
 Bytes pcm(Bytes samples) {
-    samples.insert(samples.begin(), 8, 0xEE);
-    return samples;
+    return samples.insert(samples.begin(), 8, 0xEE), samples;
 }
 const Bytes kPacket = pcm(Bytes(400, 0));
 
@@ -75,44 +66,30 @@ TEST(AudioPlayer, PrerollsThreeKeepsAtMostSixInFlightAndNeverPlaysAnOlderGenerat
     EXPECT_TRUE(rig.playing);
     rig.feed(kPacket, 5);  // three more fit, two are dropped
     EXPECT_EQ(rig.buffers.size(), 6u);
-    rig.playOne();
-    rig.feed(kPacket, 2);
-    EXPECT_EQ(rig.buffers.size(), 7u);
+    rig.playOne(), rig.feed(kPacket, 2);
     rig.start(48000, 2);  // the same values while running: undisturbed
-    EXPECT_EQ(rig.opens, 1);
+    EXPECT_TRUE(rig.buffers.size() == 7u && rig.opens == 1) << rig.buffers.size() << " " << rig.opens;
 
-    rig.start(44100, 1);
-    rig.playing = false;
-    rig.feed(kPacket, 2);
+    rig.start(44100, 1), rig.playing = false, rig.feed(kPacket, 2);
     EXPECT_FALSE(rig.playing);  // a new pre-roll
     rig.playOne();              // an old completion does not lower the new count
     rig.feed(kPacket, 5);
-    EXPECT_TRUE(rig.playing);
-    EXPECT_EQ(rig.buffers.size(), 13u);
-
-    rig.player.stop();
-    rig.ctl.runPending();
-    rig.feed(kPacket);
-    EXPECT_EQ(rig.buffers.size(), 13u);
-    EXPECT_FALSE(rig.running);
+    EXPECT_TRUE(rig.playing && rig.buffers.size() == 13u) << rig.buffers.size();
+    rig.player.stop(), rig.ctl.runPending(), rig.feed(kPacket);
+    EXPECT_TRUE(rig.buffers.size() == 13u && !rig.running) << rig.buffers.size();
 }
 
 TEST(AudioPlayer, ADeviceThatStopsOnItsOwnIsOpenedAgainAndTheSoundComesBack) {
     Rig rig;
     rig.feed(kPacket, 3);
-    rig.running = rig.playing = false;  // unplugged
-    rig.refuse = true;
+    rig.running = rig.playing = false, rig.refuse = true;  // unplugged
     rig.feed(kPacket, 10);  // every buffer discarded and counted down; one reopen tried
-    EXPECT_EQ(rig.opens, 2);
-    EXPECT_EQ(rig.buffers.size(), 3u);
-
-    rig.refuse = false;  // plugged back in
-    rig.ctl.advance(1.0);
+    EXPECT_TRUE(rig.opens == 2 && rig.buffers.size() == 3u) << rig.opens << " " << rig.buffers.size();
+    rig.refuse = false, rig.ctl.advance(1.0);  // plugged back in
     rig.feed(kPacket);
     EXPECT_EQ(rig.opens, 3);
     rig.feed(kPacket, 3);
-    EXPECT_EQ(rig.buffers.size(), 6u);
-    EXPECT_TRUE(rig.playing);
+    EXPECT_TRUE(rig.playing && rig.buffers.size() == 6u) << rig.buffers.size();
 }
 
 }  // namespace

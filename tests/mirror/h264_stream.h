@@ -27,20 +27,14 @@ inline std::vector<PhonePacket> encodeH264(int width, int height, int frames, in
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
     AVCodecContext* ctx = codec ? avcodec_alloc_context3(codec) : nullptr;
     if (!ctx) throw std::runtime_error("libavcodec has no libx264 encoder");
-    ctx->width = width;
-    ctx->height = height;
-    ctx->pix_fmt = AV_PIX_FMT_YUV420P;
-    ctx->time_base = {1, 60};
-    ctx->gop_size = keyInterval;
-    ctx->thread_count = 1;
+    ctx->width = width, ctx->height = height, ctx->pix_fmt = AV_PIX_FMT_YUV420P, ctx->time_base = {1, 60};
+    ctx->gop_size = keyInterval, ctx->thread_count = 1;
     av_opt_set(ctx->priv_data, "preset", "ultrafast", 0);
     av_opt_set(ctx->priv_data, "tune", "zerolatency", 0);
     av_opt_set(ctx->priv_data, "x264-params", "scenecut=0", 0);
     if (avcodec_open2(ctx, codec, nullptr) < 0) throw std::runtime_error("libx264 did not open");
     AVFrame* frame = av_frame_alloc();
-    frame->format = ctx->pix_fmt;
-    frame->width = width;
-    frame->height = height;
+    frame->format = ctx->pix_fmt, frame->width = width, frame->height = height;
     av_frame_get_buffer(frame, 0);
     AVPacket* packet = av_packet_alloc();
     std::vector<PhonePacket> out;
@@ -57,8 +51,7 @@ inline std::vector<PhonePacket> encodeH264(int width, int height, int frames, in
         avcodec_send_frame(ctx, i < frames ? frame : nullptr);  // the last round drains the encoder
         while (avcodec_receive_packet(ctx, packet) == 0) {
             PhonePacket& p = out.emplace_back();
-            p.key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
-            p.ptsMicros = packet->pts * 1'000'000 / 60;
+            p.key = (packet->flags & AV_PKT_FLAG_KEY) != 0, p.ptsMicros = packet->pts * 1'000'000 / 60;
             p.bytes.push_back(p.key ? 1 : 2);
             for (int shift = 56; shift >= 0; shift -= 8)
                 p.bytes.push_back(
@@ -67,9 +60,7 @@ inline std::vector<PhonePacket> encodeH264(int width, int height, int frames, in
             av_packet_unref(packet);
         }
     }
-    av_packet_free(&packet);
-    av_frame_free(&frame);
-    avcodec_free_context(&ctx);
+    av_packet_free(&packet), av_frame_free(&frame), avcodec_free_context(&ctx);
     return out;
 }
 

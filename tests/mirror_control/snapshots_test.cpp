@@ -13,9 +13,7 @@ namespace fs = std::filesystem;
 
 TEST(MirrorSnapshots, EveryStateLightAndDarkTheTwoWidthsAndTheWindowNothingInAFolderThatIsNotThere) {
     const fs::path folder = fs::path(VELMORA_ARTIFACTS_DIR) / "mirror-snapshots";
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    MirrorSnapshots::run(folder);
+    fs::remove_all(folder), fs::create_directories(folder), MirrorSnapshots::run(folder);
     std::vector<std::pair<std::string, int>> expected;  // name, width
     for (const std::string token :
          {"carregando", "aguardando-aprovacao", "video", "conexao-lenta", "reconectando", "sem-resposta",
@@ -26,17 +24,14 @@ TEST(MirrorSnapshots, EveryStateLightAndDarkTheTwoWidthsAndTheWindowNothingInAFo
     }
     expected.push_back({"janela-espelhamento.png", 300});
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 25);
-    const auto image = [&](const std::string& name) {
-        return QImage(QString::fromStdString((folder / name).string()));
-    };
+    const auto image = [&](const std::string& name) { return QImage((folder / name).c_str()); };
     for (const auto& [name, width] : expected)
         EXPECT_EQ(image(name).width(), width) << name;
     EXPECT_NE(image("espelhamento-video.png"), image("espelhamento-video-escuro.png"));
     EXPECT_NE(image("espelhamento-video.png"), image("espelhamento-carregando.png"));
 
     const fs::path missing = fs::path(VELMORA_ARTIFACTS_DIR) / "no-such-folder";
-    fs::remove_all(missing);
-    MirrorSnapshots::run(missing / "deeper");
+    fs::remove_all(missing), MirrorSnapshots::run(missing / "deeper");
     EXPECT_FALSE(fs::exists(missing));
 }
 

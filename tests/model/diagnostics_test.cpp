@@ -9,10 +9,10 @@ namespace velmora {
 namespace {
 
 // "line <from>" to "line <to>", joined by `separator`.
-std::string lines(int from, int to, std::string_view separator) {
+std::string lines(int from, int to, const std::string& separator) {
     std::string text = "line " + std::to_string(from);
-    for (int i = from + 1; i <= to; ++i)
-        text += std::string(separator) + "line " + std::to_string(i);
+    while (from < to)
+        text += separator + "line " + std::to_string(++from);
     return text;
 }
 
@@ -48,9 +48,10 @@ TEST(Diagnostics, CopiedAtOnceWithoutAPhoneAndWithItsAnswerOrItsSilenceWithOne) 
     std::atomic<bool> answers = true;  // the simulated phone's, over loopback
     PhoneConfig config;
     config.answer = [&](const nlohmann::json& m) {
-        if (m.value("t", "") != "diag.get" || !answers) return std::vector<nlohmann::json>{};
-        return std::vector<nlohmann::json>{
-            {{"t", "diag"}, {"info", "Android 14"}, {"log", "linha 1\nlinha 2"}}};
+        return m.value("t", "") != "diag.get" || !answers
+                   ? std::vector<nlohmann::json>{}
+                   : std::vector{nlohmann::json::parse(
+                         R"({"t":"diag","info":"Android 14","log":"linha 1\nlinha 2"})")};
     };
     test::ModelHarness h(config);
     h.pairBothSides();
@@ -67,10 +68,7 @@ TEST(Diagnostics, CopiedAtOnceWithoutAPhoneAndWithItsAnswerOrItsSilenceWithOne) 
     const std::string block = "\n\n" + L10n::string("diag.phone_block.header") + "\n| Android 14\n" +
                               L10n::string("diag.phone_block.log_header") + "\n| linha 1\n| linha 2\n";
     ASSERT_TRUE(h.pumpUntil([&] { return h.clipboard->text()->ends_with(block); })) << *h.clipboard->text();
-    answers = false;
-    model.copyDiagnostics();
-    h.advance(1.5);
-    model.finishDiagnostics("LATE BLOCK");
+    answers = false, model.copyDiagnostics(), h.advance(1.5), model.finishDiagnostics("LATE BLOCK");
     EXPECT_TRUE(h.clipboard->text()->ends_with("\n\n" + L10n::string("diag.phone_no_reply") + "\n"));
 }
 
