@@ -15,10 +15,8 @@ namespace {
 // avahi-publish announcing one service until it is killed.
 pid_t announce(const std::string& name, std::uint16_t port, std::vector<std::string> args) {
     args.insert(args.begin(), {"avahi-publish", "-s", name, "_corvix._tcp", std::to_string(port)});
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv(args.size() + 1);  // ends with nullptr
+    std::ranges::transform(args, argv.begin(), [](std::string& arg) { return arg.data(); });
     pid_t pid = 0;
     return posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : 0;
 }

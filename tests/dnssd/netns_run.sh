@@ -1,7 +1,6 @@
 #!/bin/sh
-# Runs a program in network, mount and PID namespaces of its own, beside a private D-Bus system bus and an
-# avahi-daemon on the namespace's loopback only, so nothing leaves the namespace; everything started here
-# ends with it. Exits 77 (CTest: skipped) and says why when that cannot be set up.
+# Runs a program in network, mount and PID namespaces of its own beside a private system bus and an avahi-daemon
+# on loopback only: nothing leaves, and all ends with it. Exits 77 (CTest: skipped), saying why, if it cannot.
 set -u
 skip() { echo "SKIPPED: $*"; exit 77; }
 if [ "${VELMORA_IN_NETNS:-}" != 1 ]; then
@@ -9,8 +8,7 @@ if [ "${VELMORA_IN_NETNS:-}" != 1 ]; then
         command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed (deps/apt/dnssd.txt)"
     done
     why="$(unshare --net --mount --pid --fork true 2>&1)" || skip "no namespaces here: $why"
-    VELMORA_IN_NETNS=1 exec unshare --net --mount --pid --fork --kill-child --mount-proc --propagation private \
-        -- "$0" "$@"
+    VELMORA_IN_NETNS=1 exec unshare --net --mount --pid --fork --kill-child --mount-proc -- "$0" "$@"
 fi
 work="$(mktemp -d)" || skip "no temporary folder"
 trap 'rm -rf "$work"' EXIT

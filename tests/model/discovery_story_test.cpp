@@ -1,5 +1,4 @@
-// Finding phones as the user lives it: the browser's reports, the cable and Bluetooth lists, hotspots and
-// remembered addresses, stale pairings and "try again", with the model's clock in the test's hands.
+// Finding phones: browser reports, cable and Bluetooth lists, hotspots and addresses, stale pairings, retry.
 #include <gtest/gtest.h>
 #include <ranges>
 
@@ -75,23 +74,20 @@ TEST(DiscoveryStory, TheCableListFollowsTheBridgeTheInstallerAndTheSwitch) {
     model.disconnect();  // nothing connects on its own here
     DiscoveredPhone a, b;
     a.id = "usb:A", a.endpoint = TcpEndpoint{"127.0.0.1", 40001}, b.id = "usb:B";
+    const auto publish = [&](std::vector<DiscoveredPhone> v) { h.usb->publish(v), h.exec->runPending(); };
     model.setInstallerCandidates({"A"});
-    h.usb->publish({a, b});
-    h.exec->runPending();
+    publish({a, b});
     EXPECT_EQ(model.state().usbPhones, std::vector{b});
     model.setInstallerCandidates({});
     a.endpoint->port = 40002;  // the forward was made again
-    h.usb->publish({a, b});
-    h.exec->runPending();
+    publish({a, b});
     EXPECT_EQ(model.state().usbPhones, (std::vector{a, b}));
     setWifiAndCable(model, false);
-    h.usb->publish({a});  // a poll that was under way
-    h.exec->runPending();
+    publish({a});  // a poll that was under way
     model.setInstallerCandidates({"B"});
     EXPECT_TRUE(model.state().usbPhones.empty());
     setWifiAndCable(model, true);
-    h.usb->publish({a});
-    h.exec->runPending();
+    publish({a});
     EXPECT_EQ(model.state().usbPhones, std::vector{a});
 }
 

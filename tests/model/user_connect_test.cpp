@@ -1,5 +1,4 @@
-// The user's own connections over loopback TCP against the simulated phone: a typed address, and a phone
-// picked in the list, found by the browser or on the cable.
+// The user's own connections to the simulated phone: a typed address, a phone found by the browser or cable.
 #include <gtest/gtest.h>
 
 #include "app/model/discovery/manual_address.h"
@@ -11,7 +10,7 @@ namespace {
 
 using Kind = ConnState::Kind;
 
-TEST(UserConnect, ATypedAddressConnectsAndAnAttemptUnderWayIsNotDisturbed) {
+TEST(UserConnect, ATypedAddressAndThenAPickedCablePhone) {
     const std::pair<const char*, std::optional<TcpEndpoint>> rows[] = {
         {"10.0.0.2:50000", TcpEndpoint{"10.0.0.2", 50000}},
         {"10.0.0.2:70000", TcpEndpoint{"10.0.0.2", 47625}},
@@ -33,6 +32,14 @@ TEST(UserConnect, ATypedAddressConnectsAndAnAttemptUnderWayIsNotDisturbed) {
     EXPECT_EQ(h.journal->count("tcp 10.9.9.9:47625"), 0);
     EXPECT_NE(h.log().find("conectando a 127.0.0.1 via tcp (pedido do usuário) [chave manual:127.0.0.1 |"),
               std::string::npos);
+    // A cable phone the user picks is keyed as the cable it is: its link counts as USB, not Wi-Fi.
+    model.disconnect();  // and nothing connects on its own
+    ASSERT_TRUE(h.pumpUntil(Kind::idle));
+    h.plugInCable();
+    model.connectTo(model.state().usbPhones.at(0));
+    ASSERT_TRUE(h.pumpUntil(Kind::connected));
+    EXPECT_EQ(transportTitle(model.state()), L10n::string("conn.usb.title"));
+    EXPECT_NE(h.log().find("[chave usb:R58N123 |"), std::string::npos);
 }
 
 TEST(UserConnect, APhoneFoundOnTheNetworkIsPairedOnlyWhenTheUserPicksIt) {
@@ -50,19 +57,6 @@ TEST(UserConnect, APhoneFoundOnTheNetworkIsPairedOnlyWhenTheUserPicksIt) {
     EXPECT_EQ(h.journal->count("tcp 127.0.0.1:5555"), 1);
     EXPECT_TRUE(model.isPaired(found));
     EXPECT_NE(h.log().find("[chave net:" + h.phone.id() + ":" + found.epKey + " |"), std::string::npos);
-}
-
-// A cable phone the user picks is keyed as the cable it is: its link counts as USB, not Wi-Fi.
-TEST(UserConnect, ACablePhoneChosenByTheUserIsACableLink) {
-    test::ModelHarness h;
-    h.pairBothSides();
-    AppModel& model = h.start();
-    model.disconnect();  // nothing on its own
-    h.plugInCable();
-    model.connectTo(model.state().usbPhones.at(0));
-    ASSERT_TRUE(h.pumpUntil(Kind::connected));
-    EXPECT_EQ(transportTitle(model.state()), L10n::string("conn.usb.title"));
-    EXPECT_NE(h.log().find("[chave usb:R58N123 |"), std::string::npos);
 }
 
 }  // namespace

@@ -18,12 +18,9 @@ namespace {
 
 using Json = nlohmann::json;
 
-QString tr(const char* key) {
-    return QString::fromStdString(L10n::string(key));
-}
+const auto tr = [](const char* key) { return QString::fromStdString(L10n::string(key)); };
 
-// A connected phone and a model whose notices go to the real layer on the private bus, with the server's
-// capabilities `caps`; our reply dialog answers "já vou" at once.
+// A connected phone; notices go to the real layer and a server with `caps`; the reply dialog says "já vou".
 struct Road {
     explicit Road(QStringList caps, PhoneConfig phone = {}) : server(std::move(caps)), h(std::move(phone)) {
         h.eachTurn = [] { QCoreApplication::processEvents(); };

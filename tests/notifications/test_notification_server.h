@@ -1,8 +1,7 @@
 #pragma once
 
-// A private session bus with a notification server of the test's own on it (unless `serve` is false), on
-// its own thread since the layer calls it blocking at start: it records the calls, lists the capabilities
-// given, and fires actions, replies and closes as its signals.
+// A private session bus and (unless `serve` is false) our own notification server on its own thread, since
+// the layer calls it blocking at start. It records calls, lists `caps`, and fires the user's answers.
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -41,14 +40,8 @@ class TestNotificationServer final : public QObject, protected QDBusContext {
         thread_.quit();
         thread_.wait();
     }
-    std::vector<Call> calls() const {
-        std::lock_guard lock(mutex_);
-        return calls_;
-    }
-    std::vector<uint> closed() const {
-        std::lock_guard lock(mutex_);
-        return closed_;
-    }
+    std::vector<Call> calls() const { return std::lock_guard(mutex_), calls_; }  // copied under the lock
+    std::vector<uint> closed() const { return std::lock_guard(mutex_), closed_; }
     // With `impostor`, the same signal from another program on the bus.
     void fire(const QString& name, uint id, const QVariant& arg, bool impostor = false) {
         (impostor ? QDBusConnection::connectToBus(address, "impostor " + address) : bus_)
