@@ -171,6 +171,12 @@ QWidget* MenuPanel::buildFolds() {
     return folds;
 }
 
+void MenuPanel::hostPermissions(QWidget* fold) {
+    auto* folds = static_cast<QVBoxLayout*>(permsRow_->parentWidget()->layout());
+    folds->insertWidget(folds->indexOf(permsRow_), fold);
+    permsRow_->hide();
+}
+
 void MenuPanel::refresh() {
     inputs_ = read_ ? read_() : PanelInputs{};
     groups_ = phoneGroups(inputs_);
