@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QScrollArea>
 #include <QTest>
 
 #include "app/design/appearance.h"
@@ -30,7 +31,8 @@ void renderBoth(PanelWindow& panel, const char* name) {
     for (const auto& [appearance, suffix] :
          {std::pair{Appearance::light, "light"}, {Appearance::dark, "dark"}}) {
         AppearanceSource::instance().setOverride(appearance);
-        panel.resize(panel.contentSize());
+        // The window follows its content's new height.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return panel.height() == panel.contentSize().height(); }, 10000));
         const QString file = dir + QStringLiteral("/hosted-%1-%2.png").arg(name, suffix);
         EXPECT_TRUE(panel.grab().save(file)) << file.toStdString();
     }
@@ -80,12 +82,14 @@ TEST(HostedPanel, AFoundPhoneConnectsFromItsRowAndThePreferencesChangeTheModel) 
     // The preferences fold opens; a click on a switch row flips the model's setting and the row follows.
     QTest::mouseClick(frame.prefsRow()->header(), Qt::LeftButton);
     ASSERT_TRUE(frame.prefsRow()->binding()->isExpanded());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame.prefsContent()->graphicsEffect(); }, 10000));  // faded in
     SwitchRow* sync = panel.prefs().switchRow(Preference::syncClipboard);
     const bool was = model.preference(Preference::syncClipboard);
     QTest::mouseClick(sync, Qt::LeftButton, {}, QPoint(20, sync->height() / 2));
     EXPECT_EQ(model.preference(Preference::syncClipboard), !was);
     adapter.changed();
     EXPECT_EQ(sync->isOn(), !was);
+    frame.scrollArea()->ensureWidgetVisible(frame.prefsRow(), 0, 0);
     renderBoth(panel, "prefs-open");
 }
 

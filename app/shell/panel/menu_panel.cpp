@@ -189,6 +189,7 @@ void MenuPanel::refresh() {
         body_ = bodies_(state_.kind, actions_);
         bodyKind_ = state_.kind;
         stateArea_->insertWidget(1, body_);
+        body_->show();  // now, not at the next turn of the event loop: the height below must count it
         noFocusRing(body_);
     }
     body_->refresh(PanelView{inputs_, state_, groups_});

@@ -22,6 +22,9 @@ class ListPanelBody : public PanelBody {
     void refresh(const PanelView& view) override {
         list_->present(phoneListValues(kind_, view.inputs.state, listedPhones(view.groups), host_.queries,
                                        host_.adbMissing));
+        // Parts the list just made show now, so that the frame's height that follows counts them.
+        for (auto* part : list_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            part->show();
     }
 
   private:
