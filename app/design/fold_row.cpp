@@ -65,6 +65,14 @@ void FoldHeader::setChevronAngle(double degrees) {
     update();
 }
 
+void FoldHeader::setSummary(const std::optional<QString>& summary) {
+    if (summary == summary_) return;
+    summary_ = summary;
+    setAccessibleName(summary ? title_ + QStringLiteral(", ") + *summary : title_);
+    updateGeometry();
+    update();
+}
+
 QSize FoldHeader::sizeHint() const {
     int width =
         kPadding + kChevronWidth + kSpacing + QFontMetrics(titleFont()).horizontalAdvance(title_) + kSpacing;

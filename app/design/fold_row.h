@@ -45,6 +45,8 @@ class FoldHeader : public QWidget {
     // The chevron's turn in degrees: 0 collapsed, 90 expanded.
     double chevronAngle() const { return chevronAngle_; }
     void setChevronAngle(double degrees);
+    // Replaces the trailing summary (a section's count changed).
+    void setSummary(const std::optional<QString>& summary);
     KeyFocusRing* focusRing() const { return ring_; }
 
     QSize sizeHint() const override;

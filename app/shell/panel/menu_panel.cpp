@@ -171,6 +171,12 @@ QWidget* MenuPanel::buildFolds() {
     return folds;
 }
 
+void MenuPanel::hostPermissions(QWidget* fold) {
+    auto* folds = static_cast<QVBoxLayout*>(permsRow_->parentWidget()->layout());
+    folds->insertWidget(folds->indexOf(permsRow_), fold);
+    permsRow_->hide();
+}
+
 void MenuPanel::refresh() {
     inputs_ = read_ ? read_() : PanelInputs{};
     groups_ = phoneGroups(inputs_);
@@ -183,6 +189,7 @@ void MenuPanel::refresh() {
         body_ = bodies_(state_.kind, actions_);
         bodyKind_ = state_.kind;
         stateArea_->insertWidget(1, body_);
+        body_->show();  // now, not at the next turn of the event loop: the height below must count it
         noFocusRing(body_);
     }
     body_->refresh(PanelView{inputs_, state_, groups_});

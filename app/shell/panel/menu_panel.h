@@ -55,6 +55,9 @@ class MenuPanel : public QWidget {
     // Where the preferences and the permissions sections put their content.
     QWidget* prefsContent() const { return prefsContent_; }
     QWidget* permsContent() const { return permsContent_; }
+    // Puts `fold` (a permissions section that keeps its own fold row) where the frame's permissions row was;
+    // the frame's row goes.
+    void hostPermissions(QWidget* fold);
     bool dropping() const { return dropping_; }
     // Whether the panel fills its rectangle with the window colour (a host window that paints its own
     // rounded plate turns this off).

@@ -6,15 +6,30 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
+#include "app/design/fold_row.h"
 #include "app/design/theme.h"
 #include "app/shell/model_adapter.h"
 #include "app/shell/panel/menu_panel.h"
 #include "app/shell/panel/model_panel.h"
+#include "app/shell/phones/permissions_fold.h"
+#include "app/shell/phones/phone_list_actions.h"
+#include "app/shell/prefs/prefs_section.h"
+#include "app/shell/tray/model_bodies.h"
 #include "core/settings/memory_settings.h"
 
 namespace velmora {
+
+namespace {
+
+// adb on the PATH: the cable bodies and the permissions row tell how to install it otherwise.
+bool adbOnPath() {
+    return !QStandardPaths::findExecutable(QStringLiteral("adb")).isEmpty();
+}
+
+}  // namespace
 
 PanelWindow::PanelWindow(ModelAdapter& model, Mode mode, std::shared_ptr<Settings> settings)
     : QWidget(nullptr, mode == Mode::popup ? Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint
@@ -29,17 +44,49 @@ PanelWindow::PanelWindow(ModelAdapter& model, Mode mode, std::shared_ptr<Setting
     column->setContentsMargins(0, 0, 0, 0);
     column->setSizeConstraint(QLayout::SetFixedSize);
     const auto shared = model_.model().shared_from_this();
-    content_ =
-        new MenuPanel(modelReader(shared, settings_), modelActions(shared), *settings_, placeholderBody);
+    phoneActions_ = std::make_unique<ModelPhoneActions>(shared);
+    prefsActions_ = std::make_unique<ModelPrefsActions>(model_.model());
+    const std::weak_ptr<AppModel> weak = shared;
+    PhoneQueries queries{[weak](const DiscoveredPhone& p) {
+                             const auto m = weak.lock();
+                             return m && m->isPaired(p);
+                         },
+                         [weak](const DiscoveredPhone& p) -> std::optional<bool> {
+                             const auto m = weak.lock();
+                             return m ? m->pairFlag(p) : std::nullopt;
+                         }};
+    content_ = new MenuPanel(modelReader(shared, settings_), modelActions(shared), *settings_,
+                             modelBodies({*phoneActions_, std::move(queries), !adbOnPath()}));
     content_->setPaintsBackground(false);  // the window paints the rounded plate
     column->addWidget(content_);
+    hostSections();
     setFixedWidth(panelWidth);
     setFocusPolicy(Qt::StrongFocus);  // Escape reaches the panel itself
     connect(&model_, &ModelAdapter::changed, content_, &MenuPanel::refresh);
+    connect(&model_, &ModelAdapter::changed, this, &PanelWindow::refreshSections);
     resize(contentSize());
 }
 
-PanelWindow::~PanelWindow() = default;
+// The content goes before the actions its bodies hold.
+PanelWindow::~PanelWindow() {
+    delete content_;
+}
+
+// The preferences in their fold, the permissions section in place of the frame's row.
+void PanelWindow::hostSections() {
+    prefs_ = new PrefsSection(*prefsActions_);
+    content_->prefsContent()->layout()->addWidget(prefs_);
+    perms_ = new PermissionsFold(*phoneActions_);
+    content_->hostPermissions(perms_);
+    refreshSections();
+}
+
+void PanelWindow::refreshSections() {
+    prefs_->refresh();
+    content_->prefsRow()->header()->setSummary(prefsSummary(prefsActions_->values()));
+    const PublishedState& state = model_.state();
+    perms_->present({state.notifStatus, state.bluetoothState, adbOnPath(), 0});
+}
 
 QSize PanelWindow::contentSize() const {
     const QSize hint = layout()->sizeHint();

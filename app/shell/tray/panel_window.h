@@ -9,6 +9,10 @@ namespace velmora {
 
 class MenuPanel;
 class ModelAdapter;
+class ModelPhoneActions;
+class ModelPrefsActions;
+class PermissionsFold;
+class PrefsSection;
 class Settings;
 
 // The panel that drops down from the tray icon: a frameless popup with its own rounded background, 360
@@ -32,6 +36,8 @@ class PanelWindow : public QWidget {
     // The size the content asks for.
     QSize contentSize() const;
     MenuPanel& content() const { return *content_; }
+    PrefsSection& prefs() const { return *prefs_; }
+    PermissionsFold& permissions() const { return *perms_; }
     // Places the panel for the tray icon at `anchor` (see PanelGeometry::place) and shows it.
     void showAt(const QRect& anchor);
 
@@ -47,10 +53,17 @@ class PanelWindow : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    void hostSections();
+    void refreshSections();
+
     ModelAdapter& model_;
     const Mode mode_;
     std::shared_ptr<Settings> settings_;
+    std::unique_ptr<ModelPhoneActions> phoneActions_;
+    std::unique_ptr<ModelPrefsActions> prefsActions_;
     MenuPanel* content_;
+    PrefsSection* prefs_ = nullptr;
+    PermissionsFold* perms_ = nullptr;
     bool wasActive_ = false;
 };
 

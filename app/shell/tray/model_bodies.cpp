@@ -1,0 +1,75 @@
+#include "app/shell/tray/model_bodies.h"
+
+#include <QVBoxLayout>
+
+#include "app/shell/phones/phone_list_body.h"
+
+namespace velmora {
+
+namespace {
+
+// A phone-list body in the panel frame: each refresh hands the list fresh values, and the list redraws only
+// what changed, so a row under the pointer or an open section survives the heartbeat.
+class ListPanelBody : public PanelBody {
+  public:
+    ListPanelBody(ListBody kind, const PhoneListHost& host) : kind_(kind), host_(host) {
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        list_ = new PhoneListBody(host.actions, nullptr);
+        layout->addWidget(list_);
+    }
+
+    void refresh(const PanelView& view) override {
+        list_->present(phoneListValues(kind_, view.inputs.state, listedPhones(view.groups), host_.queries,
+                                       host_.adbMissing));
+        // Parts the list just made show now, so that the frame's height that follows counts them.
+        for (auto* part : list_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            part->show();
+    }
+
+  private:
+    ListBody kind_;
+    const PhoneListHost& host_;
+    PhoneListBody* list_;
+};
+
+}  // namespace
+
+std::optional<ListBody> listBodyFor(PanelState::Kind kind) {
+    using K = PanelState::Kind;
+    switch (kind) {
+        case K::empty:
+            return ListBody::empty;
+        case K::found:
+            return ListBody::found;
+        case K::connecting:
+            return ListBody::connecting;
+        case K::lost:
+            return ListBody::lost;
+        case K::bluetoothOff:
+            return ListBody::bluetoothOff;
+        case K::localDenied:
+            return ListBody::localDenied;
+        case K::connected:
+            break;
+    }
+    return std::nullopt;
+}
+
+std::vector<ListedPhone> listedPhones(const std::vector<PhoneGroup>& groups) {
+    std::vector<ListedPhone> listed;
+    listed.reserve(groups.size());
+    for (const auto& group : groups)
+        listed.push_back({group.id, group.best, group.paired});
+    return listed;
+}
+
+BodyFactory modelBodies(PhoneListHost host) {
+    auto shared = std::make_shared<PhoneListHost>(std::move(host));
+    return [shared](PanelState::Kind kind, const PanelActions& actions) -> PanelBody* {
+        if (const auto list = listBodyFor(kind)) return new ListPanelBody(*list, *shared);
+        return placeholderBody(kind, actions);
+    };
+}
+
+}  // namespace velmora

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "app/shell/panel/panel_body.h"
+#include "app/shell/phones/list_rules.h"
+
+namespace velmora {
+
+class PhoneListActions;
+
+// What the phone-list bodies need from the application besides the panel's own view.
+struct PhoneListHost {
+    PhoneListActions& actions;
+    PhoneQueries queries;
+    bool adbMissing = false;
+};
+
+// The phone-list body for a panel state, or none for the connected state.
+std::optional<ListBody> listBodyFor(PanelState::Kind kind);
+// The panel's grouped phones as the list's entries.
+std::vector<ListedPhone> listedPhones(const std::vector<PhoneGroup>& groups);
+
+// The bodies of the application's panel, one per kind of state; `host` outlives every body it makes.
+BodyFactory modelBodies(PhoneListHost host);
+
+}  // namespace velmora

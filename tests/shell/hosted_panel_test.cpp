@@ -1,0 +1,83 @@
+// The panel window over a live model with its real bodies: a found phone's row connects, the lost body
+// follows, a preferences switch changes the model. Renders each state into
+// build/artifacts/panel/hosted-*.png.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QScrollArea>
+#include <QTest>
+
+#include "app/design/appearance.h"
+#include "app/design/fold_row.h"
+#include "app/shell/model_adapter.h"
+#include "app/shell/panel/menu_panel.h"
+#include "app/shell/phones/phone_row.h"
+#include "app/shell/prefs/prefs_controls.h"
+#include "app/shell/prefs/prefs_section.h"
+#include "app/shell/tray/panel_window.h"
+#include "support/model_harness.h"
+
+namespace velmora {
+namespace {
+
+using Kind = PanelState::Kind;
+
+void renderBoth(PanelWindow& panel, const char* name) {
+    QDir().mkpath(VELMORA_ARTIFACTS_DIR "/panel");
+    for (const auto& [look, suffix] : {std::pair{Appearance::light, "light"}, {Appearance::dark, "dark"}}) {
+        AppearanceSource::instance().setOverride(look);
+        // The window follows its content's new height.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return panel.height() == panel.contentSize().height(); }, 10000));
+        EXPECT_TRUE(panel.grab().save(
+            QStringLiteral(VELMORA_ARTIFACTS_DIR "/panel/hosted-%1-%2.png").arg(name, suffix)));
+    }
+    AppearanceSource::instance().setOverride(std::nullopt);
+}
+
+TEST(HostedPanel, AFoundPhoneConnectsFromItsRowAndThePreferencesChangeTheModel) {
+    test::ModelHarness h;  // neither side knows the other: nothing connects on its own
+    AppModel& model = h.start();
+    ModelAdapter adapter(h.model);
+    PanelWindow panel(adapter, PanelWindow::Mode::window);
+    panel.show();
+    MenuPanel& frame = panel.content();
+    const auto kindIs = [&](Kind kind) {
+        QCoreApplication::processEvents();
+        return frame.state().kind == kind;
+    };
+    h.browser->results({{"Nimbo 8", {{"id", h.phone.id()}}, TcpEndpoint{"127.0.0.1", 5555}}});
+    ASSERT_TRUE(h.pumpUntil([&] { return kindIs(Kind::found); }));
+    QWidget* found = frame.body();
+    auto* row = found->findChild<PhoneRow*>();
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->view().phone.name, "Nimbo 8");
+    renderBoth(panel, "found");
+    adapter.changed();  // a heartbeat with nothing new keeps the body and its row
+    EXPECT_EQ(frame.body(), found);
+    EXPECT_EQ(found->findChild<PhoneRow*>(), row);
+
+    QTest::mouseClick(row->button(), Qt::LeftButton);
+    h.journal->waitFor("prompt.shown ");
+    ASSERT_TRUE(h.pumpUntil([&] { return kindIs(Kind::connecting); }));
+    renderBoth(panel, "connecting");
+    h.prompt->answer(true);
+    ASSERT_TRUE(h.pumpUntil([&] { return kindIs(Kind::connected); }));
+    h.hangUp();
+    ASSERT_TRUE(h.pumpUntil([&] { return model.state().state.kind() == ConnState::Kind::idle; }));
+    h.advanceSettled(45.1);
+    ASSERT_TRUE(h.pumpUntil([&] { return kindIs(Kind::lost); }));
+    renderBoth(panel, "lost");
+
+    QTest::mouseClick(frame.prefsRow()->header(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !frame.prefsContent()->graphicsEffect(); }, 10000));  // faded in
+    SwitchRow* sync = panel.prefs().switchRow(Preference::syncClipboard);
+    const bool was = model.preference(Preference::syncClipboard);
+    QTest::mouseClick(sync, Qt::LeftButton, {}, QPoint(20, sync->height() / 2));
+    EXPECT_EQ(model.preference(Preference::syncClipboard), !was);
+    EXPECT_EQ(sync->isOn(), !was);
+    frame.scrollArea()->ensureWidgetVisible(frame.prefsRow(), 0, 0);
+    renderBoth(panel, "prefs-open");
+}
+
+}  // namespace
+}  // namespace velmora
