@@ -2,6 +2,7 @@
 // the model, the card following the model's state, and renders light and dark in build/artifacts/panel/.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QMimeData>
 #include <fstream>
