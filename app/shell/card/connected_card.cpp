@@ -34,6 +34,7 @@ TextBlock* text(const std::string& s, int px, const DynColor& color, QFont::Weig
 
 QWidget* row(QBoxLayout::Direction direction, int spacing, QMargins margins = {}) {
     auto* w = new QWidget();
+    w->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);  // a card's row spans the card
     auto* layout = new QBoxLayout(direction, w);
     layout->setSpacing(spacing);
     layout->setContentsMargins(margins);
