@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QWidget>
+
+namespace velmora {
+
+class TextBlock;
+
+// The visible target that invites a drop on the panel: a dashed rounded outline around one line of text,
+// tinted with an accent outline while a drag hovers. It takes no drop itself (the panel does).
+class DropArea : public QWidget {
+    Q_OBJECT
+  public:
+    explicit DropArea(QWidget* parent = nullptr);
+    // `emphasis` draws the text in the accent colour and semibold; `highlight` tints the area.
+    void present(const QString& text, bool emphasis, bool highlight);
+    QString text() const;
+    bool highlighted() const { return highlight_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    TextBlock* text_ = nullptr;
+    bool emphasis_ = false;
+    bool highlight_ = false;
+};
+
+}  // namespace velmora

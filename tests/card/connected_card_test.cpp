@@ -1,0 +1,163 @@
+// The connected card inside the panel: drops, the received files reaching the desktop's workspace through
+// the model, the card following the model's state, and renders light and dark in build/artifacts/panel/.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QMimeData>
+#include <fstream>
+
+#include "app/design/appearance.h"
+#include "app/model/app_model.h"
+#include "app/shell/card/card_actions.h"
+#include "app/shell/card/connected_card.h"
+#include "app/shell/card/drop_area.h"
+#include "panel/panel_rig.h"
+#include "support/model_harness.h"
+
+namespace velmora {
+namespace {
+
+using namespace testing_support;
+using test::ModelHarness;
+using test::TempDir;
+
+struct RecordingActions final : CardActions {
+    bool fastLinkAvailable() const override { return fast; }
+    void switchToFastLink() override { calls.push_back("switch"); }
+    void startMirror() override { calls.push_back("startMirror"); }
+    void stopMirror() override { calls.push_back("stopMirror"); }
+    void pickAndSendFiles() override {}
+    void sendClipboard() override {}
+    void toggleRing() override { calls.push_back("ring"); }
+    void disconnect() override {}
+    void reveal(const std::filesystem::path&) override {}
+    void open(const std::filesystem::path&) override {}
+    void openFolder() override {}
+    bool fast = false;
+    std::vector<std::string> calls;
+};
+
+// The panel, connected to "Nimbo 8", with the card as its connected body.
+struct CardRig : PanelRig {
+    explicit CardRig(std::function<PanelBody*()> make = {}) {
+        model.state.state = ConnState::connected("Nimbo 8");
+        auto actions = std::make_shared<RecordingActions>();
+        recorded = actions.get();
+        if (!make) make = [actions] { return new ConnectedCard(actions); };
+        factory = [make](PanelState::Kind kind, const PanelActions& a) {
+            return kind == PanelState::Kind::connected ? make() : placeholderBody(kind, a);
+        };
+    }
+    MenuPanel& openCard() {
+        window = activeWindow({360, 900});
+        panel = new MenuPanel([this] { return model; }, actions, settings, factory, window.get());
+        panel->show();
+        settle(window.get());
+        return *panel;
+    }
+    ConnectedCard& card() const { return *dynamic_cast<ConnectedCard*>(panel->body()); }
+    template <typename W>
+    W* find(const QString& name) const {
+        for (auto* w : card().findChildren<W*>())
+            if (w->isVisible() && (w->accessibleName() == name || w->property("text").toString() == name))
+                return w;
+        return nullptr;
+    }
+    BodyFactory factory;
+    RecordingActions* recorded;
+};
+
+TEST(ConnectedCard, ADropOfTwoFilesAndAFolderSendsTheTwoFiles) {
+    TempDir dir;
+    for (const char* name : {"a.txt", "b.png"})
+        std::ofstream(dir.path() / name) << name;
+    std::filesystem::create_directory(dir.path() / "folder");
+    CardRig rig;
+    auto& panel = rig.openCard();
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const char* name : {"a.txt", "folder", "b.png"})
+        urls << QUrl::fromLocalFile(QString::fromStdString((dir.path() / name).string()));
+    mime.setUrls(urls);
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&panel, &enter);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.card().dropArea()->highlighted(); }, 30000));
+    EXPECT_EQ(rig.card().dropArea()->text(), "Send to Nimbo 8");
+    QDropEvent dropped(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&panel, &dropped);
+    EXPECT_EQ(rig.calls, (std::vector<std::string>{"send " + (dir.path() / "a.txt").string(),
+                                                   "send " + (dir.path() / "b.png").string()}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !rig.card().dropArea()->highlighted(); }, 30000));
+    EXPECT_EQ(rig.card().dropArea()->text(), "Drop files here to send them");
+}
+
+TEST(ConnectedCard, ShowAndOpenReachTheWorkspaceWithTheFilesPaths) {
+    ModelHarness harness;
+    AppModel& model = harness.start();
+    const auto folder = model.downloadsDir();
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "photo.jpg") << "x";
+    CardRig rig([&] { return connectedBody(harness.model); });
+    rig.model.state.recentFiles = {{"1", folder / "photo.jpg", 2}, {"2", folder / "gone.pdf", 1}};
+    rig.openCard();
+    auto press = [&](const QString& name) {
+        auto* button = rig.find<QAbstractButton>(name);
+        ASSERT_TRUE(button) << name.toStdString();
+        button->click();
+    };
+    press("Show photo.jpg in the file manager");
+    press("Open photo.jpg");
+    press("Open gone.pdf");  // deleted since: the folder opens instead
+    press("Open received files folder");
+    const std::string f = folder.string();
+    EXPECT_EQ(harness.journal->after("workspace."),
+              (std::vector<std::string>{"reveal " + f + "/photo.jpg", "open " + f + "/photo.jpg", "open " + f,
+                                        "open " + f}));
+}
+
+TEST(ConnectedCard, FollowsTheModelsState) {
+    CardRig rig;
+    rig.openCard();
+    auto* card = &rig.card();
+    rig.model.state.mirroring = rig.model.state.ringing = true;
+    rig.model.state.linkKind = "ble";  // the Bluetooth start text is only for starting
+    rig.update();
+    EXPECT_EQ(card, &rig.card());  // the same body, redrawn
+    ASSERT_TRUE(rig.find<QAbstractButton>("Stop mirroring"));
+    rig.find<QAbstractButton>("Stop mirroring")->click();
+    rig.find<QAbstractButton>("Stop ringing")->click();
+    EXPECT_EQ(rig.recorded->calls, (std::vector<std::string>{"stopMirror", "ring"}));
+}
+
+TEST(ConnectedCard, RendersLightAndDark) {
+    const QString dir = QStringLiteral(VELMORA_ARTIFACTS_DIR "/panel");
+    QDir().mkpath(dir);
+    const std::pair<const char*, std::function<void(CardRig&)>> shots[] = {
+        {"card-wifi",
+         [](CardRig& r) { r.model.state.rttMs = 85, r.model.state.activeKind = ConnKind::wifi; }},
+        {"card-busy", [](CardRig& r) {
+             auto& s = r.model.state;
+             s.linkKind = "ble", s.battery = 100, s.charging = true, s.rttMs = 40,
+             s.phoneControlPaused = true;
+             s.mirroring = true, s.transferText = "Sending holiday.mov (42%)";
+             r.recorded->fast = true;
+             s.recentFiles = {{"1", "/dl/a-very-long-name-from-the-phone-camera-2026-12-06.jpg", 3},
+                              {"2", "/dl/notes.txt", 2},
+                              {"3", "/dl/report.pdf", 1}};
+         }}};
+    for (const auto& [name, set] : shots)
+        for (const auto appearance : {Appearance::light, Appearance::dark}) {
+            AppearanceSource::instance().setOverride(appearance);
+            CardRig rig;
+            set(rig);
+            auto& panel = rig.openCard();
+            const QString file =
+                QString("%1/%2-%3.png").arg(dir, name, appearance == Appearance::light ? "light" : "dark");
+            EXPECT_TRUE(panel.grab().save(file)) << file.toStdString();
+        }
+    AppearanceSource::instance().setOverride(std::nullopt);
+}
+
+}  // namespace
+}  // namespace velmora
