@@ -21,7 +21,7 @@ using namespace testing_support;
 
 TEST(MenuPanel, HeartbeatUpdatesKeepTypedTextOpenFoldsAndFocus) {
     PanelRig rig;
-    rig.model.state.state = ConnState::connected("Pixel");
+    rig.model.state.state = ConnState::connected("Nimbo");
     auto& panel = rig.open(true);
     TypingBody* body = rig.body();
     ASSERT_NE(body, nullptr);
@@ -127,7 +127,7 @@ TEST(MenuPanel, FilesDroppedWhileConnectedGoOneCallEach) {
     EXPECT_FALSE(drop(panel, urls));  // nothing to send to
     EXPECT_TRUE(rig.calls.empty());
 
-    rig.model.state.state = ConnState::connected("Pixel");
+    rig.model.state.state = ConnState::connected("Nimbo");
     rig.update();
     EXPECT_TRUE(drop(panel, urls));
     EXPECT_EQ(rig.calls, (std::vector<std::string>{"send " + a.toStdString(), "send " + c.toStdString()}));

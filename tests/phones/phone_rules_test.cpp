@@ -32,21 +32,21 @@ TEST(PhoneRow, EachKindOfPhoneGetsItsSubtitleButtonAndReadiness) {
         bool primaryButton, enabled;
     };
     const std::vector<Row> rows = {
-        {"new cable", phone("usb:R5", "Pixel"), false, false, false, false, "USB",
+        {"new cable", phone("usb:R5", "Nimbo"), false, false, false, false, "USB",
          s("panel.phone.sub.usb_new"), TextTone::secondary, "panel.phone.connect_pair", false, true},
-        {"known cable, first", phone("usb:R5", "Pixel"), true, true, false, std::nullopt, "USB",
+        {"known cable, first", phone("usb:R5", "Nimbo"), true, true, false, std::nullopt, "USB",
          s("panel.phone.sub.usb"), TextTone::secondary, "panel.phone.connect", true, true},
-        {"known cable, later", phone("usb:R5", "Pixel", true), true, false, false, std::nullopt, "USB",
+        {"known cable, later", phone("usb:R5", "Nimbo", true), true, false, false, std::nullopt, "USB",
          s("panel.phone.sub.usb"), TextTone::secondary, "panel.phone.connect", false, true},
-        {"paired Bluetooth", phone("ble:1", "Pixel", true), true, false, true, false, "BT",
+        {"paired Bluetooth", phone("ble:1", "Nimbo", true), true, false, true, false, "BT",
          s("panel.phone.sub.ble"), TextTone::secondary, "panel.phone.connect", false, true},
-        {"paired network", phone("abc", "Pixel"), true, true, true, std::nullopt, "WI-FI",
+        {"paired network", phone("abc", "Nimbo"), true, true, true, std::nullopt, "WI-FI",
          s("panel.phone.sub.wifi"), TextTone::secondary, "panel.phone.connect", true, true},
-        {"ready", phone("abc", "Pixel"), false, false, false, true, "WI-FI", s("panel.phone.sub.ready"),
+        {"ready", phone("abc", "Nimbo"), false, false, false, true, "WI-FI", s("panel.phone.sub.ready"),
          TextTone::ok, "panel.phone.pair", false, true},
-        {"waiting", phone("abc", "Pixel"), false, false, false, false, "WI-FI",
+        {"waiting", phone("abc", "Nimbo"), false, false, false, false, "WI-FI",
          menuEntry("panel.phone.sub.waiting"), TextTone::secondary, "panel.phone.pair", false, false},
-        {"silent", phone("ble:2", "Pixel", true), false, false, false, std::nullopt, "BT",
+        {"silent", phone("ble:2", "Nimbo", true), false, false, false, std::nullopt, "BT",
          menuEntry("panel.phone.sub.old_app"), TextTone::warn, "panel.phone.pair", false, true},
     };
     for (const Row& r : rows) {
@@ -66,11 +66,11 @@ TEST(PhoneRow, EachKindOfPhoneGetsItsSubtitleButtonAndReadiness) {
 
 TEST(PhoneRow, TitleLosesEveryLinkSuffixAndOnlyThose) {
     const std::string usb = s("phone.suffix.usb"), ble = s("phone.suffix.ble");
-    EXPECT_EQ(withoutLinkSuffixes("Pixel" + usb), "Pixel");
-    EXPECT_EQ(withoutLinkSuffixes("Pixel" + ble + usb + ble), "Pixel");
-    EXPECT_EQ(withoutLinkSuffixes("Pixel (usb)"), "Pixel (usb)");  // case-sensitive
-    const PhoneRowView v = phoneRowView({phone("usb:1", "Moto" + usb), false, false, false, {}});
-    EXPECT_EQ(v.accessibleLabel, L10n::format("a11y.phone.connect_pair_with", {std::string("Moto")}));
+    EXPECT_EQ(withoutLinkSuffixes("Nimbo" + usb), "Nimbo");
+    EXPECT_EQ(withoutLinkSuffixes("Nimbo" + ble + usb + ble), "Nimbo");
+    EXPECT_EQ(withoutLinkSuffixes("Nimbo (usb)"), "Nimbo (usb)");  // case-sensitive
+    const PhoneRowView v = phoneRowView({phone("usb:1", "Orla" + usb), false, false, false, {}});
+    EXPECT_EQ(v.accessibleLabel, L10n::format("a11y.phone.connect_pair_with", {std::string("Orla")}));
 }
 
 TEST(FoundList, SplitsKnownFromNewAndHintsOnlyWhenANetworkPhoneRefusesPairing) {
@@ -108,8 +108,8 @@ TEST(FoundList, SplitsKnownFromNewAndHintsOnlyWhenANetworkPhoneRefusesPairing) {
 }
 
 TEST(ListBodies, LostBodyNamesTheLostPhoneThenTheFirstPairedThenAnyPhone) {
-    const std::vector<Peer> paired{{"1", {}, "Alpha", "android"}, {"2", {}, "Pixel 7", "android"}};
-    EXPECT_EQ(lostPhoneName("Pixel 7", paired), "Pixel 7");
+    const std::vector<Peer> paired{{"1", {}, "Alpha", "android"}, {"2", {}, "Nimbo 7", "android"}};
+    EXPECT_EQ(lostPhoneName("Nimbo 7", paired), "Nimbo 7");
     EXPECT_EQ(lostPhoneName(std::nullopt, paired), "Alpha");
     EXPECT_EQ(lostPhoneName(std::string(), {}), s("phone.generic_name"));
 }

@@ -53,10 +53,10 @@ PhoneListValues foundValues() {
         [flags](const DiscoveredPhone& p) { return flags.contains(p.id) ? flags.at(p.id) : std::nullopt; }};
     const std::vector<ListedPhone> groups{
         {"usb:R5", phone("usb:R5", "SM-F966B" + L10n::string("phone.suffix.usb")), true},
-        {"ble:7", phone("ble:7", "Galaxy A54", true), true},
-        {"a01", phone("a01", "Pixel 8"), false},
-        {"b02", phone("b02", "Galaxy S24"), false},
-        {"c03", phone("c03", "Moto G"), false}};
+        {"ble:7", phone("ble:7", "Nimbo A5", true), true},
+        {"a01", phone("a01", "Nimbo 8"), false},
+        {"b02", phone("b02", "Lume S2"), false},
+        {"c03", phone("c03", "Orla G"), false}};
     return phoneListValues(ListBody::found, {}, groups, ask, false);
 }
 
@@ -165,7 +165,7 @@ TEST_F(PhoneWidgetsTest, ThePermissionsFoldKeepsTheUsersChoice) {
 TEST_F(PhoneWidgetsTest, EveryBodyRendersInBothAppearances) {
     PublishedState state;
     state.state = ConnState::connecting("SM-F966B");
-    state.lostPeerName = "Pixel 8";
+    state.lostPeerName = "Nimbo 8";
     // A cable phone without the companion app: the install section shows its offer at the head of its bodies.
     installer.setPreview({{"R58N123", "SM-F966B"}}, 0, InstallStatus::idle());
     const char* names[] = {"empty", "found",         "connecting",

@@ -38,7 +38,7 @@ class FakeActions : public PrefsActions {
         state.filter = {true, {{"com.news", false}}};
         for (std::size_t i = 0; i < kAllPreferences.size(); ++i)
             state.switches[i] = defaultValue(kAllPreferences[i]);
-        state.paired = {{"a1", {}, "Pixel 7", "android"}, {"b2", {}, "Galaxy Tab", "android"}};
+        state.paired = {{"a1", {}, "Nimbo 7", "android"}, {"b2", {}, "Tablet Lume", "android"}};
         state.connected = true;
         state.benchText = "3 412 KiB/s (27.9 Mbit/s) over Wi-Fi/cable in 4.1 s";
     }
@@ -181,7 +181,7 @@ TEST(PrefsWidgets, ForgetAsksFirstAndReturnKeepsThePhone) {
     ASSERT_TRUE(panel.click(list, L10n::string("common.forget")));  // the first phone's link
     EXPECT_TRUE(settle(panel.window.get()));
     EXPECT_TRUE(panel.actions.calls.empty());
-    const auto asked = QString::fromStdString(L10n::format("prefs.forget.title", {std::string("Pixel 7")}));
+    const auto asked = QString::fromStdString(L10n::format("prefs.forget.title", {std::string("Nimbo 7")}));
     auto titles = [&] {
         QStringList shown;
         for (auto* text : list->findChildren<TextBlock*>())
@@ -200,8 +200,8 @@ TEST(PrefsWidgets, ForgetAsksFirstAndReturnKeepsThePhone) {
     ASSERT_TRUE(panel.click(list, L10n::string("common.forget")));  // the confirmation's button
     EXPECT_TRUE(settle(panel.window.get()));
     EXPECT_EQ(panel.actions.calls, (std::vector<std::string>{"forget a1"}));
-    EXPECT_FALSE(titles().contains("Pixel 7"));
-    EXPECT_TRUE(titles().contains("Galaxy Tab"));
+    EXPECT_FALSE(titles().contains("Nimbo 7"));
+    EXPECT_TRUE(titles().contains("Tablet Lume"));
 }
 
 TEST(PrefsWidgets, TheFilterButtonsReachOnlyTheAppsASearchShows) {

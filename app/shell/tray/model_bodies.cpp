@@ -2,6 +2,7 @@
 
 #include <QVBoxLayout>
 
+#include "app/shell/card/connected_card.h"
 #include "app/shell/phones/phone_list_body.h"
 
 namespace velmora {
@@ -68,6 +69,8 @@ BodyFactory modelBodies(PhoneListHost host) {
     auto shared = std::make_shared<PhoneListHost>(std::move(host));
     return [shared](PanelState::Kind kind, const PanelActions& actions) -> PanelBody* {
         if (const auto list = listBodyFor(kind)) return new ListPanelBody(*list, *shared);
+        if (const auto model = shared->model.lock(); model && kind == PanelState::Kind::connected)
+            return connectedBody(model);
         return placeholderBody(kind, actions);
     };
 }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <memory>
+
 #include "app/shell/panel/panel_body.h"
 #include "app/shell/phones/list_rules.h"
 
 namespace velmora {
 
+class AppModel;
 class PhoneListActions;
 
 // What the phone-list bodies need from the application besides the panel's own view.
@@ -12,6 +15,7 @@ struct PhoneListHost {
     PhoneListActions& actions;
     PhoneQueries queries;
     bool adbMissing = false;
+    std::weak_ptr<AppModel> model;  // for the connected phone's card
 };
 
 // The phone-list body for a panel state, or none for the connected state.

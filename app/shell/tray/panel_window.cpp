@@ -56,7 +56,7 @@ PanelWindow::PanelWindow(ModelAdapter& model, Mode mode, std::shared_ptr<Setting
                              return m ? m->pairFlag(p) : std::nullopt;
                          }};
     content_ = new MenuPanel(modelReader(shared, settings_), modelActions(shared), *settings_,
-                             modelBodies({*phoneActions_, std::move(queries), !adbOnPath()}));
+                             modelBodies({*phoneActions_, std::move(queries), !adbOnPath(), weak}));
     content_->setPaintsBackground(false);  // the window paints the rounded plate
     column->addWidget(content_);
     hostSections();
