@@ -14,6 +14,7 @@
 
 #include "app/mirror/media/h264_feeder.h"
 #include "app/mirror/video/avcodec_video_sink.h"
+#include "bare_decode.h"
 #include "median_reporter.h"
 #include "support/model_harness.h"
 #include "tests/mirror/h264_stream.h"
@@ -156,30 +157,7 @@ BENCHMARK(BM_RecordToPictureAt60fps)
 
 // libavcodec alone, per picture: the packets' Annex B bodies through one single-threaded decoder.
 void BM_BareDecode(benchmark::State& state) {
-    const auto& packets = stream();
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    for (auto _ : state) {
-        AVCodecContext* ctx = avcodec_alloc_context3(codec);
-        ctx->thread_count = 1;
-        ctx->flags |= AV_CODEC_FLAG_LOW_DELAY;
-        avcodec_open2(ctx, codec, nullptr);
-        const auto start = Clock::now();
-        for (const auto& p : packets) {
-            av_new_packet(packet, static_cast<int>(p.bytes.size() - 9));
-            std::copy(p.bytes.begin() + 9, p.bytes.end(), packet->data);
-            avcodec_send_packet(ctx, packet);
-            av_packet_unref(packet);
-            while (avcodec_receive_frame(ctx, frame) == 0)
-                av_frame_unref(frame);
-        }
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count() /
-                               static_cast<double>(packets.size()));
-        avcodec_free_context(&ctx);
-    }
-    av_frame_free(&frame);
-    av_packet_free(&packet);
+    bareDecodePerPicture(state, stream());
 }
 BENCHMARK(BM_BareDecode)->UseManualTime()->Unit(benchmark::kMillisecond)->Repetitions(3);
 
