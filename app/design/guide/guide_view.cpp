@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/design/a11y.h"
+#include "app/design/app_icon_plate.h"
 #include "app/design/appearance.h"
 #include "app/design/brand.h"
 #include "app/design/buttons.h"
@@ -57,29 +58,6 @@ QHBoxLayout* row(QWidget* owner, int spacing) {
     layout->setSpacing(spacing);
     return layout;
 }
-
-// The application icon drawn at 128 and shown at 52 on a rounded plate.
-class HeaderIcon : public QWidget {
-  public:
-    HeaderIcon() : icon_(Brand::appIconImage(128)) {
-        setFixedSize(52, 52);
-        a11y::hide(this);
-    }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        QPainterPath clip;
-        clip.addRoundedRect(QRectF(rect()), 13, 13);
-        p.setClipPath(clip);
-        p.drawImage(QRectF(rect()), icon_);
-    }
-
-  private:
-    QImage icon_;
-};
 
 // The scrolled page, on the window colour of the appearance it paints in.
 class GuidePage : public QWidget {
@@ -155,7 +133,7 @@ QWidget* GuideView::header() {
     const auto& c = guide::content();
     auto* box = new QWidget;
     auto* line = row(box, 14);
-    line->addWidget(new HeaderIcon, 0, Qt::AlignVCenter);
+    line->addWidget(new AppIconPlate(52, 128, 13), 0, Qt::AlignVCenter);
 
     auto* texts = new QWidget;
     auto* stack = column(texts, 3);

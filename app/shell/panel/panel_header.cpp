@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/design/a11y.h"
+#include "app/design/app_icon_plate.h"
 #include "app/design/brand.h"
 #include "app/design/text_block.h"
 #include "app/design/theme.h"
@@ -15,29 +16,6 @@ namespace velmora {
 namespace {
 
 constexpr int kIcon = 28, kDot = 6;
-
-// The icon drawn at twice its size and shown at 28, inside rounded corners of radius 7.
-class HeaderIcon : public QWidget {
-  public:
-    HeaderIcon() : image_(Brand::appIconImage(2 * kIcon)) {
-        setFixedSize(kIcon, kIcon);
-        a11y::hide(this);
-    }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        QPainterPath clip;
-        clip.addRoundedRect(QRectF(rect()), 7, 7);
-        p.setClipPath(clip);
-        p.drawImage(QRectF(rect()), image_);
-    }
-
-  private:
-    QImage image_;
-};
 
 }  // namespace
 
@@ -61,7 +39,7 @@ PanelHeader::PanelHeader(QWidget* parent) : QWidget(parent) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(14, 12, 14, 10);
     row->setSpacing(10);
-    row->addWidget(new HeaderIcon());
+    row->addWidget(new AppIconPlate(kIcon, 2 * kIcon, 7));  // drawn at twice its size
 
     auto* texts = new QVBoxLayout();
     texts->setSpacing(0);
