@@ -83,7 +83,7 @@ ConnectionRow::ConnectionRow(const std::vector<LinkPref>& prefs, std::size_t ind
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(10, 6, 10, 6);
     row->setSpacing(10);
-    row->addWidget(new GlyphLabel(PrefsGlyph::dragHandle, {12, 12}, SystemColor::secondary.withOpacity(0.6)));
+    row->addWidget(new SymbolView(PanelSymbol::line3Horizontal, 12, SystemColor::secondary.withOpacity(0.6)));
     auto* number = new TextBlock(QString::number(index + 1), design::font(11, QFont::Normal),
                                  SystemColor::secondary.withOpacity(0.6), false);
     number->setFixedWidth(10);
@@ -97,11 +97,11 @@ ConnectionRow::ConnectionRow(const std::vector<LinkPref>& prefs, std::size_t ind
     row->addLayout(texts, 1);
     row->addSpacing(4);
 
-    auto* up = new GlyphButton(PrefsGlyph::chevronUp);
+    auto* up = new GlyphButton(PanelSymbol::chevronUp);
     up->setEnabled(index > 0);
     up->setToolTip(q(L10n::string("prefs.connections.move_up.help")));
     up->setAccessibleName(q(L10n::format("a11y.connections.move_up", {title_.toStdString()})));
-    auto* down = new GlyphButton(PrefsGlyph::chevronDown);
+    auto* down = new GlyphButton(PanelSymbol::chevronDown);
     down->setEnabled(index + 1 < prefs.size());
     down->setToolTip(q(L10n::string("prefs.connections.move_down.help")));
     down->setAccessibleName(q(L10n::format("a11y.connections.move_down", {title_.toStdString()})));

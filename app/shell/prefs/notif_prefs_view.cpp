@@ -85,7 +85,7 @@ NotifPrefsView::NotifPrefsView(PrefsActions& actions, std::function<void()> chan
     auto* field = new QHBoxLayout(plate);
     field->setContentsMargins(6, 0, 6, 0);
     field->setSpacing(4);
-    field->addWidget(new GlyphLabel(PrefsGlyph::magnifier, {12, 12}, SystemColor::secondary));
+    field->addWidget(new SymbolView(PanelSymbol::magnifyingGlass, 12, SystemColor::secondary));
     search_->setFrame(false);
     search_->setPlaceholderText(q(L10n::string("prefs.notif.search")));
     field->addWidget(search_, 1);

@@ -12,54 +12,7 @@
 
 namespace velmora {
 
-void drawPrefsGlyph(QPainter& painter, PrefsGlyph glyph, const QRectF& box, const QColor& color) {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    const double side = std::min(box.width(), box.height());
-    const QPointF c = box.center();
-    QPen pen(color, std::max(1.2, side * 0.13), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
-    const double h = side * 0.5;
-    switch (glyph) {
-        case PrefsGlyph::magnifier: {
-            const double r = side * 0.3;
-            const QPointF lens = c + QPointF(-side * 0.08, -side * 0.08);
-            painter.drawEllipse(lens, r, r);
-            painter.drawLine(lens + QPointF(r * 0.72, r * 0.72), c + QPointF(h * 0.85, h * 0.85));
-            break;
-        }
-        case PrefsGlyph::dragHandle:
-            for (double dy : {-0.32, 0.0, 0.32})
-                painter.drawLine(c + QPointF(-h * 0.8, dy * side), c + QPointF(h * 0.8, dy * side));
-            break;
-        case PrefsGlyph::chevronUp:
-        case PrefsGlyph::chevronDown: {
-            const double dir = glyph == PrefsGlyph::chevronUp ? 1 : -1;
-            const QPointF points[] = {c + QPointF(-h * 0.6, dir * h * 0.3), c + QPointF(0, -dir * h * 0.3),
-                                      c + QPointF(h * 0.6, dir * h * 0.3)};
-            painter.drawPolyline(points, 3);
-            break;
-        }
-    }
-    painter.restore();
-}
-
-GlyphLabel::GlyphLabel(PrefsGlyph glyph, QSize size, const DynColor& color, QWidget* parent)
-    : QWidget(parent), glyph_(glyph), color_(color) {
-    setFixedSize(size);
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-}
-
-void GlyphLabel::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    const double side = std::min(width(), height()) * 0.85;
-    QRectF box(0, 0, side, side);
-    box.moveCenter(QRectF(rect()).center());
-    drawPrefsGlyph(painter, glyph_, box, design::resolved(color_));
-}
-
-GlyphButton::GlyphButton(PrefsGlyph glyph, QWidget* parent) : QAbstractButton(parent), glyph_(glyph) {
+GlyphButton::GlyphButton(PanelSymbol symbol, QWidget* parent) : QAbstractButton(parent), symbol_(symbol) {
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
 }
@@ -71,7 +24,7 @@ void GlyphButton::paintEvent(QPaintEvent*) {
     if (isDown()) color.setAlphaF(color.alphaF() * 0.6);
     QRectF box(0, 0, 11, 11);
     box.moveCenter(QRectF(rect()).center());
-    drawPrefsGlyph(painter, glyph_, box, color);
+    drawPanelSymbol(painter, symbol_, box, color);
 }
 
 SmallSwitch::SmallSwitch(QWidget* parent) : QAbstractButton(parent) {

@@ -7,41 +7,24 @@
 
 #include "app/design/buttons.h"
 #include "app/design/palette.h"
+#include "app/shell/panel/panel_symbols.h"
 
 namespace velmora {
 
 class TextBlock;
 
-// The small symbols of the preferences, drawn so they look alike on every desktop.
-enum class PrefsGlyph { magnifier, dragHandle, chevronUp, chevronDown };
-void drawPrefsGlyph(QPainter& painter, PrefsGlyph glyph, const QRectF& box, const QColor& color);
-
-// A symbol on its own, for decoration; assistive tools skip it.
-class GlyphLabel : public QWidget {
-    Q_OBJECT
-  public:
-    GlyphLabel(PrefsGlyph glyph, QSize size, const DynColor& color, QWidget* parent = nullptr);
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-
-  private:
-    PrefsGlyph glyph_;
-    DynColor color_;
-};
-
 // A borderless button showing one symbol; drawn faint when disabled.
 class GlyphButton : public QAbstractButton {
     Q_OBJECT
   public:
-    explicit GlyphButton(PrefsGlyph glyph, QWidget* parent = nullptr);
+    explicit GlyphButton(PanelSymbol symbol, QWidget* parent = nullptr);
     QSize sizeHint() const override { return {20, 20}; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    PrefsGlyph glyph_;
+    PanelSymbol symbol_;
 };
 
 // A small on/off switch. It shows the value it is given and reports a click as the value asked for; the
