@@ -166,6 +166,9 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // A notice of this computer's own: the phone was lost, a file arrived (`revealPath`: clicking it shows
     // that file).
     void notifyLocal(std::string title, std::string body, std::optional<std::string> revealPath = {});
+    // The panel asks each time it opens and from its "check again": a notification server missing at start
+    // may be running now. Nothing once one answered, nor in preview.
+    void refreshPermissions();
 
     // ---- Discovery and user connections (discovery/) ----
     // The user's choices: a listed phone, a typed address ("host" or "host:port"), and "try again". Each

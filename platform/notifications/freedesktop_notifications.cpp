@@ -1,6 +1,7 @@
 #include "platform/notifications/freedesktop_notifications.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -38,11 +39,18 @@ FreedesktopNotifications::~FreedesktopNotifications() {
 
 // Tied to the service name, QtDBus takes the signals only from the server that owns it, so another program
 // on the bus cannot answer for the user. The capability call comes after the subscriptions, so its answer
-// also proves they stand.
+// also proves they stand. Called again after a failure (the user may have started a server since), it says
+// "no server" in the log only the first time.
 bool FreedesktopNotifications::start(std::function<void(const NoticeEvent&)> onEvent) {
+    if (onEvent_) return true;
     QDBusConnection bus = busAddress_.isEmpty() ? QDBusConnection::sessionBus()
                                                 : QDBusConnection::connectToBus(busAddress_, busAddress_);
-    if (bus.isConnected()) {
+    // A check again asks the bus first whether a server owns the name: asking the server itself could start
+    // a bus-activated one, and the panel would wait for it.
+    const bool worthAsking =
+        bus.isConnected() && (!toldMissing_ || bus.interface()->isServiceRegistered(kService));
+    if (worthAsking) {
+        // Connecting again is harmless: QtDBus keeps one connection per signal and receiver.
         bus.connect(kService, kPath, kInterface, "ActionInvoked", this, SLOT(onActionInvoked(uint, QString)));
         bus.connect(kService, kPath, kInterface, "NotificationReplied", this, SLOT(onReplied(uint, QString)));
         bus.connect(kService, kPath, kInterface, "NotificationClosed", this, SLOT(onClosed(uint, uint)));
@@ -57,9 +65,11 @@ bool FreedesktopNotifications::start(std::function<void(const NoticeEvent&)> onE
             return true;
         }
     }
-    VelmoraLog::write(
-        "notificações da área de trabalho: nenhum servidor no barramento da sessão; as "
-        "notificações do celular ficam desligadas");
+    if (!toldMissing_)
+        VelmoraLog::write(
+            "notificações da área de trabalho: nenhum servidor no barramento da sessão; as "
+            "notificações do celular ficam desligadas");
+    toldMissing_ = true;
     return false;
 }
 

@@ -20,6 +20,8 @@ namespace velmora {
 // the server's are mapped both ways, for replacing, withdrawing and the server's signals; the map forgets
 // a notice when the server closes it and holds at most `maxNotices`.
 //
+// start() may be called again while it has failed; it then tries the bus once more.
+//
 // Threads: created and used on a thread with a Qt event loop (the GUI thread); the event handler runs there.
 // Notify is asynchronous, so a server that hangs never freezes the desktop.
 class FreedesktopNotifications final : public QObject, public NotificationServer {
@@ -61,7 +63,8 @@ class FreedesktopNotifications final : public QObject, public NotificationServer
 
     AskReply askReply_;
     QString busAddress_;
-    std::function<void(const NoticeEvent&)> onEvent_;
+    std::function<void(const NoticeEvent&)> onEvent_;  // set once a server answered
+    bool toldMissing_ = false;                         // "no server" is in the log
     QStringList capabilities_;
     std::map<std::string, Entry> entries_;
     std::map<uint, std::string> ids_;  // server id -> ours

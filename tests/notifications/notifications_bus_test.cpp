@@ -11,6 +11,7 @@
 #include "platform/notifications/freedesktop_notifications.h"
 #include "platform/notifications/reply_dialog.h"
 #include "support/model_harness.h"
+#include "support/wait_until.h"
 #include "test_notification_server.h"
 
 namespace velmora {
@@ -105,11 +106,32 @@ TEST(NotificationsOnTheBus, InlineReplyServerAndAnImpostor) {
               (std::vector<Json>{{{"t", "notif.action"}, {"key", "k"}, {"index", 0}, {"reply", "ok!"}}}));
 }
 
-TEST(NotificationsOnTheBus, NoServerTurnsTheMirrorOffAndSaysSo) {
+// Checking again once the user started a server connects, and its answers arrive once each.
+TEST(NotificationsOnTheBus, NoServerTurnsTheMirrorOffAndCheckingAgainFindsOneStartedLater) {
     test::TestNotificationServer bus({}, /*serve=*/false);
     test::ModelHarness h;  // for the log
-    EXPECT_FALSE(FreedesktopNotifications(nullptr, bus.address).start([](const NoticeEvent&) {}));
-    EXPECT_NE(h.log().find("notificações da área de trabalho: nenhum servidor"), std::string::npos);
+    FreedesktopNotifications layer(nullptr, bus.address);
+    std::vector<std::string> events;
+    const auto onEvent = [&](const NoticeEvent& e) { events.push_back(e.id); };
+    EXPECT_FALSE(layer.start(onEvent));
+    EXPECT_FALSE(layer.start(onEvent));
+    const std::string log = h.log();
+    const std::string missing = "notificações da área de trabalho: nenhum servidor";
+    const auto said = log.find(missing);
+    EXPECT_NE(said, std::string::npos);
+    EXPECT_EQ(log.find(missing, said + 1), std::string::npos) << "said once";
+
+    bus.serve();
+    ASSERT_TRUE(layer.start(onEvent));
+    layer.show({"n1", "Ana", "oi", "", false, true});
+    ASSERT_TRUE(test::waitUntil([&] { return bus.calls().size() == 1; }));
+    bus.fire("ActionInvoked", 1, QString("default"));
+    ASSERT_TRUE(test::waitUntil([&] {
+        QCoreApplication::processEvents();
+        return !events.empty();
+    }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(events, std::vector<std::string>{"n1"});
 }
 
 TEST(ReplyDialog, SendsWhatWasTypedAndRenders) {

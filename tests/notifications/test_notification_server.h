@@ -29,7 +29,10 @@ class TestNotificationServer final : public QObject, protected QDBusContext {
         daemon_.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
         if (daemon_.waitForReadyRead(60000)) address = QString::fromUtf8(daemon_.readLine()).trimmed();
         bus_ = QDBusConnection::connectToBus(address, "server " + address);
-        if (!serve) return;
+        if (serve) this->serve();
+    }
+    // Takes the server's name on the bus (a server started after the program).
+    void serve() {
         thread_.start();
         moveToThread(&thread_);
         bus_.registerObject("/org/freedesktop/Notifications", this, QDBusConnection::ExportAllSlots);

@@ -42,6 +42,7 @@ PanelActions modelActions(const std::shared_ptr<AppModel>& model) {
     actions.retryNow = withModel(model, [](AppModel& m) { m.retryNow(); });
     actions.restartBrowsing = withModel(model, [](AppModel& m) { m.restartBrowsing(); });
     actions.copyDiagnostics = withModel(model, [](AppModel& m) { m.copyDiagnostics(); });
+    actions.refreshPermissions = withModel(model, [](AppModel& m) { m.refreshPermissions(); });
     actions.sendFile = [weak = std::weak_ptr<AppModel>(model)](const std::string& path) {
         if (auto live = weak.lock()) live->sendFiles({std::filesystem::path(path)});
     };

@@ -19,6 +19,7 @@
 #include "app/shell/prefs/prefs_section.h"
 #include "app/shell/tray/model_bodies.h"
 #include "core/settings/memory_settings.h"
+#include "platform/settings_panes/settings_panes.h"
 
 namespace velmora {
 
@@ -47,6 +48,11 @@ PanelWindow::PanelWindow(ModelAdapter& model, Mode mode, std::shared_ptr<Setting
     phoneActions_ = std::make_unique<ModelPhoneActions>(shared);
     prefsActions_ = std::make_unique<ModelPrefsActions>(model_.model());
     const std::weak_ptr<AppModel> weak = shared;
+    phoneActions_->onBluetoothSettings = [] { openSettingsPane(SettingsPane::bluetooth); };
+    phoneActions_->onLocalNetworkSettings = [] { openSettingsPane(SettingsPane::network); };
+    phoneActions_->onCheckPermissions = [weak] {
+        if (const auto model = weak.lock()) model->refreshPermissions();
+    };
     PhoneQueries queries{[weak](const DiscoveredPhone& p) {
                              const auto m = weak.lock();
                              return m && m->isPaired(p);

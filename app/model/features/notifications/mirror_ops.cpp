@@ -27,6 +27,10 @@ void AppModel::setUpNotifications() {
         up ? PublishedState::NotifStatus::authorized : PublishedState::NotifStatus::unavailable;
 }
 
+void AppModel::refreshPermissions() {
+    if (live_ && !shutDown_ && !notifications_->serverUp) setUpNotifications();
+}
+
 // Receive thread. The limiter counts before the filter, so hidden apps use up the budget too.
 void AppModel::postNotification(LinkSession&, const nlohmann::json& message) {
     if (!notifications_->serverUp) return;
