@@ -136,50 +136,44 @@ TEST(ConnectedCard, FollowsTheModelsState) {
     EXPECT_EQ(rig.recorded->calls, (std::vector<std::string>{"stopMirror", "ring"}));
 }
 
-// The update notice over a real model's installer: each published status in turn, then the update button on
-// the first of two cable phones. Each state is rendered into build/artifacts/card/.
+// The update notice follows the model's installer and updates the first cable phone; each state is
+// rendered into build/artifacts/card/.
 TEST(ConnectedCard, TheUpdateNoticeFollowsTheInstallerAndUpdatesTheFirstCablePhone) {
     ModelHarness harness;
     const auto adb = std::make_shared<test::FakeAdb>();
-    adb->answers["devices -l"] = test::printed(
-        "List of devices attached\nFIRST device usb:1 model:Nimbo_8\n"
-        "SECOND device usb:2 model:Nimbo_7\n");
+    adb->answers["devices -l"] = test::printed("List\nFIRST device usb:1 model:N8\nSECOND device usb:2\n");
     const auto polls = std::make_shared<ManualExecutor>(0);
     harness.makeInstaller = [&](std::optional<std::string>) {
-        return std::make_unique<PhoneInstaller>("/usr/bin/adb", PhoneInstaller::Package{}, polls,
-                                                harness.exec, adb);
+        return std::make_unique<PhoneInstaller>("/adb", PhoneInstaller::Package{}, polls, harness.exec, adb);
     };
-    AppModel& model = harness.start();
+    PhoneInstaller& installer = harness.start().installer();
     CardRig rig([&] { return connectedBody(harness.model); });
     rig.model.phoneNeedsUpdate = true;
     rig.openCard();
-    const QString dir = QStringLiteral(VELMORA_ARTIFACTS_DIR "/card");
-    QDir().mkpath(dir);
-    auto shows = [&](const std::string& key, const char* shot) {
+    QDir().mkpath(VELMORA_ARTIFACTS_DIR "/card");
+    auto shows = [&](InstallStatus status, const std::string& text, const char* shot) {
+        installer.setPreview({}, 0, status);
         rig.update();
-        rig.panel->grab().save(QString("%1/update-%2.png").arg(dir, shot));
-        for (auto* text : rig.card().findChildren<TextBlock*>())
-            if (text->isVisible() && text->text() == QString::fromStdString(key)) return true;
-        return rig.find<QAbstractButton>(QString::fromStdString(key)) != nullptr;
+        rig.panel->grab().save(QString(VELMORA_ARTIFACTS_DIR "/card/update-%1.png").arg(shot));
+        for (auto* block : rig.card().findChildren<TextBlock*>())
+            if (block->isVisible() && block->text() == QString::fromStdString(text)) return true;
+        return false;
     };
-    const InstallCandidate phone{"FIRST", "Nimbo-8"};
+    const InstallCandidate first{"FIRST", "N8"};
     const InstallFailure refused{InstallFailure::Kind::userRestricted, {}};
-    EXPECT_TRUE(shows(L10n::string("panel.update.plug"), "plug"));
-    model.installer().setPreview({}, 0, InstallStatus::installing(phone));
-    EXPECT_TRUE(shows(L10n::string("panel.update.installing"), "installing"));
-    model.installer().setPreview({}, 0, InstallStatus::success(phone));
-    EXPECT_TRUE(shows(L10n::string("panel.update.done"), "done"));
-    model.installer().setPreview({}, 0, InstallStatus::failed(phone, refused));
-    EXPECT_TRUE(shows(refused.message(), "failed"));
-
-    polls->advance(PhoneInstaller::firstPollDelay);  // the cable phones, as the installer's poll finds them
+    EXPECT_TRUE(shows(InstallStatus::idle(), L10n::string("panel.update.plug"), "plug"));
+    EXPECT_TRUE(
+        shows(InstallStatus::installing(first), L10n::string("panel.update.installing"), "installing"));
+    EXPECT_TRUE(shows(InstallStatus::success(first), L10n::string("panel.update.done"), "done"));
+    EXPECT_TRUE(shows(InstallStatus::failed(first, refused), refused.message(), "failed"));
+    polls->advance(PhoneInstaller::firstPollDelay);  // the cable phones, as the poll finds them
     harness.exec->runPending();
-    model.installer().setPreview({}, 0, InstallStatus::idle());
-    ASSERT_TRUE(shows(L10n::string("panel.update.button"), "button"));
-    rig.find<QAbstractButton>(QString::fromStdString(L10n::string("panel.update.button")))->click();
-    EXPECT_EQ(model.installer().status(),
-              InstallStatus::failed(phone, {InstallFailure::Kind::noInstaller, {}}))
-        << "the first cable phone; this build carries no package";
+    shows(InstallStatus::idle(), {}, "button");
+    auto* update = rig.find<QAbstractButton>(QString::fromStdString(L10n::string("panel.update.button")));
+    ASSERT_TRUE(update);
+    update->click();
+    EXPECT_EQ(installer.status(), InstallStatus::failed(first, {InstallFailure::Kind::noInstaller, {}}))
+        << "installed on the first cable phone; this build carries no package";
 }
 
 TEST(ConnectedCard, RendersLightAndDark) {

@@ -302,12 +302,8 @@ class ModelHarness {
         std::make_shared<FakeWorkspace>(journal, dir.path() / "Downloads");
     std::optional<std::string> gateway;  // the route table's default gateway, as start() finds it
     bool identityFails = false;
-    // The model's installer: without adb and on a queue that nothing runs, unless a story sets its own.
-    std::function<std::unique_ptr<PhoneInstaller>(std::optional<std::string>)> makeInstaller =
-        [e = exec](std::optional<std::string>) {
-            return std::make_unique<PhoneInstaller>(std::nullopt, PhoneInstaller::Package{},
-                                                    std::make_shared<ManualExecutor>(), e, nullptr);
-        };
+    // Makes the model's installer; unset: the model's own, idle here for want of adb.
+    std::function<std::unique_ptr<PhoneInstaller>(std::optional<std::string>)> makeInstaller;
     std::function<void()> eachTurn;  // more work for each turn of the pumps (a Qt event loop)
     P256PrivateKey key = P256PrivateKey::generate();
     SoftwareIdentity computer{"Estação", "mac", key};
