@@ -112,6 +112,7 @@ void AppModel::comeAlive() {
     });
     refreshGateway();
     live_ = true;
+    installer().start();
     applyLinkPrefs();
     setUpNotifications();
     armClipboardPoll();
@@ -213,7 +214,8 @@ PublishedState& AppModel::edit() {
 // Observers hear of a change once per turn of the main executor, and only when something differs.
 void AppModel::publish() {
     publishPosted_ = false;
-    if (state_ == published_) return;
+    if (state_ == published_ && !installerNews_) return;
+    installerNews_ = false;
     published_ = state_;
     observers_.notify();
 }

@@ -492,6 +492,19 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // Keeps the name of the phone whose live session ended, for the lost body.
     void rememberLostPeer(const LinkSession& closed);
     // ---- end of the panel's phone list ----
+
+    // ---- Companion-app installer (discovery/installer_link.cpp) ----
+  public:
+    // The model's installer, made on first use with the adb path the cable port located and kept for the
+    // model's life. A live model starts its polling with discovery, hides its candidates from the cable
+    // list and tells the observers of each change; a preview model never starts it. Main thread.
+    PhoneInstaller& installer();
+
+  private:
+    void installerChanged();
+    std::unique_ptr<PhoneInstaller> installer_;  // declared last: it goes first, its queue with it
+    bool installerNews_ = false;  // the next publish() tells the observers even if state_ is same
+    // ---- end of the companion-app installer ----
 };
 
 }  // namespace velmora

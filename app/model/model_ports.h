@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/links/installer/phone_installer.h"
 #include "app/model/features/feature_half.h"
 #include "app/model/ports/alerts.h"
 #include "app/model/ports/bluetooth_central.h"
@@ -64,6 +65,10 @@ struct ModelPorts {
     std::shared_ptr<MirrorScreens> mirrorScreens;
     std::shared_ptr<MirrorSound> mirrorSound;
     // ---- end of mirroring ----
+    // ---- Companion-app installer (discovery/installer_link.cpp) ----
+    // Makes the model's installer on first use, given the adb path the cable port located (absent: none).
+    // Unset: the application's installer, on its own queue with the installed package.
+    std::function<std::unique_ptr<PhoneInstaller>(std::optional<std::string> adbPath)> makeInstaller;
 };
 
 }  // namespace velmora

@@ -8,10 +8,13 @@
 #include <fstream>
 
 #include "app/design/appearance.h"
+#include "app/design/text_block.h"
 #include "app/model/app_model.h"
 #include "app/shell/card/card_actions.h"
 #include "app/shell/card/connected_card.h"
 #include "app/shell/card/drop_area.h"
+#include "core/l10n/l10n.h"
+#include "links/fake_adb.h"
 #include "panel/panel_rig.h"
 #include "support/model_harness.h"
 
@@ -34,6 +37,9 @@ struct RecordingActions final : CardActions {
     void reveal(const std::filesystem::path&) override {}
     void open(const std::filesystem::path&) override {}
     void openFolder() override {}
+    InstallStatus installStatus() const override { return InstallStatus::idle(); }
+    bool cablePhonePresent() const override { return false; }
+    void installUpdate() override {}
     bool fast = false;
     std::vector<std::string> calls;
 };
@@ -128,6 +134,46 @@ TEST(ConnectedCard, FollowsTheModelsState) {
     rig.find<QAbstractButton>("Stop mirroring")->click();
     rig.find<QAbstractButton>("Stop ringing")->click();
     EXPECT_EQ(rig.recorded->calls, (std::vector<std::string>{"stopMirror", "ring"}));
+}
+
+// The update notice follows the model's installer and updates the first cable phone; each state is
+// rendered into build/artifacts/card/.
+TEST(ConnectedCard, TheUpdateNoticeFollowsTheInstallerAndUpdatesTheFirstCablePhone) {
+    ModelHarness harness;
+    const auto adb = std::make_shared<test::FakeAdb>();
+    adb->answers["devices -l"] = test::printed("List\nFIRST device usb:1 model:N8\nSECOND device usb:2\n");
+    const auto polls = std::make_shared<ManualExecutor>(0);
+    harness.makeInstaller = [&](std::optional<std::string>) {
+        return std::make_unique<PhoneInstaller>("/adb", PhoneInstaller::Package{}, polls, harness.exec, adb);
+    };
+    PhoneInstaller& installer = harness.start().installer();
+    CardRig rig([&] { return connectedBody(harness.model); });
+    rig.model.phoneNeedsUpdate = true;
+    rig.openCard();
+    QDir().mkpath(VELMORA_ARTIFACTS_DIR "/card");
+    auto shows = [&](InstallStatus status, const std::string& text, const char* shot) {
+        installer.setPreview({}, 0, status);
+        rig.update();
+        rig.panel->grab().save(QString(VELMORA_ARTIFACTS_DIR "/card/update-%1.png").arg(shot));
+        for (auto* block : rig.card().findChildren<TextBlock*>())
+            if (block->isVisible() && block->text() == QString::fromStdString(text)) return true;
+        return false;
+    };
+    const InstallCandidate first{"FIRST", "N8"};
+    const InstallFailure refused{InstallFailure::Kind::userRestricted, {}};
+    EXPECT_TRUE(shows(InstallStatus::idle(), L10n::string("panel.update.plug"), "plug"));
+    EXPECT_TRUE(
+        shows(InstallStatus::installing(first), L10n::string("panel.update.installing"), "installing"));
+    EXPECT_TRUE(shows(InstallStatus::success(first), L10n::string("panel.update.done"), "done"));
+    EXPECT_TRUE(shows(InstallStatus::failed(first, refused), refused.message(), "failed"));
+    polls->advance(PhoneInstaller::firstPollDelay);  // the cable phones, as the poll finds them
+    harness.exec->runPending();
+    shows(InstallStatus::idle(), {}, "button");
+    auto* update = rig.find<QAbstractButton>(QString::fromStdString(L10n::string("panel.update.button")));
+    ASSERT_TRUE(update);
+    update->click();
+    EXPECT_EQ(installer.status(), InstallStatus::failed(first, {InstallFailure::Kind::noInstaller, {}}))
+        << "installed on the first cable phone; this build carries no package";
 }
 
 TEST(ConnectedCard, RendersLightAndDark) {

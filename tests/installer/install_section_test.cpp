@@ -7,13 +7,18 @@
 #include <QGuiApplication>
 #include <QVBoxLayout>
 
+#include "app/design/appearance.h"
 #include "app/design/cards.h"
 #include "app/design/fold_row.h"
 #include "app/shell/installer/phone_install_section.h"
+#include "app/shell/phones/phone_list_actions.h"
+#include "app/shell/tray/model_bodies.h"
 #include "core/exec/manual_executor.h"
 #include "core/l10n/l10n.h"
 #include "core/process/posix_process_runner.h"
 #include "design/widget_helpers.h"
+#include "panel/panel_rig.h"
+#include "support/model_harness.h"
 
 namespace velmora {
 namespace {
@@ -121,6 +126,31 @@ TEST_F(InstallSectionTest, HintsAndTheHowToWhenThereIsNothingToOffer) {
     QGuiApplication::clipboard()->setText("something else");
     press(L10n::string("common.copy"), unfolded);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), PhoneInstallSection::installCommand);
+}
+
+// The phone list's section is over the model's installer and follows it; rendered into artifacts/panel/.
+TEST(PhoneListInstallSection, FollowsTheModelsInstallerInThePanel) {
+    test::ModelHarness harness;
+    ModelPhoneActions phoneActions(harness.start().shared_from_this());
+    PanelRig rig;
+    rig.window = activeWindow({360, 900});
+    rig.panel = new MenuPanel([&] { return rig.model; }, rig.actions, rig.settings,
+                              modelBodies({phoneActions, {}, false, harness.model}), rig.window.get());
+    rig.panel->show();
+    auto shown = [&](Appearance look) {
+        AppearanceSource::instance().setOverride(look);
+        rig.update();
+        const bool dark = look == Appearance::dark;
+        rig.panel->grab().save(
+            QString(VELMORA_ARTIFACTS_DIR "/panel/list-install-%1.png").arg(dark ? "dark" : "light"));
+        AppearanceSource::instance().setOverride(std::nullopt);
+        return rig.panel->findChild<PhoneInstallSection*>()->content();
+    };
+    const InstallCandidate phone{"R58N", "Nimbo-8"};
+    harness.model->installer().setPreview({phone}, 0, InstallStatus::idle());
+    EXPECT_EQ(shown(Appearance::dark), Content::offers);
+    harness.model->installer().setPreview({phone}, 0, InstallStatus::installing(phone));
+    EXPECT_EQ(shown(Appearance::light), Content::installing);
 }
 
 }  // namespace

@@ -209,10 +209,10 @@ class ModelHarness {
         auto port = [&](const char* name) { return std::make_shared<FakePort>(journal, name); };
         auto sameSubnet = [](const std::string&) { return true; };
         auto reveal = [j = journal](const std::string& path) { j->add("reveal " + path); };
-        ModelPorts p{exec,       settings, load,   dir.path(),      transports,   browser,   ble,
-                     usb,        prompt,   alerts, port("network"), port("wake"), host,      features,
-                     sameSubnet, {},       {},     notices,         reveal,       clipboard, workspace,
-                     {},         {}};  // in order; the last two: mirroring
+        ModelPorts p{exec,       settings, load,         dir.path(),      transports,   browser,   ble,
+                     usb,        prompt,   alerts,       port("network"), port("wake"), host,      features,
+                     sameSubnet, {},       {},           notices,         reveal,       clipboard, workspace,
+                     {},         {},       makeInstaller};  // in order: mirroring, then the installer
         p.defaultGateway = [g = gateway] { return g; };
         return p;
     }
@@ -302,6 +302,8 @@ class ModelHarness {
         std::make_shared<FakeWorkspace>(journal, dir.path() / "Downloads");
     std::optional<std::string> gateway;  // the route table's default gateway, as start() finds it
     bool identityFails = false;
+    // Makes the model's installer; unset: the model's own, idle here for want of adb.
+    std::function<std::unique_ptr<PhoneInstaller>(std::optional<std::string>)> makeInstaller;
     std::function<void()> eachTurn;  // more work for each turn of the pumps (a Qt event loop)
     P256PrivateKey key = P256PrivateKey::generate();
     SoftwareIdentity computer{"Estação", "mac", key};

@@ -1,12 +1,14 @@
 #include "app/links/installer/phone_installer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <set>
 #include <system_error>
+#include <thread>
 
 #include "app/links/installer/adb_text.h"
 #include "app/links/installer/apk_integrity.h"
@@ -76,6 +78,8 @@ struct PhoneInstaller::State {
     bool installing = false;
     std::map<std::string, double> installedAt;  // serial -> when the app was found on it or installed
 
+    std::atomic<bool> closed{false};  // the installer is gone: outcomes are no longer published
+
     std::mutex timerMutex;  // guards polling, generation and timer
     bool polling = false;
     std::uint64_t generation = 0;  // a tick of an older generation neither polls nor reschedules
@@ -130,6 +134,7 @@ void PhoneInstaller::State::poll() {
         std::lock_guard lock(workMutex);
         installedAt[device.serial] = now;
     }
+    if (closed) return;
     main->post([weak = self, found = std::move(found)] {
         if (const auto state = weak.lock()) state->publish(found);
     });
@@ -163,6 +168,7 @@ void PhoneInstaller::State::installWork(const Candidate& candidate) {
         std::error_code ignored;
         fs::remove_all(copy.dir, ignored);
     }
+    if (closed) return;
     main->post([weak = self, candidate, outcome] {
         if (const auto state = weak.lock()) state->finish(candidate, outcome);
     });
@@ -239,7 +245,19 @@ PhoneInstaller::~PhoneInstaller() {
         ++state_->generation;
         state_->timer.cancel();
     }
-    // An owned queue joins here, after the poll or install in flight; the state outlives it.
+    state_->closed = true;
+    bool installing = false;
+    {
+        std::lock_guard lock(state_->workMutex);
+        installing = state_->installing;
+    }
+    // A poll is over within its adb bounds, so an owned queue joins here. An install may hold it for minutes:
+    // the program does not wait for that; a thread of its own joins the queue once adb is done, and the
+    // outcome goes unpublished. Either way the state outlives the queue.
+    if (installing) {
+        std::thread([queue = std::move(queue_)]() mutable { queue.reset(); }).detach();
+        return;
+    }
     queue_.reset();
 }
 

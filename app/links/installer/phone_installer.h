@@ -22,7 +22,8 @@ namespace velmora {
 // the published values run on the main executor, and the published values change only there; onChange is
 // called there after each change. Polls and the install work run on the installer's queue
 // ("corvix.installer"), one at a time, so a poll's adb commands never overlap an install. The installer
-// must not be destroyed from its own queue.
+// must not be destroyed from its own queue. Destroying it stops the polling and never waits for an install
+// in flight: that install runs out on its own and its outcome is dropped.
 class PhoneInstaller {
   public:
     using Candidate = InstallCandidate;

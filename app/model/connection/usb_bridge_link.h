@@ -20,6 +20,7 @@ class UsbBridgeLink final : public UsbLink {
     void start() override { bridge_->start(); }
     void stop() override { bridge_->stop(); }
     void removeCreatedForwards() override { bridge_->removeCreatedForwards(); }
+    std::optional<std::string> adbPath() const override { return bridge_->adbPath(); }
 
   private:
     std::unique_ptr<UsbBridge> bridge_;

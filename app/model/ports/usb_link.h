@@ -1,6 +1,8 @@
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "core/discovery/discovered_phone.h"
@@ -17,6 +19,8 @@ class UsbLink {
     virtual void stop() = 0;
     // Removes the port forwards this program created; blocks on adb (shutdown only).
     virtual void removeCreatedForwards() = 0;
+    // The adb the cable port located; absent when none was found (the companion-app installer runs the same).
+    virtual std::optional<std::string> adbPath() const { return std::nullopt; }
 };
 
 }  // namespace velmora
