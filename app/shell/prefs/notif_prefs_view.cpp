@@ -153,8 +153,7 @@ void NotifPrefsView::rebuildList() {
             line->setSpacing(8);
             const QString name = q(app.name);
             line->addWidget(new Monogram(name));
-            line->addWidget(new TextBlock(name, design::font(13, QFont::Normal), SystemColor::primary, false),
-                            1);
+            line->addWidget(oneLineText(name, design::font(13, QFont::Normal), SystemColor::primary), 1);
             line->addSpacing(4);
             auto* toggle = new SmallSwitch;
             toggle->setOn(prefs::shows(values_.filter, app.pkg));

@@ -115,6 +115,12 @@ void PrefsSection::refresh() {
         switches_[i]->setOn(values_.switches[i]);
     // The phone's sound cannot be muted while it does not play here; the mute choice is kept meanwhile.
     switchRow(Preference::muteDevice)->setEnabled(values_.preference(Preference::playAudio));
+    // A desktop that cannot hide the mirror window from captures: the switch shows what happens (captured)
+    // and why it cannot change; the stored wish stays as it is.
+    SwitchRow* capture = switchRow(Preference::allowMirrorCapture);
+    capture->setUnavailable(values_.captureUnavailable ? std::optional(q(*values_.captureUnavailable))
+                                                       : std::nullopt);
+    if (values_.captureUnavailable) capture->setOn(true);
     if (!pairedCard_ || old.paired != values_.paired) rebuildPaired();
     bench_->setEnabled(values_.connected);
     benchText_->setVisible(values_.benchText.has_value());
@@ -146,8 +152,7 @@ void PrefsSection::rebuildPaired() {
             row->setContentsMargins(10, 0, 10, 0);
             row->setSpacing(8);
             row->addWidget(new PhoneGlyph(PhoneGlyph::Tone::paired, 24));
-            row->addWidget(new TextBlock(name, design::font(13, QFont::Normal), SystemColor::primary, false),
-                           1);
+            row->addWidget(oneLineText(name, design::font(13, QFont::Normal), SystemColor::primary), 1);
             auto* forget = linkButton(q(L10n::string("common.forget")), DS::err);
             forget->setAccessibleName(q(L10n::format("a11y.forget", {peer.name})));
             row->addWidget(forget);
