@@ -138,7 +138,7 @@ void NotifPrefsView::rebuildList() {
         auto* noMatch =
             new TextBlock(q(L10n::format("prefs.notif.no_match", {search_->text().toStdString()})),
                           design::font(12, QFont::Normal), SystemColor::secondary, true);
-        noMatch->setContentsMargins(0, 12, 0, 12);  // the card centres it
+        noMatch->setContentsMargins(12, 12, 12, 12);  // off the card's rounded edges
         card->add(noMatch);
     } else {
         auto* rows = new QWidget;

@@ -54,7 +54,7 @@ PrefsSection::PrefsSection(PrefsActions& actions, QWidget* parent)
       notifications_(new NotifPrefsView(actions, [this] { refresh(); })),
       paired_(new QWidget),
       pairedColumn_(new QVBoxLayout(paired_)),
-      address_(new KitLineEdit(DS::fill)),
+      address_(new KitLineEdit(DS::card)),
       bench_(linkButton(q(L10n::string("prefs.bench.button")), DS::accentText)),
       benchText_(new TextBlock({}, design::font(12, QFont::Normal), SystemColor::secondary, true)) {
     auto* column = new QVBoxLayout(this);
@@ -98,6 +98,7 @@ PrefsSection::PrefsSection(PrefsActions& actions, QWidget* parent)
     auto* bench = new QHBoxLayout;
     bench->addWidget(bench_);
     bench->addWidget(benchText_, 1);
+    bench->addStretch();  // with no line yet, the link stays at the leading edge
     column->addLayout(bench);
     connect(bench_, &QAbstractButton::clicked, this, [this] {
         actions_.runBench();
