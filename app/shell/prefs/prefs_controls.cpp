@@ -1,5 +1,6 @@
 #include "app/shell/prefs/prefs_controls.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
@@ -81,6 +82,15 @@ void SwitchRow::setUnavailable(const std::optional<QString>& reason) {
     setEnabled(!reason);
     const QString shown = reason.value_or(subtitleText_);
     if (subtitle_->text() != shown) subtitle_->setText(shown);  // unchanged: no new layout pass
+}
+
+void SwitchRow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::EnabledChange) return;
+    // A disabled row reads as one: its title fades like its switch; the subtitle, which may say why, stays.
+    auto* fade = isEnabled() ? nullptr : new QGraphicsOpacityEffect(title_);
+    if (fade) fade->setOpacity(0.45);
+    title_->setGraphicsEffect(fade);
 }
 
 void SwitchRow::mousePressEvent(QMouseEvent* event) {

@@ -65,6 +65,7 @@ class SwitchRow : public QWidget {
     void flipRequested(bool on);
 
   protected:
+    void changeEvent(QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
