@@ -112,16 +112,16 @@ void PrefsSection::refresh() {
     values_ = actions_.values();
     connections_->show(values_);
     notifications_->show(values_);
+    // A desktop that cannot hide the mirror window from captures: that switch shows what happens (captured)
+    // and why it cannot change; the stored wish stays as it is.
+    const bool captured = values_.captureUnavailable.has_value();
     for (std::size_t i = 0; i < kAllPreferences.size(); ++i)
-        switches_[i]->setOn(values_.switches[i]);
+        switches_[i]->setOn(values_.switches[i] ||
+                            (captured && kAllPreferences[i] == Preference::allowMirrorCapture));
+    switchRow(Preference::allowMirrorCapture)
+        ->setUnavailable(captured ? std::optional(q(*values_.captureUnavailable)) : std::nullopt);
     // The phone's sound cannot be muted while it does not play here; the mute choice is kept meanwhile.
     switchRow(Preference::muteDevice)->setEnabled(values_.preference(Preference::playAudio));
-    // A desktop that cannot hide the mirror window from captures: the switch shows what happens (captured)
-    // and why it cannot change; the stored wish stays as it is.
-    SwitchRow* capture = switchRow(Preference::allowMirrorCapture);
-    capture->setUnavailable(values_.captureUnavailable ? std::optional(q(*values_.captureUnavailable))
-                                                       : std::nullopt);
-    if (values_.captureUnavailable) capture->setOn(true);
     if (!pairedCard_ || old.paired != values_.paired) rebuildPaired();
     bench_->setEnabled(values_.connected);
     benchText_->setVisible(values_.benchText.has_value());
