@@ -2,6 +2,7 @@
 
 // A panel over a model state the test writes, with every action recorded.
 #include <QLineEdit>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "app/shell/panel/menu_panel.h"
@@ -67,6 +68,17 @@ struct PanelRig {
     std::unique_ptr<QWidget> window;
     MenuPanel* panel = nullptr;
 };
+
+// What is wrong in the panel's scrolling middle: wrapped texts cut (see cutTexts), and parts narrower than
+// their minimum, which make their layouts give every text below the height it needs at that wider width.
+inline QStringList faultsInTheMiddle(MenuPanel& panel) {
+    QWidget* middle = panel.scrollArea()->widget();
+    QStringList faults = cutTexts(middle);
+    for (auto* w : middle->findChildren<QWidget*>())
+        if (w->isVisibleTo(middle) && QWidgetItem(w).minimumSize().width() > w->width())
+            faults << QString("too wide: ") + w->metaObject()->className();
+    return faults;
+}
 
 inline DiscoveredPhone testPhone(const std::string& id, const std::string& name) {
     DiscoveredPhone p;

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "app/shell/prefs/logic/prefs_rules.h"
+#include "app/shell/prefs/prefs_actions.h"
 #include "core/l10n/l10n.h"
 #include "support/model_harness.h"
 
@@ -48,6 +49,9 @@ TEST(PrefsModel, SwitchesAndTheConnectionOrderAreKeptAndLogged) {
     AppModel& model = h.start();
     EXPECT_TRUE(model.preference(Preference::muteDevice));
     EXPECT_FALSE(model.preference(Preference::allowMirrorCapture));
+    // No desktop here hides a window from captures: the preferences show that switch locked, with the reason.
+    EXPECT_EQ(ModelPrefsActions(model).values().captureUnavailable,
+              L10n::string("mirror.capture.unsupported"));
     model.setPreference(Preference::playAudio, false);
     EXPECT_EQ(h.settings->boolean("playAudio"), false);
     EXPECT_FALSE(model.preference(Preference::playAudio));

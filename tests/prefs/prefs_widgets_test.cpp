@@ -1,11 +1,13 @@
 // The preferences offscreen, on a fake model: a click on a row's text flips its switch, a drop reorders the
-// connection kinds, and forgetting a phone asks first. Renders both appearances into artifacts/panel.
+// connection kinds, forgetting a phone asks first, and inside the panel nothing is cut. Renders both
+// appearances into artifacts/panel.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QScrollArea>
 #include <QTest>
 
 #include "app/design/appearance.h"
@@ -17,6 +19,7 @@
 #include "app/shell/prefs/prefs_section.h"
 #include "core/l10n/l10n.h"
 #include "design/widget_helpers.h"
+#include "panel/panel_rig.h"
 
 namespace velmora {
 namespace {
@@ -102,7 +105,7 @@ struct Panel {
         return kinds;
     }
     // A click on the link or button labelled `text` under `root`.
-    bool click(QWidget* root, const std::string& text) {
+    static bool click(QWidget* root, const std::string& text) {
         for (auto* button : root->findChildren<StyledButton*>())
             if (button->isVisible() && button->text() == QString::fromStdString(text)) {
                 QTest::mouseClick(button, Qt::LeftButton);
@@ -224,32 +227,61 @@ TEST(PrefsWidgets, TheFilterButtonsReachOnlyTheAppsASearchShows) {
     EXPECT_FALSE(panel.actions.state.filter.notifDefault);
 }
 
-TEST(PrefsWidgets, RendersInBothAppearances) {
-    const QString dir = QStringLiteral(VELMORA_ARTIFACTS_DIR "/panel");
-    QDir().mkpath(dir);
-    for (const auto appearance : {Appearance::light, Appearance::dark}) {
-        AppearanceSource::instance().setOverride(appearance);
-        const QString name = appearance == Appearance::light ? "light" : "dark";
-        Panel panel;
-        QPalette window;
-        window.setColor(QPalette::Window, SystemColor::window.resolve(appearance));
-        panel.window->setPalette(window);
-        panel.window->setAutoFillBackground(true);
-        panel.prefs->refresh();
-        panel.click(panel.prefs->pairedList(), L10n::string("common.forget"));
-        panel.layOut();
-        EXPECT_EQ(testing_support::cutTexts(panel.prefs), QStringList());
-        ASSERT_TRUE(panel.prefs->grab().save(dir + "/prefs-" + name + ".png"));
+// The preferences where the user meets them: open in the panel, 360 wide and at most 640 high. However long
+// the names, every row keeps to the panel's width and shows each line of its wrapped texts; a desktop that
+// cannot hide the mirror window shows that switch on, locked, with the reason. Renders each case in both
+// appearances into artifacts/panel: the panel as it opens and the whole fold.
+TEST(PrefsWidgets, InThePanelNoRowOutgrowsItsWidthOrCutsAText) {
+    const QString note = QString::fromStdString(L10n::string("mirror.capture.unsupported"));
+    const std::pair<const char*, std::function<void(FakeActions&, PrefsSection&)>> cases[] = {
+        {"prefs",
+         [](FakeActions& a, PrefsSection&) {
+             a.state.phoneApps.push_back({"org.long", "Agenda Compartilhada da Associação dos Moradores"});
+             a.state.paired.push_back({"c3", {}, "Celular-de-trabalho-da-recepção-sala-2", "android"});
+         }},
+        {"prefs-capture-locked",
+         [&](FakeActions& a, PrefsSection&) {
+             a.state.captureUnavailable = note.toStdString();
+             a.state.phoneApps.clear();  // nothing listed, paired or measured: the shortest fold
+             a.state.paired.clear();
+             a.state.benchText.reset();
+         }},
+        {"prefs-nomatch",
+         [](FakeActions&, PrefsSection& p) {
+             p.notifications()->search()->setText("  Estúdio de gravação sem correspondência");
+         }},
+    };
+    for (const auto& [name, set] : cases) {
+        for (const auto appearance : {Appearance::light, Appearance::dark}) {
+            AppearanceSource::instance().setOverride(appearance);
+            testing_support::PanelRig rig;
+            rig.settings.setValue("prefsOpen", true);
+            FakeActions actions;
+            auto* prefs = new PrefsSection(actions);
+            set(actions, *prefs);
+            prefs->refresh();
+            MenuPanel& panel = rig.open();
+            panel.prefsContent()->layout()->addWidget(prefs);
+            ASSERT_TRUE(settle(rig.window.get()));
+            if (!actions.state.paired.empty())
+                Panel::click(prefs->pairedList(), L10n::string("common.forget"));
+            ASSERT_TRUE(settle(rig.window.get()));
 
-        // The filter searched to nothing, then with no apps at all.
-        panel.prefs->notifications()->search()->setText("  zzz");
-        panel.layOut();
-        ASSERT_TRUE(panel.prefs->notifications()->grab().save(dir + "/prefs-notif-nomatch-" + name + ".png"));
-        panel.actions.state.phoneApps.clear();
-        panel.actions.state.filter.notifDefault = false;
-        panel.prefs->refresh();
-        panel.layOut();
-        ASSERT_TRUE(panel.prefs->notifications()->grab().save(dir + "/prefs-notif-empty-" + name + ".png"));
+            EXPECT_EQ(testing_support::faultsInTheMiddle(panel).join(" | ").toStdString(), "") << name;
+            SwitchRow* capture = prefs->switchRow(Preference::allowMirrorCapture);
+            const bool locked = actions.state.captureUnavailable.has_value();
+            EXPECT_TRUE(capture->isEnabled() != locked && capture->isOn() == locked &&
+                        (capture->subtitle()->text() == note) == locked)
+                << name;
+
+            const QString file = QString(VELMORA_ARTIFACTS_DIR "/panel/%1-%2%3.png")
+                                     .arg(name, appearance == Appearance::light ? "light" : "dark");
+            EXPECT_TRUE(panel.grab().save(file.arg("")));
+            QPixmap whole(prefs->size());  // the fold has no plate of its own: the panel's colour behind it
+            whole.fill(SystemColor::window.resolve(appearance));
+            prefs->render(&whole, {}, {}, QWidget::DrawChildren);
+            EXPECT_TRUE(whole.save(file.arg("-whole")));
+        }
     }
     AppearanceSource::instance().setOverride(std::nullopt);
 }

@@ -90,10 +90,10 @@ ConnectionRow::ConnectionRow(const std::vector<LinkPref>& prefs, std::size_t ind
     row->addWidget(number);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(0);
-    texts->addWidget(new TextBlock(title_, design::font(13, QFont::Normal), SystemColor::primary, false));
+    texts->addWidget(oneLineText(title_, design::font(13, QFont::Normal), SystemColor::primary));
     texts->addWidget(
         new TextBlock(pref.enabled ? kindDetail(kind_) : q(L10n::string("prefs.connections.off")),
-                      design::font(12, QFont::Normal), SystemColor::secondary, false));
+                      design::font(12, QFont::Normal), SystemColor::secondary, true));
     row->addLayout(texts, 1);
     row->addSpacing(4);
 

@@ -1,5 +1,6 @@
 #include "app/model/app_model.h"
 #include "app/shell/prefs/prefs_actions.h"
+#include "core/l10n/l10n.h"
 
 namespace velmora {
 
@@ -11,6 +12,9 @@ PrefsValues ModelPrefsActions::values() const {
     values.filter = {state.notifDefault, state.notifOverrides};
     for (std::size_t i = 0; i < kAllPreferences.size(); ++i)
         values.switches[i] = model_.preference(kAllPreferences[i]);
+    if (!state.mirrorCaptureSupported)
+        values.captureUnavailable =
+            state.mirrorCaptureNote.value_or(L10n::string("mirror.capture.unsupported"));
     values.paired = state.paired;
     values.connected = state.state.kind() == ConnState::Kind::connected;
     values.benchText = state.benchText;

@@ -138,7 +138,7 @@ void NotifPrefsView::rebuildList() {
         auto* noMatch =
             new TextBlock(q(L10n::format("prefs.notif.no_match", {search_->text().toStdString()})),
                           design::font(12, QFont::Normal), SystemColor::secondary, true);
-        noMatch->setContentsMargins(0, 12, 0, 12);  // the card centres it
+        noMatch->setContentsMargins(12, 12, 12, 12);  // off the card's rounded edges
         card->add(noMatch);
     } else {
         auto* rows = new QWidget;
@@ -153,8 +153,7 @@ void NotifPrefsView::rebuildList() {
             line->setSpacing(8);
             const QString name = q(app.name);
             line->addWidget(new Monogram(name));
-            line->addWidget(new TextBlock(name, design::font(13, QFont::Normal), SystemColor::primary, false),
-                            1);
+            line->addWidget(oneLineText(name, design::font(13, QFont::Normal), SystemColor::primary), 1);
             line->addSpacing(4);
             auto* toggle = new SmallSwitch;
             toggle->setOn(prefs::shows(values_.filter, app.pkg));

@@ -23,6 +23,8 @@ struct PrefsValues {
     std::vector<PhoneApp> phoneApps;
     prefs::NotifFilter filter;
     std::array<bool, kAllPreferences.size()> switches{};  // in the order of kAllPreferences
+    // Why the desktop cannot act on "allowMirrorCapture", when it cannot (the window is always captured).
+    std::optional<std::string> captureUnavailable;
     std::vector<Peer> paired;
     bool connected = false;  // the speed test needs a live link
     std::optional<std::string> benchText;

@@ -1,5 +1,6 @@
 #include "app/shell/prefs/prefs_controls.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
@@ -58,11 +59,13 @@ void SmallSwitch::paintEvent(QPaintEvent*) {
 SwitchRow::SwitchRow(const QString& title, const QString& subtitle, QWidget* parent)
     : QWidget(parent),
       title_(new TextBlock(title, design::font(13, QFont::Normal), SystemColor::primary, true)),
+      subtitle_(new TextBlock(subtitle, design::font(12, QFont::Normal), SystemColor::secondary, true)),
+      subtitleText_(subtitle),
       switch_(new SmallSwitch) {
     auto* texts = new QVBoxLayout;
     texts->setSpacing(0);
     texts->addWidget(title_);
-    texts->addWidget(new TextBlock(subtitle, design::font(12, QFont::Normal), SystemColor::secondary, true));
+    texts->addWidget(subtitle_);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(10, 6, 10, 6);
     row->setSpacing(8);
@@ -73,6 +76,21 @@ SwitchRow::SwitchRow(const QString& title, const QString& subtitle, QWidget* par
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     switch_->setAccessibleName(title);
     connect(switch_, &SmallSwitch::flipRequested, this, &SwitchRow::flipRequested);
+}
+
+void SwitchRow::setUnavailable(const std::optional<QString>& reason) {
+    setEnabled(!reason);
+    const QString shown = reason.value_or(subtitleText_);
+    if (subtitle_->text() != shown) subtitle_->setText(shown);  // unchanged: no new layout pass
+}
+
+void SwitchRow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::EnabledChange) return;
+    // A disabled row reads as one: its title fades like its switch; the subtitle, which may say why, stays.
+    auto* fade = isEnabled() ? nullptr : new QGraphicsOpacityEffect(title_);
+    if (fade) fade->setOpacity(0.45);
+    title_->setGraphicsEffect(fade);
 }
 
 void SwitchRow::mousePressEvent(QMouseEvent* event) {
@@ -98,6 +116,12 @@ void KitLineEdit::paintEvent(QPaintEvent* event) {
     colours.setColor(QPalette::Window, design::resolved(SystemColor::window));
     if (colours != palette()) setPalette(colours);
     QLineEdit::paintEvent(event);
+}
+
+TextBlock* oneLineText(const QString& text, const QFont& font, const DynColor& color) {
+    auto* block = new TextBlock(text, font, color, false);
+    block->setMinimumWidth(1);  // asks for its whole width, needs next to none
+    return block;
 }
 
 StyledButton* smallSecondaryButton(const QString& text, std::optional<DynColor> textColor) {

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "app/design/buttons.h"
 #include "app/design/palette.h"
@@ -56,16 +57,22 @@ class SwitchRow : public QWidget {
     void setOn(bool on) { switch_->setOn(on); }
     bool isOn() const { return switch_->isOn(); }
     TextBlock* title() const { return title_; }
+    TextBlock* subtitle() const { return subtitle_; }
+    // A reason given: the row is disabled and says why in place of its subtitle; none: back to normal.
+    void setUnavailable(const std::optional<QString>& reason);
 
   signals:
     void flipRequested(bool on);
 
   protected:
+    void changeEvent(QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
   private:
     TextBlock* title_;
+    TextBlock* subtitle_;
+    QString subtitleText_;
     SmallSwitch* switch_;
 };
 
@@ -81,6 +88,10 @@ class KitLineEdit : public QLineEdit {
   private:
     std::optional<DynColor> base_;
 };
+
+// A one-line text that elides at the end rather than widening its row: however long a name, the row keeps to
+// the panel's width (a row wider than its place would be laid out for that width and cut its wrapped texts).
+TextBlock* oneLineText(const QString& text, const QFont& font, const DynColor& color);
 
 // A kit button at 12 pixels: the neutral plate, 24 high, hugging its label (in `text` colour when given).
 StyledButton* smallSecondaryButton(const QString& text, std::optional<DynColor> textColor = std::nullopt);

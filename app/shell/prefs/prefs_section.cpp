@@ -54,7 +54,7 @@ PrefsSection::PrefsSection(PrefsActions& actions, QWidget* parent)
       notifications_(new NotifPrefsView(actions, [this] { refresh(); })),
       paired_(new QWidget),
       pairedColumn_(new QVBoxLayout(paired_)),
-      address_(new KitLineEdit(DS::fill)),
+      address_(new KitLineEdit(DS::card)),
       bench_(linkButton(q(L10n::string("prefs.bench.button")), DS::accentText)),
       benchText_(new TextBlock({}, design::font(12, QFont::Normal), SystemColor::secondary, true)) {
     auto* column = new QVBoxLayout(this);
@@ -98,6 +98,7 @@ PrefsSection::PrefsSection(PrefsActions& actions, QWidget* parent)
     auto* bench = new QHBoxLayout;
     bench->addWidget(bench_);
     bench->addWidget(benchText_, 1);
+    bench->addStretch();  // with no line yet, the link stays at the leading edge
     column->addLayout(bench);
     connect(bench_, &QAbstractButton::clicked, this, [this] {
         actions_.runBench();
@@ -111,8 +112,14 @@ void PrefsSection::refresh() {
     values_ = actions_.values();
     connections_->show(values_);
     notifications_->show(values_);
+    // A desktop that cannot hide the mirror window from captures: that switch shows what happens (captured)
+    // and why it cannot change; the stored wish stays as it is.
+    const bool captured = values_.captureUnavailable.has_value();
     for (std::size_t i = 0; i < kAllPreferences.size(); ++i)
-        switches_[i]->setOn(values_.switches[i]);
+        switches_[i]->setOn(values_.switches[i] ||
+                            (captured && kAllPreferences[i] == Preference::allowMirrorCapture));
+    switchRow(Preference::allowMirrorCapture)
+        ->setUnavailable(captured ? std::optional(q(*values_.captureUnavailable)) : std::nullopt);
     // The phone's sound cannot be muted while it does not play here; the mute choice is kept meanwhile.
     switchRow(Preference::muteDevice)->setEnabled(values_.preference(Preference::playAudio));
     if (!pairedCard_ || old.paired != values_.paired) rebuildPaired();
@@ -146,8 +153,7 @@ void PrefsSection::rebuildPaired() {
             row->setContentsMargins(10, 0, 10, 0);
             row->setSpacing(8);
             row->addWidget(new PhoneGlyph(PhoneGlyph::Tone::paired, 24));
-            row->addWidget(new TextBlock(name, design::font(13, QFont::Normal), SystemColor::primary, false),
-                           1);
+            row->addWidget(oneLineText(name, design::font(13, QFont::Normal), SystemColor::primary), 1);
             auto* forget = linkButton(q(L10n::string("common.forget")), DS::err);
             forget->setAccessibleName(q(L10n::format("a11y.forget", {peer.name})));
             row->addWidget(forget);
