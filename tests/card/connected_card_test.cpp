@@ -8,10 +8,13 @@
 #include <fstream>
 
 #include "app/design/appearance.h"
+#include "app/design/text_block.h"
 #include "app/model/app_model.h"
 #include "app/shell/card/card_actions.h"
 #include "app/shell/card/connected_card.h"
 #include "app/shell/card/drop_area.h"
+#include "core/l10n/l10n.h"
+#include "links/fake_adb.h"
 #include "panel/panel_rig.h"
 #include "support/model_harness.h"
 
@@ -34,6 +37,9 @@ struct RecordingActions final : CardActions {
     void reveal(const std::filesystem::path&) override {}
     void open(const std::filesystem::path&) override {}
     void openFolder() override {}
+    InstallStatus installStatus() const override { return InstallStatus::idle(); }
+    bool cablePhonePresent() const override { return false; }
+    void installUpdate() override {}
     bool fast = false;
     std::vector<std::string> calls;
 };
@@ -128,6 +134,52 @@ TEST(ConnectedCard, FollowsTheModelsState) {
     rig.find<QAbstractButton>("Stop mirroring")->click();
     rig.find<QAbstractButton>("Stop ringing")->click();
     EXPECT_EQ(rig.recorded->calls, (std::vector<std::string>{"stopMirror", "ring"}));
+}
+
+// The update notice over a real model's installer: each published status in turn, then the update button on
+// the first of two cable phones. Each state is rendered into build/artifacts/card/.
+TEST(ConnectedCard, TheUpdateNoticeFollowsTheInstallerAndUpdatesTheFirstCablePhone) {
+    ModelHarness harness;
+    const auto adb = std::make_shared<test::FakeAdb>();
+    adb->answers["devices -l"] = test::printed(
+        "List of devices attached\nFIRST device usb:1 model:Nimbo_8\n"
+        "SECOND device usb:2 model:Nimbo_7\n");
+    const auto polls = std::make_shared<ManualExecutor>(0);
+    harness.makeInstaller = [&](std::optional<std::string>) {
+        return std::make_unique<PhoneInstaller>("/usr/bin/adb", PhoneInstaller::Package{}, polls,
+                                                harness.exec, adb);
+    };
+    AppModel& model = harness.start();
+    CardRig rig([&] { return connectedBody(harness.model); });
+    rig.model.phoneNeedsUpdate = true;
+    rig.openCard();
+    const QString dir = QStringLiteral(VELMORA_ARTIFACTS_DIR "/card");
+    QDir().mkpath(dir);
+    auto shows = [&](const std::string& key, const char* shot) {
+        rig.update();
+        rig.panel->grab().save(QString("%1/update-%2.png").arg(dir, shot));
+        for (auto* text : rig.card().findChildren<TextBlock*>())
+            if (text->isVisible() && text->text() == QString::fromStdString(key)) return true;
+        return rig.find<QAbstractButton>(QString::fromStdString(key)) != nullptr;
+    };
+    const InstallCandidate phone{"FIRST", "Nimbo-8"};
+    const InstallFailure refused{InstallFailure::Kind::userRestricted, {}};
+    EXPECT_TRUE(shows(L10n::string("panel.update.plug"), "plug"));
+    model.installer().setPreview({}, 0, InstallStatus::installing(phone));
+    EXPECT_TRUE(shows(L10n::string("panel.update.installing"), "installing"));
+    model.installer().setPreview({}, 0, InstallStatus::success(phone));
+    EXPECT_TRUE(shows(L10n::string("panel.update.done"), "done"));
+    model.installer().setPreview({}, 0, InstallStatus::failed(phone, refused));
+    EXPECT_TRUE(shows(refused.message(), "failed"));
+
+    polls->advance(PhoneInstaller::firstPollDelay);  // the cable phones, as the installer's poll finds them
+    harness.exec->runPending();
+    model.installer().setPreview({}, 0, InstallStatus::idle());
+    ASSERT_TRUE(shows(L10n::string("panel.update.button"), "button"));
+    rig.find<QAbstractButton>(QString::fromStdString(L10n::string("panel.update.button")))->click();
+    EXPECT_EQ(model.installer().status(),
+              InstallStatus::failed(phone, {InstallFailure::Kind::noInstaller, {}}))
+        << "the first cable phone; this build carries no package";
 }
 
 TEST(ConnectedCard, RendersLightAndDark) {

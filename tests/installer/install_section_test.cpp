@@ -7,13 +7,18 @@
 #include <QGuiApplication>
 #include <QVBoxLayout>
 
+#include "app/design/appearance.h"
 #include "app/design/cards.h"
 #include "app/design/fold_row.h"
 #include "app/shell/installer/phone_install_section.h"
+#include "app/shell/phones/phone_list_actions.h"
+#include "app/shell/tray/model_bodies.h"
 #include "core/exec/manual_executor.h"
 #include "core/l10n/l10n.h"
 #include "core/process/posix_process_runner.h"
 #include "design/widget_helpers.h"
+#include "panel/panel_rig.h"
+#include "support/model_harness.h"
 
 namespace velmora {
 namespace {
@@ -121,6 +126,41 @@ TEST_F(InstallSectionTest, HintsAndTheHowToWhenThereIsNothingToOffer) {
     QGuiApplication::clipboard()->setText("something else");
     press(L10n::string("common.copy"), unfolded);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), PhoneInstallSection::installCommand);
+}
+
+// The panel's phone list over a model: its bodies head with the section over the model's installer, which
+// follows each change the panel is told of; rendered into build/artifacts/panel/.
+TEST(PhoneListInstallSection, FollowsTheModelsInstallerInThePanel) {
+    test::ModelHarness harness;
+    harness.start();
+    ModelPhoneActions phoneActions(harness.model);
+    const PhoneQueries queries{[](const DiscoveredPhone&) { return false; },
+                               [](const DiscoveredPhone&) { return std::optional<bool>(); }};
+    PanelRig rig;
+    rig.model.state.browserReady = true;
+    rig.window = activeWindow({360, 900});
+    rig.panel = new MenuPanel([&] { return rig.model; }, rig.actions, rig.settings,
+                              modelBodies({phoneActions, queries, false, harness.model}), rig.window.get());
+    rig.panel->show();
+    const QString dir = QStringLiteral(VELMORA_ARTIFACTS_DIR "/panel");
+    QDir().mkpath(dir);
+    auto section = [&](const char* shot, Appearance look = Appearance::light) {
+        AppearanceSource::instance().setOverride(look);
+        rig.update();
+        rig.panel->grab().save(QString("%1/%2.png").arg(dir, shot));
+        AppearanceSource::instance().setOverride(std::nullopt);
+        return rig.panel->findChild<PhoneInstallSection*>();
+    };
+    PhoneInstaller& installer = harness.model->installer();
+    const InstallCandidate phone{"R58N", "Nimbo-8"};
+    installer.setPreview({phone}, 0, InstallStatus::idle());
+    ASSERT_TRUE(section("list-install-offer-light"));
+    EXPECT_EQ(section("list-install-offer-dark", Appearance::dark)->content(), Content::offers);
+    installer.setPreview({phone}, 0, InstallStatus::installing(phone));
+    DiscoveredPhone seen;
+    seen.id = std::string(32, 'a'), seen.name = "Nimbo 7";
+    rig.model.state.phones = {seen};
+    EXPECT_EQ(section("list-install-found-installing")->content(), Content::installing);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ struct SectionInput {
     std::vector<InstallCandidate> candidates;
     int unauthorized = 0;
     bool nothingFound = false;
+    bool operator==(const SectionInput&) const = default;
 };
 
 // First match wins: an install's state, then offers, then unauthorised phones, then the how-to.

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "app/links/installer/install_state.h"
+
 namespace velmora {
 
 // What the connected card's controls do: each runs one operation and returns at once (picking files runs the
@@ -21,6 +23,11 @@ class CardActions {
     virtual void reveal(const std::filesystem::path& file) = 0;
     virtual void open(const std::filesystem::path& file) = 0;
     virtual void openFolder() = 0;
+    // The companion-app installer: its install, whether a ready phone is on the cable, and the update
+    // button's install on the first such phone (nothing when the cable has emptied meanwhile).
+    virtual InstallStatus installStatus() const = 0;
+    virtual bool cablePhonePresent() const = 0;
+    virtual void installUpdate() = 0;
 };
 
 }  // namespace velmora

@@ -6,6 +6,21 @@
 namespace velmora {
 namespace {
 
+CardNotice::Extra updateExtra(const CardFacts& facts) {
+    using Phase = InstallStatus::Phase;
+    switch (facts.install.phase) {
+        case Phase::installing:
+            return CardNotice::Extra::installing;
+        case Phase::success:
+            return CardNotice::Extra::installDone;
+        case Phase::failed:
+            return CardNotice::Extra::installFailed;
+        case Phase::idle:
+            break;
+    }
+    return facts.cablePhone ? CardNotice::Extra::updateButton : CardNotice::Extra::plugHint;
+}
+
 std::vector<CardNotice> notices(const PublishedState& s, const CardFacts& facts, bool ble) {
     using Kind = CardNotice::Kind;
     using Extra = CardNotice::Extra;
@@ -15,20 +30,29 @@ std::vector<CardNotice> notices(const PublishedState& s, const CardFacts& facts,
                                         ? L10n::format("panel.update.version", {*s.phoneAppVersion})
                                         : L10n::string("panel.update.old_version");
         out.push_back({Kind::warn, L10n::string("panel.update.title"),
-                       L10n::format("panel.update.text", {version, AppVersion::version()}), Extra::plugHint});
+                       L10n::format("panel.update.text", {version, AppVersion::version()}),
+                       updateExtra(facts),
+                       facts.install.phase == InstallStatus::Phase::failed ? facts.install.failure.message()
+                                                                           : std::string()});
     }
     if (s.phoneControlPaused)
-        out.push_back({Kind::warn, L10n::string("panel.control_paused.title"),
+        out.push_back({Kind::warn,
+                       L10n::string("panel.control_paused.title"),
                        L10n::format("panel.control_paused.text", {L10n::string("ref.android.control_allow")}),
-                       Extra::none});
+                       Extra::none,
+                       {}});
     if (s.networkHint && ble)
-        out.push_back({Kind::info, L10n::string("panel.network_diff.title"), *s.networkHint, Extra::none});
+        out.push_back(
+            {Kind::info, L10n::string("panel.network_diff.title"), *s.networkHint, Extra::none, {}});
     if (s.idleDescended)
         out.push_back(
-            {Kind::info, L10n::string("panel.idle.title"), L10n::string("panel.idle.text"), Extra::none});
+            {Kind::info, L10n::string("panel.idle.title"), L10n::string("panel.idle.text"), Extra::none, {}});
     else if (ble)
-        out.push_back({Kind::warn, L10n::string("panel.ble_slow.title"), L10n::string("panel.ble_slow.text"),
-                       facts.fastLinkAvailable ? Extra::switchLink : Extra::none});
+        out.push_back({Kind::warn,
+                       L10n::string("panel.ble_slow.title"),
+                       L10n::string("panel.ble_slow.text"),
+                       facts.fastLinkAvailable ? Extra::switchLink : Extra::none,
+                       {}});
     return out;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/links/installer/install_state.h"
 #include "app/model/published_state.h"
 
 namespace velmora {
@@ -18,12 +19,14 @@ inline constexpr std::size_t kReceivedRowsShown = 3;
 // A notice inside the connected card, already localised.
 struct CardNotice {
     enum class Kind { warn, info };
-    // What the notice offers under its text.
-    enum class Extra { none, switchLink, plugHint };
+    // What the notice offers under its text. The update notice follows the companion-app installer:
+    // progress, done, the failure's text, the update button (a phone on the cable), else the plug hint.
+    enum class Extra { none, switchLink, plugHint, updateButton, installing, installDone, installFailed };
     Kind kind = Kind::info;
     std::string title;
     std::string text;
     Extra extra = Extra::none;
+    std::string detail;  // installFailed: why, as the installer words it
     bool operator==(const CardNotice&) const = default;
 };
 
@@ -38,7 +41,9 @@ struct ReceivedRow {
 struct CardFacts {
     bool phoneNeedsUpdate = false;
     bool fastLinkAvailable = false;
-    bool dropping = false;  // a file drag hovers over the panel
+    bool dropping = false;    // a file drag hovers over the panel
+    InstallStatus install;    // the companion-app installer's install, whatever phone it concerns
+    bool cablePhone = false;  // a ready phone on the cable could take the update
 };
 
 // Everything the connected card shows, as plain values; the widgets only draw them.

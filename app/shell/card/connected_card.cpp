@@ -1,10 +1,8 @@
 #include "app/shell/card/connected_card.h"
 
-#include <QEvent>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/design/a11y.h"
@@ -16,7 +14,7 @@
 #include "app/design/theme.h"
 #include "app/shell/card/card_actions.h"
 #include "app/shell/card/drop_area.h"
-#include "app/shell/panel/menu_panel.h"
+#include "app/shell/installer/install_widgets.h"
 #include "app/shell/panel/panel_controls.h"
 #include "app/shell/panel/panel_symbols.h"
 #include "core/l10n/l10n.h"
@@ -92,12 +90,13 @@ ConnectedCard::ConnectedCard(std::shared_ptr<CardActions> actions, QWidget* pare
 }
 
 void ConnectedCard::refresh(const PanelView& view) {
-    watchPanel();
-    state_ = view.inputs.state;
-    facts_.phoneNeedsUpdate = view.inputs.phoneNeedsUpdate;
-    facts_.fastLinkAvailable = actions_->fastLinkAvailable();
-    facts_.dropping = panel_ && panel_->dropping();
-    present(cardValues(state_, facts_));
+    CardFacts facts;
+    facts.phoneNeedsUpdate = view.inputs.phoneNeedsUpdate;
+    facts.fastLinkAvailable = actions_->fastLinkAvailable();
+    facts.dropping = view.dropping;
+    facts.install = actions_->installStatus();
+    facts.cablePhone = actions_->cablePhonePresent();
+    present(cardValues(view.inputs.state, facts));
 }
 
 void ConnectedCard::present(const CardValues& values) {
@@ -118,35 +117,6 @@ void ConnectedCard::present(const CardValues& values) {
     }
     content_ = build(values);
     layout_->addWidget(content_);
-}
-
-// The panel's drag flag: the frame sets it as drags come and go, so the card reads it after each.
-void ConnectedCard::watchPanel() {
-    if (panel_) return;
-    for (QWidget* w = parentWidget(); w; w = w->parentWidget())
-        if (auto* panel = qobject_cast<MenuPanel*>(w)) {
-            panel_ = panel;
-            panel->installEventFilter(this);
-            return;
-        }
-}
-
-bool ConnectedCard::eventFilter(QObject* watched, QEvent* event) {
-    switch (event->type()) {
-        case QEvent::DragEnter:
-        case QEvent::DragLeave:
-        case QEvent::Drop:
-            QTimer::singleShot(0, this, [this] { followDrag(); });  // once the panel has handled it
-            break;
-        default:
-            break;
-    }
-    return PanelBody::eventFilter(watched, event);
-}
-
-void ConnectedCard::followDrag() {
-    facts_.dropping = panel_ && panel_->dropping();
-    present(cardValues(state_, facts_));
 }
 
 QWidget* ConnectedCard::build(const CardValues& v) {
@@ -198,12 +168,42 @@ QWidget* ConnectedCard::noticeFor(const CardNotice& n) {
         connect(button, &QAbstractButton::clicked, this, [a = actions_] { a->switchToFastLink(); });
         layoutOf(extra)->addWidget(button);
         layoutOf(extra)->addStretch();
-    } else if (n.extra == CardNotice::Extra::plugHint) {
-        extra = row(QBoxLayout::LeftToRight, 0, {0, 4, 0, 0});
-        layoutOf(extra)->addWidget(text(L10n::string("panel.update.plug"), 12, SystemColor::secondary));
+    } else if (n.extra != CardNotice::Extra::none) {
+        extra = updateActions(n);
     }
     const auto kind = n.kind == CardNotice::Kind::warn ? Notice::Kind::warn : Notice::Kind::info;
     return new Notice(kind, q(n.title), q(n.text), extra);
+}
+
+// Under the update notice: what the companion-app installer is doing, or what the user can do.
+QWidget* ConnectedCard::updateActions(const CardNotice& n) {
+    using Extra = CardNotice::Extra;
+    auto* line = row(QBoxLayout::LeftToRight, 6, {0, n.extra == Extra::plugHint ? 4 : 6, 0, 0});
+    auto* l = layoutOf(line);
+    switch (n.extra) {
+        case Extra::installing:
+            l->addWidget(new InstallSpinner(12), 0, Qt::AlignVCenter);
+            l->addWidget(text(L10n::string("panel.update.installing"), 12, SystemColor::primary), 1);
+            break;
+        case Extra::installDone:
+            l->addWidget(new SymbolView(PanelSymbol::checkmarkCircle, 12, SystemColor::primary));
+            l->addWidget(text(L10n::string("panel.update.done"), 12, SystemColor::primary), 1);
+            break;
+        case Extra::installFailed:
+            l->addWidget(new TextBlock(q(n.detail), design::font(12, QFont::Normal), DS::err, true), 1);
+            break;
+        case Extra::updateButton: {
+            auto* button = new SecondaryButton(q(L10n::string("panel.update.button")), 24, false);
+            connect(button, &QAbstractButton::clicked, this, [a = actions_] { a->installUpdate(); });
+            l->addWidget(button);
+            l->addStretch();
+            break;
+        }
+        default:
+            l->addWidget(text(L10n::string("panel.update.plug"), 12, SystemColor::secondary), 1);
+            break;
+    }
+    return line;
 }
 
 QWidget* ConnectedCard::mirrorButton(const CardValues& v) {

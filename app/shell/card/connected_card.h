@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPointer>
 #include <memory>
 #include <optional>
 
@@ -14,12 +13,11 @@ namespace velmora {
 class AppModel;
 class CardActions;
 class DropArea;
-class MenuPanel;
 
 // The panel's body while a phone is connected: the phone card, the card's notices, the mirror button, the
 // three tiles, the drop area, the received files and the disconnect link, drawn from CardValues. A refresh
 // that changes nothing keeps every widget (hover and focus survive the heartbeat); the drop area follows
-// the panel's drag flag in place. Every press goes to `actions`. Main thread only.
+// the frame's drag flag in place. Every press goes to `actions`. Main thread only.
 class ConnectedCard : public PanelBody {
     Q_OBJECT
   public:
@@ -28,16 +26,12 @@ class ConnectedCard : public PanelBody {
     const std::optional<CardValues>& shown() const { return shown_; }
     DropArea* dropArea() const { return drop_; }
 
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
   private:
     void present(const CardValues& values);
-    void watchPanel();
-    void followDrag();
     QWidget* build(const CardValues& v);
     QWidget* phoneCard(const CardValues& v);
     QWidget* noticeFor(const CardNotice& notice);
+    QWidget* updateActions(const CardNotice& notice);
     QWidget* mirrorButton(const CardValues& v);
     QWidget* tiles(const CardValues& v);
     QWidget* receivedSection(const CardValues& v);
@@ -47,9 +41,6 @@ class ConnectedCard : public PanelBody {
     QVBoxLayout* layout_;
     QWidget* content_ = nullptr;
     DropArea* drop_ = nullptr;
-    QPointer<MenuPanel> panel_;
-    PublishedState state_;
-    CardFacts facts_;
     std::optional<CardValues> shown_;
 };
 

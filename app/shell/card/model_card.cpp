@@ -54,6 +54,21 @@ class ModelCardActions final : public CardActions {
         with([](AppModel& m) { m.openReceived(m.downloadsDir()); });
     }
 
+    InstallStatus installStatus() const override {
+        const auto m = model_.lock();
+        return m ? m->installer().status() : InstallStatus::idle();
+    }
+    bool cablePhonePresent() const override {
+        const auto m = model_.lock();
+        return m && !m->installer().cableDevices().empty();
+    }
+    void installUpdate() override {
+        with([](AppModel& m) {
+            const auto cable = m.installer().cableDevices();
+            if (!cable.empty()) m.installer().install(cable.front());
+        });
+    }
+
   private:
     template <typename Work>
     void with(Work work) {

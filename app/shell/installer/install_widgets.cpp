@@ -66,7 +66,7 @@ void InstallSymbol::paintEvent(QPaintEvent*) {
     }
 }
 
-Spinner::Spinner(int size, QWidget* parent) : QWidget(parent), timer_(new QTimer(this)) {
+InstallSpinner::InstallSpinner(int size, QWidget* parent) : QWidget(parent), timer_(new QTimer(this)) {
     setFixedSize(size, size);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     connect(timer_, &QTimer::timeout, this, [this] {
@@ -76,7 +76,7 @@ Spinner::Spinner(int size, QWidget* parent) : QWidget(parent), timer_(new QTimer
     timer_->start(80);
 }
 
-void Spinner::paintEvent(QPaintEvent*) {
+void InstallSpinner::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const double side = std::min(width(), height());
@@ -86,7 +86,7 @@ void Spinner::paintEvent(QPaintEvent*) {
     p.drawArc(ring, -step_ * 30 * 16, 270 * 16);
 }
 
-LinkButton::LinkButton(const QString& text, int pixelSize, QWidget* parent)
+InstallLink::InstallLink(const QString& text, int pixelSize, QWidget* parent)
     : StyledButton(
           text,
           [pixelSize](bool enabled, bool pressed) {

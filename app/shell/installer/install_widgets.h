@@ -29,10 +29,10 @@ class InstallSymbol : public QWidget {
 
 // A small indeterminate progress ring. Turned by a timer rather than an animation object, so that tests
 // waiting for animations to end do not wait for it.
-class Spinner : public QWidget {
+class InstallSpinner : public QWidget {
     Q_OBJECT
   public:
-    explicit Spinner(int size, QWidget* parent = nullptr);
+    explicit InstallSpinner(int size, QWidget* parent = nullptr);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -43,10 +43,10 @@ class Spinner : public QWidget {
 };
 
 // A button that reads as a link: accent text, no plate.
-class LinkButton : public StyledButton {
+class InstallLink : public StyledButton {
     Q_OBJECT
   public:
-    LinkButton(const QString& text, int pixelSize, QWidget* parent = nullptr);
+    InstallLink(const QString& text, int pixelSize, QWidget* parent = nullptr);
 };
 
 // A shell command in a monospaced font on a faint rounded plate; selectable, wrapping at spaces.

@@ -113,7 +113,8 @@ void PhoneInstallSection::refresh() {
         delete item;
     }
     const auto& status = installer_.status();
-    shown_ = chooseInstallView({status, installer_.candidates(), installer_.unauthorized(), nothingFound_});
+    drawn_ = {status, installer_.candidates(), installer_.unauthorized(), nothingFound_};
+    shown_ = chooseInstallView(drawn_);
     switch (shown_) {
         case SectionContent::installing:
             layout_->addWidget(installing(status.candidate));
@@ -140,6 +141,12 @@ void PhoneInstallSection::refresh() {
     setVisible(shown_ != SectionContent::nothing);
 }
 
+void PhoneInstallSection::follow() {
+    if (drawn_ !=
+        SectionInput{installer_.status(), installer_.candidates(), installer_.unauthorized(), nothingFound_})
+        refresh();
+}
+
 QWidget* PhoneInstallSection::offer(const InstallCandidate& c) {
     auto* install = new PrimaryButton(q(L10n::format("install.offer.button", {c.model})), true);
     connect(install, &QAbstractButton::clicked, this, [this, c] { installer_.install(c); });
@@ -156,12 +163,12 @@ QWidget* PhoneInstallSection::installing(const InstallCandidate& c) {
     auto* title = text(L10n::format("install.progress.title", {c.model}), callout, SystemColor::primary,
                        QFont::DemiBold);
     return card(Brand::accent,
-                {row({new Spinner(14), title}, 8, title),
+                {row({new InstallSpinner(14), title}, 8, title),
                  text(L10n::string("install.progress.text"), caption, SystemColor::secondary)});
 }
 
 QWidget* PhoneInstallSection::success(const InstallCandidate& c) {
-    auto* gotIt = new LinkButton(q(L10n::string("common.got_it")), caption);
+    auto* gotIt = new InstallLink(q(L10n::string("common.got_it")), caption);
     connect(gotIt, &QAbstractButton::clicked, this, [this] { installer_.setStatus(InstallStatus::idle()); });
     auto* steps = column(
         {text(numbered(1, L10n::string("install.success.step1")), caption),
@@ -181,8 +188,8 @@ QWidget* PhoneInstallSection::failed(const InstallCandidate& c, const InstallFai
         look.fontSize = caption;
         return look;
     });
-    auto* guide = new LinkButton(q(L10n::string("install.fail.open_guide")), caption);
-    auto* close = new LinkButton(q(L10n::string("common.close")), caption);
+    auto* guide = new InstallLink(q(L10n::string("install.fail.open_guide")), caption);
+    auto* close = new InstallLink(q(L10n::string("common.close")), caption);
     connect(again, &QAbstractButton::clicked, this, [this, c] { installer_.install(c); });
     connect(guide, &QAbstractButton::clicked, this, [] { GuideWindow::show(); });
     connect(close, &QAbstractButton::clicked, this, [this] { installer_.setStatus(InstallStatus::idle()); });
@@ -203,7 +210,7 @@ QWidget* PhoneInstallSection::howTo() {
     steps->setSpacing(6);
     steps->addWidget(text(L10n::string("install.howto.safe"), caption, SystemColor::secondary));
     if (adbMissing_) {
-        auto* copy = new LinkButton(q(L10n::string("common.copy")), caption);
+        auto* copy = new InstallLink(q(L10n::string("common.copy")), caption);
         connect(copy, &QAbstractButton::clicked, this,
                 [] { QGuiApplication::clipboard()->setText(QString::fromLatin1(installCommand)); });
         steps->addWidget(text(numbered(1, L10n::string("install.howto.step1_adb")), caption));
@@ -216,7 +223,7 @@ QWidget* PhoneInstallSection::howTo() {
     }
     steps->addWidget(text(numbered(2, L10n::string("install.howto.step2")), caption));
     steps->addWidget(text(numbered(3, L10n::string("install.howto.step3")), caption));
-    auto* more = new LinkButton(q(L10n::string("install.howto.more")), caption);
+    auto* more = new InstallLink(q(L10n::string("install.howto.more")), caption);
     connect(more, &QAbstractButton::clicked, this, [] { GuideWindow::show(); });
     steps->addWidget(row({more}, 0));
     return new ExpanderText(q(L10n::string("install.howto.title")), content, open_);

@@ -35,6 +35,9 @@ class PhoneInstallSection : public QWidget {
   public slots:
     // Rebuilds the content from the installer's present state.
     void refresh();
+    // Rebuilds only when the installer's published values differ from those drawn, so that the model's
+    // frequent updates keep hover and focus inside the section.
+    void follow();
 
   private:
     QWidget* offer(const InstallCandidate& c);
@@ -50,6 +53,7 @@ class PhoneInstallSection : public QWidget {
     FoldBinding* open_;
     QVBoxLayout* layout_;
     SectionContent shown_ = SectionContent::nothing;
+    SectionInput drawn_;
 };
 
 }  // namespace velmora

@@ -192,7 +192,7 @@ void MenuPanel::refresh() {
         body_->show();  // now, not at the next turn of the event loop: the height below must count it
         noFocusRing(body_);
     }
-    body_->refresh(PanelView{inputs_, state_, groups_});
+    body_->refresh(PanelView{inputs_, state_, groups_, dropping_});
     showSections(panelSections(inputs_, state_));
     applyPermsDefault();
     setDropping(dropping_);  // the outline goes when the session does
@@ -304,7 +304,9 @@ void MenuPanel::resizeEvent(QResizeEvent* event) {
 }
 
 void MenuPanel::setDropping(bool dropping) {
+    const bool changed = dropping_ != dropping;
     dropping_ = dropping;
+    if (changed && body_) body_->refresh(PanelView{inputs_, state_, groups_, dropping_});
     const bool connected = inputs_.state.state.kind() == ConnState::Kind::connected;
     outline_->setVisible(dropping_ && connected);
     outline_->raise();

@@ -14,6 +14,7 @@ struct PanelView {
     const PanelInputs& inputs;
     const PanelState& state;
     const std::vector<PhoneGroup>& groups;
+    bool dropping = false;  // a file drag hovers over the panel while connected
 };
 
 // The part of the panel that depends on the panel state (the phone list, the connected card, the

@@ -2,7 +2,9 @@
 
 #include <QVBoxLayout>
 
+#include "app/model/app_model.h"
 #include "app/shell/card/connected_card.h"
+#include "app/shell/installer/phone_install_section.h"
 #include "app/shell/phones/phone_list_body.h"
 
 namespace velmora {
@@ -16,19 +18,34 @@ class ListPanelBody : public PanelBody {
     ListPanelBody(ListBody kind, const PhoneListHost& host) : kind_(kind), host_(host) {
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
-        list_ = new PhoneListBody(host.actions, nullptr);
+        list_ =
+            new PhoneListBody(host.actions, [this](bool adbMissing) { return installSection(adbMissing); });
         layout->addWidget(list_);
     }
 
     void refresh(const PanelView& view) override {
-        list_->present(phoneListValues(kind_, view.inputs.state, listedPhones(view.groups), host_.queries,
-                                       host_.adbMissing));
+        const auto model = host_.model.lock();
+        const bool adbMissing = model ? !model->installer().adbPath() : host_.adbMissing;
+        list_->present(
+            phoneListValues(kind_, view.inputs.state, listedPhones(view.groups), host_.queries, adbMissing));
+        // The model tells of each installer change through this refresh.
+        if (auto* section = qobject_cast<PhoneInstallSection*>(list_->installSection())) section->follow();
         // Parts the list just made show now, so that the frame's height that follows counts them.
         for (auto* part : list_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             part->show();
     }
 
   private:
+    // The companion-app installer's section over the model's installer; the how-to stays folded (no body
+    // that shows the section is one where nothing at all was found).
+    QWidget* installSection(bool adbMissing) const {
+        const auto model = host_.model.lock();
+        if (!model) return new QWidget;
+        auto* section = new PhoneInstallSection(model->installer());
+        section->setAdbMissing(adbMissing);
+        return section;
+    }
+
     ListBody kind_;
     const PhoneListHost& host_;
     PhoneListBody* list_;
