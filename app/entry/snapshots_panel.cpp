@@ -20,7 +20,9 @@
 namespace velmora {
 namespace {
 
-// The pictures do not depend on the computer: adb counts as found, and the companion package as carried.
+// The pictures do not depend on the computer: adb counts as found (the model's installer gets this path,
+// never run), and the companion package as carried.
+constexpr const char* kAdbPath = "/usr/bin/adb";
 constexpr bool kAdbPresent = true;
 constexpr bool kPackageCarried = true;
 
@@ -86,6 +88,9 @@ bool PanelStage::shot(const QString& file, bool dark, const PanelSetup& setup) c
     ModelPorts ports;
     ports.main = main_;
     ports.settings = settings_;
+    ports.makeInstaller = [main = main_](std::optional<std::string>) {
+        return std::make_unique<PhoneInstaller>(kAdbPath, main);
+    };
     const std::shared_ptr<AppModel> model = AppModel::create(std::move(ports), true);
     if (!model) return false;
     PublishedState state = model->state();

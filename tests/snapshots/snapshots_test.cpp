@@ -1,7 +1,6 @@
-// The snapshot tool as a user runs it: every picture in order at its size, the icon sheet's bands, a second
-// run over a user's own settings and a stray preview peer file giving the same bytes and changing neither
-// file, and a folder that cannot be made giving status 1 and one line. The pictures of the first run stay in
-// build/artifacts/snapshots/ for a person to look at.
+// The snapshot tool as a user runs it: every picture in order at its size (kept in build/artifacts/snapshots/
+// to look at), a second run over a user's own files giving the same bytes and changing neither file, and a
+// folder that cannot be made giving status 1 and one line.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -93,8 +92,7 @@ TEST(SnapshotTool, WritesEveryPictureTheSameEachTimeAndLeavesTheUsersFilesAlone)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     const fs::path artifacts = fs::path(VELMORA_ARTIFACTS_DIR);
-    fs::create_directories(artifacts);
-    fs::remove_all(artifacts / "snapshots");
+    fs::remove_all(artifacts / "snapshots"), fs::create_directories(artifacts);
     // The first run into a folder given relative to its working folder; the icon set's option is ignored.
     ToolRun first({"--snapshot", "snapshots", "--make-iconset", "icons"}, env,
                   QString::fromStdString(artifacts));
