@@ -5,19 +5,37 @@
 class QWidget;
 
 // The screen-state snapshot tool: every state of what a person sees, rendered off screen to PNG files with
-// fixed names. So far: the tray icon sheet and the two forms of the pairing dialog; the panel's states join
-// as the panel is built. GUI thread, before the event loop runs.
+// fixed names: the tray icon sheet, the panel in each of its states, the installer's section alone, the
+// pairing dialog, the guide and the mirror window. GUI thread, before the event loop runs.
+//
+// The run keeps its settings in memory and its preview models' peer file in a private folder, so the user's
+// settings and paired phones are neither read nor changed; it writes no file but its pictures. Fonts,
+// spinners and clocks are fixed, so two runs write the same bytes.
 namespace velmora::Snapshots {
 
-// Writes the files into `folder` (made with its parents when missing; files of the same names replaced).
-// Every file is attempted; returns how many failed, or -1 when the folder could not be made.
-int run(const QString& folder);
+struct Outcome {
+    bool folderMade = false;
+    int failed = 0;  // files not written; every file is attempted whatever failed before
+};
 
-// Renders `view` at `width` over the window background of the appearance, at least 40 high, into `file`.
+// Writes the files into `folder` (made with its parents when missing; files of the same names replaced).
+Outcome run(const QString& folder);
+
+// Renders `view` (taken over) at `width` over the window background of the appearance, at least 40 high,
+// into `file`.
 bool png(QWidget* view, int width, const QString& file, bool dark);
 
 // The tray glyph at 16, 18 and 22 at one and two pixels per point, unconnected and connected, on light and
 // dark bands, magnified so its pixels show: 1668 × 1116 pixels.
 bool menuBarSheet(const QString& file);
+
+// Sets the appearance the widgets resolve their colours in while it lives.
+class AppearanceScope {
+  public:
+    explicit AppearanceScope(bool dark);
+    ~AppearanceScope();
+    AppearanceScope(const AppearanceScope&) = delete;
+    AppearanceScope& operator=(const AppearanceScope&) = delete;
+};
 
 }  // namespace velmora::Snapshots

@@ -11,6 +11,15 @@
 namespace velmora {
 namespace {
 
+// The off-screen platform warns each time a window takes a fixed size, which every picture does: that line
+// alone is dropped, everything else goes where it went.
+QtMessageHandler previousHandler = nullptr;
+
+void dropSizeHintWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.contains(QLatin1String("does not support propagateSizeHints"))) return;
+    if (previousHandler) previousHandler(type, context, message);
+}
+
 int report(const QString& line) {
     std::cerr << "velmora: " << line.toStdString() << std::endl;
     return 1;
@@ -28,11 +37,12 @@ int iconset(const QString& folder) {
                       .arg(folder));
 }
 
+// Every picture is attempted whatever failed before; the one line tells the first cause.
 int snapshot(const QString& folder) {
-    const int failed = Snapshots::run(folder);
-    if (failed == 0) return 0;
-    if (failed < 0) return report(QStringLiteral("não foi possível criar a pasta %1").arg(folder));
-    return report(QStringLiteral("%1 imagens não foram gravadas em %2").arg(failed).arg(folder));
+    const Snapshots::Outcome outcome = Snapshots::run(folder);
+    if (!outcome.folderMade) return report(QStringLiteral("não foi possível criar a pasta %1").arg(folder));
+    if (outcome.failed == 0) return 0;
+    return report(QStringLiteral("%1 imagens não foram gravadas em %2").arg(outcome.failed).arg(folder));
 }
 
 }  // namespace
@@ -40,6 +50,7 @@ int snapshot(const QString& folder) {
 int runTool(const LaunchChoice& choice, int& argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    previousHandler = qInstallMessageHandler(dropSizeHintWarnings);
     const QString folder = QString::fromStdString(choice.folder);
     return choice.mode == LaunchChoice::Mode::snapshot ? snapshot(folder) : iconset(folder);
 }

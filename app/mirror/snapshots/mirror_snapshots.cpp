@@ -114,7 +114,7 @@ void stage(Scene scene, MirrorWindow& window, StillPort& port, ManualExecutor& c
     }
 }
 
-void shot(Scene scene, bool dark, int width, const std::filesystem::path& file) {
+bool shot(Scene scene, bool dark, int width, const std::filesystem::path& file) {
     AppearanceSource::instance().setOverride(dark ? Appearance::dark : Appearance::light);
     ManualExecutor clock;
     StillPort port;
@@ -125,26 +125,29 @@ void shot(Scene scene, bool dark, int width, const std::filesystem::path& file) 
     settle(window);
     stage(scene, window, port, clock);
     settle(window);
-    (void)window.grab().toImage().save(QString::fromStdString(file.string()), "PNG");
+    const bool saved = window.grab().toImage().save(QString::fromStdString(file.string()), "PNG");
     window.hide();
+    return saved;
 }
 
 }  // namespace
 
-void run(const std::filesystem::path& folder) {
+int run(const std::filesystem::path& folder) {
+    int failed = 0;
     const auto file = [&](const std::string& name) { return folder / name; };
     for (const auto& [scene, token] : kScenes) {
         const std::string base = std::string("espelhamento-") + token;
-        shot(scene, false, kDefaultWidth, file(base + ".png"));
-        shot(scene, true, kDefaultWidth, file(base + "-escuro.png"));
+        failed += shot(scene, false, kDefaultWidth, file(base + ".png")) ? 0 : 1;
+        failed += shot(scene, true, kDefaultWidth, file(base + "-escuro.png")) ? 0 : 1;
     }
     for (const int width : {220, 500}) {
         const std::string base = "espelhamento-largura-" + std::to_string(width);
-        shot(Scene::live, false, width, file(base + ".png"));
-        shot(Scene::live, true, width, file(base + "-escuro.png"));
+        failed += shot(Scene::live, false, width, file(base + ".png")) ? 0 : 1;
+        failed += shot(Scene::live, true, width, file(base + "-escuro.png")) ? 0 : 1;
     }
-    shot(Scene::live, false, kDefaultWidth, file("janela-espelhamento.png"));
+    failed += shot(Scene::live, false, kDefaultWidth, file("janela-espelhamento.png")) ? 0 : 1;
     AppearanceSource::instance().setOverride(std::nullopt);
+    return failed;
 }
 
 }  // namespace velmora::MirrorSnapshots

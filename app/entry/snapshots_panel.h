@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "app/model/published_state.h"
+
+namespace velmora {
+
+class AppModel;
+class Executor;
+class MemorySettings;
+
+// One panel shot's model: a fresh preview model, and the state the panel shows. A preview model finds and
+// connects nothing, so what discovery and a session would publish is written into `state`; what the model's
+// own operations keep (the connection order, the phone's apps, the notification filter and the switches) is
+// changed through `model` and read back from it after the setup.
+struct PanelPreview {
+    AppModel& model;
+    PublishedState& state;
+};
+using PanelSetup = std::function<void(PanelPreview&)>;
+
+// Renders the real panel (its state bodies, the preferences and the permissions sections) over preview
+// models, one per shot, all reading and writing `settings`, never the user's. GUI thread.
+class PanelStage {
+  public:
+    PanelStage(std::shared_ptr<MemorySettings> settings, std::shared_ptr<Executor> main);
+
+    // Clears "linkPrefs", "phoneApps" and "notifOverrides", makes a preview model whose browser is ready and
+    // whose notifications are authorised, runs `setup` and writes the panel, 360 wide, to `file`.
+    bool shot(const QString& file, bool dark, const PanelSetup& setup) const;
+
+  private:
+    std::shared_ptr<MemorySettings> settings_;
+    std::shared_ptr<Executor> main_;
+};
+
+}  // namespace velmora
