@@ -8,8 +8,8 @@
 
 #include "app/mirror/window/action_bar.h"
 #include "app/mirror/window/container.h"
+#include "app/mirror/window/delayed_spinner.h"
 #include "app/mirror/window/overlay.h"
-#include "app/mirror/window/spinner.h"
 #include "app/mirror/window/state_layer.h"
 #include "app/mirror/window/status_pill.h"
 #include "core/l10n/l10n.h"
