@@ -2,22 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <future>
-#include <sstream>
 
 #include "ble/fake_radio.h"
 #include "core/log/velmora_log.h"
+#include "support/temp_dir.h"
 
 namespace velmora {
 namespace {
 
 std::string logText() {
-    VelmoraLog::flush();
-    std::ifstream in(VelmoraLog::file());
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return VelmoraLog::flush(), test::readFile(VelmoraLog::file());
 }
 
 // A link opened through the central; the test plays the peripheral's reports.

@@ -24,12 +24,15 @@ inline void check(bool ok, const char* what) {
 // A socket bound to an ephemeral port of 127.0.0.1, listening unless `backlog` is negative. A bound socket
 // that never listens refuses every connection (and keeps the port from other programs meanwhile). With
 // backlog 0 the kernel queues one finished connection and then drops further connection requests, which
-// makes a connect that never completes.
+// makes a connect that never completes. A chosen `port` may be taken again at once after an earlier run.
 class LoopbackListener {
   public:
-    explicit LoopbackListener(int backlog = 16) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    explicit LoopbackListener(int backlog = 16, std::uint16_t port = 0)
+        : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in a{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
         socklen_t length = sizeof a;
+        const int one = 1;
+        check(port == 0 || ::setsockopt(fd_.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) == 0, "reuse");
         check(::bind(fd_.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0, "bind");
         check(::getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&a), &length) == 0, "getsockname");
         check(backlog < 0 || ::listen(fd_.get(), backlog) == 0, "listen");

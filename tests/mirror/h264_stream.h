@@ -4,6 +4,7 @@
 // phone sends them (flag 1 key / 2 not, 8-byte big-endian microseconds, Annex B body with the parameter sets
 // in band before each key frame).
 
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
@@ -22,8 +23,10 @@ struct PhonePacket {
     std::int64_t ptsMicros = 0;
 };
 
-// `frames` pictures of width×height at 60 fps, a key frame every `keyInterval` pictures.
-inline std::vector<PhonePacket> encodeH264(int width, int height, int frames, int keyInterval) {
+// `frames` pictures of width×height at 60 fps, a key frame every `keyInterval` pictures; `paint` draws
+// picture i into the frame's YUV 4:2:0 planes (unless given: a pattern that moves with i).
+inline std::vector<PhonePacket> encodeH264(int width, int height, int frames, int keyInterval,
+                                           const std::function<void(AVFrame&, int)>& paint = {}) {
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
     AVCodecContext* ctx = codec ? avcodec_alloc_context3(codec) : nullptr;
     if (!ctx) throw std::runtime_error("libavcodec has no libx264 encoder");
@@ -41,7 +44,8 @@ inline std::vector<PhonePacket> encodeH264(int width, int height, int frames, in
     for (int i = 0; i <= frames; ++i) {
         if (i < frames) {
             av_frame_make_writable(frame);
-            for (int plane = 0; plane < 3; ++plane)
+            if (paint) paint(*frame, i);
+            for (int plane = 0; plane < 3 && !paint; ++plane)
                 for (int y = 0; y < (plane ? height / 2 : height); ++y)
                     for (int x = 0; x < (plane ? width / 2 : width); ++x)
                         frame->data[plane][y * frame->linesize[plane] + x] =

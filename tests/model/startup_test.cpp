@@ -1,8 +1,6 @@
 // Start-up, the user's connection order while running, and shutdown, seen through the ports.
 #include <gtest/gtest.h>
 
-#include "app/model/connection/usb_bridge_link.h"
-#include "core/exec/manual_executor.h"
 #include "core/l10n/l10n.h"
 #include "support/model_harness.h"
 
@@ -108,18 +106,6 @@ TEST(Startup, SwitchingOffTheLiveKindLeavesQuietlyAndShutdownStillRemovesForward
     model.shutdown();
     for (const char* stopped : {"usb.removeForwards", "network.stop", "wake.stop"})
         EXPECT_EQ(h.journal->count(stopped), 1) << stopped;
-}
-
-// The application's cable port on a computer without adb: the model's calls reach the bridge and do nothing.
-TEST(Startup, TheCablePortOverTheRealBridgeWithoutAdbPublishesNothing) {
-    ModelHarness h;
-    auto queue = std::make_shared<ManualExecutor>();
-    ModelPorts ports = h.ports();
-    ports.usb = std::make_shared<UsbBridgeLink>(std::make_unique<UsbBridge>(std::nullopt, queue, nullptr));
-    AppModel& model = *(h.model = AppModel::create(ports, false));
-    queue->advance(10);
-    model.shutdown();
-    EXPECT_TRUE(model.state().usbPhones.empty());
 }
 
 }  // namespace

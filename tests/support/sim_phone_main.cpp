@@ -1,8 +1,6 @@
 // velmora_sim_phone: the simulated phone as a program, for trying the computer's side by hand. It
 // listens on 127.0.0.1 only and serves one connection at a time.
 
-#include <cerrno>
-#include <cstring>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -75,21 +73,6 @@ P256PrivateKey phoneKey(const std::optional<std::string>& file) {
     return key;
 }
 
-// Listens on 127.0.0.1:`port` (0: a free port, written back); an invalid descriptor, errno set, on failure.
-UniqueFd listenOnLoopback(std::uint16_t& port) {
-    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    const int one = 1;
-    sockaddr_in a{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
-    socklen_t length = sizeof a;
-    if (!fd.valid() || ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0 ||
-        ::bind(fd.get(), reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd.get(), 4) != 0 ||
-        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&a), &length) != 0) {
-        return UniqueFd();
-    }
-    port = ntohs(a.sin_port);
-    return fd;
-}
-
 void say(const std::string& line) {
     std::cout << line << std::endl;
 }
@@ -111,17 +94,22 @@ int run(const Options& o) {
                          phoneKey(o.keyFile));
     for (const auto& id : o.paired)
         phone.remember(id);
-    auto port = static_cast<std::uint16_t>(o.port);
-    const UniqueFd listener = listenOnLoopback(port);
-    if (!listener.valid()) {
-        std::cerr << "não consegui escutar em 127.0.0.1:" << o.port << ": " << std::strerror(errno) << "\n";
+    std::optional<test::LoopbackListener> listener;
+    try {
+        listener.emplace(4, static_cast<std::uint16_t>(o.port));
+    } catch (const std::system_error& e) {
+        std::cerr << "não consegui escutar em 127.0.0.1:" << o.port << ": " << e.what() << "\n";
         return 1;
     }
     say("telefone simulado \"" + o.name + "\" id " + phone.id() +
-        " escutando em 127.0.0.1:" + std::to_string(port));
+        " escutando em 127.0.0.1:" + std::to_string(listener->port()));
     do {
-        UniqueFd connection(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
-        if (!connection.valid()) continue;
+        UniqueFd connection;
+        try {
+            connection = listener->accept();
+        } catch (const std::system_error&) {  // a client that gave up before its turn
+            continue;
+        }
         say("conexão aceita");
         const PhoneOutcome out = phone.serve(std::make_shared<TcpTransport>(std::move(connection)));
         const std::string id = out.computerAuth.value("id", "");

@@ -10,10 +10,10 @@
 #include "app/design/theme.h"
 #include "app/mirror/logic/mirror_hud.h"
 #include "app/mirror/window/centred_text.h"
+#include "app/mirror/window/delayed_spinner.h"
 #include "app/mirror/window/fade.h"
 #include "app/mirror/window/mirror_symbols.h"
 #include "app/mirror/window/mirror_view.h"
-#include "app/mirror/window/spinner.h"
 #include "core/l10n/l10n.h"
 
 namespace velmora {
@@ -156,7 +156,7 @@ void MirrorStateLayer::rebuild() {
                 4);  // the title and its detail form one group
             break;
         case reconnecting:
-            add(new Spinner(true), gap);
+            add(new SpokeSpinner(32, SpinnerLook::onStage()), gap);
             title("mirror.state.reconnecting");
             break;
         case unresponsive:

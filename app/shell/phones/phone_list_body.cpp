@@ -8,8 +8,8 @@
 #include "app/design/cards.h"
 #include "app/design/glyphs.h"
 #include "app/design/notice.h"
+#include "app/design/spoke_spinner.h"
 #include "app/design/theme.h"
-#include "app/shell/phones/activity_indicator.h"
 #include "app/shell/phones/body_parts.h"
 #include "app/shell/phones/phone_list_actions.h"
 #include "app/shell/phones/phone_row.h"
@@ -59,7 +59,7 @@ QWidget* stepRow(const StepView& step) {
 // A spinner and a secondary line: "searching".
 QWidget* waitingLine(const std::string& label) {
     QWidget* line = box(QBoxLayout::LeftToRight, 8);
-    layoutOf(line)->addWidget(new ActivityIndicator(12), 0, Qt::AlignVCenter);
+    layoutOf(line)->addWidget(new SpokeSpinner(12, SpinnerLook::inText()), 0, Qt::AlignVCenter);
     layoutOf(line)->addWidget(text(label, 12, SystemColor::secondary, true), 1);
     return line;
 }
@@ -167,7 +167,7 @@ QWidget* PhoneListBody::connectingBody(const std::string& label) {
     layoutOf(texts)->addWidget(text(label, 13, SystemColor::primary, false, QFont::Medium));
     layoutOf(texts)->addWidget(text(L10n::string("common.connecting"), 12, SystemColor::secondary, false));
     layoutOf(row)->addWidget(texts, 1);
-    layoutOf(row)->addWidget(new ActivityIndicator(16), 0, Qt::AlignVCenter);
+    layoutOf(row)->addWidget(new SpokeSpinner(16, SpinnerLook::inText()), 0, Qt::AlignVCenter);
     layoutOf(inner)->addWidget(row);
     layoutOf(inner)->addWidget(
         text(L10n::string("panel.connecting.code_hint"), 12, SystemColor::secondary, true));
