@@ -12,18 +12,7 @@ DigestWorker::~DigestWorker() {
     stop(true);
 }
 
-void DigestWorker::update(ByteView data) {
-    while (!data.empty()) {
-        if (gathering_.capacity() == 0) gathering_ = spareBlock();
-        const std::size_t take = std::min(data.size(), kBlock - std::min(kBlock, gathering_.size()));
-        gathering_.insert(gathering_.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(take));
-        data = data.subspan(take);
-        if (gathering_.size() >= kBlock) pass(std::exchange(gathering_, Bytes()));
-    }
-}
-
-void DigestWorker::updateBlock(Bytes block) {
-    if (!gathering_.empty()) pass(std::exchange(gathering_, Bytes()));
+void DigestWorker::update(Bytes block) {
     if (!block.empty()) pass(std::move(block));
 }
 
@@ -100,8 +89,6 @@ void DigestWorker::stop(bool dropWaiting) noexcept {
 std::string DigestWorker::finishHex() {
     stop(false);
     if (failure_) std::rethrow_exception(failure_);
-    hasher_.update(gathering_);
-    gathering_ = Bytes();
     return hasher_.finishHex();
 }
 

@@ -13,13 +13,11 @@
 
 namespace velmora {
 
-// A running SHA-256 computed on a thread of its own, so the thread that feeds it pays for a copy of the
-// bytes instead of the hash: an incoming file's receive thread reads, opens and writes the next record while
-// the last one is hashed, and a file being hashed is read while the block before is hashed. Bytes are
-// handed over a block at a time; at most kBlocksAhead blocks wait, after which the owner waits for the hash
-// to catch up.
+// A running SHA-256 computed on a thread of its own from blocks handed over whole, so a file being hashed
+// is read while the block before is hashed. At most kBlocksAhead blocks wait, after which the owner waits
+// for the hash to catch up.
 //
-// Threads: every call from one owner thread at a time; the worker is started by the first full block and
+// Threads: every call from one owner thread at a time; the worker is started by the first block and
 // joined by finishHex() or the destructor (which drops what still waits). When no thread can be started the
 // owner hashes the blocks itself. Failures of the cryptographic library on the worker are thrown by
 // finishHex().
@@ -33,11 +31,9 @@ class DigestWorker {
     DigestWorker(const DigestWorker&) = delete;
     DigestWorker& operator=(const DigestWorker&) = delete;
 
-    // Copies `data` into the block being gathered.
-    void update(ByteView data);
-    // Hands `block` over whole, without a copy, after what was gathered before it.
-    void updateBlock(Bytes block);
-    // An empty block (capacity kBlock) to fill for updateBlock(): one the worker is done with, or a new one.
+    // Hands `block` over whole, without a copy: it is hashed after the blocks before it.
+    void update(Bytes block);
+    // An empty block (capacity kBlock) to fill for update(): one the worker is done with, or a new one.
     Bytes spareBlock();
     // The digest of everything fed, as 64 lower-case hex digits, once the worker has hashed it all; the
     // digest is spent afterwards.
@@ -49,7 +45,6 @@ class DigestWorker {
     // Ends the worker once it has hashed what waits, or at once with `dropWaiting`.
     void stop(bool dropWaiting) noexcept;
 
-    Bytes gathering_;      // owner thread only: the block being filled
     bool inline_ = false;  // owner thread only: no worker could be started, the owner hashes
 
     std::mutex mutex_;               // guards the fields below

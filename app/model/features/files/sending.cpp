@@ -44,7 +44,7 @@ std::optional<std::string> hashFile(int fd, std::int64_t size) {
         const ssize_t n = readSome(fd, block, block.size());
         if (n <= 0) return std::nullopt;
         block.resize(static_cast<std::size_t>(n));
-        hasher.updateBlock(std::move(block));
+        hasher.update(std::move(block));
         left -= n;
     }
     return hasher.finishHex();
