@@ -147,10 +147,14 @@ std::array<std::uint8_t, 12> SecureChannel::recordNonce(std::uint64_t counter) {
 // --- records ---
 
 void SecureChannel::send(std::uint8_t channel, ByteView payload) {
+    send(channel, ByteView(), payload);
+}
+
+void SecureChannel::send(std::uint8_t channel, ByteView head, ByteView body) {
     std::lock_guard lock(writeMutex_);
     throwIfFailed();
     try {
-        sendRecord(channel, payload);
+        sendRecord(channel, head, body);
     } catch (...) {
         // Kept before the close, so the first failure is this one and not the closed transport a receive
         // blocked on another thread is about to report.
@@ -160,21 +164,23 @@ void SecureChannel::send(std::uint8_t channel, ByteView payload) {
     }
 }
 
-void SecureChannel::sendRecord(std::uint8_t channel, ByteView payload) {
-    if (payload.size() > std::numeric_limits<std::uint32_t>::max() - minRecord) {
+void SecureChannel::sendRecord(std::uint8_t channel, ByteView head, ByteView body) {
+    constexpr std::size_t largest = std::numeric_limits<std::uint32_t>::max() - minRecord;
+    if (head.size() > largest || body.size() > largest - head.size()) {
         // Its length could not be framed in 32 bits; nothing is sealed or written.
-        throw CXPError::protocolError("registro grande demais: " + std::to_string(payload.size()));
+        throw CXPError::protocolError("registro grande demais: " + std::to_string(head.size() + body.size()));
     }
+    const std::size_t payloadSize = head.size() + body.size();
     if (sendCounter_ == counterExhausted) throw CXPError::protocolError("contador de registros esgotado");
     // The record is built in place: length prefix, then the channel byte and payload sealed straight behind
     // it, so the payload is read once (by the cipher) and the record leaves in one write.
-    const std::size_t sealedSize = minRecord + payload.size();
+    const std::size_t sealedSize = minRecord + payloadSize;
     const std::size_t recordSize = 4 + sealedSize;
     if (sendBuffer_.size() < recordSize) sendBuffer_.resize(recordSize);
     const std::span<std::uint8_t> record(sendBuffer_.data(), recordSize);
     putBigEndian32(record.data(), static_cast<std::uint32_t>(sealedSize));
     const std::uint8_t channelByte[1] = {channel};
-    CXPCrypto::sealInto(sendKey_, recordNonce(sendCounter_), {ByteView(channelByte), payload},
+    CXPCrypto::sealInto(sendKey_, recordNonce(sendCounter_), {ByteView(channelByte), head, body},
                         record.subspan(4));
     ++sendCounter_;
     transport_->write(record);

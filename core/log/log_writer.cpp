@@ -8,10 +8,18 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace velmora {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// How long the first of a burst of lines waits for the rest before the queue writes them.
+constexpr double kGatherSeconds = 0.05;
+
+}  // namespace
 
 std::string formatLogStamp(const std::tm& local, int millis, long offsetSeconds) {
     char when[64];
@@ -51,11 +59,32 @@ void LogWriter::write(std::string_view text) {
     line.push_back(' ');
     line.append(text);
     line.push_back('\n');
-    queue_.post([this, line = std::move(line)] { append(line); });
+    {
+        std::lock_guard lock(keptMutex_);
+        kept_.push_back(std::move(line));
+        if (std::exchange(drainQueued_, true)) return;
+    }
+    queue_.postAfter(kGatherSeconds, [this] { drain(); });
 }
 
 void LogWriter::flush() {
-    queue_.sync([] {});
+    if (queue_.isCurrent()) return drain();
+    queue_.sync([this] { drain(); });
+}
+
+LogWriter::~LogWriter() {
+    flush();
+}
+
+void LogWriter::drain() {
+    std::vector<std::string> lines;
+    {
+        std::lock_guard lock(keptMutex_);
+        lines.swap(kept_);
+        drainQueued_ = false;
+    }
+    for (const std::string& line : lines)
+        append(line);
 }
 
 void LogWriter::append(const std::string& line) {

@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/exec/serial_queue.h"
 
@@ -19,15 +21,17 @@ std::string logStamp(std::chrono::system_clock::time_point when);
 // Appends stamped lines to "velmora.log" in one folder, in the order written, and moves a file that has
 // grown past 1,000,000 bytes to "velmora.old.log" (one old generation) before the next line.
 //
-// Threads: write() and flush() may be called from any thread. write() only stamps the line and queues it;
-// all file work runs on the serial queue "velmora.log". No file stays open between lines. A line that
+// Threads: write() and flush() may be called from any thread. write() only stamps the line and keeps it;
+// all file work runs on the serial queue "velmora.log", which takes the kept lines in one pass a moment
+// after the first of them, so a burst of lines wakes it once and not per line. No file stays open between
+// lines. A line that
 // cannot be written (folder or file not creatable, disk full) is lost silently; the next line tries again.
 class LogWriter {
   public:
     static constexpr std::uintmax_t kRotateAbove = 1'000'000;
 
     explicit LogWriter(std::filesystem::path folder);
-    ~LogWriter() = default;  // writes every line already queued
+    ~LogWriter();  // writes every line already written
     LogWriter(const LogWriter&) = delete;
     LogWriter& operator=(const LogWriter&) = delete;
 
@@ -41,11 +45,16 @@ class LogWriter {
     const std::filesystem::path& file() const { return file_; }
 
   private:
+    // Queue: writes the kept lines in order.
+    void drain();
     void append(const std::string& line);
 
     const std::filesystem::path folder_;
     const std::filesystem::path file_;
     const std::filesystem::path old_;
+    std::mutex keptMutex_;  // guards kept_ and drainQueued_
+    std::vector<std::string> kept_;
+    bool drainQueued_ = false;
     SerialQueue queue_;  // last, so it is stopped (writing what is queued) before the paths go
 };
 

@@ -78,12 +78,10 @@ void LinkSession::sendInput(const nlohmann::json& message) {
 }
 
 void LinkSession::sendFileChunk(std::uint32_t tid, ByteView data) {
-    Bytes payload;
-    payload.reserve(4 + data.size());
-    for (int shift = 24; shift >= 0; shift -= 8)
-        payload.push_back(static_cast<std::uint8_t>(tid >> shift));
-    payload.insert(payload.end(), data.begin(), data.end());
-    channel_->send(Ch::files, payload);
+    // The id and the data are sealed where they lie: a file's bytes are not copied on their way out.
+    const std::uint8_t head[4] = {static_cast<std::uint8_t>(tid >> 24), static_cast<std::uint8_t>(tid >> 16),
+                                  static_cast<std::uint8_t>(tid >> 8), static_cast<std::uint8_t>(tid)};
+    channel_->send(Ch::files, ByteView(head), data);
 }
 
 void LinkSession::close() {

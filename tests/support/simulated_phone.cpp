@@ -112,7 +112,7 @@ struct PhoneConnection {
                 if (config.onRecord)
                     for (const json& reply : config.onRecord(frame))
                         channel->send(Ch::control, encodeJSON(reply));
-                out.records.push_back(std::move(frame));
+                if (config.keepRecords) out.records.push_back(std::move(frame));
                 continue;
             }
             json message = decodeJSON(frame.payload, static_cast<std::size_t>(Limits::controlMax));

@@ -76,6 +76,9 @@ struct PhoneConfig {
     // Told of each record on another channel (file data, ...) as it arrives; the control messages it
     // returns are sent in order (a "file.done" once a file's last bytes are in, say).
     std::function<std::vector<nlohmann::json>(const Frame&)> onRecord = {};
+    // Whether those records are kept in the outcome; a benchmark streaming a large file turns it off, so the
+    // phone's memory does not grow by the whole file.
+    bool keepRecords = true;
     // Records on any channel sent after that answer (a stream of video and sound after "mirror.start").
     std::function<std::vector<Frame>(const nlohmann::json&)> stream = {};
     // Called on the phone's thread just before each of those records goes (a benchmark paces and stamps).

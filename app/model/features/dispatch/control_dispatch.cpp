@@ -34,9 +34,11 @@ std::shared_ptr<LinkSession> AppModel::currentSession() const {
 }
 
 // Posted work that runs only while the model has not shut down.
+// Wrapped once (not through post()): it runs for every message the phone sends.
 void AppModel::onMainLive(std::function<void(AppModel&)> work) {
-    post([work = std::move(work)](AppModel& model) {
-        if (!model.shutDown_) work(model);
+    ports_.main->post([weak = weak_from_this(), work = std::move(work)] {
+        const auto model = weak.lock();
+        if (model && !model->shutDown_) work(*model);
     });
 }
 

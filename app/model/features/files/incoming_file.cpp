@@ -10,7 +10,7 @@ namespace velmora {
 std::unique_ptr<IncomingFile> IncomingFile::create(const std::filesystem::path& temporary,
                                                    const Inbound::FileOffer& offer,
                                                    const LinkSession* session, double now) {
-    UniqueFd fd(::open(temporary.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600));
+    UniqueFd fd(::open(temporary.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.valid()) return nullptr;
     return std::make_unique<IncomingFile>(std::move(fd), temporary, offer, session, now);
 }
@@ -21,7 +21,8 @@ IncomingFile::IncomingFile(UniqueFd fd, std::filesystem::path temporary, Inbound
       temporary_(std::move(temporary)),
       offer_(std::move(offer)),
       session_(session),
-      lastActivity_(now) {}
+      lastActivity_(now),
+      digest_(fd_.get()) {}
 
 bool IncomingFile::append(ByteView data, double now) {
     lastActivity_.store(now);
@@ -31,14 +32,15 @@ bool IncomingFile::append(ByteView data, double now) {
         if (n <= 0) return false;
         done += static_cast<std::size_t>(n);
     }
-    hasher_.update(data);
-    got_.fetch_add(static_cast<std::int64_t>(data.size()));
+    digest_.written(got_.fetch_add(static_cast<std::int64_t>(data.size())) +
+                    static_cast<std::int64_t>(data.size()));
     return true;
 }
 
 bool IncomingFile::finish() {
+    const std::optional<std::string> digest = digest_.finishHex();
     fd_.reset();
-    return hasher_.finishHex() == offer_.sha256;
+    return digest == offer_.sha256;
 }
 
 void IncomingFile::discard() const {

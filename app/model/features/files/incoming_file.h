@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/model/features/files/sha256_stream.h"
+#include "app/model/features/files/written_digest.h"
 #include "core/bytes.h"
 #include "core/posix/unique_fd.h"
 #include "core/protocol/inbound.h"
@@ -16,9 +16,11 @@ namespace velmora {
 class LinkSession;
 
 // One accepted incoming transfer: its hidden temporary file, open for writing, and the running digest of
-// what was written. The file goes when discard() is called; the descriptor closes with the object.
+// what was written (read back from the file). The file goes when discard() is called; the descriptor closes
+// with the object.
 //
-// Threads: append(), finish() and the digest belong to the receive thread of the session that offered it;
+// Threads: append(), finish() and the digest belong to the receive thread of the session that offered it
+// (the digest itself is read back and computed on a worker of its own, see WrittenDigest);
 // got() and lastActivity() may be read from any thread; discard() from whichever thread took the transfer
 // out of the table (it only removes the name, so a write in flight on the receive thread stays harmless).
 class IncomingFile {
@@ -52,9 +54,9 @@ class IncomingFile {
     const std::filesystem::path temporary_;
     const Inbound::FileOffer offer_;
     const LinkSession* const session_;  // only compared, never followed
-    Sha256Stream hasher_;
     std::atomic<std::int64_t> got_{0};
     std::atomic<double> lastActivity_;
+    WrittenDigest digest_;  // last: stopped before the descriptor closes
 };
 
 }  // namespace velmora

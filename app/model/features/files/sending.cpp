@@ -13,7 +13,7 @@
 #include <cstring>
 
 #include "app/model/app_model.h"
-#include "app/model/features/files/sha256_stream.h"
+#include "app/model/features/files/digest_worker.h"
 #include "core/errors/friendly_errors.h"
 #include "core/l10n/l10n.h"
 
@@ -21,7 +21,7 @@ namespace velmora {
 
 namespace {
 
-constexpr std::size_t kHashRead = 1048576;
+constexpr std::size_t kHashRead = DigestWorker::kBlock;
 constexpr std::size_t kRecordData = 65536;
 constexpr double kAnswerWait = 30.0;
 constexpr double kDoneWait = 60.0;
@@ -34,15 +34,17 @@ ssize_t readSome(int fd, Bytes& buffer, std::size_t want) {
     }
 }
 
-// The digest of exactly the first `size` bytes; absent on a read error or when the file is shorter.
+// The digest of exactly the first `size` bytes; absent on a read error or when the file is shorter. Each
+// block is hashed on the digest's worker while the next one is read.
 std::optional<std::string> hashFile(int fd, std::int64_t size) {
-    Sha256Stream hasher;
-    Bytes buffer(kHashRead);
+    DigestWorker hasher;
     for (std::int64_t left = size; left > 0;) {
-        const ssize_t n =
-            readSome(fd, buffer, static_cast<std::size_t>(std::min<std::int64_t>(left, kHashRead)));
+        Bytes block = hasher.spareBlock();
+        block.resize(static_cast<std::size_t>(std::min<std::int64_t>(left, kHashRead)));
+        const ssize_t n = readSome(fd, block, block.size());
         if (n <= 0) return std::nullopt;
-        hasher.update(ByteView(buffer).first(static_cast<std::size_t>(n)));
+        block.resize(static_cast<std::size_t>(n));
+        hasher.update(std::move(block));
         left -= n;
     }
     return hasher.finishHex();

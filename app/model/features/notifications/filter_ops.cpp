@@ -68,8 +68,10 @@ void AppModel::learnApp(const std::string& pkg, const std::string& name) {
     });
 }
 
+// The phone sends its list again and again; one that changes nothing writes nothing.
 void AppModel::mergePhoneApps(std::vector<PhoneApp> apps) {
-    setPhoneApps(AppList::merge(state_.phoneApps, apps));
+    std::vector<PhoneApp> merged = AppList::merge(state_.phoneApps, apps);
+    if (merged != state_.phoneApps) setPhoneApps(std::move(merged));
 }
 
 void AppModel::setPhoneApps(std::vector<PhoneApp> apps) {
