@@ -112,7 +112,8 @@ void setLocaleOverride(std::optional<std::string> identifier) {
 std::string clock(std::int64_t seconds) {
     const std::int64_t total = std::max<std::int64_t>(seconds, 0);
     const std::int64_t secs = total % 60;
-    const std::string twoDigits = (secs < 10 ? "0" : "") + std::to_string(secs);
+    std::string twoDigits = std::to_string(secs);
+    if (secs < 10) twoDigits.insert(twoDigits.begin(), '0');
     return formatNumber(kClockKey, kClockFallback, {total / 60, twoDigits});
 }
 
