@@ -13,8 +13,9 @@ namespace velmora {
 
 namespace {
 
-// Below this a wrapping text would become a column of single letters.
-constexpr int kMinWrapWidth = 60;
+// Below this a wrapping text would become a column of single letters, and a one-line text would elide to
+// little more than its ellipsis.
+constexpr int kMinTextWidth = 60;
 
 // Lays `text` out in lines of `width`, breaking between words and, for a word longer than a whole line (a
 // name or an address without spaces), inside it, so a wrapping text is never cut at its edge; a line break in
@@ -66,12 +67,13 @@ QSize TextBlock::sizeHint() const {
     return {natural + m.left() + m.right(), height};
 }
 
+// A narrow minimum either way: a long one-line text (a phone's name) elides rather than widening its
+// container, which would cut every wrapped text beside or below it. One line as the minimum height: layouts
+// ask heightForWidth for the height at the width they give, and a minimum taken at the narrowest width would
+// make every container far too tall.
 QSize TextBlock::minimumSizeHint() const {
-    if (!wraps_) return sizeHint();
-    // One line as the minimum height: layouts ask heightForWidth for the height at the width they give, and a
-    // minimum taken at the narrowest width would make every container far too tall.
     const QMargins m = contentsMargins();
-    const int width = std::min(sizeHint().width(), kMinWrapWidth + m.left() + m.right());
+    const int width = std::min(sizeHint().width(), kMinTextWidth + m.left() + m.right());
     return {width, QFontMetrics(font()).height() + m.top() + m.bottom()};
 }
 

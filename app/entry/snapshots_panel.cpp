@@ -113,7 +113,7 @@ bool PanelStage::shot(const QString& file, bool dark, const PanelSetup& setup) c
         PanelInputs in;
         in.state = state;
         in.stalePairs = stalePairsIn(state);
-        in.phoneNeedsUpdate = phoneNeedsUpdate(state, kPackageCarried, AppVersion::build());
+        in.phoneNeedsUpdate = phoneUpdateOffered(state, kPackageCarried);
         in.isPaired = isPaired;
         return in;
     };

@@ -155,8 +155,11 @@ TEST(ConnectedCard, TheUpdateNoticeFollowsTheInstallerAndUpdatesTheFirstCablePho
         installer.setPreview({}, 0, status);
         rig.update();
         rig.panel->grab().save(QString(VELMORA_ARTIFACTS_DIR "/card/update-%1.png").arg(shot));
+        // Shown, and whole: a sentence wraps at the notice's width rather than being cut.
         for (auto* block : rig.card().findChildren<TextBlock*>())
-            if (block->isVisible() && block->text() == QString::fromStdString(text)) return true;
+            if (block->isVisible() && block->text() == QString::fromStdString(text))
+                return block->wraps() ? block->height() >= block->heightForWidth(block->width())
+                                      : block->width() >= block->sizeHint().width();
         return false;
     };
     const InstallCandidate first{"FIRST", "N8"};

@@ -138,5 +138,20 @@ TEST(TextBlock, AWordLongerThanTheLineBreaksInsteadOfBeingCut) {
     EXPECT_GT(lowest, 3 * fm.lineSpacing());
 }
 
+// A long one-line name elides: it must not widen its column (and the window), cutting the wrapped texts.
+TEST(TextBlock, ALongOneLineTextElidesInsteadOfWideningItsColumn) {
+    auto window = activeWindow({240, 300});
+    auto* column = new QVBoxLayout(window.get());
+    auto* name = new TextBlock(QString("Tablet-da-sala-").repeated(8), QFont(), SystemColor::primary, false);
+    column->addWidget(name);
+    column->addWidget(new TextBlock(QString("Phone and computer on the same network. ").repeated(3), QFont(),
+                                    SystemColor::secondary, true));
+    column->addStretch(1);
+    ASSERT_TRUE(settle(window.get()));
+    EXPECT_EQ(window->width(), 240);
+    EXPECT_LE(name->geometry().right(), 240);
+    EXPECT_EQ(cutTexts(window.get()), QStringList());
+}
+
 }  // namespace
 }  // namespace velmora

@@ -10,6 +10,7 @@
 #include "app/design/appearance.h"
 #include "app/design/cards.h"
 #include "app/design/fold_row.h"
+#include "app/shell/installer/install_widgets.h"
 #include "app/shell/installer/phone_install_section.h"
 #include "app/shell/phones/phone_list_actions.h"
 #include "app/shell/tray/model_bodies.h"
@@ -123,6 +124,12 @@ TEST_F(InstallSectionTest, HintsAndTheHowToWhenThereIsNothingToOffer) {
     unfolded->setNothingFound(true);
     EXPECT_TRUE(unfolded->open()->isExpanded());
     shows(Content::howTo, "howto_adb_missing", unfolded);
+    // The command breaks only between its words, and each line of it shows whole.
+    const auto* command = unfolded->findChild<CommandText*>();
+    ASSERT_NE(command, nullptr);
+    EXPECT_GE(command->width(), command->minimumSizeHint().width());
+    EXPECT_GE(command->height(), command->heightForWidth(command->width()));
+    EXPECT_EQ(command->lines(command->width()).join(' '), PhoneInstallSection::installCommand);
     QGuiApplication::clipboard()->setText("something else");
     press(L10n::string("common.copy"), unfolded);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), PhoneInstallSection::installCommand);

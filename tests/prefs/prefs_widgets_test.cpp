@@ -231,6 +231,27 @@ TEST(PrefsWidgets, TheFilterButtonsReachOnlyTheAppsASearchShows) {
 // the names, every row keeps to the panel's width and shows each line of its wrapped texts; a desktop that
 // cannot hide the mirror window shows that switch on, locked, with the reason. Renders each case in both
 // appearances into artifacts/panel: the panel as it opens and the whole fold.
+TEST(PrefsWidgets, TheSummarySaysOneInTheSingular) {
+    const std::tuple<const char*, std::size_t, std::size_t, const char*> cases[] = {
+        {"pt-BR", 1, 1, "1 conexão · 1 app notifica"},
+        {"pt-BR", 2, 0, "2 conexões · 0 apps notificam"},
+        {"en", 1, 3, "1 connection · 3 apps notify"},
+        {"en", 4, 1, "4 connections · 1 app notifies"},
+    };
+    for (const auto& [language, links, apps, want] : cases) {
+        L10n::setEnvironment([lang = std::string(language)](const std::string& name) {
+            return name == "LANGUAGE" ? std::optional(lang) : std::nullopt;
+        });
+        FakeActions a;
+        for (std::size_t i = 0; i < a.state.linkPrefs.size(); ++i)
+            a.state.linkPrefs[i].enabled = i < links;
+        a.state.phoneApps.resize(apps);
+        a.state.filter = {true, {}};
+        EXPECT_EQ(prefsSummary(a.state).toStdString(), want);
+    }
+    L10n::setEnvironment(nullptr);
+}
+
 TEST(PrefsWidgets, InThePanelNoRowOutgrowsItsWidthOrCutsAText) {
     const QString note = QString::fromStdString(L10n::string("mirror.capture.unsupported"));
     const std::pair<const char*, std::function<void(FakeActions&, PrefsSection&)>> cases[] = {

@@ -10,11 +10,11 @@
 #include "app/design/cards.h"
 #include "app/design/glyphs.h"
 #include "app/design/notice.h"
+#include "app/design/spoke_spinner.h"
 #include "app/design/text_block.h"
 #include "app/design/theme.h"
 #include "app/shell/card/card_actions.h"
 #include "app/shell/card/drop_area.h"
-#include "app/shell/installer/install_widgets.h"
 #include "app/shell/panel/panel_controls.h"
 #include "app/shell/panel/panel_symbols.h"
 #include "core/l10n/l10n.h"
@@ -28,6 +28,21 @@ QString q(const std::string& text) {
 
 TextBlock* text(const std::string& s, int px, const DynColor& color, QFont::Weight weight = QFont::Normal) {
     return new TextBlock(q(s), design::font(px, weight), color, false);
+}
+
+// A sentence of the update notice: it wraps at the notice's width.
+TextBlock* sentence(const std::string& s, const DynColor& color) {
+    return new TextBlock(q(s), design::font(12, QFont::Normal), color, true);
+}
+
+// `mark` centred on the first line of a sentence beside it, however many lines the sentence takes.
+QWidget* onFirstLine(QWidget* mark) {
+    auto* box = new QWidget();
+    box->setFixedSize(mark->width(), QFontMetrics(design::font(12, QFont::Normal)).height());
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(mark, 0, Qt::AlignCenter);
+    return box;
 }
 
 QWidget* row(QBoxLayout::Direction direction, int spacing, QMargins margins = {}) {
@@ -182,15 +197,16 @@ QWidget* ConnectedCard::updateActions(const CardNotice& n) {
     auto* l = layoutOf(line);
     switch (n.extra) {
         case Extra::installing:
-            l->addWidget(new InstallSpinner(12), 0, Qt::AlignVCenter);
-            l->addWidget(text(L10n::string("panel.update.installing"), 12, SystemColor::primary), 1);
+            l->addWidget(onFirstLine(new SpokeSpinner(12, SpinnerLook::inText())), 0, Qt::AlignTop);
+            l->addWidget(sentence(L10n::string("panel.update.installing"), SystemColor::primary), 1);
             break;
         case Extra::installDone:
-            l->addWidget(new SymbolView(PanelSymbol::checkmarkCircle, 12, SystemColor::primary));
-            l->addWidget(text(L10n::string("panel.update.done"), 12, SystemColor::primary), 1);
+            l->addWidget(onFirstLine(new SymbolView(PanelSymbol::checkmarkCircle, 12, SystemColor::primary)),
+                         0, Qt::AlignTop);
+            l->addWidget(sentence(L10n::string("panel.update.done"), SystemColor::primary), 1);
             break;
         case Extra::installFailed:
-            l->addWidget(new TextBlock(q(n.detail), design::font(12, QFont::Normal), DS::err, true), 1);
+            l->addWidget(sentence(n.detail, DS::err), 1);
             break;
         case Extra::updateButton: {
             auto* button = new SecondaryButton(q(L10n::string("panel.update.button")), 24, false);
@@ -200,7 +216,7 @@ QWidget* ConnectedCard::updateActions(const CardNotice& n) {
             break;
         }
         default:
-            l->addWidget(text(L10n::string("panel.update.plug"), 12, SystemColor::secondary), 1);
+            l->addWidget(sentence(L10n::string("panel.update.plug"), SystemColor::secondary), 1);
             break;
     }
     return line;

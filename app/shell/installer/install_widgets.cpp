@@ -3,8 +3,10 @@
 #include <QFontDatabase>
 #include <QPainter>
 #include <QPainterPath>
-#include <QTimer>
+#include <algorithm>
+#include <cmath>
 
+#include "app/design/a11y.h"
 #include "app/design/symbols.h"
 #include "app/design/theme.h"
 
@@ -66,26 +68,6 @@ void InstallSymbol::paintEvent(QPaintEvent*) {
     }
 }
 
-InstallSpinner::InstallSpinner(int size, QWidget* parent) : QWidget(parent), timer_(new QTimer(this)) {
-    setFixedSize(size, size);
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-    connect(timer_, &QTimer::timeout, this, [this] {
-        step_ = (step_ + 1) % 12;
-        update();
-    });
-    timer_->start(80);
-}
-
-void InstallSpinner::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    const double side = std::min(width(), height());
-    QPen pen(design::resolved(SystemColor::secondary), side / 8, Qt::SolidLine, Qt::RoundCap);
-    p.setPen(pen);
-    const QRectF ring = QRectF(0, 0, side, side).adjusted(side / 8, side / 8, -side / 8, -side / 8);
-    p.drawArc(ring, -step_ * 30 * 16, 270 * 16);
-}
-
 InstallLink::InstallLink(const QString& text, int pixelSize, QWidget* parent)
     : StyledButton(
           text,
@@ -103,31 +85,69 @@ InstallLink::InstallLink(const QString& text, int pixelSize, QWidget* parent)
           },
           parent) {}
 
-CommandText::CommandText(const QString& command, int pixelSize, QWidget* parent) : QLabel(command, parent) {
+CommandText::CommandText(const QString& command, int pixelSize, QWidget* parent)
+    : QWidget(parent), command_(command) {
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPixelSize(pixelSize);
     setFont(mono);
     setContentsMargins(6, 2, 6, 2);
-    setTextInteractionFlags(Qt::TextSelectableByMouse);
-    setWordWrap(true);  // a narrow panel breaks it at a space; it is copied whole
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+    a11y::setRole(this, QAccessible::StaticText);
+    setAccessibleName(command);
 }
 
-void CommandText::paintEvent(QPaintEvent* event) {
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        p.setBrush(design::resolved(SystemColor::primary.withOpacity(0.1)));
-        p.drawRoundedRect(QRectF(rect()), 5, 5);
+QStringList CommandText::lines(int width) const {
+    const QMargins m = contentsMargins();
+    const double room = width - m.left() - m.right();
+    const QFontMetricsF fm(font());
+    QStringList lines;
+    for (const QString& word : command_.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!lines.isEmpty() && fm.horizontalAdvance(lines.last() + QLatin1Char(' ') + word) <= room)
+            lines.last() += QLatin1Char(' ') + word;
+        else
+            lines << word;
     }
-    // The text follows the appearance too; the palette is set only when it changed, as setting it repaints.
-    if (const QColor text = design::resolved(SystemColor::primary);
-        palette().color(QPalette::WindowText) != text) {
-        QPalette pal = palette();
-        pal.setColor(QPalette::WindowText, text);
-        setPalette(pal);
+    return lines;
+}
+
+QSize CommandText::sizeHint() const {
+    const QMargins m = contentsMargins();
+    const int width = static_cast<int>(std::ceil(QFontMetricsF(font()).horizontalAdvance(command_)));
+    return {width + m.left() + m.right(), fontMetrics().height() + m.top() + m.bottom()};
+}
+
+QSize CommandText::minimumSizeHint() const {
+    const QMargins m = contentsMargins();
+    double longest = 0;
+    for (const QString& word : command_.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        longest = std::max(longest, QFontMetricsF(font()).horizontalAdvance(word));
+    return {static_cast<int>(std::ceil(longest)) + m.left() + m.right(),
+            fontMetrics().height() + m.top() + m.bottom()};
+}
+
+int CommandText::heightForWidth(int width) const {
+    const QMargins m = contentsMargins();
+    return static_cast<int>(std::max<qsizetype>(1, lines(width).size())) * fontMetrics().height() + m.top() +
+           m.bottom();
+}
+
+void CommandText::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(design::resolved(SystemColor::primary.withOpacity(0.1)));
+    p.drawRoundedRect(QRectF(rect()), 5, 5);
+    p.setPen(design::resolved(SystemColor::primary));
+    p.setFont(font());
+    const QRect area = contentsRect();
+    const int lineHeight = fontMetrics().height();
+    int y = area.top();
+    for (const QString& line : lines(width())) {
+        p.drawText(QRect(area.left(), y, area.width(), lineHeight), Qt::AlignLeft | Qt::AlignVCenter, line);
+        y += lineHeight;
     }
-    QLabel::paintEvent(event);
 }
 
 }  // namespace velmora

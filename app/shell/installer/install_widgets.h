@@ -1,12 +1,9 @@
 #pragma once
 
-#include <QLabel>
 #include <QWidget>
 
 #include "app/design/buttons.h"
 #include "app/design/palette.h"
-
-class QTimer;
 
 namespace velmora {
 
@@ -27,21 +24,6 @@ class InstallSymbol : public QWidget {
     DynColor color_;
 };
 
-// A small indeterminate progress ring. Turned by a timer rather than an animation object, so that tests
-// waiting for animations to end do not wait for it.
-class InstallSpinner : public QWidget {
-    Q_OBJECT
-  public:
-    explicit InstallSpinner(int size, QWidget* parent = nullptr);
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-
-  private:
-    QTimer* timer_;
-    int step_ = 0;
-};
-
 // A button that reads as a link: accent text, no plate.
 class InstallLink : public StyledButton {
     Q_OBJECT
@@ -49,14 +31,27 @@ class InstallLink : public StyledButton {
     InstallLink(const QString& text, int pixelSize, QWidget* parent = nullptr);
 };
 
-// A shell command in a monospaced font on a faint rounded plate; selectable, wrapping at spaces.
-class CommandText : public QLabel {
+// A shell command in a monospaced font on a faint rounded plate. It wraps only at its spaces, so that no
+// word of it (a package name with hyphens) is split across lines; its narrowest width is its longest word.
+class CommandText : public QWidget {
     Q_OBJECT
   public:
     CommandText(const QString& command, int pixelSize, QWidget* parent = nullptr);
 
+    const QString& command() const { return command_; }
+    // The lines the command takes at `width` (the plate's padding included).
+    QStringList lines(int width) const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+
   protected:
     void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QString command_;
 };
 
 }  // namespace velmora

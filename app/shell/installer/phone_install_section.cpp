@@ -9,6 +9,7 @@
 #include "app/design/cards.h"
 #include "app/design/fold_row.h"
 #include "app/design/guide/guide_window.h"
+#include "app/design/spoke_spinner.h"
 #include "app/design/text_block.h"
 #include "app/design/theme.h"
 #include "app/shell/installer/install_widgets.h"
@@ -163,7 +164,7 @@ QWidget* PhoneInstallSection::installing(const InstallCandidate& c) {
     auto* title = text(L10n::format("install.progress.title", {c.model}), callout, SystemColor::primary,
                        QFont::DemiBold);
     return card(Brand::accent,
-                {row({new InstallSpinner(14), title}, 8, title),
+                {row({new SpokeSpinner(14, SpinnerLook::inText()), title}, 8, title),
                  text(L10n::string("install.progress.text"), caption, SystemColor::secondary)});
 }
 

@@ -6,7 +6,9 @@
 #include <filesystem>
 
 #include "app/design/guide/guide_window.h"
+#include "app/links/installer/phone_installer.h"
 #include "app/model/app_model.h"
+#include "app/model/app_version.h"
 #include "core/log/velmora_log.h"
 
 namespace velmora {
@@ -21,12 +23,23 @@ std::function<void()> withModel(const std::shared_ptr<AppModel>& model, std::fun
 
 }  // namespace
 
+bool phoneUpdateOffered(const PublishedState& state, bool packageCarried) {
+    return phoneNeedsUpdate(state, packageCarried, AppVersion::build());
+}
+
+bool companionPackageCarried() {
+    return PhoneInstaller::Package::installed().apk.has_value();
+}
+
 PanelReader modelReader(const std::shared_ptr<AppModel>& model, std::shared_ptr<const Settings> settings) {
-    return [weak = std::weak_ptr<AppModel>(model), settings = std::move(settings)] {
+    // The package does not come or go while the program runs: looked for once.
+    return [weak = std::weak_ptr<AppModel>(model), settings = std::move(settings),
+            carried = companionPackageCarried()] {
         PanelInputs in;
         const auto live = weak.lock();
         if (!live) return in;
         in.state = live->state();
+        in.phoneNeedsUpdate = phoneUpdateOffered(in.state, carried);
         in.stalePairs = live->stalePairs();
         if (settings) in.usbKnown = settings->stringList("usbKnown").value_or(std::vector<std::string>{});
         in.isPaired = [weak](const DiscoveredPhone& phone) {

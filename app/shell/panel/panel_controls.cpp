@@ -8,6 +8,7 @@
 
 #include "app/design/a11y.h"
 #include "app/design/focus_ring.h"
+#include "app/design/spoke_spinner.h"
 #include "app/design/theme.h"
 #include "app/shell/logic/panel_sizes.h"
 #include "core/l10n/l10n.h"
@@ -192,31 +193,32 @@ void SearchAgainButton::press() {
     setEnabled(false);
     setText(QString::fromStdString(L10n::string("common.searching")));
     if (restart_) restart_();
-    // The timers belong to the button: a panel closed while busy takes them along.
-    auto* spinner = new QTimer(this);
-    connect(spinner, &QTimer::timeout, this, [this] {
-        spin_ = (spin_ + 1) % 12;
-        update();
-    });
-    spinner->start(80);
-    QTimer::singleShot(busyMs, Qt::PreciseTimer, this, [this, spinner] {
-        delete spinner;
+    // The spinner and the timer belong to the button: a panel closed while busy takes them along.
+    SpinnerLook look = SpinnerLook::inText();
+    look.color = currentLook().text;
+    spinner_ = new SpokeSpinner(kSpinnerSide, look, this);
+    spinner_->setOpacity(currentLook().opacity);
+    placeSpinner();
+    spinner_->show();
+    QTimer::singleShot(busyMs, Qt::PreciseTimer, this, [this] {
+        delete spinner_;
+        spinner_ = nullptr;
         busy_ = false;
         setEnabled(true);
         setText(label_);
     });
 }
 
-void SearchAgainButton::paintEvent(QPaintEvent* event) {
-    PrimaryButton::paintEvent(event);
-    if (!busy_) return;
-    // A small turning arc left of the "searching" text.
-    const double textWidth = QFontMetricsF(font()).horizontalAdvance(text());
-    const QRectF arc(width() / 2.0 - textWidth / 2 - 16, height() / 2.0 - 5, 10, 10);
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(design::resolved(currentLook().text), 1.5, Qt::SolidLine, Qt::RoundCap));
-    p.drawArc(arc, -spin_ * 30 * 16, 270 * 16);
+// Left of the centred "searching" text.
+void SearchAgainButton::placeSpinner() {
+    if (!spinner_) return;
+    const int textWidth = fontMetrics().horizontalAdvance(text());
+    spinner_->move(width() / 2 - textWidth / 2 - kSpinnerSide - 6, (height() - kSpinnerSide) / 2);
+}
+
+void SearchAgainButton::resizeEvent(QResizeEvent* event) {
+    PrimaryButton::resizeEvent(event);
+    placeSpinner();
 }
 
 BatteryGlyph::BatteryGlyph(long long level, QWidget* parent) : QWidget(parent), level_(level) {

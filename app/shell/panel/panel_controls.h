@@ -10,6 +10,8 @@
 
 namespace velmora {
 
+class SpokeSpinner;
+
 // The footer's compact button: an optional symbol, the title, an optional shortcut hint in a fainter
 // colour; a neutral plate while the pointer is over it. Main thread only, like every control here.
 class FooterButton : public QAbstractButton {
@@ -76,13 +78,16 @@ class SearchAgainButton : public PrimaryButton {
     bool isBusy() const { return busy_; }
 
   protected:
-    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
+    static constexpr int kSpinnerSide = 12;
+
     void press();
+    void placeSpinner();
 
     QString label_;
-    int spin_ = 0;  // the busy indicator's turn, in steps of 30 degrees
+    SpokeSpinner* spinner_ = nullptr;  // while busy
     std::function<void()> restart_;
     bool busy_ = false;
 };

@@ -44,7 +44,12 @@ std::array<std::pair<std::string, std::string>, kAllPreferences.size()> switchTe
 
 QString prefsSummary(const PrefsValues& values) {
     const auto counts = prefs::summaryCounts(values.linkPrefs, values.phoneApps, values.filter);
-    return q(L10n::format("prefs.summary", {std::int64_t{counts.enabledKinds}, std::int64_t{counts.appsOn}}));
+    const std::int64_t links = counts.enabledKinds, apps = counts.appsOn;
+    const std::string linksText =
+        links == 1 ? L10n::string("prefs.summary.links.one") : L10n::format("prefs.summary.links", {links});
+    const std::string appsText =
+        apps == 1 ? L10n::string("prefs.summary.apps.one") : L10n::format("prefs.summary.apps", {apps});
+    return q(L10n::format("prefs.summary", {linksText, appsText}));
 }
 
 PrefsSection::PrefsSection(PrefsActions& actions, QWidget* parent)

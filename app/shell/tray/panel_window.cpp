@@ -6,11 +6,12 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include "app/design/fold_row.h"
 #include "app/design/theme.h"
+#include "app/links/installer/phone_installer.h"
+#include "app/model/app_model.h"
 #include "app/shell/model_adapter.h"
 #include "app/shell/panel/menu_panel.h"
 #include "app/shell/panel/model_panel.h"
@@ -25,9 +26,10 @@ namespace velmora {
 
 namespace {
 
-// adb on the PATH: the cable bodies and the permissions row tell how to install it otherwise.
-bool adbOnPath() {
-    return !QStandardPaths::findExecutable(QStringLiteral("adb")).isEmpty();
+// Whether the model's installer found adb (on the PATH or where the SDK keeps it): the cable bodies, the
+// install section and the permissions row tell how to install it otherwise, and all of them agree.
+bool adbFound(AppModel& model) {
+    return model.installer().adbPath().has_value();
 }
 
 }  // namespace
@@ -61,8 +63,9 @@ PanelWindow::PanelWindow(ModelAdapter& model, Mode mode, std::shared_ptr<Setting
                              const auto m = weak.lock();
                              return m ? m->pairFlag(p) : std::nullopt;
                          }};
-    content_ = new MenuPanel(modelReader(shared, settings_), modelActions(shared), *settings_,
-                             modelBodies({*phoneActions_, std::move(queries), !adbOnPath(), weak}));
+    content_ =
+        new MenuPanel(modelReader(shared, settings_), modelActions(shared), *settings_,
+                      modelBodies({*phoneActions_, std::move(queries), !adbFound(model_.model()), weak}));
     content_->setPaintsBackground(false);  // the window paints the rounded plate
     column->addWidget(content_);
     hostSections();
@@ -91,7 +94,7 @@ void PanelWindow::refreshSections() {
     prefs_->refresh();
     content_->prefsRow()->header()->setSummary(prefsSummary(prefsActions_->values()));
     const PublishedState& state = model_.state();
-    perms_->present({state.notifStatus, state.bluetoothState, adbOnPath(), 0});
+    perms_->present({state.notifStatus, state.bluetoothState, adbFound(model_.model()), 0});
 }
 
 QSize PanelWindow::contentSize() const {
