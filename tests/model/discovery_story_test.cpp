@@ -148,11 +148,8 @@ TEST(DiscoveryStory, BluetoothNamesStalePairingsAndRetry) {
     EXPECT_TRUE(model.state().phones.empty()) << "the browse started again";
     model.confirmForgetStale(model.state().paired.at(0));
     EXPECT_EQ(model.state().paired.size(), 1u) << "cancel is the default";
-    // "Forget" while peers.json cannot be replaced (a folder stands in its place): gone for this run, and
-    // the user hears that it comes back after a restart.
-    const auto peers = h.dir.path() / "peers.json";
-    std::filesystem::remove(peers);
-    std::filesystem::create_directories(peers / "blocked");
+    std::filesystem::remove(h.dir.path() / "peers.json");  // a folder in its place: the write fails
+    std::filesystem::create_directories(h.dir.path() / "peers.json/x");
     h.alerts->choice = 1;
     model.confirmForgetStale(model.state().paired.at(0));
     h.exec->runPending();
