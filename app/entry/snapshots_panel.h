@@ -13,9 +13,9 @@ class Executor;
 class MemorySettings;
 
 // One panel shot's model: a fresh preview model, and the state the panel shows. A preview model finds and
-// connects nothing, so what discovery and a session would publish is written into `state`; what the model's
-// own operations keep (the connection order, the phone's apps, the notification filter and the switches) is
-// changed through `model` and read back from it after the setup.
+// connects nothing, so what discovery and a session would publish is written into `state`, which becomes the
+// model's published state after the setup; what the model's own operations keep (the connection order, the
+// phone's apps, the notification filter and the switches) is changed through `model` and kept from it.
 struct PanelPreview {
     AppModel& model;
     PublishedState& state;
@@ -23,7 +23,8 @@ struct PanelPreview {
 using PanelSetup = std::function<void(PanelPreview&)>;
 
 // Renders the real panel (its state bodies, the preferences and the permissions sections) over preview
-// models, one per shot, all reading and writing `settings`, never the user's. GUI thread.
+// models, one per shot, read as the running panel reads its model, all reading and writing `settings`, never
+// the user's. GUI thread.
 class PanelStage {
   public:
     PanelStage(std::shared_ptr<MemorySettings> settings, std::shared_ptr<Executor> main);

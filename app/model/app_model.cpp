@@ -211,6 +211,15 @@ PublishedState& AppModel::edit() {
     return state_;
 }
 
+bool AppModel::setPreviewState(PublishedState state) {
+    if (!preview_) {
+        VelmoraLog::write("estado de pré-visualização recusado: o modelo não é de pré-visualização");
+        return false;
+    }
+    edit() = std::move(state);
+    return true;
+}
+
 // Observers hear of a change once per turn of the main executor, and only when something differs.
 void AppModel::publish() {
     publishPosted_ = false;

@@ -84,6 +84,10 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // `callback` runs on main after the state changed, until the subscription is dropped.
     Subscription observe(std::function<void()> callback) { return observers_.add(std::move(callback)); }
     bool live() const { return live_; }
+    // A preview model's whole published state, as discovery and a session would have set it (the snapshot
+    // tool's pictures); the observers hear of it on the next turn, as of any change. A model that is not a
+    // preview refuses: nothing changes, a line is logged, and the result is false.
+    bool setPreviewState(PublishedState state);
     const Identity& identity() const { return *context_->identity; }
     // The session standing now, if any (sends, its phone, its last sign of life).
     std::shared_ptr<LinkSession> liveSession() const { return session_; }

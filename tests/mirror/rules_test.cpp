@@ -104,8 +104,9 @@ TEST(MirrorHUD, NotifiesOnChangesAndDerivesLinkQuality) {
     hud.setLatencyMs(40);
     EXPECT_EQ(hud.quality(), MirrorLinkQuality::good);  // failed still shows the latency's class
     hud.drive([](auto& m) { m.connectionLost(0); });
-    hud.drive([](auto& m) { m.connectionRestored(); });
     EXPECT_EQ(hud.quality(), MirrorLinkQuality::lost);
+    hud.drive([](auto& m) { m.connectionRestored(); });
+    EXPECT_EQ(hud.quality(), MirrorLinkQuality::good) << "the link is back: its latency counts again";
     hud.setNotice("copiado");
     hud.setControlPaused(true);
     EXPECT_EQ(heard, 8);

@@ -1,5 +1,7 @@
 // Finding phones: browser reports, cable and Bluetooth lists, hotspots and addresses, stale pairings, retry.
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <ranges>
 
 #include "core/l10n/l10n.h"
@@ -146,9 +148,15 @@ TEST(DiscoveryStory, BluetoothNamesStalePairingsAndRetry) {
     EXPECT_TRUE(model.state().phones.empty()) << "the browse started again";
     model.confirmForgetStale(model.state().paired.at(0));
     EXPECT_EQ(model.state().paired.size(), 1u) << "cancel is the default";
+    std::filesystem::remove(h.dir.path() / "peers.json");  // a folder in its place: the write fails
+    std::filesystem::create_directories(h.dir.path() / "peers.json/x");
     h.alerts->choice = 1;
     model.confirmForgetStale(model.state().paired.at(0));
+    h.exec->runPending();
     EXPECT_TRUE(model.state().paired.empty());
+    ASSERT_TRUE(model.state().panelNotice);
+    EXPECT_EQ(model.state().panelNotice->title, L10n::string("prefs.forget.failed.title"));
+    EXPECT_EQ(count(h.log(), "esquecer celular " + h.phone.id() + ": peers.json não foi gravado"), 1);
 }
 
 }  // namespace

@@ -43,6 +43,24 @@ TEST(Startup, PreviewStartsNothingAndReadsNoPeers) {
     EXPECT_EQ(model.identity().deviceName(), "Workstation");
 }
 
+TEST(Startup, OnlyAPreviewTakesAWholeStateAndItsObserversHearOfItOnce) {
+    ModelHarness h;
+    AppModel& live = h.start();
+    const auto preview = AppModel::create(h.ports(), /*preview=*/true);
+    int heard = 0;
+    const Subscription listening = preview->observe([&heard] { ++heard; });
+    PublishedState shown = preview->state();
+    shown.state = ConnState::connected("NB-7X");
+    for (int round = 0; round < 2; ++round) {  // the same state again: nothing more to hear
+        EXPECT_TRUE(preview->setPreviewState(shown) && !live.setPreviewState(shown));
+        h.exec->runPending();
+    }
+    EXPECT_EQ(preview->state(), shown);
+    EXPECT_EQ(heard, 1);
+    EXPECT_EQ(live.state().state.kind(), Kind::idle);
+    EXPECT_NE(h.log().find("estado de pré-visualização recusado"), std::string::npos);
+}
+
 TEST(Startup, AnIdentityThatCannotBeLoadedEndsWithAnAlertAndStatusOne) {
     ModelHarness h;
     h.identityFails = true;

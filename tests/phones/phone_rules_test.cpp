@@ -116,11 +116,11 @@ TEST(ListBodies, LostBodyNamesTheLostPhoneThenTheFirstPairedThenAnyPhone) {
 
 TEST(ListBodies, TheEmptyBodysStepsFollowAdbAndNameThePhonesMenuEntry) {
     PublishedState state;
-    state.state = ConnState::connecting("SM-F966B");
+    state.state = ConnState::connecting("NB-7X");
     const auto of = [&](ListBody body, bool adbMissing) {
         return phoneListValues(body, state, {}, {}, adbMissing);
     };
-    EXPECT_EQ(of(ListBody::connecting, false).connectingLabel, "SM-F966B");
+    EXPECT_EQ(of(ListBody::connecting, false).connectingLabel, "NB-7X");
     EXPECT_EQ(of(ListBody::empty, true).steps[1].subtitle, s("panel.empty.step2.sub_no_adb"));
     EXPECT_EQ(of(ListBody::empty, false).steps[1].subtitle, s("panel.empty.step2.sub"));
     EXPECT_EQ(of(ListBody::empty, false).steps[2].title, menuEntry("panel.empty.step3.title"));

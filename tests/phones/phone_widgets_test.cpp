@@ -52,7 +52,7 @@ PhoneListValues foundValues() {
         [](const DiscoveredPhone& p) { return p.id == "ble:7"; },
         [flags](const DiscoveredPhone& p) { return flags.contains(p.id) ? flags.at(p.id) : std::nullopt; }};
     const std::vector<ListedPhone> groups{
-        {"usb:R5", phone("usb:R5", "SM-F966B" + L10n::string("phone.suffix.usb")), true},
+        {"usb:R5", phone("usb:R5", "NB-7X" + L10n::string("phone.suffix.usb")), true},
         {"ble:7", phone("ble:7", "Nimbo A5", true), true},
         {"a01", phone("a01", "Nimbo 8"), false},
         {"b02", phone("b02", "Lume S2"), false},
@@ -120,7 +120,7 @@ class PhoneWidgetsTest : public ::testing::Test {
 
 TEST_F(PhoneWidgetsTest, CancelDuringConnectingCallsBack) {
     PublishedState state;
-    state.state = ConnState::connecting("SM-F966B");
+    state.state = ConnState::connecting("NB-7X");
     body->present(phoneListValues(ListBody::connecting, state, {}, {}, false));
     ASSERT_TRUE(settle(page.get()));
     EXPECT_EQ(body->installSection(), nullptr);
@@ -164,10 +164,10 @@ TEST_F(PhoneWidgetsTest, ThePermissionsFoldKeepsTheUsersChoice) {
 
 TEST_F(PhoneWidgetsTest, EveryBodyRendersInBothAppearances) {
     PublishedState state;
-    state.state = ConnState::connecting("SM-F966B");
+    state.state = ConnState::connecting("NB-7X");
     state.lostPeerName = "Nimbo 8";
     // A cable phone without the companion app: the install section shows its offer at the head of its bodies.
-    installer.setPreview({{"R58N123", "SM-F966B"}}, 0, InstallStatus::idle());
+    installer.setPreview({{"R58N123", "NB-7X"}}, 0, InstallStatus::idle());
     const char* names[] = {"empty", "found",         "connecting",
                            "lost",  "bluetooth-off", "local-denied"};  // by ListBody
     for (int i = 0; i < 6; ++i) {

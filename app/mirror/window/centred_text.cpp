@@ -77,12 +77,22 @@ int CentredText::heightForWidth(int width) const {
     return static_cast<int>(std::ceil(layOut(layout, text_, std::max(1, width), maxLines_)));
 }
 
+void CentredText::setHalo(bool on) {
+    halo_ = on;
+    update();
+}
+
 void CentredText::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setPen(color_);
     QTextLayout layout(QString(), font(), this);
     const double h = layOut(layout, text_, width(), maxLines_);
-    p.setClipRect(QRectF(0, 0, width(), std::ceil(h)));
+    p.setClipRect(QRectF(0, 0, width(), std::ceil(h) + 1));  // the rim's lowest row included
+    if (halo_) {
+        p.setPen(QColor(0, 0, 0, 150));
+        for (const QPointF offset : {QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1)})
+            layout.draw(&p, offset);
+    }
+    p.setPen(color_);
     layout.draw(&p, QPointF(0, 0));
 }
 

@@ -17,6 +17,8 @@ class CentredText : public QWidget {
     void setText(const QString& text);
     // The width of the text on one line (plus one pixel for antialiasing).
     int naturalWidth() const;
+    // A dark rim round the glyphs, for a text over the phone's picture, whose light parts would swallow it.
+    void setHalo(bool on);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -30,6 +32,7 @@ class CentredText : public QWidget {
     QString text_;
     QColor color_;
     int maxLines_;
+    bool halo_ = false;
 };
 
 }  // namespace velmora

@@ -171,10 +171,14 @@ void MirrorStateLayer::rebuild() {
             break;
         case failed:
             add(new SymbolView(MirrorSymbol::errorFilled, dark(DS::err), 26), gap);
-            add(text(shown_.failureText(), 12, QFont::Normal, SystemColor::secondary), gap);
+            // Over the dimmed picture the secondary grey is lost among the phone's own light shapes.
+            add(text(shown_.failureText(), 12, QFont::Normal, SystemColor::primary), gap);
             retry(L10n::string("mirror.retry"));
             break;
     }
+    if (dimmed(kind))
+        for (const Item& item : items_)
+            if (auto* t = qobject_cast<CentredText*>(item.widget)) t->setHalo(true);
     place();
     content_->show();
 }

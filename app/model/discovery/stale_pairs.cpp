@@ -19,12 +19,14 @@ std::vector<StalePair> AppModel::stalePairs() const {
 }
 
 // Cancel is the first button and the default; only "forget" removes the pairing. The phone's remembered
-// addresses and hotspot stay stored.
+// addresses and hotspot stay stored. The peer is copied first: the caller's may live in `paired`, which the
+// dialog's event loop and the forget itself replace.
 void AppModel::confirmForgetStale(const Peer& peer) {
+    const Peer asked = peer;
     const std::size_t choice = ports_.alerts->choose(
-        L10n::format("panel.stale.confirm.title", {peer.name}), L10n::string("panel.stale.confirm.text"),
+        L10n::format("panel.stale.confirm.title", {asked.name}), L10n::string("panel.stale.confirm.text"),
         {L10n::string("common.cancel"), L10n::string("panel.stale.forget")});
-    if (choice == 1) forgetPaired(peer.id);  // a failed write is told and logged there
+    if (choice == 1) forgetPaired(asked.id);  // a failed write is told and logged there
 }
 
 }  // namespace velmora

@@ -34,11 +34,6 @@ struct ControlPauseState {
     bool operator==(const ControlPauseState&) const = default;
 };
 
-namespace ControlPause {
-// "input.paused" and "input.resumed"; absent for anything else.
-std::optional<PhoneControlNotice> notice(const nlohmann::json& message);
-}  // namespace ControlPause
-
 // One control message of the phone, read and checked: each type holds only values within their limits.
 namespace ControlEvent {
 struct Status {

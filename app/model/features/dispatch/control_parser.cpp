@@ -18,13 +18,6 @@ bool ControlPauseState::apply(PhoneControlNotice notice) {
     return paused != was;
 }
 
-std::optional<PhoneControlNotice> ControlPause::notice(const nlohmann::json& message) {
-    const auto type = Inbound::rawText(Inbound::field(message, "t"));
-    if (type == "input.paused") return PhoneControlNotice::paused;
-    if (type == "input.resumed") return PhoneControlNotice::resumed;
-    return std::nullopt;
-}
-
 namespace {
 
 using Json = nlohmann::json;

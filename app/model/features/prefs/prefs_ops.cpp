@@ -70,7 +70,8 @@ void AppModel::applyLinkPreset(std::vector<LinkPref> prefs, const std::string& l
     VelmoraLog::write(logLine);
 }
 
-bool AppModel::forgetPaired(const std::string& id) {
+bool AppModel::forgetPaired(const std::string& peerId) {
+    const std::string id = peerId;  // the caller's may be an entry of `paired`, replaced below
     const bool written = context_->store->remove(id);
     edit().paired = context_->store->all();
     if (written) return true;
