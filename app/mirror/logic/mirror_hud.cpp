@@ -7,8 +7,7 @@ namespace velmora {
 MirrorLinkQuality MirrorHUD::quality() const {
     using enum MirrorPhase::Kind;
     const auto kind = phase().kind();
-    // Once the link is back (restored) its latency shows again, though the picture waits for a restart.
-    const bool lost = kind == reconnecting || kind == unresponsive;
+    const bool lost = kind == reconnecting || kind == unresponsive || kind == restored;
     return LinkQuality::classify(latencyMs_, lost);
 }
 

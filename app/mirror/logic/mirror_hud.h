@@ -24,8 +24,7 @@ class MirrorHUD {
     std::optional<std::int64_t> latencyMs() const { return latencyMs_; }
     bool controlPaused() const { return controlPaused_; }
     const std::optional<std::string>& notice() const { return notice_; }
-    // Lost while the link is down (reconnecting, unresponsive), else the latency's class (also while failed
-    // and once the link is back).
+    // Lost while the link is down or just back, else the latency's class (also while failed).
     MirrorLinkQuality quality() const;
 
     // Runs one step of the phase machine (for example `[&](auto& m) { m.connectionLost(now); }`); observers
