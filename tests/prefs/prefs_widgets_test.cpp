@@ -35,7 +35,7 @@ class FakeActions : public PrefsActions {
     FakeActions() {
         state.linkPrefs = {
             {ConnKind::usb, true}, {ConnKind::wifi, true}, {ConnKind::hotspot, false}, {ConnKind::ble, true}};
-        state.phoneApps = {{"com.whatsapp", "WhatsApp"}, {"com.bank", "Banco Seguro"},
+        state.phoneApps = {{"app.conversa", "Conversa"}, {"com.bank", "Banco Seguro"},
                            {"org.cal", "Calendário"},    {"com.mail", "E-mail"},
                            {"com.news", "Notícias"},     {"com.maps", "Mapas"}};
         state.filter = {true, {{"com.news", false}}};
@@ -295,6 +295,7 @@ TEST(PrefsWidgets, InThePanelNoRowOutgrowsItsWidthOrCutsAText) {
                         (capture->subtitle()->text() == note) == locked)
                 << name;
 
+            QDir().mkpath(VELMORA_ARTIFACTS_DIR "/panel");
             const QString file = QString(VELMORA_ARTIFACTS_DIR "/panel/%1-%2%3.png")
                                      .arg(name, appearance == Appearance::light ? "light" : "dark");
             EXPECT_TRUE(panel.grab().save(file.arg("")));
