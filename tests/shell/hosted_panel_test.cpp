@@ -3,18 +3,21 @@
 // build/artifacts/panel/hosted-*.png.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QScrollArea>
 #include <QTest>
 
 #include "app/design/appearance.h"
 #include "app/design/fold_row.h"
+#include "app/shell/installer/phone_install_section.h"
 #include "app/shell/model_adapter.h"
 #include "app/shell/panel/menu_panel.h"
 #include "app/shell/phones/phone_row.h"
 #include "app/shell/prefs/prefs_controls.h"
 #include "app/shell/prefs/prefs_section.h"
 #include "app/shell/tray/panel_window.h"
+#include "core/l10n/l10n.h"
 #include "support/model_harness.h"
 
 namespace velmora {
@@ -55,6 +58,20 @@ TEST(HostedPanel, AFoundPhoneConnectsFromItsRowAndThePreferencesChangeTheModel) 
     adapter.changed();  // a heartbeat with nothing new keeps the body and its row
     EXPECT_EQ(frame.body(), found);
     EXPECT_EQ(found->findChild<PhoneRow*>(), row);
+
+    // A phone on the cable that does not trust this computer yet: the permissions' cable row counts it, and
+    // its button unfolds the install section's advice.
+    model.installer().setPreview({}, 1, InstallStatus::idle());
+    adapter.changed();
+    const auto buttons = panel.findChildren<QAbstractButton*>();
+    const auto how = std::ranges::find_if(
+        buttons, [](auto* b) { return b->text() == QString::fromStdString(L10n::string("perms.usb.how")); });
+    ASSERT_NE(how, buttons.end());
+    auto* section = found->findChild<PhoneInstallSection*>();
+    ASSERT_TRUE(section && section->content() != SectionContent::nothing);
+    EXPECT_FALSE(section->open()->isExpanded());
+    (*how)->click();
+    EXPECT_TRUE(section->open()->isExpanded());
 
     QTest::mouseClick(row->button(), Qt::LeftButton);
     h.journal->waitFor("prompt.shown ");

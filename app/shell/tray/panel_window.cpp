@@ -6,12 +6,15 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "app/design/fold_row.h"
+#include "app/design/guide/guide_window.h"
 #include "app/design/theme.h"
 #include "app/links/installer/phone_installer.h"
 #include "app/model/app_model.h"
+#include "app/shell/installer/phone_install_section.h"
 #include "app/shell/model_adapter.h"
 #include "app/shell/panel/menu_panel.h"
 #include "app/shell/panel/model_panel.h"
@@ -55,6 +58,15 @@ PanelWindow::PanelWindow(ModelAdapter& model, Mode mode, std::shared_ptr<Setting
     phoneActions_->onCheckPermissions = [weak] {
         if (const auto model = weak.lock()) model->refreshPermissions();
     };
+    // The cable row's "how": the install section's advice, unfolded and scrolled into view; the guide when
+    // the panel shows no advice (a phone is connected, or the section has nothing to say).
+    phoneActions_->onShowInstall = [this] {
+        const auto sections = content_->findChildren<PhoneInstallSection*>();
+        if (sections.isEmpty() || sections.front()->content() == SectionContent::nothing)
+            return GuideWindow::show();
+        sections.front()->open()->setExpanded(true);
+        content_->scrollArea()->ensureWidgetVisible(sections.front());
+    };
     PhoneQueries queries{[weak](const DiscoveredPhone& p) {
                              const auto m = weak.lock();
                              return m && m->isPaired(p);
@@ -94,7 +106,8 @@ void PanelWindow::refreshSections() {
     prefs_->refresh();
     content_->prefsRow()->header()->setSummary(prefsSummary(prefsActions_->values()));
     const PublishedState& state = model_.state();
-    perms_->present({state.notifStatus, state.bluetoothState, adbFound(model_.model()), 0});
+    perms_->present({state.notifStatus, state.bluetoothState, adbFound(model_.model()),
+                     model_.model().installer().unauthorized()});
 }
 
 QSize PanelWindow::contentSize() const {
