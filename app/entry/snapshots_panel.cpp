@@ -61,18 +61,10 @@ bool PanelStage::shot(const QString& file, bool dark, const PanelSetup& setup) c
         return in;
     };
     const std::weak_ptr<AppModel> weak = model;
-    PhoneQueries queries{[weak](const DiscoveredPhone& phone) {
-                             const auto m = weak.lock();
-                             return m && m->isPaired(phone);
-                         },
-                         [weak](const DiscoveredPhone& phone) -> std::optional<bool> {
-                             const auto m = weak.lock();
-                             return m ? m->pairFlag(phone) : std::nullopt;
-                         }};
     ModelPhoneActions phoneActions(model);
     ModelPrefsActions prefsActions(*model);
     auto* panel = new MenuPanel(std::move(reader), modelActions(model), *settings_,
-                                modelBodies({phoneActions, std::move(queries), !kAdbPresent, weak}));
+                                modelBodies({phoneActions, modelQueries(weak), !kAdbPresent, weak}));
     auto* prefs = new PrefsSection(prefsActions);
     panel->prefsContent()->layout()->addWidget(prefs);
     prefs->refresh();

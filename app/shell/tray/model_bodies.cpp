@@ -53,6 +53,17 @@ class ListPanelBody : public PanelBody {
 
 }  // namespace
 
+PhoneQueries modelQueries(std::weak_ptr<AppModel> model) {
+    return {[model](const DiscoveredPhone& phone) {
+                const auto m = model.lock();
+                return m && m->isPaired(phone);
+            },
+            [model](const DiscoveredPhone& phone) -> std::optional<bool> {
+                const auto m = model.lock();
+                return m ? m->pairFlag(phone) : std::nullopt;
+            }};
+}
+
 std::optional<ListBody> listBodyFor(PanelState::Kind kind) {
     using K = PanelState::Kind;
     switch (kind) {

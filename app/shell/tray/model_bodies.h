@@ -18,6 +18,9 @@ struct PhoneListHost {
     std::weak_ptr<AppModel> model;  // for the connected phone's card
 };
 
+// The list's questions about a phone, answered by the model (nothing is paired once it is gone).
+PhoneQueries modelQueries(std::weak_ptr<AppModel> model);
+
 // The phone-list body for a panel state, or none for the connected state.
 std::optional<ListBody> listBodyFor(PanelState::Kind kind);
 // The panel's grouped phones as the list's entries.

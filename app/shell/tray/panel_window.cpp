@@ -67,17 +67,9 @@ PanelWindow::PanelWindow(ModelAdapter& model, Mode mode, std::shared_ptr<Setting
         sections.front()->open()->setExpanded(true);
         content_->scrollArea()->ensureWidgetVisible(sections.front());
     };
-    PhoneQueries queries{[weak](const DiscoveredPhone& p) {
-                             const auto m = weak.lock();
-                             return m && m->isPaired(p);
-                         },
-                         [weak](const DiscoveredPhone& p) -> std::optional<bool> {
-                             const auto m = weak.lock();
-                             return m ? m->pairFlag(p) : std::nullopt;
-                         }};
     content_ =
         new MenuPanel(modelReader(shared, settings_), modelActions(shared), *settings_,
-                      modelBodies({*phoneActions_, std::move(queries), !adbFound(model_.model()), weak}));
+                      modelBodies({*phoneActions_, modelQueries(weak), !adbFound(model_.model()), weak}));
     content_->setPaintsBackground(false);  // the window paints the rounded plate
     column->addWidget(content_);
     hostSections();
