@@ -72,7 +72,7 @@ bool PanelStage::shot(const QString& file, bool dark, const PanelSetup& setup) c
     auto* perms = new PermissionsFold(phoneActions);
     panel->hostPermissions(perms);
     const PublishedState& shown = model->state();
-    perms->present({shown.notifStatus, shown.bluetoothState, kAdbPresent, 0});
+    perms->present({shown.notifStatus, shown.bluetoothState, kAdbPresent, 0, std::nullopt});
     return Snapshots::png(panel, 360, file, dark);
 }
 

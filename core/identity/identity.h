@@ -1,5 +1,7 @@
 #pragma once
 
+#include <filesystem>
+#include <optional>
 #include <string>
 
 #include "core/bytes.h"
@@ -17,6 +19,9 @@ class Identity {
     virtual const std::string& platform() const = 0;
     // ECDSA P-256 / SHA-256 signature of `data` in the raw 64-byte r||s form.
     virtual Bytes sign(ByteView data) const = 0;
+    // The file that keeps the private key, when a file does (no secret store took it); absent while the
+    // user's secret store keeps it, or when it is kept nowhere.
+    virtual std::optional<std::filesystem::path> keyFile() const { return std::nullopt; }
 };
 
 }  // namespace velmora

@@ -17,7 +17,10 @@ struct StoreFailure {
     std::int32_t status;
 };
 struct UnsafeFile {};
-using Loaded = std::variant<SecretBytes, NothingStored, StoreFailure, UnsafeFile>;
+struct FromFile {
+    SecretBytes bytes;
+};
+using Loaded = std::variant<SecretBytes, FromFile, NothingStored, StoreFailure, UnsafeFile>;
 
 std::filesystem::path keyFile() {
     return AppPaths::supportDir() / KeychainIdentity::kKeyFileName;
@@ -36,7 +39,7 @@ Loaded load(SecretStore& store) {
         case SecureFile::Inspection::ok:
             if (std::optional<SecretBytes> bytes = SecureFile::readSecret(file, kMaxKeyFile);
                 bytes && !bytes->empty()) {
-                return std::move(*bytes);
+                return FromFile{std::move(*bytes)};
             }
             break;
         case SecureFile::Inspection::missing:
@@ -46,11 +49,12 @@ Loaded load(SecretStore& store) {
     return StoreFailure{found.status == SecretStatus::success ? SecretStatus::failed : found.status};
 }
 
-void save(SecretStore& store, ByteView raw) {
+// Where the key went: the store (nothing returned) or the file.
+std::optional<std::filesystem::path> save(SecretStore& store, ByteView raw) {
     std::int32_t status = store.add(KeychainIdentity::kAccount, raw);
     if (status == SecretStatus::duplicate) status = store.update(KeychainIdentity::kAccount, raw);
-    if (status == SecretStatus::success) return;
-    if (SecureFile::writeAtomically(raw, keyFile(), 0600)) return;
+    if (status == SecretStatus::success) return std::nullopt;
+    if (SecureFile::writeAtomically(raw, keyFile(), 0600)) return keyFile();
     throw CXPError::identitySaveFailed(status);
 }
 
@@ -62,12 +66,17 @@ KeychainIdentity::KeychainIdentity(std::string deviceName, SecretStore& store)
 P256PrivateKey KeychainIdentity::loadOrCreate(SecretStore& store) {
     Loaded loaded = load(store);
     if (auto* bytes = std::get_if<SecretBytes>(&loaded)) return P256PrivateKey::fromRaw(*bytes);
+    if (auto* file = std::get_if<FromFile>(&loaded)) {
+        P256PrivateKey key = P256PrivateKey::fromRaw(file->bytes);
+        keyFile_ = keyFile();
+        return key;
+    }
     if (auto* failure = std::get_if<StoreFailure>(&loaded))
         throw CXPError::identityUnavailable(failure->status);
     if (std::holds_alternative<UnsafeFile>(loaded)) throw CXPError::identityFileUnsafe();
 
     P256PrivateKey fresh = P256PrivateKey::generate();
-    save(store, fresh.raw());
+    keyFile_ = save(store, fresh.raw());
     return fresh;
 }
 

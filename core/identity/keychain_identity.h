@@ -28,12 +28,14 @@ class KeychainIdentity : public Identity {
     const std::string& deviceName() const override { return deviceName_; }
     const std::string& platform() const override { return platform_; }
     Bytes sign(ByteView data) const override { return key_.sign(data); }
+    std::optional<std::filesystem::path> keyFile() const override { return keyFile_; }
 
   private:
-    static P256PrivateKey loadOrCreate(SecretStore& store);
+    P256PrivateKey loadOrCreate(SecretStore& store);
 
     std::string deviceName_;
     std::string platform_ = kPlatform;
+    std::optional<std::filesystem::path> keyFile_;  // set by loadOrCreate() before key_ is made
     P256PrivateKey key_;
 };
 

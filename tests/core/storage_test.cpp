@@ -388,15 +388,18 @@ TEST_F(KeychainIdentityTest, TheStoredKeyWinsOverAnyFileAndTheFileServesOnlyWhen
     EXPECT_EQ(publicKey(), first.publicX963());
     EXPECT_EQ(store.adds, 1);
     EXPECT_FALSE(fs::exists(keyFile()));
-    const Bytes message = {'h', 'i'};  // signatures are raw, made with the loaded key
+    EXPECT_EQ(first.keyFile(), std::nullopt);  // the store keeps it: no file to name
+    const Bytes message = {'h', 'i'};          // signatures are raw, made with the loaded key
     EXPECT_TRUE(CXPCrypto::verify(first.publicX963(), message, KeychainIdentity("pc", store).sign(message)));
 
     store.items["identity-p256"] = knownRaw;
     writeKeyFile(plain(P256PrivateKey::generate().raw()), 0644);  // would be unsafe: not even examined
     EXPECT_EQ(publicKey(), knownPublic);
+    EXPECT_EQ(KeychainIdentity("pc", store).keyFile(), std::nullopt);
     store.items.clear();
     writeKeyFile(knownRaw, 0600);
     EXPECT_EQ(publicKey(), knownPublic);
+    EXPECT_EQ(KeychainIdentity("pc", store).keyFile(), keyFile());  // read from the file: that file is named
     store.lookupFailure = SecretStatus::locked;  // a readable key is better than no identity
     EXPECT_EQ(publicKey(), knownPublic);
     writeKeyFile(knownRaw, 0640);
@@ -419,7 +422,9 @@ TEST_F(KeychainIdentityTest, AFailingStoreIsAnErrorUnlessItHasNowhereToWriteThen
     store.successWithoutData = false;
     store.writeFailure = SecretStatus::unavailable;
     writeKeyFile({}, 0600);  // an empty file counts as absent
-    const Bytes made = publicKey();
+    const KeychainIdentity madeHere("pc", store);
+    EXPECT_EQ(madeHere.keyFile(), keyFile());  // the store refused it: the panel names the file
+    const Bytes made = madeHere.publicX963();
     EXPECT_EQ(test::modeOf(keyFile()), 0600u);
     EXPECT_EQ(fs::file_size(keyFile()), 32u);
     EXPECT_EQ(publicKey(), made);

@@ -139,12 +139,12 @@ TEST(Permissions, RowsSummaryAndDefaultOpenFollowWhatThisComputerHas) {
         bool open;
     };
     const std::vector<Row> rows = {
-        {"all in order", {N::authorized, 5, true, 0}, "ooo", "---", 0, false},
-        {"just started", {N::notDetermined, 0, true, 0}, "ooo", "---", 0, false},
-        {"adapter off", {N::authorized, 4, true, 0}, "owo", "-B-", 1, false},
-        {"no adapter, no adb", {N::authorized, 2, false, 0}, "obw", "--I", 2, false},
-        {"no server, service down, phone untrusted", {N::unavailable, 3, true, 1}, "bbw", "CCI", 3, true},
-        {"Bluetooth state out of range", {N::authorized, 9, true, 0}, "obo", "-C-", 1, false},
+        {"all in order", {N::authorized, 5, true, 0, {}}, "ooo", "---", 0, false},
+        {"just started", {N::notDetermined, 0, true, 0, {}}, "ooo", "---", 0, false},
+        {"adapter off", {N::authorized, 4, true, 0, {}}, "owo", "-B-", 1, false},
+        {"no adapter, no adb", {N::authorized, 2, false, 0, {}}, "obw", "--I", 2, false},
+        {"no server, service down, phone untrusted", {N::unavailable, 3, true, 1, {}}, "bbw", "CCI", 3, true},
+        {"Bluetooth state out of range", {N::authorized, 9, true, 0, {}}, "obo", "-C-", 1, false},
     };
     const std::map<char, PermState> state{
         {'o', PermState::ok}, {'w', PermState::warn}, {'b', PermState::bad}};
@@ -170,7 +170,34 @@ TEST(Permissions, RowsSummaryAndDefaultOpenFollowWhatThisComputerHas) {
                   r.count ? L10n::format("perms.summary.attention", {r.count}) : s("perms.summary.ok"));
         EXPECT_EQ(permissionsOpenByDefault(r.facts), r.open);
     }
-    EXPECT_EQ(permissionRows({N::authorized, 0, true, 0})[1].status, s("perms.bt.checking"));
+    EXPECT_EQ(permissionRows({N::authorized, 0, true, 0, {}})[1].status, s("perms.bt.checking"));
+}
+
+// The key's note names where the key really is: the keyring, or the owner-only file when no secret store took
+// it.
+TEST(PermissionRules, TheKeyNoteNamesWhereTheKeyIsKept) {
+    PermissionFacts facts;
+    EXPECT_EQ(permissionNotes(facts).front(),
+              L10n::format("perms.note.keychain", {s("ref.keychain.always_allow")}));
+    facts.keyFile = "~/.local/share/Corvix/identity.key";
+    const std::string note = permissionNotes(facts).front();
+    EXPECT_NE(note.find("~/.local/share/Corvix/identity.key"), std::string::npos) << note;
+    EXPECT_EQ(note.find(s("ref.keychain.always_allow")), std::string::npos) << note;
+    EXPECT_EQ(permissionNotes(facts).size(), 2u);  // the phone's note stays
+
+    const struct {
+        const char* file;
+        const char* home;
+        const char* shown;
+    } paths[] = {
+        {"/home/ana/.local/share/Corvix/identity.key", "/home/ana", "~/.local/share/Corvix/identity.key"},
+        {"/home/ana/.local/share/Corvix/identity.key", "/home/ana/", "~/.local/share/Corvix/identity.key"},
+        {"/home/anabel/identity.key", "/home/ana", "/home/anabel/identity.key"},  // a longer name is no child
+        {"/srv/keys/identity.key", "/home/ana", "/srv/keys/identity.key"},
+        {"/srv/keys/identity.key", "", "/srv/keys/identity.key"},  // no home known
+    };
+    for (const auto& p : paths)
+        EXPECT_EQ(shownPath(p.file, p.home), p.shown) << p.file << " under " << p.home;
 }
 
 }  // namespace

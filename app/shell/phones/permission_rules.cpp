@@ -86,9 +86,17 @@ bool permissionsOpenByDefault(const PermissionFacts& facts) {
     return facts.notif == Notif::unavailable;
 }
 
-std::vector<std::string> permissionNotes() {
-    return {L10n::format("perms.note.keychain", {L10n::string("ref.keychain.always_allow")}),
+std::vector<std::string> permissionNotes(const PermissionFacts& facts) {
+    return {facts.keyFile ? L10n::format("perms.note.key_file", {*facts.keyFile})
+                          : L10n::format("perms.note.keychain", {L10n::string("ref.keychain.always_allow")}),
             L10n::string("perms.note.phone")};
+}
+
+std::string shownPath(const std::filesystem::path& file, const std::filesystem::path& home) {
+    if (home.empty() || !home.is_absolute()) return file.string();
+    const auto rest = file.lexically_relative(home);
+    if (rest.empty() || rest.native().starts_with("..")) return file.string();
+    return rest == "." ? "~" : "~/" + rest.string();
 }
 
 }  // namespace velmora

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,9 @@ struct PermissionFacts {
     int bluetoothState = 0;  // 0 unknown, 1 resetting, 2 no adapter, 3 unreachable, 4 off, 5 on
     bool adbPresent = false;
     int unauthorizedPhones = 0;  // phones adb lists as not yet trusting this computer
+    // The file that keeps this computer's key, as the user would type it, when no secret store took it.
+    std::optional<std::string> keyFile;
+    bool operator==(const PermissionFacts&) const = default;
 };
 
 struct PermRowView {
@@ -50,7 +55,10 @@ PermSummary permissionSummary(const std::vector<PermRowView>& rows);
 // The fold starts open when this computer keeps the phone's notifications from showing; a Bluetooth or
 // cable problem alone leaves it closed (the phone still links another way).
 bool permissionsOpenByDefault(const PermissionFacts& facts);
-// The two notes under the rows: the keyring, and the permissions on the phone.
-std::vector<std::string> permissionNotes();
+// The two notes under the rows: where this computer's key is kept (the keyring, or the file when no secret
+// store took it), and the permissions on the phone.
+std::vector<std::string> permissionNotes(const PermissionFacts& facts);
+// `file` with the home folder written "~", as a path is shown to the user.
+std::string shownPath(const std::filesystem::path& file, const std::filesystem::path& home);
 
 }  // namespace velmora

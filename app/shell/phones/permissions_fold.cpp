@@ -91,21 +91,20 @@ PermissionsFold::PermissionsFold(PhoneListActions& actions, QWidget* parent)
 
 void PermissionsFold::present(const PermissionFacts& facts) {
     if (!userChose_) binding_->setExpanded(permissionsOpenByDefault(facts));
-    if (shown_ && shown_->notif == facts.notif && shown_->bluetoothState == facts.bluetoothState &&
-        shown_->adbPresent == facts.adbPresent && shown_->unauthorizedPhones == facts.unauthorizedPhones)
-        return;
+    if (shown_ == facts) return;
     shown_ = facts;
     const std::vector<PermRowView> rows = permissionRows(facts);
     const PermSummary summary = permissionSummary(rows);
     retire(row_);
     row_ = new FoldRow(q(L10n::string("perms.title")), q(summary.text), symbolColor(summary.worst), binding_,
-                       content(rows));
+                       content(rows, permissionNotes(facts)));
     // The header toggles the binding first; from then on the user's choice decides.
     connect(row_->header(), &FoldHeader::clicked, this, [this] { userChose_ = true; });
     layout_->addWidget(row_);
 }
 
-QWidget* PermissionsFold::content(const std::vector<PermRowView>& rows) {
+QWidget* PermissionsFold::content(const std::vector<PermRowView>& rows,
+                                  const std::vector<std::string>& notes) {
     QWidget* column = box(QBoxLayout::TopToBottom, 8, {6, 4, 6, 8});
     auto* card = new ListCard;
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -113,7 +112,7 @@ QWidget* PermissionsFold::content(const std::vector<PermRowView>& rows) {
         card->add(permLine(rows[i]));
     }
     layoutOf(column)->addWidget(card);
-    for (const std::string& note : permissionNotes()) {
+    for (const std::string& note : notes) {
         QWidget* padded = box(QBoxLayout::TopToBottom, 0, {4, 0, 4, 0});
         layoutOf(padded)->addWidget(text(note, 12, SystemColor::secondary, true));
         layoutOf(column)->addWidget(padded);

@@ -27,7 +27,7 @@ class PermissionsFold : public QWidget {
     bool userChose() const { return userChose_; }
 
   private:
-    QWidget* content(const std::vector<PermRowView>& rows);
+    QWidget* content(const std::vector<PermRowView>& rows, const std::vector<std::string>& notes);
     QWidget* permLine(const PermRowView& row);
     void act(PermAction action);
 

@@ -1,6 +1,7 @@
 #include "app/shell/tray/panel_window.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
@@ -98,8 +99,11 @@ void PanelWindow::refreshSections() {
     prefs_->refresh();
     content_->prefsRow()->header()->setSummary(prefsSummary(prefsActions_->values()));
     const PublishedState& state = model_.state();
+    std::optional<std::string> keyFile;
+    if (const auto file = model_.model().identity().keyFile())
+        keyFile = shownPath(*file, QDir::homePath().toStdString());
     perms_->present({state.notifStatus, state.bluetoothState, adbFound(model_.model()),
-                     model_.model().installer().unauthorized()});
+                     model_.model().installer().unauthorized(), keyFile});
 }
 
 QSize PanelWindow::contentSize() const {
