@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QTest>
 #include <QTimer>
 #include <future>
@@ -59,6 +60,23 @@ TEST(PairingDialog, EveryWayOutButConfirmAnswersNo) {
     }
 }
 
+// The window keeps its size (nothing to maximise or resize) and its primary button has room around its label.
+TEST(PairingDialog, FixedSizeAndAPaddedPrimaryButton) {
+    bool checked = false;
+    runAnd([&](QDialog& d, PairingView& v) {
+        EXPECT_FALSE(d.windowFlags() & Qt::WindowMaximizeButtonHint);
+        EXPECT_FALSE(d.windowFlags() & Qt::WindowMinimizeButtonHint);
+        EXPECT_EQ(d.minimumSize(), d.maximumSize());
+        QAbstractButton* confirm = v.confirmButton();
+        const int label = confirm->fontMetrics().horizontalAdvance(confirm->text());
+        EXPECT_GE(confirm->width() - label, 2 * 16) << confirm->text().toStdString();
+        checked = true;
+        d.reject();
+        return true;
+    });
+    EXPECT_TRUE(checked);
+}
+
 TEST(PairingDialog, ConfirmIsUsableOnlyAfterItsDelayAndThenAnswersYes) {
     QElapsedTimer beforeOpening;  // started before the dialog's own clock, so never later than it
     beforeOpening.start();
@@ -86,6 +104,10 @@ TEST(PairingDialog, ExpiredFormOffersOnlyCloseAndIgnoresEscape) {
     for (auto* b : view.findChildren<QAbstractButton*>())
         if (b->isVisible()) shown.push_back(b->text());
     EXPECT_EQ(shown, std::vector<QString>{QString::fromStdString(L10n::string("common.close"))});
+    // Nothing still tells to cancel: the warning about differing codes goes with the code's validity.
+    for (auto* label : view.findChildren<QLabel*>())
+        EXPECT_FALSE(label->isVisible() &&
+                     label->text() == QString::fromStdString(L10n::string("pairing.mismatch_warning")));
     QTest::keyClick(&view, Qt::Key_Escape);
     EXPECT_TRUE(answers.empty());
     QTest::keyClick(&view, Qt::Key_Return);

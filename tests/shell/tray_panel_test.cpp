@@ -66,6 +66,10 @@ TEST_F(TrayPanel, WithoutATrayThePanelIsAWindowShownAtOnce) {
     EXPECT_EQ(item.tray(), nullptr);
     EXPECT_TRUE(item.panel().isVisible());
     EXPECT_EQ(item.panel().mode(), PanelWindow::Mode::window);
+    // The window's title is the icon's tooltip: the program's name once, then the link.
+    const std::string label = h.model->state().state.label();
+    EXPECT_EQ(item.panel().windowTitle().toStdString(),
+              L10n::format("menu.status.connected_tooltip", {label}));
     item.click();  // no icon to click: nothing changes
     EXPECT_TRUE(item.panel().isVisible());
     QTest::keyClick(&item.panel(), Qt::Key_Escape);  // a normal window stays

@@ -15,8 +15,11 @@ namespace velmora::PairingDialog {
 
 bool run(const std::string& peerName, const std::string& code) {
     PairingModel model(peerName, code, PairingCode::validSeconds, false);
+    // Titled and closable only: no maximise or minimise button, and a size the window manager cannot change
+    // (the fixed-size hint makes a manager that ignores the button hints refuse to maximise it too).
     QDialog dialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
+                                Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint |
+                                Qt::MSWindowsFixedSizeDialogHint);
     dialog.setWindowTitle(QString::fromStdString(L10n::string("pairing.window_title")));
     dialog.setObjectName(QStringLiteral("pairingDialog"));
     auto* layout = new QVBoxLayout(&dialog);

@@ -1,5 +1,7 @@
 #include "app/shell/pairing/pairing_view.h"
 
+#include <algorithm>
+
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,7 +18,10 @@
 #include "core/l10n/l10n.h"
 
 namespace velmora {
+
 namespace {
+
+constexpr int kButtonPadding = 18;  // each side of a primary button's label
 
 QString q(const std::string& text) {
     return QString::fromStdString(text);
@@ -149,8 +154,9 @@ PairingView::PairingView(PairingModel& model, QWidget* parent) : QWidget(parent)
     column->addWidget(validity_, 0, Qt::AlignHCenter);
     column->addWidget(expiredTimer_, 0, Qt::AlignHCenter);
     column->addSpacing(8);
-    column->addWidget(new CentredText(q(L10n::string("pairing.mismatch_warning")),
-                                      design::font(12, QFont::Normal), SystemColor::secondary, this));
+    warning_ = new CentredText(q(L10n::string("pairing.mismatch_warning")), design::font(12, QFont::Normal),
+                               SystemColor::secondary, this);
+    column->addWidget(warning_);
     column->addSpacing(18);
 
     auto* buttons = new QHBoxLayout;
@@ -158,10 +164,12 @@ PairingView::PairingView(PairingModel& model, QWidget* parent) : QWidget(parent)
     buttons->addStretch(1);
     cancel_ = new SecondaryButton(q(L10n::string("common.cancel")), 28, false, this);
     confirm_ = new PrimaryButton(q(L10n::string("pairing.codes_match")), false, this);
-    confirm_->setFixedWidth(170);
+    // At least this wide, and wider when the label and its side padding need it (a longer language): the
+    // primary look fills the width it is given and brings no padding of its own.
+    confirm_->setMinimumWidth(std::max(170, confirm_->sizeHint().width() + 2 * kButtonPadding));
     confirm_->setAccessibleDescription(q(L10n::string("a11y.pairing.confirm_hint")));
     close_ = new PrimaryButton(q(L10n::string("common.close")), false, this);
-    close_->setFixedWidth(150);
+    close_->setMinimumWidth(std::max(150, close_->sizeHint().width() + 2 * kButtonPadding));
     for (auto* b :
          {static_cast<QWidget*>(cancel_), static_cast<QWidget*>(confirm_), static_cast<QWidget*>(close_)})
         buttons->addWidget(b);
@@ -181,6 +189,8 @@ void PairingView::refresh() {
     validity_->setText(q(L10n::format("pairing.valid_for", {L10n::clock(model_.left())})));
     validity_->setVisible(!expired);
     expiredTimer_->setVisible(expired);
+    // The warning tells to cancel a code that differs; an expired code can only be closed.
+    warning_->setVisible(!expired);
     cancel_->setVisible(!expired);
     confirm_->setVisible(!expired);
     confirm_->setEnabled(model_.ready());

@@ -30,6 +30,7 @@ class PairingView : public QWidget {
     PairingModel& model_;
     QWidget* instruction_;
     QWidget* expiredText_;
+    QWidget* warning_;
     TextBlock* validity_;
     TextBlock* expiredTimer_;
     QWidget* code_;

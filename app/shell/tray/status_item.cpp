@@ -45,7 +45,7 @@ void StatusItem::updateLabel() {
     const QString tip = QString::fromStdString(StatusText::toolTip(state));
     panel_->setAccessibleName(QString::fromStdString(StatusText::accessibleName(state)));
     if (!tray_) {
-        panel_->setWindowTitle(QStringLiteral("Velmora — ") + tip);
+        panel_->setWindowTitle(tip);  // the tooltip's text begins with the program's name already
         return;
     }
     // The icon engine draws the glyph again at every size the tray asks for.
