@@ -58,6 +58,11 @@ void TextBlock::setText(const QString& text) {
     update();
 }
 
+void TextBlock::setColor(const DynColor& color) {
+    color_ = color;
+    update();
+}
+
 QSize TextBlock::sizeHint() const {
     const QFontMetrics fm(font());
     const QMargins m = contentsMargins();

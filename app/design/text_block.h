@@ -18,6 +18,7 @@ class TextBlock : public QWidget {
 
     QString text() const { return text_; }
     void setText(const QString& text);
+    void setColor(const DynColor& color);
     bool wraps() const { return wraps_; }
 
     QSize sizeHint() const override;

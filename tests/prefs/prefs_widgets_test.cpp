@@ -271,6 +271,11 @@ TEST(PrefsWidgets, InThePanelNoRowOutgrowsItsWidthOrCutsAText) {
          [](FakeActions&, PrefsSection& p) {
              p.notifications()->search()->setText("  Estúdio de gravação sem correspondência");
          }},
+        {"prefs-bench-failed",  // the failure's sentence under the link, whole, in the error colour
+         [](FakeActions& a, PrefsSection&) {
+             a.state.benchText = L10n::string("prefs.bench.unfinished");
+             a.state.benchFailed = true;
+         }},
     };
     for (const auto& [name, set] : cases) {
         for (const auto appearance : {Appearance::light, Appearance::dark}) {

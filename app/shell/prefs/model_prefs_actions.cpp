@@ -18,6 +18,8 @@ PrefsValues ModelPrefsActions::values() const {
     values.paired = state.paired;
     values.connected = state.state.kind() == ConnState::Kind::connected;
     values.benchText = state.benchText;
+    // The speed test fails one way only: the phone did not answer in time.
+    values.benchFailed = state.benchText == L10n::string("prefs.bench.unfinished");
     return values;
 }
 

@@ -28,6 +28,7 @@ struct PrefsValues {
     std::vector<Peer> paired;
     bool connected = false;  // the speed test needs a live link
     std::optional<std::string> benchText;
+    bool benchFailed = false;  // the line tells why the measurement did not finish
 
     bool preference(Preference which) const { return switches[static_cast<std::size_t>(which)]; }
 };

@@ -100,10 +100,15 @@ PrefsSection::PrefsSection(PrefsActions& actions, QWidget* parent)
     connect(connectButton, &QAbstractButton::clicked, this,
             [this] { actions_.connectManual(address_->text().toStdString()); });
 
-    auto* bench = new QHBoxLayout;
-    bench->addWidget(bench_);
-    bench->addWidget(benchText_, 1);
-    bench->addStretch();  // with no line yet, the link stays at the leading edge
+    // The result (or why there is none) under the link, at the section's full width: a failure's sentence
+    // needs the room.
+    auto* bench = new QVBoxLayout;
+    bench->setSpacing(4);
+    auto* benchLine = new QHBoxLayout;
+    benchLine->addWidget(bench_);
+    benchLine->addStretch();
+    bench->addLayout(benchLine);
+    bench->addWidget(benchText_);
     column->addLayout(bench);
     connect(bench_, &QAbstractButton::clicked, this, [this] {
         actions_.runBench();
@@ -131,6 +136,7 @@ void PrefsSection::refresh() {
     bench_->setEnabled(values_.connected);
     benchText_->setVisible(values_.benchText.has_value());
     benchText_->setText(q(values_.benchText.value_or("")));
+    benchText_->setColor(values_.benchFailed ? DS::err : SystemColor::secondary);
 }
 
 void PrefsSection::rebuildPaired() {

@@ -8,6 +8,8 @@ namespace velmora {
 namespace {
 
 constexpr const char* kSyncKey = "syncClipboard";
+// The button's answer stays as long as it takes to read it.
+constexpr double kClipNoticeSeconds = 4.0;
 
 nlohmann::json clipSet(std::string text) {
     return {{"t", "clip.set"}, {"text", std::move(text)}};
@@ -29,13 +31,17 @@ void AppModel::pollClipboard() {
 void AppModel::sendClipboardNow() {
     if (!clipWatch_) return;
     auto text = clipWatch_->text();
-    if (!text) return;
+    if (!text || text->empty()) {
+        showNotice(L10n::string("panel.notice.clip_empty"), kClipNoticeSeconds);
+        return;
+    }
     if (!ClipboardPolicy::fitsSend(*text)) {
         edit().lastError = L10n::format("clip.too_large",
                                         {static_cast<std::int64_t>(ClipboardPolicy::sendLimitBytes / 1000)});
         return;
     }
     send(clipSet(std::move(*text)));
+    showNotice(L10n::string("panel.notice.clip_sent"), kClipNoticeSeconds);
 }
 
 void AppModel::writeClipboard(std::string text) {
