@@ -52,6 +52,11 @@ StatusDot::StatusDot(const DynColor& color, int size, QWidget* parent) : QWidget
     a11y::hide(this);
 }
 
+void StatusDot::setColor(const DynColor& color) {
+    color_ = color;
+    update();
+}
+
 void StatusDot::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);

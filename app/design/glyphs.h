@@ -33,6 +33,7 @@ class StatusDot : public QWidget {
     Q_OBJECT
   public:
     StatusDot(const DynColor& color, int size, QWidget* parent = nullptr);
+    void setColor(const DynColor& color);
 
   protected:
     void paintEvent(QPaintEvent* event) override;

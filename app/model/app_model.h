@@ -102,6 +102,9 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void connect(ConnectRequest request);
     // The user's disconnect: ends the session and connects no more on its own.
     void disconnect();
+    // The user's switch away from a slow link: automatic connection on again (a cancel may have turned it
+    // off), then the session closes and the connection manager picks the next link itself.
+    void switchLink();
     // Stops every source, removes the adb forwards this program created, ends every attempt and session and
     // joins their threads. Idempotent.
     void shutdown();
@@ -325,7 +328,9 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // Diagnostics (features/diagnostics/diagnostics.cpp).
     void completeDiagnostics(std::optional<std::string> phoneBlock);
     // Files (features/files/receiving.cpp, features/files/sending.cpp).
-    void setTransfer(std::optional<std::string> text);
+    // A failure's text is also kept as the failure, so the panel draws it as one.
+    enum class TransferTone { progress, failure };
+    void setTransfer(std::optional<std::string> text, TransferTone tone = TransferTone::progress);
     void replyFile(LinkSession& session, const nlohmann::json& message) const;
     void completeIncoming(LinkSession& session, IncomingFile& file);
     void failIncoming(LinkSession& session, IncomingFile& file);

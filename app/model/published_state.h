@@ -67,7 +67,9 @@ struct PublishedState {
 
     // Files, both ways: the one transfer status line (last writer wins) and the received list.
     std::optional<std::string> transferText;  // already localised
-    std::vector<ReceivedFile> recentFiles;    // newest first, at most 5
+    // The status line again while it tells of a failure (a later text of another kind no longer matches).
+    std::optional<std::string> transferFailure;
+    std::vector<ReceivedFile> recentFiles;  // newest first, at most 5
 
     // ---- Mirroring (features/mirroring/) ----
     bool mirroring = false;           // a mirroring run was asked for or is shown

@@ -1,10 +1,12 @@
 // The connected card inside the panel: drops, the received files reaching the desktop's workspace through
-// the model, the card following the model's state, and renders light and dark in build/artifacts/panel/.
+// the model, the card following the model's state in place, a failed transfer in the error colour, and
+// renders light and dark in build/artifacts/panel/.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QDir>
 #include <QMimeData>
+#include <algorithm>
 #include <fstream>
 
 #include "app/design/appearance.h"
@@ -13,6 +15,7 @@
 #include "app/shell/card/card_actions.h"
 #include "app/shell/card/connected_card.h"
 #include "app/shell/card/drop_area.h"
+#include "app/shell/panel/panel_controls.h"
 #include "core/l10n/l10n.h"
 #include "links/fake_adb.h"
 #include "panel/panel_rig.h"
@@ -134,6 +137,68 @@ TEST(ConnectedCard, FollowsTheModelsState) {
     rig.find<QAbstractButton>("Stop mirroring")->click();
     rig.find<QAbstractButton>("Stop ringing")->click();
     EXPECT_EQ(rig.recorded->calls, (std::vector<std::string>{"stopMirror", "ring"}));
+}
+
+// The heartbeat's round-trip time changes the link line and nothing else: every widget of the card stays
+// the same object, so focus and hover survive and a click whose press and release straddle an update lands.
+TEST(ConnectedCard, UpdatesInPlaceAcrossFiftyRoundTripTimes) {
+    CardRig rig;
+    rig.model.state.rttMs = 20;
+    rig.model.state.battery = 64;
+    rig.openCard();
+    auto widgets = [&] {
+        QList<QWidget*> all = rig.card().findChildren<QWidget*>();
+        std::sort(all.begin(), all.end());
+        return all;
+    };
+    const QList<QWidget*> before = widgets();
+    const QString ringTitle = QString::fromStdString(L10n::string("panel.tile.ring"));
+    auto* ring = rig.find<ActionTile>(ringTitle);
+    ASSERT_TRUE(ring);
+    ring->setFocus(Qt::TabFocusReason);
+    QTest::mouseMove(ring, ring->rect().center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ring->isHovered(); }, 30000));
+    for (int i = 0; i < 50; ++i) {
+        rig.model.state.rttMs = 20 + 2 * i;  // across the slow-link line at 80 ms
+        rig.update();
+    }
+    EXPECT_EQ(widgets(), before);
+    EXPECT_TRUE(ring->hasFocus());
+    EXPECT_TRUE(ring->isHovered());
+    const std::string lastLine = L10n::format("panel.transport.rtt", {transportTitle(rig.model.state), 118});
+    EXPECT_TRUE(rig.find<TextBlock>(QString::fromStdString(lastLine))) << lastLine;
+
+    // Press, an update, release: the click lands on the tile and on the mirror button alike.
+    QTest::mousePress(ring, Qt::LeftButton, {}, ring->rect().center());
+    rig.model.state.rttMs = 30;
+    rig.update();
+    QTest::mouseRelease(ring, Qt::LeftButton, {}, ring->rect().center());
+    auto* mirror = rig.find<QAbstractButton>(QString::fromStdString(L10n::string("panel.mirror.start")));
+    ASSERT_TRUE(mirror);
+    QTest::mousePress(mirror, Qt::LeftButton, {}, mirror->rect().center());
+    rig.model.state.rttMs = 31;
+    rig.model.state.battery = 63;
+    rig.update();
+    QTest::mouseRelease(mirror, Qt::LeftButton, {}, mirror->rect().center());
+    EXPECT_EQ(rig.recorded->calls, (std::vector<std::string>{"ring", "startMirror"}));
+    EXPECT_EQ(widgets(), before);
+}
+
+// A transfer that failed is told in the error colour, never in the accent colour of one under way or done.
+TEST(ConnectedCard, AFailedTransferIsDrawnAsAFailure) {
+    CardRig rig;
+    const std::string noReply = L10n::string("transfer.no_reply");
+    const std::string sent = L10n::format("transfer.sent", {"a.txt"});
+    rig.model.state.transferText = rig.model.state.transferFailure = noReply;
+    rig.openCard();
+    EXPECT_EQ(rig.card().dropArea()->text().toStdString(), noReply);
+    EXPECT_TRUE(rig.card().dropArea()->showsFailure());
+    QDir().mkpath(VELMORA_ARTIFACTS_DIR "/card");
+    rig.panel->grab().save(VELMORA_ARTIFACTS_DIR "/card/transfer-no-reply.png");
+    rig.model.state.transferText = sent;  // a later success: the failure no longer matches the line
+    rig.update();
+    EXPECT_EQ(rig.card().dropArea()->text().toStdString(), sent);
+    EXPECT_FALSE(rig.card().dropArea()->showsFailure());
 }
 
 // The update notice follows the model's installer and updates the first cable phone; each state is

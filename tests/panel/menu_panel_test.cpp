@@ -52,18 +52,6 @@ TEST(MenuPanel, HeartbeatUpdatesKeepTypedTextOpenFoldsAndFocus) {
     EXPECT_TRUE(again.open().prefsRow()->binding()->isExpanded());
 }
 
-TEST(MenuPanel, PermissionsFoldFollowsTheStateUntilTheUserChooses) {
-    PanelRig rig;
-    auto& panel = rig.open();
-    EXPECT_FALSE(panel.permsRow()->binding()->isExpanded());
-    rig.model.state.notifStatus = PublishedState::NotifStatus::unavailable;
-    rig.update();
-    EXPECT_TRUE(panel.permsRow()->binding()->isExpanded());
-    QTest::mouseClick(panel.permsRow()->header(), Qt::LeftButton);  // the user closes it: it stays closed
-    rig.update();
-    EXPECT_FALSE(panel.permsRow()->binding()->isExpanded());
-}
-
 TEST(MenuPanel, HeightFollowsTheContentUpToTheMaximum) {
     PanelRig rig;
     auto& panel = rig.open(true);

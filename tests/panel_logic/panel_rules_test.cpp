@@ -5,6 +5,7 @@
 #include "app/shell/logic/panel_sections.h"
 #include "app/shell/logic/panel_sizes.h"
 #include "app/shell/logic/status_line.h"
+#include "core/errors/friendly_errors.h"
 #include "core/l10n/l10n.h"
 
 namespace velmora {
@@ -224,15 +225,32 @@ TEST(PanelSections, NoticesBodyAndErrorInOrderEachOnlyWhenItApplies) {
     EXPECT_EQ(kinds(in), (std::vector<S>{S::notice, S::stalePairing, S::body}));
 }
 
-TEST(PanelSections, PermissionsOpenByItselfOnlyUntilTheUserChooses) {
-    auto in = inputs({});
-    EXPECT_FALSE(permissionsOpen(std::nullopt, in, panelState(in)));
-    in.state.notifStatus = PublishedState::NotifStatus::unavailable;
-    EXPECT_TRUE(permissionsOpen(std::nullopt, in, panelState(in)));
-    EXPECT_FALSE(permissionsOpen(false, in, panelState(in)));
-    in.state.notifStatus = PublishedState::NotifStatus::notDetermined;  // not yet asked is no problem
-    in.state.localNetworkDenied = true;
-    EXPECT_TRUE(permissionsOpen(std::nullopt, in, panelState(in)));
+// The failed browse's text points at a "Search again" button while the model keeps browsing by itself: it
+// never stands under the searching line, over a session or beside any other body; another error still does.
+TEST(PanelSections, AFailedBrowseNeverContradictsTheBody) {
+    const std::string browse = FriendlyErrors::searchFailed();
+    const std::string other = "The phone refused the connection.";
+    struct Row {
+        const char* what;
+        PanelInputs in;
+    };
+    auto with = [](PanelInputs in, auto change) { return change(in), in; };
+    const Row rows[] = {
+        {"searching", inputs({})},
+        {"connected", with(inputs({}), [](PanelInputs& in) { in.state.state = ConnState::connected("P"); })},
+        {"found", inputs({phone("a", "A")})},
+        {"bluetooth off", with(inputs({}), [](PanelInputs& in) { in.state.bluetoothState = 4; })},
+    };
+    for (const auto& [what, base] : rows)
+        for (const auto& [error, shown] : {std::pair{browse, false}, std::pair{other, true}}) {
+            PanelInputs in = base;
+            in.state.lastError = error;
+            const auto sections = panelSections(in, panelState(in));
+            const bool hasError = std::any_of(sections.begin(), sections.end(), [](const PanelSection& s) {
+                return s.kind == PanelSection::Kind::error;
+            });
+            EXPECT_EQ(hasError, shown) << what << ": " << error;
+        }
 }
 
 TEST(PanelGeometry, MaximumHeightAndBatteryBar) {

@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QVBoxLayout>
 
 #include "app/design/appearance.h"
@@ -12,6 +13,7 @@
 #include "app/design/fold_row.h"
 #include "app/design/palette.h"
 #include "app/shell/installer/phone_install_section.h"
+#include "app/shell/panel/panel_controls.h"
 #include "app/shell/phones/permissions_fold.h"
 #include "app/shell/phones/phone_list_actions.h"
 #include "app/shell/phones/phone_list_body.h"
@@ -128,6 +130,38 @@ TEST_F(PhoneWidgetsTest, CancelDuringConnectingCallsBack) {
     EXPECT_EQ(actions.calls, std::vector<std::string>{"cancel"});
 }
 
+// "Search again" (empty body) and "Try again" (lost body) search once per press and then stay busy for 2 s:
+// a second press meanwhile starts nothing; afterwards the button takes a press again.
+TEST_F(PhoneWidgetsTest, SearchAgainIsBusyForTwoSecondsAndIgnoresASecondPress) {
+    PublishedState state;
+    state.lostPeerName = "Nimbo 8";
+    for (const auto& [kind, label] :
+         {std::pair{ListBody::empty, "panel.search_again"}, std::pair{ListBody::lost, "common.try_again"}}) {
+        SCOPED_TRACE(label);
+        actions.calls.clear();
+        body->present(phoneListValues(kind, state, {}, {}, false));
+        ASSERT_TRUE(settle(page.get()));
+        auto* search = qobject_cast<SearchAgainButton*>(button(label));
+        ASSERT_TRUE(search);
+        QElapsedTimer since;
+        since.start();
+        click(search);
+        EXPECT_TRUE(search->isBusy());
+        EXPECT_FALSE(search->isEnabled());
+        EXPECT_EQ(search->text().toStdString(), L10n::string("common.searching"));
+        click(search);
+        search->click();  // not even a programmatic click gets through while disabled
+        EXPECT_EQ(actions.calls, std::vector<std::string>{"search"});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !search->isBusy(); }, 60000));
+        EXPECT_GE(since.elapsed(), SearchAgainButton::busyMs);
+        EXPECT_TRUE(search->isEnabled());
+        EXPECT_EQ(search->text().toStdString(), L10n::string(label));
+        click(search);
+        EXPECT_EQ(actions.calls, (std::vector<std::string>{"search", "search"}));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !search->isBusy(); }, 60000));
+    }
+}
+
 TEST_F(PhoneWidgetsTest, AClickOnAFoundPhoneConnectsToThatPhoneAndARefusingOneIsInert) {
     body->present(foundValues());
     ASSERT_TRUE(settle(page.get()));
@@ -150,11 +184,11 @@ TEST_F(PhoneWidgetsTest, AClickOnAFoundPhoneConnectsToThatPhoneAndARefusingOneIs
 
 TEST_F(PhoneWidgetsTest, ThePermissionsFoldKeepsTheUsersChoice) {
     perms->show();
-    perms->present({PublishedState::NotifStatus::unavailable, 4, false, 0});
+    perms->present({PublishedState::NotifStatus::unavailable, 4, false, 0, std::nullopt});
     EXPECT_TRUE(perms->binding()->isExpanded());
     perms->row()->header()->click();
     EXPECT_FALSE(perms->binding()->isExpanded());
-    perms->present({PublishedState::NotifStatus::unavailable, 5, false, 0});
+    perms->present({PublishedState::NotifStatus::unavailable, 5, false, 0, std::nullopt});
     EXPECT_FALSE(perms->binding()->isExpanded());
     perms->binding()->setExpanded(true);
     ASSERT_TRUE(settle(page.get()));
@@ -177,10 +211,11 @@ TEST_F(PhoneWidgetsTest, EveryBodyRendersInBothAppearances) {
     }
     body->hide();
     perms->show();
-    perms->present({PublishedState::NotifStatus::unavailable, 4, true, 1});
+    perms->present(
+        {PublishedState::NotifStatus::unavailable, 4, true, 1, "~/.local/share/Corvix/identity.key"});
     render("permissions-open");
     perms->binding()->setExpanded(false);
-    perms->present({PublishedState::NotifStatus::authorized, 5, true, 0});
+    perms->present({PublishedState::NotifStatus::authorized, 5, true, 0, std::nullopt});
     render("permissions-closed");
 }
 

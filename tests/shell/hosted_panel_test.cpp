@@ -48,6 +48,15 @@ TEST(HostedPanel, AFoundPhoneConnectsFromItsRowAndThePreferencesChangeTheModel) 
         QCoreApplication::processEvents();
         return frame.state().kind == kind;
     };
+    // Searching, with nothing for the install section to say: it takes no room above the body.
+    ASSERT_TRUE(h.pumpUntil([&] { return kindIs(Kind::empty); }));
+    auto* quiet = frame.body()->findChild<PhoneInstallSection*>();
+    ASSERT_NE(quiet, nullptr);
+    EXPECT_EQ(quiet->content(), SectionContent::nothing);
+    EXPECT_FALSE(quiet->isVisible());
+    adapter.changed();
+    EXPECT_FALSE(quiet->isVisible());
+
     h.browser->results({{"Nimbo 8", {{"id", h.phone.id()}}, TcpEndpoint{"127.0.0.1", 5555}}});
     ASSERT_TRUE(h.pumpUntil([&] { return kindIs(Kind::found); }));
     QWidget* found = frame.body();
@@ -94,6 +103,44 @@ TEST(HostedPanel, AFoundPhoneConnectsFromItsRowAndThePreferencesChangeTheModel) 
     EXPECT_EQ(sync->isOn(), !was);
     frame.scrollArea()->ensureWidgetVisible(frame.prefsRow(), 0, 0);
     renderBoth(panel, "prefs-open");
+}
+
+// After the user's "Disconnect" the phone is still announced: it is listed again as a known phone whose
+// primary button connects, without a new pairing.
+TEST(HostedPanel, AfterDisconnectTheFoundPairedPhoneOffersConnect) {
+    test::ModelHarness h;
+    h.pairBothSides();
+    h.start();
+    ModelAdapter adapter(h.model);
+    PanelWindow panel(adapter, PanelWindow::Mode::window);
+    panel.show();
+    MenuPanel& frame = panel.content();
+    const auto kindIs = [&](Kind kind) {
+        QCoreApplication::processEvents();
+        return frame.state().kind == kind;
+    };
+    h.browser->results({{"Nimbo 8", {{"id", h.phone.id()}}, TcpEndpoint{"127.0.0.1", 5555}}});
+    ASSERT_TRUE(h.pumpUntil([&] { return kindIs(Kind::connected); }));  // paired: it connects on its own
+    const auto disconnect = [&]() -> QAbstractButton* {
+        for (auto* b : frame.body()->findChildren<QAbstractButton*>())
+            if (b->isVisible() && b->text() == QString::fromStdString(L10n::string("common.disconnect")))
+                return b;
+        return nullptr;
+    }();
+    ASSERT_NE(disconnect, nullptr);
+    QTest::mouseClick(disconnect, Qt::LeftButton);
+    ASSERT_TRUE(h.pumpUntil([&] { return kindIs(Kind::found); }));
+    h.advanceSettled(10);  // no automatic attempt follows the user's disconnect
+    ASSERT_TRUE(kindIs(Kind::found));
+    auto* row = frame.body()->findChild<PhoneRow*>();
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->view().buttonLabel, L10n::string("panel.phone.connect"));
+    EXPECT_TRUE(row->view().primaryButton && row->view().pairedGlyph);
+    EXPECT_TRUE(row->button()->isEnabled());
+    renderBoth(panel, "found-after-disconnect");
+    QTest::mouseClick(row->button(), Qt::LeftButton);
+    EXPECT_TRUE(h.pumpUntil([&] { return kindIs(Kind::connected); }));
+    EXPECT_TRUE(h.journal->after("prompt.shown").empty()) << "a known phone connects without pairing again";
 }
 
 }  // namespace

@@ -100,6 +100,11 @@ void AppModel::scheduleReconnect() {
     reconnectWork_ = after(reconnectDelay, [](AppModel& model) { model.maybeAutoConnect(); });
 }
 
+void AppModel::switchLink() {
+    autoConnect_ = true;
+    if (session_) session_->close();
+}
+
 void AppModel::disconnect() {
     autoConnect_ = false;
     if (lostWork_) lostWork_->cancel();

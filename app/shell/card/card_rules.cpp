@@ -84,6 +84,7 @@ CardValues cardValues(const PublishedState& s, const CardFacts& facts) {
 
     v.dropHighlight = facts.dropping;
     v.dropEmphasis = s.transferText || facts.dropping;
+    v.dropFailure = !facts.dropping && s.transferText && s.transferFailure == s.transferText;
     v.dropText = s.transferText   ? *s.transferText
                  : facts.dropping ? L10n::format("panel.drop.sending_to", {v.name})
                                   : L10n::string("panel.drop.hint");

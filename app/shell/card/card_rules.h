@@ -60,6 +60,7 @@ struct CardValues {
     std::string ringTitle;
     std::string dropText;
     bool dropEmphasis = false;   // the transfer line or the "sending to" line, in the accent colour
+    bool dropFailure = false;    // the transfer line tells of a failure: the error colour instead
     bool dropHighlight = false;  // tint and accent outline while a drag hovers
     std::vector<ReceivedRow> received;
     bool operator==(const CardValues&) const = default;

@@ -83,15 +83,23 @@ class MiddleElided : public QWidget {
     QString text_;
 };
 
-// The primary button's label with its symbol in front; the button takes the clicks.
-QWidget* symbolLabel(PanelSymbol symbol, const QString& label, const DynColor& color) {
-    auto* line = row(QBoxLayout::LeftToRight, 9);
-    layoutOf(line)->addStretch();
-    layoutOf(line)->addWidget(new SymbolView(symbol, 16, color));
-    layoutOf(line)->addWidget(new TextBlock(label, design::font(14, QFont::DemiBold), color, false));
-    layoutOf(line)->addStretch();
-    line->setAttribute(Qt::WA_TransparentForMouseEvents);
-    return line;
+// Deletes what `holder` holds; a part under the pointer goes at the next turn of the event loop.
+void clearHolder(QWidget* holder) {
+    for (auto* child : holder->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        child->hide();
+        child->deleteLater();
+    }
+}
+
+// Adds `part` to `holder` and shows it now, not at the next turn of the event loop: the frame's height that
+// follows this refresh must count it.
+void shownNow(QWidget* holder, QWidget* part) {
+    holder->layout()->addWidget(part);
+    part->show();
+}
+
+QWidget* holder(int spacing) {
+    return row(QBoxLayout::TopToBottom, spacing);
 }
 
 }  // namespace
@@ -100,8 +108,16 @@ ConnectedCard::ConnectedCard(std::shared_ptr<CardActions> actions, QWidget* pare
     : PanelBody(parent), actions_(std::move(actions)), layout_(new QVBoxLayout(this)) {
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(10);
-    drop_ = new DropArea(this);
-    drop_->hide();
+    layout_->addWidget(phoneCard());
+    notices_ = holder(10);
+    notices_->hide();
+    layout_->addWidget(notices_);
+    layout_->addWidget(mirrorButton());
+    layout_->addWidget(tiles());
+    drop_ = new DropArea();
+    layout_->addWidget(drop_);
+    layout_->addWidget(receivedSection());
+    layout_->addWidget(disconnectRow());
 }
 
 void ConnectedCard::refresh(const PanelView& view) {
@@ -114,65 +130,66 @@ void ConnectedCard::refresh(const PanelView& view) {
     present(cardValues(view.inputs.state, facts));
 }
 
-void ConnectedCard::present(const CardValues& values) {
-    drop_->present(q(values.dropText), values.dropEmphasis, values.dropHighlight);
-    // The drag flag changes only the drop area; anything else rebuilds the card.
-    auto same = [&](CardValues a, CardValues b) {
-        for (auto* v : {&a, &b})
-            v->dropText.clear(), v->dropEmphasis = v->dropHighlight = false;
-        return a == b;
-    };
-    const bool rebuild = !shown_ || !same(*shown_, values);
-    shown_ = values;
-    if (!rebuild) return;
-    drop_->setParent(this);  // kept across rebuilds
-    if (content_) {
-        content_->hide();
-        content_->deleteLater();
+void ConnectedCard::present(const CardValues& v) {
+    if (shown_ == v) return;
+    drop_->present(q(v.dropText), v.dropEmphasis, v.dropHighlight, v.dropFailure);
+    showPhone(v);
+    if (!shown_ || shown_->notices != v.notices) showNotices(v.notices);
+    if (!shown_ || shown_->mirroring != v.mirroring || shown_->mirrorText != v.mirrorText) {
+        mirrorSymbol_->setSymbol(v.mirroring ? PanelSymbol::stopCircle : PanelSymbol::rectangleOnRectangle);
+        mirrorText_->setText(q(v.mirrorText));
+        mirror_->setAccessibleName(q(v.mirrorText));
     }
-    content_ = build(values);
-    layout_->addWidget(content_);
+    ring_->setText(q(v.ringTitle));
+    if (!shown_ || shown_->received != v.received) showReceived(v.received);
+    shown_ = v;
 }
 
-QWidget* ConnectedCard::build(const CardValues& v) {
-    auto* card = row(QBoxLayout::TopToBottom, 10);
-    auto* l = layoutOf(card);
-    l->addWidget(phoneCard(v));
-    for (const auto& notice : v.notices)
-        l->addWidget(noticeFor(notice));
-    l->addWidget(mirrorButton(v));
-    l->addWidget(tiles(v));
-    l->addWidget(drop_);
-    drop_->show();
-    l->addWidget(receivedSection(v));
-    l->addWidget(disconnectRow());
-    return card;
-}
-
-QWidget* ConnectedCard::phoneCard(const CardValues& v) {
+QWidget* ConnectedCard::phoneCard() {
     auto* card = new ListCard();
     auto* line = row(QBoxLayout::LeftToRight, 10, {10, 10, 10, 10});
     auto* l = layoutOf(line);
     l->addWidget(new PhoneGlyph(PhoneGlyph::Tone::paired, 32));
     auto* lines = row(QBoxLayout::TopToBottom, 1);
-    layoutOf(lines)->addWidget(text(v.name, 13, SystemColor::primary, QFont::DemiBold));
+    name_ = text({}, 13, SystemColor::primary, QFont::DemiBold);
+    layoutOf(lines)->addWidget(name_);
     auto* link = row(QBoxLayout::LeftToRight, 5);
-    layoutOf(link)->addWidget(new StatusDot(v.slowLink ? DS::warn : DS::ok, 6));
-    layoutOf(link)->addWidget(text(v.linkLine, 12, SystemColor::secondary), 1);
+    linkDot_ = new StatusDot(DS::ok, 6);
+    layoutOf(link)->addWidget(linkDot_);
+    linkLine_ = text({}, 12, SystemColor::secondary);
+    layoutOf(link)->addWidget(linkLine_, 1);
     layoutOf(lines)->addWidget(link);
     l->addWidget(lines, 1);
     l->addSpacing(6);
-    if (v.battery) {
-        auto* battery = row(QBoxLayout::LeftToRight, 5);
-        layoutOf(battery)->addWidget(new BatteryGlyph(*v.battery));
-        auto* percent = text(v.batteryText, 12, SystemColor::secondary);
-        a11y::hide(percent);
-        layoutOf(battery)->addWidget(percent);
-        battery->setAccessibleName(q(v.batteryA11y));
-        l->addWidget(battery);
-    }
+    battery_ = row(QBoxLayout::LeftToRight, 5);
+    battery_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    batteryGlyph_ = new BatteryGlyph(0);
+    layoutOf(battery_)->addWidget(batteryGlyph_);
+    batteryText_ = text({}, 12, SystemColor::secondary);
+    a11y::hide(batteryText_);
+    layoutOf(battery_)->addWidget(batteryText_);
+    battery_->hide();
+    l->addWidget(battery_);
     card->add(line);
     return card;
+}
+
+void ConnectedCard::showPhone(const CardValues& v) {
+    name_->setText(q(v.name));
+    linkDot_->setColor(v.slowLink ? DS::warn : DS::ok);
+    linkLine_->setText(q(v.linkLine));
+    battery_->setVisible(v.battery.has_value());
+    if (!v.battery) return;
+    batteryGlyph_->setLevel(*v.battery);
+    batteryText_->setText(q(v.batteryText));
+    battery_->setAccessibleName(q(v.batteryA11y));
+}
+
+void ConnectedCard::showNotices(const std::vector<CardNotice>& notices) {
+    clearHolder(notices_);
+    for (const auto& notice : notices)
+        shownNow(notices_, noticeFor(notice));
+    notices_->setVisible(!notices.empty());
 }
 
 QWidget* ConnectedCard::noticeFor(const CardNotice& n) {
@@ -222,73 +239,92 @@ QWidget* ConnectedCard::updateActions(const CardNotice& n) {
     return line;
 }
 
-QWidget* ConnectedCard::mirrorButton(const CardValues& v) {
+QWidget* ConnectedCard::mirrorButton() {
     auto* button = new PrimaryButton(QString(), true);
-    const auto symbol = v.mirroring ? PanelSymbol::stopCircle : PanelSymbol::rectangleOnRectangle;
-    auto* label = symbolLabel(symbol, q(v.mirrorText), button->currentLook().text);
+    const DynColor color = button->currentLook().text;
+    auto* label = row(QBoxLayout::LeftToRight, 9);
+    layoutOf(label)->addStretch();
+    mirrorSymbol_ = new SymbolView(PanelSymbol::rectangleOnRectangle, 16, color);
+    layoutOf(label)->addWidget(mirrorSymbol_);
+    mirrorText_ = new TextBlock({}, design::font(14, QFont::DemiBold), color, false);
+    layoutOf(label)->addWidget(mirrorText_);
+    layoutOf(label)->addStretch();
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);  // the button takes the clicks
     auto* inside = new QHBoxLayout(button);
     inside->setContentsMargins(0, 0, 0, 0);
     inside->addWidget(label);
-    button->setAccessibleName(q(v.mirrorText));
-    connect(button, &QAbstractButton::clicked, this,
-            [a = actions_, mirroring = v.mirroring] { mirroring ? a->stopMirror() : a->startMirror(); });
+    // What the press does is read when it lands: the state may have flipped since the button was drawn.
+    connect(button, &QAbstractButton::clicked, this, [this] {
+        if (shown_ && shown_->mirroring)
+            actions_->stopMirror();
+        else
+            actions_->startMirror();
+    });
+    mirror_ = button;
     return button;
 }
 
-QWidget* ConnectedCard::tiles(const CardValues& v) {
+QWidget* ConnectedCard::tiles() {
     auto* line = row(QBoxLayout::LeftToRight, 6);
     auto add = [&](const std::string& title, PanelSymbol symbol, void (CardActions::*action)()) {
         auto* tile = new ActionTile(q(title), symbol);
         connect(tile, &QAbstractButton::clicked, this, [a = actions_, action] { ((*a).*action)(); });
         layoutOf(line)->addWidget(tile, 1);
+        return tile;
     };
     add(L10n::string("panel.tile.send_files"), PanelSymbol::arrowUpDoc, &CardActions::pickAndSendFiles);
     add(L10n::string("panel.tile.send_clipboard"), PanelSymbol::docOnClipboard, &CardActions::sendClipboard);
-    add(v.ringTitle, PanelSymbol::bell, &CardActions::toggleRing);
+    ring_ = add(L10n::string("panel.tile.ring"), PanelSymbol::bell, &CardActions::toggleRing);
     return line;
 }
 
-QWidget* ConnectedCard::receivedSection(const CardValues& v) {
+QWidget* ConnectedCard::receivedSection() {
     auto* section = row(QBoxLayout::TopToBottom, 5);
-    auto* l = layoutOf(section);
-    if (!v.received.empty()) {
-        l->addWidget(new SectionLabel(q(L10n::string("panel.received.title"))));
-        auto* card = new ListCard();
-        bool first = true;
-        for (const auto& file : v.received) {
-            if (!first) {
-                auto* divider = new RowDivider();
-                auto* faint = new QGraphicsOpacityEffect(divider);
-                faint->setOpacity(0.5);
-                divider->setGraphicsEffect(faint);
-                card->add(divider);
-            }
-            first = false;
-            auto* line = row(QBoxLayout::LeftToRight, 8, {10, 6, 10, 6});
-            auto* fl = layoutOf(line);
-            fl->addWidget(new SymbolView(PanelSymbol::doc, 13, SystemColor::secondary));
-            fl->addWidget(new MiddleElided(q(file.name)), 1);
-            fl->addSpacing(4);
-            auto button = [&](const char* title, const char* a11yKey, auto action) {
-                auto* b = new SecondaryButton(q(L10n::string(title)), 22, false);
-                b->setAccessibleName(q(L10n::format(a11yKey, {file.name})));
-                connect(b, &QAbstractButton::clicked, this,
-                        [a = actions_, path = file.path, action] { ((*a).*action)(path); });
-                fl->addWidget(b);
-            };
-            button("panel.received.show", "a11y.received.show", &CardActions::reveal);
-            button("panel.received.open", "a11y.received.open", &CardActions::open);
-            card->add(line);
-        }
-        l->addWidget(card);
-    }
+    receivedList_ = holder(5);
+    receivedList_->hide();
+    layoutOf(section)->addWidget(receivedList_);
     auto* folderLine = row(QBoxLayout::LeftToRight, 0, {4, 0, 0, 0});
     auto* folder = new LinkButton(q(L10n::string("panel.received.folder")));
     connect(folder, &QAbstractButton::clicked, this, [a = actions_] { a->openFolder(); });
     layoutOf(folderLine)->addWidget(folder);
     layoutOf(folderLine)->addStretch();
-    l->addWidget(folderLine);
+    layoutOf(section)->addWidget(folderLine);
     return section;
+}
+
+void ConnectedCard::showReceived(const std::vector<ReceivedRow>& received) {
+    clearHolder(receivedList_);
+    receivedList_->setVisible(!received.empty());
+    if (received.empty()) return;
+    shownNow(receivedList_, new SectionLabel(q(L10n::string("panel.received.title"))));
+    auto* card = new ListCard();
+    bool first = true;
+    for (const auto& file : received) {
+        if (!first) {
+            auto* divider = new RowDivider();
+            auto* faint = new QGraphicsOpacityEffect(divider);
+            faint->setOpacity(0.5);
+            divider->setGraphicsEffect(faint);
+            card->add(divider);
+        }
+        first = false;
+        auto* line = row(QBoxLayout::LeftToRight, 8, {10, 6, 10, 6});
+        auto* fl = layoutOf(line);
+        fl->addWidget(new SymbolView(PanelSymbol::doc, 13, SystemColor::secondary));
+        fl->addWidget(new MiddleElided(q(file.name)), 1);
+        fl->addSpacing(4);
+        auto button = [&](const char* title, const char* a11yKey, auto action) {
+            auto* b = new SecondaryButton(q(L10n::string(title)), 22, false);
+            b->setAccessibleName(q(L10n::format(a11yKey, {file.name})));
+            connect(b, &QAbstractButton::clicked, this,
+                    [a = actions_, path = file.path, action] { ((*a).*action)(path); });
+            fl->addWidget(b);
+        };
+        button("panel.received.show", "a11y.received.show", &CardActions::reveal);
+        button("panel.received.open", "a11y.received.open", &CardActions::open);
+        card->add(line);
+    }
+    shownNow(receivedList_, card);
 }
 
 QWidget* ConnectedCard::disconnectRow() {

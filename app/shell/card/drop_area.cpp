@@ -27,18 +27,25 @@ DropArea::DropArea(QWidget* parent) : QWidget(parent) {
     present({}, false, false);
 }
 
-void DropArea::present(const QString& text, bool emphasis, bool highlight) {
-    if (text_ && text == text_->text() && emphasis == emphasis_ && highlight == highlight_) return;
-    if (!text_ || emphasis != emphasis_) {
-        delete text_;  // the font and colour are the block's own, so a change of emphasis makes a new one
-        text_ = new TextBlock(text, design::font(12, emphasis ? QFont::DemiBold : QFont::Normal),
-                              emphasis ? DS::accentText : SystemColor::secondary, true);
+void DropArea::present(const QString& text, bool emphasis, bool highlight, bool failure) {
+    failure = failure && emphasis;
+    if (text_ && text == text_->text() && emphasis == emphasis_ && highlight == highlight_ &&
+        failure == failure_)
+        return;
+    if (!text_ || emphasis != emphasis_ || failure != failure_) {
+        delete text_;  // the font and colour are the block's own, so a change of look makes a new one
+        const DynColor color = failure    ? DynColor(DS::err)
+                               : emphasis ? DS::accentText
+                                          : SystemColor::secondary;
+        text_ =
+            new TextBlock(text, design::font(12, emphasis ? QFont::DemiBold : QFont::Normal), color, true);
         static_cast<QVBoxLayout*>(layout())->addWidget(text_, 0, Qt::AlignCenter);
     }
     text_->setText(text);
     setAccessibleName(text);
     emphasis_ = emphasis;
     highlight_ = highlight;
+    failure_ = failure;
     update();
 }
 

@@ -12,10 +12,12 @@ class DropArea : public QWidget {
     Q_OBJECT
   public:
     explicit DropArea(QWidget* parent = nullptr);
-    // `emphasis` draws the text in the accent colour and semibold; `highlight` tints the area.
-    void present(const QString& text, bool emphasis, bool highlight);
+    // `emphasis` draws the text semibold, in the accent colour or, for a failure, the error colour;
+    // `highlight` tints the area.
+    void present(const QString& text, bool emphasis, bool highlight, bool failure = false);
     QString text() const;
     bool highlighted() const { return highlight_; }
+    bool showsFailure() const { return failure_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -24,6 +26,7 @@ class DropArea : public QWidget {
     TextBlock* text_ = nullptr;
     bool emphasis_ = false;
     bool highlight_ = false;
+    bool failure_ = false;
 };
 
 }  // namespace velmora

@@ -4,7 +4,6 @@
 #include "app/model/app_model.h"
 #include "app/shell/card/card_actions.h"
 #include "app/shell/card/connected_card.h"
-#include "core/session/link_session.h"
 
 namespace velmora {
 namespace {
@@ -17,13 +16,8 @@ class ModelCardActions final : public CardActions {
         const auto m = model_.lock();
         return m && m->fastLinkAvailable();
     }
-    // Closing the Bluetooth session hands the choice of the next link to the connection manager, which
-    // connects on its own while automatic connection is on (it is, while a session stands: only the user's
-    // disconnect turns it off).
     void switchToFastLink() override {
-        with([](AppModel& m) {
-            if (const auto session = m.liveSession()) session->close();
-        });
+        with([](AppModel& m) { m.switchLink(); });
     }
     void startMirror() override {
         with([](AppModel& m) { m.startMirror(); });

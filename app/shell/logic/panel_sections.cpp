@@ -2,9 +2,21 @@
 
 #include <algorithm>
 
+#include "core/errors/friendly_errors.h"
 #include "core/l10n/l10n.h"
 
 namespace velmora {
+
+namespace {
+
+// The failed browse's text sends the user to a "Search again" button while the model browses again on its
+// own every few seconds. Under the empty body's "searching" line it contradicts the line, over a session
+// it is stale, and no other body has that button: the body alone tells how the search stands.
+bool contradictsTheBody(const std::string& error) {
+    return error == FriendlyErrors::searchFailed();
+}
+
+}  // namespace
 
 std::vector<PanelSection> panelSections(const PanelInputs& in, const PanelState& state) {
     using Kind = PanelSection::Kind;
@@ -20,14 +32,9 @@ std::vector<PanelSection> panelSections(const PanelInputs& in, const PanelState&
                            L10n::format("panel.stale.text", {stale.oldPeerName}), *peer});
     }
     out.push_back({Kind::body, {}, {}, {}});
-    if (s.lastError && state.kind != PanelState::Kind::lost)
+    if (s.lastError && state.kind != PanelState::Kind::lost && !contradictsTheBody(*s.lastError))
         out.push_back({Kind::error, L10n::string("common.something_wrong"), *s.lastError, {}});
     return out;
-}
-
-bool permissionsOpen(std::optional<bool> userChoice, const PanelInputs& in, const PanelState& state) {
-    if (userChoice) return *userChoice;
-    return state.kind == PanelState::Kind::localDenied || macIssues(in);
 }
 
 }  // namespace velmora

@@ -22,11 +22,8 @@ struct PanelSection {
 };
 
 // The model's notice, the first stale pairing whose peer is still stored (not while connected), the state's
-// body, and the last error (not while the phone is lost), each only when it applies.
+// body, and the last error (not while the phone is lost, nor a failed browse: the bodies tell how the search
+// stands), each only when it applies.
 std::vector<PanelSection> panelSections(const PanelInputs& in, const PanelState& state);
-
-// Whether the permissions section is open: the user's own choice once made, else open while the local
-// network is denied or this computer has a permission problem.
-bool permissionsOpen(std::optional<bool> userChoice, const PanelInputs& in, const PanelState& state);
 
 }  // namespace velmora

@@ -27,9 +27,4 @@ int warningCount(const PanelInputs& in) {
     return (in.phoneNeedsUpdate ? 1 : 0) + (hintOnBle ? 1 : 0);
 }
 
-bool macIssues(const PanelInputs& in) {
-    // No notification server on this desktop is what a refused permission is elsewhere: notices cannot show.
-    return in.state.localNetworkDenied || in.state.notifStatus == PublishedState::NotifStatus::unavailable;
-}
-
 }  // namespace velmora

@@ -27,7 +27,4 @@ PanelState panelState(const PanelInputs& in);
 // Warnings of a standing session: an outdated phone app, and a network hint while on Bluetooth.
 int warningCount(const PanelInputs& in);
 
-// A problem on this computer's side that opens the permissions section by itself.
-bool macIssues(const PanelInputs& in);
-
 }  // namespace velmora

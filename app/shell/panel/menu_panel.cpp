@@ -158,23 +158,11 @@ QWidget* MenuPanel::buildFolds() {
     prefsRow_ =
         new FoldRow(qs(L10n::string("prefs.title")), std::nullopt, std::nullopt, prefsOpen_, prefsContent_);
     layout->addWidget(prefsRow_);
-
-    permsOpen_ = new FoldBinding(false, this);
-    connect(permsOpen_, &FoldBinding::expandedChanged, this, [this](bool open) {
-        if (!settingPermsDefault_) permsChoice_ = open;
-    });
-    permsContent_ = new QWidget();
-    column(permsContent_, 0);
-    permsRow_ =
-        new FoldRow(qs(L10n::string("perms.title")), std::nullopt, std::nullopt, permsOpen_, permsContent_);
-    layout->addWidget(permsRow_);
     return folds;
 }
 
 void MenuPanel::hostPermissions(QWidget* fold) {
-    auto* folds = static_cast<QVBoxLayout*>(permsRow_->parentWidget()->layout());
-    folds->insertWidget(folds->indexOf(permsRow_), fold);
-    permsRow_->hide();
+    prefsRow_->parentWidget()->layout()->addWidget(fold);
 }
 
 void MenuPanel::refresh() {
@@ -194,13 +182,20 @@ void MenuPanel::refresh() {
     }
     body_->refresh(PanelView{inputs_, state_, groups_, dropping_});
     showSections(panelSections(inputs_, state_));
-    applyPermsDefault();
     setDropping(dropping_);  // the outline goes when the session does
     fitHeight();
 }
 
 void MenuPanel::showSections(const std::vector<PanelSection>& sections) {
     if (sections == sections_) return;
+    auto noticeOf = [](const std::vector<PanelSection>& list) -> const PanelSection* {
+        for (const auto& section : list)
+            if (section.kind == PanelSection::Kind::notice) return &section;
+        return nullptr;
+    };
+    const PanelSection* before = noticeOf(sections_);
+    const PanelSection* now = noticeOf(sections);
+    const bool freshNotice = now && (!before || !(*before == *now));
     sections_ = sections;
     clear(topNotices_);
     clear(errorNotice_);
@@ -211,6 +206,9 @@ void MenuPanel::showSections(const std::vector<PanelSection>& sections) {
     }
     topNotices_->setVisible(!topNotices_->layout()->isEmpty());
     errorNotice_->setVisible(!errorNotice_->layout()->isEmpty());
+    // A notice answers what the user just did (a copy, a send), often from further down a long panel: it
+    // comes into view rather than appear above the scrolled part unseen.
+    if (freshNotice) scroll_->verticalScrollBar()->setValue(0);
 }
 
 QWidget* MenuPanel::noticeFor(const PanelSection& section) {
@@ -248,12 +246,6 @@ QWidget* MenuPanel::noticeFor(const PanelSection& section) {
             break;
     }
     return new QWidget();
-}
-
-void MenuPanel::applyPermsDefault() {
-    settingPermsDefault_ = true;
-    permsOpen_->setExpanded(permissionsOpen(permsChoice_, inputs_, state_));
-    settingPermsDefault_ = false;
 }
 
 double MenuPanel::maxHeight() const {

@@ -50,13 +50,11 @@ class MenuPanel : public QWidget {
     PanelFooter* footer() const { return footer_; }
     PanelBody* body() const { return body_; }
     FoldRow* prefsRow() const { return prefsRow_; }
-    FoldRow* permsRow() const { return permsRow_; }
     QScrollArea* scrollArea() const { return scroll_; }
-    // Where the preferences and the permissions sections put their content.
+    // Where the preferences section puts its content.
     QWidget* prefsContent() const { return prefsContent_; }
-    QWidget* permsContent() const { return permsContent_; }
-    // Puts `fold` (a permissions section that keeps its own fold row) where the frame's permissions row was;
-    // the frame's row goes.
+    // Puts `fold` (the permissions section, which keeps its own fold row and open-by-default rule) under the
+    // preferences row.
     void hostPermissions(QWidget* fold);
     bool dropping() const { return dropping_; }
     // Whether the panel fills its rectangle with the window colour (a host window that paints its own
@@ -86,7 +84,6 @@ class MenuPanel : public QWidget {
     QWidget* buildFolds();
     void showSections(const std::vector<PanelSection>& sections);
     QWidget* noticeFor(const PanelSection& section);
-    void applyPermsDefault();
     void setDropping(bool dropping);
     void fitHeight();
 
@@ -109,13 +106,8 @@ class MenuPanel : public QWidget {
     PanelBody* body_ = nullptr;
     PanelState::Kind bodyKind_ = PanelState::Kind::empty;
     FoldBinding* prefsOpen_;
-    FoldBinding* permsOpen_;
-    std::optional<bool> permsChoice_;  // the user's own choice, once made
-    bool settingPermsDefault_ = false;
     FoldRow* prefsRow_ = nullptr;
-    FoldRow* permsRow_ = nullptr;
     QWidget* prefsContent_ = nullptr;
-    QWidget* permsContent_ = nullptr;
     PanelFooter* footer_;
     DropOutline* outline_;
     bool dropping_ = false;

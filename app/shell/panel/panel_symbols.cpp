@@ -193,6 +193,11 @@ SymbolView::SymbolView(PanelSymbol symbol, int size, const DynColor& color, QWid
     a11y::hide(this);
 }
 
+void SymbolView::setSymbol(PanelSymbol symbol) {
+    symbol_ = symbol;
+    update();
+}
+
 void SymbolView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     drawPanelSymbol(p, symbol_, QRectF(rect()), design::resolved(color_));

@@ -41,6 +41,7 @@ class SymbolView : public QWidget {
     Q_OBJECT
   public:
     SymbolView(PanelSymbol symbol, int size, const DynColor& color, QWidget* parent = nullptr);
+    void setSymbol(PanelSymbol symbol);
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -10,6 +10,7 @@
 #include "app/design/notice.h"
 #include "app/design/spoke_spinner.h"
 #include "app/design/theme.h"
+#include "app/shell/panel/panel_controls.h"
 #include "app/shell/phones/body_parts.h"
 #include "app/shell/phones/phone_list_actions.h"
 #include "app/shell/phones/phone_row.h"
@@ -110,10 +111,9 @@ QWidget* PhoneListBody::build(const PhoneListValues& v) {
     return new QWidget;
 }
 
+// Busy for 2 s after a press, so a second press cannot start a second search.
 QWidget* PhoneListBody::searchAgainButton(const std::string& label) {
-    auto* button = new SecondaryButton(q(label), 32, true);
-    connect(button, &QAbstractButton::clicked, this, [this] { actions_.searchAgain(); });
-    return button;
+    return new SearchAgainButton(q(label), [this] { actions_.searchAgain(); });
 }
 
 QWidget* PhoneListBody::emptyBody(const PhoneListValues& v) {
@@ -173,10 +173,7 @@ QWidget* PhoneListBody::connectingBody(const std::string& label) {
         text(L10n::string("panel.connecting.code_hint"), 12, SystemColor::secondary, true));
     card->add(inner);
     layoutOf(body)->addWidget(card);
-    // The cancel below the card; the frame's shared cancel row may take its place.
-    auto* cancel = new SecondaryButton(q(L10n::string("common.cancel")), 28, true);
-    connect(cancel, &QAbstractButton::clicked, this, [this] { actions_.cancelConnecting(); });
-    layoutOf(body)->addWidget(cancel);
+    layoutOf(body)->addWidget(cancelBelow(card, [this] { actions_.cancelConnecting(); }));
     return body;
 }
 

@@ -11,6 +11,10 @@ namespace velmora {
 
 namespace {
 
+bool explicitlyHidden(const QWidget* w) {
+    return w->testAttribute(Qt::WA_WState_ExplicitShowHide) && w->testAttribute(Qt::WA_WState_Hidden);
+}
+
 // A phone-list body in the panel frame: each refresh hands the list fresh values, and the list redraws only
 // what changed, so a row under the pointer or an open section survives the heartbeat.
 class ListPanelBody : public PanelBody {
@@ -30,9 +34,10 @@ class ListPanelBody : public PanelBody {
             phoneListValues(kind_, view.inputs.state, listedPhones(view.groups), host_.queries, adbMissing));
         // The model tells of each installer change through this refresh.
         if (auto* section = qobject_cast<PhoneInstallSection*>(list_->installSection())) section->follow();
-        // Parts the list just made show now, so that the frame's height that follows counts them.
+        // Parts the list just made show now, so that the frame's height that follows counts them; a part
+        // that hid itself (an install section with nothing to say) stays hidden and takes no room.
         for (auto* part : list_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-            part->show();
+            if (!explicitlyHidden(part)) part->show();
     }
 
   private:

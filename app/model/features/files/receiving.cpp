@@ -55,8 +55,11 @@ bool AppModel::hasTransferWork() const {
     return files_->hasWork();
 }
 
-void AppModel::setTransfer(std::optional<std::string> text) {
-    post([text = std::move(text)](AppModel& model) { model.edit().transferText = text; });
+void AppModel::setTransfer(std::optional<std::string> text, TransferTone tone) {
+    post([text = std::move(text), tone](AppModel& model) {
+        model.edit().transferText = text;
+        model.edit().transferFailure = tone == TransferTone::failure ? text : std::nullopt;
+    });
 }
 
 // A reply the phone does not get (the link failed) changes nothing here.
@@ -86,7 +89,8 @@ void AppModel::receiveOffer(LinkSession& session, const nlohmann::json& message)
         replyFile(session, reply("file.reject", tid));
         VelmoraLog::write("oferta de arquivo " + tidText +
                           " recusada: " + std::string(TransferPolicy::name(verdict)));
-        if (verdict == TransferPolicy::Verdict::rejectNoSpace) setTransfer(L10n::string("transfer.no_space"));
+        if (verdict == TransferPolicy::Verdict::rejectNoSpace)
+            setTransfer(L10n::string("transfer.no_space"), TransferTone::failure);
         return;
     }
     const std::filesystem::path temporary = folder / ReceivedFolder::temporaryName(tid);
@@ -130,7 +134,7 @@ void AppModel::receiveFileChunk(LinkSession& session, ByteView chunk) {
         if (!files_->takeIncoming(*file)) return;  // aborted meanwhile: already reported
         file->discard();
         replyFile(session, doneReply(tid, false, "write_failed"));
-        setTransfer(L10n::format("transfer.write_failed", {file->offer().name}));
+        setTransfer(L10n::format("transfer.write_failed", {file->offer().name}), TransferTone::failure);
         VelmoraLog::write("recebimento " + std::to_string(tid) + " abortado: erro de gravação");
         return;
     }
@@ -146,7 +150,7 @@ void AppModel::completeIncoming(LinkSession& session, IncomingFile& file) {
     if (!placed) {
         file.discard();
         replyFile(session, doneReply(offer.tid, false, matches ? "write_failed" : "checksum_mismatch"));
-        setTransfer(L10n::format("transfer.receive_failed", {offer.name}));
+        setTransfer(L10n::format("transfer.receive_failed", {offer.name}), TransferTone::failure);
         return;
     }
     replyFile(session, doneReply(offer.tid, true));
@@ -172,6 +176,7 @@ void AppModel::watchStall(std::uint32_t tid, std::weak_ptr<IncomingFile> weak, d
         file->discard();
         VelmoraLog::write("recebimento " + std::to_string(tid) + " abortado: sem dados por 60 s");
         model.edit().transferText = L10n::format("transfer.receive_failed", {file->offer().name});
+        model.edit().transferFailure = model.state_.transferText;
         // The phone learns of it through the send queue: main never waits on the link.
         const std::shared_ptr<LinkSession> session = model.session_;
         if (session && model.sendQueue_ && session.get() == file->session()) {

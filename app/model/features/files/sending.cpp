@@ -63,7 +63,8 @@ void AppModel::sendFiles(std::vector<std::filesystem::path> files) {
             try {
                 sendFile(path, *session);
             } catch (const std::exception&) {  // the digest could not be computed: nothing was offered
-                setTransfer(L10n::format("transfer.read_failed", {path.filename().string()}));
+                setTransfer(L10n::format("transfer.read_failed", {path.filename().string()}),
+                            TransferTone::failure);
             }
             files_->endSend();
         });
@@ -84,14 +85,14 @@ void AppModel::sendFile(const std::filesystem::path& path, LinkSession& session)
     const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
     if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        setTransfer(L10n::format("transfer.read_failed", {name}));
+        setTransfer(L10n::format("transfer.read_failed", {name}), TransferTone::failure);
         return;
     }
     // A file that cannot be read whole is reported now, not offered with the digest of a part of it.
     const std::int64_t size = info.st_size;
     const std::optional<std::string> digest = hashFile(fd.get(), size);
     if (!digest || ::lseek(fd.get(), 0, SEEK_SET) != 0) {
-        setTransfer(L10n::format("transfer.read_failed", {name}));
+        setTransfer(L10n::format("transfer.read_failed", {name}), TransferTone::failure);
         return;
     }
     const auto waits = files_->registerSend(tid);
@@ -109,14 +110,14 @@ void AppModel::sendFile(const std::filesystem::path& path, LinkSession& session)
             {{"t", "file.offer"}, {"tid", tid}, {"name", name}, {"size", size}, {"sha256", *digest}});
     } catch (const std::exception& e) {
         answerTimer.cancel();
-        setTransfer(L10n::format("transfer.send_error", {FriendlyErrors::text(e)}));
+        setTransfer(L10n::format("transfer.send_error", {FriendlyErrors::text(e)}), TransferTone::failure);
         return finish();
     }
     setTransfer(L10n::format("transfer.sending", {name}));
     const bool answered = waits->answer->wait();
     answerTimer.cancel();
     if (!answered) {
-        setTransfer(L10n::string("transfer.no_reply"));
+        setTransfer(L10n::string("transfer.no_reply"), TransferTone::failure);
         return finish();
     }
     // Gone from the table: rejected (the answer set its own text) or the session ended.
@@ -126,7 +127,8 @@ void AppModel::sendFile(const std::filesystem::path& path, LinkSession& session)
     (void)waits->done->wait();
     doneTimer.cancel();
     const bool ok = files_->doneOk(tid);
-    setTransfer(L10n::format(ok ? "transfer.sent" : "transfer.send_failed", {name}));
+    setTransfer(L10n::format(ok ? "transfer.sent" : "transfer.send_failed", {name}),
+                ok ? TransferTone::progress : TransferTone::failure);
     finish();
 }
 
@@ -138,13 +140,14 @@ bool AppModel::streamFile(int fd, std::int64_t size, std::uint32_t tid, LinkSess
         const ssize_t n =
             readSome(fd, buffer, static_cast<std::size_t>(std::min<std::int64_t>(left, kRecordData)));
         if (n <= 0) {
-            setTransfer(L10n::format("transfer.read_failed", {name}));
+            setTransfer(L10n::format("transfer.read_failed", {name}), TransferTone::failure);
             return false;
         }
         try {
             session.sendFileChunk(tid, ByteView(buffer).first(static_cast<std::size_t>(n)));
         } catch (const std::exception& e) {
-            setTransfer(L10n::format("transfer.send_error", {FriendlyErrors::text(e)}));
+            setTransfer(L10n::format("transfer.send_error", {FriendlyErrors::text(e)}),
+                        TransferTone::failure);
             return false;
         }
         left -= n;
@@ -158,7 +161,7 @@ void AppModel::fileAccepted(std::uint32_t tid) {
 
 void AppModel::fileRejected(std::uint32_t tid) {
     files_->rejected(tid);
-    setTransfer(L10n::string("transfer.rejected"));
+    setTransfer(L10n::string("transfer.rejected"), TransferTone::failure);
 }
 
 void AppModel::fileDone(std::uint32_t tid, bool ok) {
