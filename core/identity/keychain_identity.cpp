@@ -22,7 +22,7 @@ struct FromFile {
 };
 using Loaded = std::variant<SecretBytes, FromFile, NothingStored, StoreFailure, UnsafeFile>;
 
-std::filesystem::path keyFile() {
+std::filesystem::path keyFilePath() {
     return AppPaths::supportDir() / KeychainIdentity::kKeyFileName;
 }
 
@@ -32,7 +32,7 @@ Loaded load(SecretStore& store) {
     SecretStore::Lookup found = store.lookup(KeychainIdentity::kAccount);
     if (found.status == SecretStatus::success && found.data) return std::move(*found.data);
 
-    const std::filesystem::path file = keyFile();
+    const std::filesystem::path file = keyFilePath();
     switch (SecureFile::inspect(file, true)) {
         case SecureFile::Inspection::unsafe:
             return UnsafeFile{};
@@ -54,7 +54,7 @@ std::optional<std::filesystem::path> save(SecretStore& store, ByteView raw) {
     std::int32_t status = store.add(KeychainIdentity::kAccount, raw);
     if (status == SecretStatus::duplicate) status = store.update(KeychainIdentity::kAccount, raw);
     if (status == SecretStatus::success) return std::nullopt;
-    if (SecureFile::writeAtomically(raw, keyFile(), 0600)) return keyFile();
+    if (SecureFile::writeAtomically(raw, keyFilePath(), 0600)) return keyFilePath();
     throw CXPError::identitySaveFailed(status);
 }
 
@@ -68,7 +68,7 @@ P256PrivateKey KeychainIdentity::loadOrCreate(SecretStore& store) {
     if (auto* bytes = std::get_if<SecretBytes>(&loaded)) return P256PrivateKey::fromRaw(*bytes);
     if (auto* file = std::get_if<FromFile>(&loaded)) {
         P256PrivateKey key = P256PrivateKey::fromRaw(file->bytes);
-        keyFile_ = keyFile();
+        keyFile_ = keyFilePath();
         return key;
     }
     if (auto* failure = std::get_if<StoreFailure>(&loaded))

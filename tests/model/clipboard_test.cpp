@@ -1,4 +1,5 @@
-// Clipboard sync with the fake clipboard and the simulated phone (the real clipboard: tests/clipboard).
+// Clipboard sync with the fake clipboard and the simulated phone (the real clipboard: tests/clipboard); the
+// panel's send button answers with a notice.
 #include <gtest/gtest.h>
 
 #include "core/l10n/l10n.h"
@@ -30,7 +31,12 @@ TEST(Clipboard, EachCopyIsLookedAtOnceAndOnlyWhatThePhoneCanTakeGoes) {
     model.writeClipboard("dropped while off");
     EXPECT_EQ(h.clipboard->text(), "while off");
     model.sendClipboardNow(), model.setSyncClipboard(true);  // the button ignores the switch; not sent twice
+    const auto notice = [&] { return model.state().panelNotice ? model.state().panelNotice->title : ""; };
+    EXPECT_EQ(notice(), L10n::string("panel.notice.clip_sent"));  // the button says it sent
     h.advance(1.2);
+    copy({{"image/png", "\x89PNG"}});
+    model.sendClipboardNow();  // no text: said so, and nothing goes
+    EXPECT_EQ(notice(), L10n::string("panel.notice.clip_empty"));
     copy({{"text/plain", "end"}});
     ASSERT_NE(h.journal->waitFor("phone {\"t\":\"clip.set\",\"text\":\"end\""), "");
     std::vector<std::string> sent = h.journal->after("phone {\"t\":\"clip.set\",\"text\":\"");
