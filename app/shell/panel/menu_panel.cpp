@@ -162,7 +162,12 @@ QWidget* MenuPanel::buildFolds() {
 }
 
 void MenuPanel::hostPermissions(QWidget* fold) {
-    prefsRow_->parentWidget()->layout()->addWidget(fold);
+    QWidget* folds = prefsRow_->parentWidget();
+    folds->layout()->addWidget(fold);
+    fold->show();  // now: the height the frame fits next must count it
+    // The middle's layout keeps the fold column's height from before; it forgets it now rather than when
+    // the layout request comes round, so the next fit counts the fold.
+    folds->updateGeometry();
 }
 
 void MenuPanel::refresh() {

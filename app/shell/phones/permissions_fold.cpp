@@ -101,6 +101,7 @@ void PermissionsFold::present(const PermissionFacts& facts) {
     // The header toggles the binding first; from then on the user's choice decides.
     connect(row_->header(), &FoldHeader::clicked, this, [this] { userChose_ = true; });
     layout_->addWidget(row_);
+    row_->show();  // now, so that the frame's height that follows counts it
 }
 
 QWidget* PermissionsFold::content(const std::vector<PermRowView>& rows,

@@ -93,6 +93,7 @@ void PanelWindow::hostSections() {
     perms_ = new PermissionsFold(*phoneActions_);
     content_->hostPermissions(perms_);
     refreshSections();
+    content_->refresh();  // the frame's height counts the sections' first content now, not a turn later
 }
 
 void PanelWindow::refreshSections() {
