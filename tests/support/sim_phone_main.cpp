@@ -1,6 +1,8 @@
 // velmora_sim_phone: the simulated phone as a program, playing the companion app for trying the computer's
 // side by hand or from a script. It listens on 127.0.0.1 only and serves one connection at a time.
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -11,10 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "core/loopback.h"
 #include "core/storage/secure_file.h"
-#include "core/transport/tcp_transport.h"
 #include "support/companion/companion_phone.h"
+#include "support/companion/phone_server.h"
 #include "support/companion/script.h"
 #include "support/sim_phone_options.h"
 
@@ -47,56 +48,84 @@ P256PrivateKey phoneKey(const std::optional<std::string>& file) {
     return key;
 }
 
+// Waits for the program's end: "quit" from the script, or the one connection of --once.
+class Ending {
+  public:
+    void signal() {
+        {
+            std::lock_guard lock(mutex_);
+            ended_ = true;
+        }
+        changed_.notify_all();
+    }
+    void wait() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return ended_; });
+    }
+
+  private:
+    std::mutex mutex_;  // guards ended_
+    std::condition_variable changed_;
+    bool ended_ = false;
+};
+
 // The script's thread: a file's actions (checked whole before the phone starts) or standard input's, each
 // run as it is read. "quit" ends the program; a failed action ends the script, not the phone.
 class ScriptThread {
   public:
-    ScriptThread(CompanionPhone& phone, std::optional<std::vector<ScriptAction>> actions, std::uint16_t port)
-        : runner_(phone, say), thread_([this, actions = std::move(actions), port] { run(actions, port); }) {}
+    ScriptThread(CompanionPhone& phone, std::optional<std::vector<ScriptAction>> actions, Ending& ending)
+        : runner_(phone, say),
+          ending_(ending),
+          thread_([this, actions = std::move(actions)] { run(actions); }) {}
     ~ScriptThread() { thread_.join(); }
-    bool quit() const { return quit_.load(); }
     bool done() const { return done_.load(); }
 
   private:
-    void run(const std::optional<std::vector<ScriptAction>>& actions, std::uint16_t port) {
+    void run(const std::optional<std::vector<ScriptAction>>& actions) {
+        bool quit = false;
         try {
             if (actions) {
                 for (const ScriptAction& a : *actions)
-                    if (!step(a)) break;
+                    if ((quit = !step(a))) break;
             } else {
                 std::string text;
-                for (int line = 1; !quit_ && std::getline(std::cin, text); ++line) {
+                for (int line = 1; !quit && std::getline(std::cin, text); ++line) {
                     try {
-                        if (const auto a = companion::parseScriptLine(text, line)) step(*a);
+                        if (const auto a = companion::parseScriptLine(text, line)) quit = !step(*a);
                     } catch (const ScriptError& e) {
                         say(std::string("roteiro: ") + e.what());
                     }
                 }
             }
-            if (!quit_) say("roteiro: fim");
+            if (!quit) say("roteiro: fim");
         } catch (const ScriptError& e) {
             say(std::string("roteiro interrompido: ") + e.what());
         }
         done_.store(true);
-        if (quit_) {
-            // Wakes the phone's accept so the program ends now, not at the next connection.
-            try {
-                test::connectLoopback(port);
-            } catch (const std::exception&) {
-            }
-        }
+        if (quit) ending_.signal();
     }
     bool step(const ScriptAction& a) {
         say("roteiro: " + a.name);
-        if (runner_.run(a)) return true;
-        quit_.store(true);
-        return false;
+        return runner_.run(a);
     }
 
     ScriptRunner runner_;
-    std::atomic<bool> quit_{false}, done_{false};
+    Ending& ending_;
+    std::atomic<bool> done_{false};
     std::thread thread_;
 };
+
+void report(const PhoneOutcome& out) {
+    // A computer refused before its "auth" was verified has no id to show.
+    const bool known = out.computerAuth.is_object();
+    const std::string id = known ? out.computerAuth.value("id", "") : "";
+    if (!id.empty()) say("computador: " + id + " (" + out.computerAuth.value("name", "") + ")");
+    if (out.sessionReady && out.shownCode)
+        say("pareado: as próximas conexões dele vão direto à sessão; numa próxima execução use --paired " +
+            id + " e a mesma --key-file");
+    say(out.sessionReady ? "sessão encerrada" : "abertura não concluída");
+    if (!out.error.empty()) say((known ? "motivo: " : "computador recusado: ") + out.error);
+}
 
 int run(companion::SimPhoneOptions o) {
     std::optional<std::vector<ScriptAction>> actions;
@@ -117,38 +146,23 @@ int run(companion::SimPhoneOptions o) {
     CompanionPhone phone(o.phone, phoneKey(o.keyFile));
     for (const auto& id : o.paired)
         phone.phone().remember(id);
-    std::optional<test::LoopbackListener> listener;
+    Ending ending;
+    std::optional<companion::PhoneServer> server;
     try {
-        listener.emplace(4, static_cast<std::uint16_t>(o.port));
+        server.emplace(phone, static_cast<std::uint16_t>(o.port), [&](const PhoneOutcome& out) {
+            report(out);
+            if (o.once) ending.signal();
+        });
     } catch (const std::system_error& e) {
         std::cerr << "não consegui escutar em 127.0.0.1:" << o.port << ": " << e.what() << "\n";
         return 1;
     }
     say("telefone simulado \"" + o.phone.name + "\" id " + phone.id() +
-        " escutando em 127.0.0.1:" + std::to_string(listener->port()));
+        " escutando em 127.0.0.1:" + std::to_string(server->port()));
     std::optional<ScriptThread> script;
-    if (o.script) script.emplace(phone, std::move(actions), listener->port());
-    do {
-        UniqueFd connection;
-        try {
-            connection = listener->accept();
-        } catch (const std::system_error&) {  // a client that gave up before its turn
-            continue;
-        }
-        if (script && script->quit()) break;
-        say("conexão aceita");
-        const PhoneOutcome out = phone.serve(std::make_shared<TcpTransport>(std::move(connection)));
-        // A computer refused before its "auth" was verified has no id to show.
-        const bool known = out.computerAuth.is_object();
-        const std::string id = known ? out.computerAuth.value("id", "") : "";
-        if (!id.empty()) say("computador: " + id + " (" + out.computerAuth.value("name", "") + ")");
-        if (out.sessionReady && out.shownCode)
-            say("pareado: as próximas conexões dele vão direto à sessão; numa próxima execução use "
-                "--paired " +
-                id + " e a mesma --key-file");
-        say(out.sessionReady ? "sessão encerrada" : "abertura não concluída");
-        if (!out.error.empty()) say((known ? "motivo: " : "computador recusado: ") + out.error);
-    } while (!o.once && !(script && script->quit()));
+    if (o.script) script.emplace(phone, std::move(actions), ending);
+    ending.wait();
+    server.reset();
     std::cout.flush();
     // A script still waiting (on standard input, or for a message that will not come) ends with the program.
     if (script && !script->done()) std::_Exit(0);

@@ -83,10 +83,12 @@ PhoneConfig CompanionPhone::config() {
         inbox_.poke();
     };
     c.onEnd = [this] { sessionEnded(); };
-    c.onControl = [this](const json& m) {
+    // A message is in the inbox once the phone has acted on it, so whoever waits for it sees its effect.
+    c.answer = [this](const json& m) {
+        std::vector<json> replies = answer(m);
         if (text(m, "t") != "ping") inbox_.addControl(m);
+        return replies;
     };
-    c.answer = [this](const json& m) { return answer(m); };
     c.onRecord = [this](const Frame& f) { return onRecord(f); };
     c.keepRecords = false;  // inputs and files are kept by the inbox and the file table instead
     return c;
@@ -240,6 +242,11 @@ std::vector<json> CompanionPhone::onRecord(const Frame& frame) {
 bool CompanionPhone::ringing() const {
     std::lock_guard lock(mutex_);
     return ringing_;
+}
+
+PhoneStatus CompanionPhone::status() const {
+    std::lock_guard lock(mutex_);
+    return status_;
 }
 
 std::optional<std::string> CompanionPhone::clipboard() const {

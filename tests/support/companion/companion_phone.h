@@ -107,6 +107,7 @@ class CompanionPhone {
     std::vector<ReceivedFile> receivedFiles() const { return files_.received(); }
     MirrorStats mirrorStats() const { return stream_.stats(); }
     bool ringing() const;
+    PhoneStatus status() const;                    // as last reported
     std::optional<std::string> clipboard() const;  // the computer's last "clip.set"
     std::string lastNotificationKey() const;
 

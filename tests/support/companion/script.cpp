@@ -206,7 +206,7 @@ bool ScriptRunner::run(const ScriptAction& a) {
         for (const SentFile& f : phone_.sendFiles(files))
             if (f.outcome != "sent" && say_) say_("roteiro: " + f.path.string() + " não foi: " + f.outcome);
     } else if (a.name == "status") {
-        sent(phone_.sendStatus(statusOf(a, PhoneStatus{})));
+        sent(phone_.sendStatus(statusOf(a, phone_.status())));  // the pairs left out keep their values
     } else if (a.name == "caps") {
         sent(phone_.sendCaps());
     } else if (a.name == "apps") {
