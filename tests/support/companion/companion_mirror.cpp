@@ -41,6 +41,7 @@ std::vector<json> CompanionPhone::startMirror(const json& request) {
     p.bitrate = intIn(request, "bitrate", 4000000, 50000, 20000000);
     const bool soundAsked = request.value("audio", json(false)).is_boolean() && request["audio"].get<bool>();
     if (soundAsked && settings_.sound) p.audio = AudioFormat{};
+    std::lock_guard control(mirrorControl_);
     cancelPendingStart();
     stream_.stop();
     std::vector<json> replies;
@@ -102,6 +103,7 @@ bool CompanionPhone::startMirrorFromPhone() {
     p.height = settings_.height;
     p.fps = settings_.fps;
     if (settings_.sound) p.audio = AudioFormat{};
+    std::lock_guard control(mirrorControl_);
     cancelPendingStart();
     stream_.stop();
     startStreamLater(link, p, 0);
@@ -109,6 +111,7 @@ bool CompanionPhone::startMirrorFromPhone() {
 }
 
 bool CompanionPhone::stopMirrorFromPhone() {
+    std::lock_guard control(mirrorControl_);
     cancelPendingStart();
     const bool was = stream_.running();
     stream_.stop();

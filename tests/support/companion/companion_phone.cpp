@@ -99,8 +99,11 @@ void CompanionPhone::sessionEnded() {
         std::lock_guard lock(mutex_);
         link_.reset();
     }
-    cancelPendingStart();
-    stream_.stop();
+    {
+        std::lock_guard control(mirrorControl_);
+        cancelPendingStart();
+        stream_.stop();
+    }
     files_.sessionEnded();
     sessionChanged_.notify_all();
     inbox_.poke();
@@ -204,6 +207,7 @@ std::vector<json> CompanionPhone::answer(const json& m) {
         return {};
     }
     if (t == "mirror.stop") {
+        std::lock_guard control(mirrorControl_);
         cancelPendingStart();
         stream_.stop();
         say("espelhamento parado pelo computador");

@@ -140,7 +140,8 @@ class CompanionPhone {
     std::string lastKey_;
     int notifCounter_ = 0;
 
-    std::mutex startMutex_;  // guards pendingStart_ and cancelStart_
+    std::mutex mirrorControl_;  // one start or stop of mirroring at a time (the computer's, the phone's own)
+    std::mutex startMutex_;     // guards pendingStart_ and cancelStart_
     std::condition_variable startCancelled_;
     std::thread pendingStart_;
     bool cancelStart_ = false;

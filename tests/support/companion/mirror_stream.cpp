@@ -51,7 +51,8 @@ struct MirrorStream::Encoding {
 };
 
 void MirrorStream::start(std::shared_ptr<PhoneLink> link, const MirrorParams& params) {
-    stop();
+    std::lock_guard control(controlMutex_);
+    stopLocked();
     auto encoding = std::make_shared<Encoding>(params);  // throws before any thread exists
     std::lock_guard lock(mutex_);
     stopping_ = false;
@@ -62,6 +63,11 @@ void MirrorStream::start(std::shared_ptr<PhoneLink> link, const MirrorParams& pa
 }
 
 void MirrorStream::stop() {
+    std::lock_guard control(controlMutex_);
+    stopLocked();
+}
+
+void MirrorStream::stopLocked() {
     std::thread ending;
     {
         std::lock_guard lock(mutex_);

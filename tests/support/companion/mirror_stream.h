@@ -63,7 +63,9 @@ class MirrorStream {
   private:
     struct Encoding;
     void run(std::shared_ptr<PhoneLink> link, MirrorParams params, std::shared_ptr<Encoding> encoding);
+    void stopLocked();  // stop() with `controlMutex_` held
 
+    std::mutex controlMutex_;   // one start() or stop() at a time; the stream's thread never takes it
     mutable std::mutex mutex_;  // guards stopping_, thread_, encoderName_
     std::condition_variable wake_;
     bool stopping_ = false;
