@@ -64,6 +64,25 @@ TEST(PhoneAnswers, WhatTheComputerSendsIsKept) {
                                                          {{"t", "in.key"}, {"code", 66}}}));
 }
 
+TEST(PhoneAnswers, ASilentPhoneAnswersNoPingUntilItIsBack) {
+    companion::CompanionPhone phone;
+    Connected c(phone);
+    phone.setSilent(true);
+    const std::size_t from = c.end.records().size();
+    c.session().sendControl({{"t", "ping"}, {"seq", 1}});
+    c.session().sendControl({{"t", "status.get"}});  // still handled: only the link's liveness goes quiet
+    const auto status = c.end.waitControl("status", from);
+    ASSERT_TRUE(status);
+    const auto records = c.end.records();
+    for (std::size_t i = from; i < *status; ++i)
+        EXPECT_NE(records[i].message.value("t", ""), "pong") << "a pong while silent";
+    phone.setSilent(false);
+    c.session().sendControl({{"t", "ping"}, {"seq", 2}});
+    const auto pong = c.end.waitControl("pong", *status);
+    ASSERT_TRUE(pong);
+    EXPECT_EQ(c.end.records()[*pong].message, json({{"t", "pong"}, {"seq", 2}}));
+}
+
 TEST(PhoneAnswers, ActionsWithoutASessionReportFalse) {
     companion::CompanionPhone phone;
     EXPECT_FALSE(phone.notify({.title = "t", .text = "x"}));

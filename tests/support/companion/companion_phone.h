@@ -98,6 +98,11 @@ class CompanionPhone {
     bool sendControl(const nlohmann::json& message);
     std::vector<SentFile> sendFiles(const std::vector<std::filesystem::path>& files);
     void stallMirror(bool stalled) { stream_.setStalled(stalled); }
+    // A phone gone out of reach without closing the link: no "pong", no picture, no sound.
+    void setSilent(bool silent) {
+        phone_.setSilent(silent);
+        stream_.setStalled(silent);
+    }
     bool startMirrorFromPhone();  // the user starts the capture on the phone: the stream without a request
     bool stopMirrorFromPhone();   // the user ends the capture on the phone
     void setRefuseFiles(bool refuse) { files_.setRefuse(refuse); }

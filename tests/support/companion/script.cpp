@@ -25,8 +25,8 @@ const std::map<std::string, Shape, std::less<>> kActions = {
     {"apps", {0, 0, true}},           {"net-offer", {2, -1, true}},   {"error", {1, -1, true}},
     {"pause-input", {0, 0, true}},    {"resume-input", {0, 0, true}}, {"mirror-stall", {0, 0, false}},
     {"mirror-resume", {0, 0, false}}, {"mirror-stop", {0, 0, true}},  {"mirror-start", {0, 0, true}},
-    {"refuse-files", {1, 1, false}},  {"raw", {1, -1, true}},         {"hang-up", {0, 0, true}},
-    {"quit", {0, 0, false}}};
+    {"refuse-files", {1, 1, false}},  {"silent", {1, 1, false}},      {"raw", {1, -1, true}},
+    {"hang-up", {0, 0, true}},        {"quit", {0, 0, false}}};
 
 std::vector<std::string> words(const std::string& text, int line) {
     std::vector<std::string> out;
@@ -122,7 +122,7 @@ void check(const ScriptAction& a) {
     if (a.name == "status") statusOf(a, {});
     if (a.name == "notify") notificationOf(a);
     if (a.name == "net-offer") number(a, a.args[0], 1, 65535);
-    if (a.name == "refuse-files") yesNo(a, a.args[0]);
+    if (a.name == "refuse-files" || a.name == "silent") yesNo(a, a.args[0]);
     if (a.name == "raw") {
         const auto parsed = nlohmann::json::parse(joined(a.args, 0), nullptr, false);
         if (parsed.is_discarded() || !parsed.is_object() || !parsed.contains("t"))
@@ -150,6 +150,7 @@ const char* const kScriptHelp =
     "  mirror-start                o celular começa o espelhamento por conta própria\n"
     "  mirror-stall | mirror-resume | mirror-stop   trava / retoma / encerra a imagem no celular\n"
     "  refuse-files on|off         recusa ou aceita os próximos arquivos\n"
+    "  silent on|off               o celular some sem fechar a conexão (sem pong, imagem parada) / volta\n"
     "  raw JSON                    envia uma mensagem de controle qualquer\n"
     "  hang-up                     derruba a sessão      quit   encerra o programa\n";
 
@@ -223,6 +224,8 @@ bool ScriptRunner::run(const ScriptAction& a) {
         sent(phone_.startMirrorFromPhone());
     } else if (a.name == "mirror-stop") {
         phone_.stopMirrorFromPhone();
+    } else if (a.name == "silent") {
+        phone_.setSilent(yesNo(a, a.args[0]));
     } else if (a.name == "refuse-files") {
         phone_.setRefuseFiles(yesNo(a, a.args[0]));
     } else if (a.name == "raw") {
