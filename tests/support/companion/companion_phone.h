@@ -68,6 +68,10 @@ struct CompanionSettings {
 // (post a notification, copy text, send files, report its battery and screen, pause input...). Threads:
 // serve() on one thread at a time (the phone's receive thread); every action, reader and wait from any
 // thread. `mutex_` guards the link, the status, the ring state and the clipboard.
+//
+// Beside the real program: `CompanionPhone phone({.saveDir = dir}); PhoneServer server(phone);` then start it
+// with VELMORA_DEV_CONNECT=127.0.0.1:<server.port()>, `phone.waitForSession(60)`, act (`phone.notify(...)`,
+// `phone.sendFiles(...)`) and wait for the answers (`phone.inbox().waitControl("notif.action", 0, 60)`).
 class CompanionPhone {
   public:
     explicit CompanionPhone(CompanionSettings settings = {}, P256PrivateKey key = P256PrivateKey::generate());
