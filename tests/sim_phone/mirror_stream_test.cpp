@@ -153,6 +153,19 @@ TEST(MirrorStream, RefusalAndApprovalAsTheSettingsAsk) {
         EXPECT_FALSE(phone.mirrorStats().running);
     }
     {
+        // Sound refused: the picture without an audio format, then the notice for its window.
+        CompanionPhone phone({.width = 320, .height = 640, .mirrorRefuse = "audio_unavailable"});
+        Connected c(phone);
+        c.session().sendControl(kStart);
+        const auto started = c.end.waitControl("mirror.started");
+        ASSERT_TRUE(started);
+        EXPECT_FALSE(c.end.records()[*started].message.contains("audio"));
+        const auto notice = c.end.waitControl("mirror.error", *started);
+        ASSERT_TRUE(notice);
+        EXPECT_EQ(c.end.records()[*notice].message.value("code", ""), "audio_unavailable");
+        EXPECT_TRUE(c.end.waitCount("video", 1));
+    }
+    {
         CompanionPhone phone({.width = 320, .height = 640, .approvalMs = 0});
         Connected c(phone);
         c.session().sendControl(kStart);

@@ -1,6 +1,7 @@
 // Mirroring, phone side: "mirror.start" is answered with "mirror.started" (or the refusal or the approval
 // wait the settings ask for), then the picture and sound stream until "mirror.stop" or the session's end.
 #include <algorithm>
+#include <optional>
 
 #include "support/companion/companion_phone.h"
 
@@ -24,7 +25,9 @@ int even(double v) {
 std::vector<json> CompanionPhone::startMirror(const json& request) {
     const auto link = this->link();
     if (!link) return {};
-    if (!settings_.mirrorRefuse.empty()) {
+    // "audio_unavailable" is no refusal: the picture goes on without sound, and the computer is told why.
+    const bool soundRefused = settings_.mirrorRefuse == "audio_unavailable";
+    if (!settings_.mirrorRefuse.empty() && !soundRefused) {
         say("espelhamento recusado: " + settings_.mirrorRefuse);
         return {{{"t", "mirror.error"},
                  {"code", settings_.mirrorRefuse},
@@ -40,7 +43,7 @@ std::vector<json> CompanionPhone::startMirror(const json& request) {
     p.fps = std::min(settings_.fps, intIn(request, "fps", settings_.fps, 1, 120));
     p.bitrate = intIn(request, "bitrate", 4000000, 50000, 20000000);
     const bool soundAsked = request.value("audio", json(false)).is_boolean() && request["audio"].get<bool>();
-    if (soundAsked && settings_.sound) p.audio = AudioFormat{};
+    if (soundAsked && settings_.sound && !soundRefused) p.audio = AudioFormat{};
     std::lock_guard control(mirrorControl_);
     cancelPendingStart();
     stream_.stop();
@@ -52,14 +55,19 @@ std::vector<json> CompanionPhone::startMirror(const json& request) {
             {{"t", "mirror.error"}, {"code", "permission_pending"}, {"message", "aguardando aprovação"}});
         delay += settings_.approvalMs;
     }
-    startStreamLater(link, p, delay);
+    // After "mirror.started", so the notice finds the window open.
+    std::optional<json> notice;
+    if (soundAsked && soundRefused)
+        notice = json{{"t", "mirror.error"}, {"code", "audio_unavailable"}, {"message", "som indisponível"}};
+    startStreamLater(link, p, delay, notice);
     return replies;
 }
 
-void CompanionPhone::startStreamLater(std::shared_ptr<PhoneLink> link, MirrorParams p, int delayMs) {
+void CompanionPhone::startStreamLater(std::shared_ptr<PhoneLink> link, MirrorParams p, int delayMs,
+                                      std::optional<json> notice) {
     std::lock_guard lock(startMutex_);
     cancelStart_ = false;
-    pendingStart_ = std::thread([this, link = std::move(link), p, delayMs] {
+    pendingStart_ = std::thread([this, link = std::move(link), p, delayMs, notice = std::move(notice)] {
         {
             std::unique_lock wait(startMutex_);
             if (startCancelled_.wait_for(wait, std::chrono::milliseconds(delayMs),
@@ -77,6 +85,7 @@ void CompanionPhone::startStreamLater(std::shared_ptr<PhoneLink> link, MirrorPar
         }
         // The announcement goes before the first picture can: the stream's first tick is one period away.
         link->sendControl(started);
+        if (notice) link->sendControl(*notice);
         say("espelhamento: " + std::to_string(p.width) + "x" + std::to_string(p.height) + " a " +
             std::to_string(p.fps) + " q/s com " + stream_.stats().encoder +
             (p.audio ? ", com som" : ", sem som"));

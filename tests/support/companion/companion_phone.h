@@ -125,7 +125,9 @@ class CompanionPhone {
     std::vector<nlohmann::json> answer(const nlohmann::json& message);
     std::vector<nlohmann::json> onRecord(const Frame& frame);
     std::vector<nlohmann::json> startMirror(const nlohmann::json& request);
-    void startStreamLater(std::shared_ptr<PhoneLink> link, MirrorParams params, int delayMs);
+    // Starts the stream `delayMs` later, announces it, then sends `notice` if any.
+    void startStreamLater(std::shared_ptr<PhoneLink> link, MirrorParams params, int delayMs,
+                          std::optional<nlohmann::json> notice = std::nullopt);
     void cancelPendingStart();
     void sessionEnded();
     nlohmann::json capsMessage() const;
