@@ -16,7 +16,8 @@ namespace velmora {
 // adapter's power as RadioState (no adapter: unsupported), and one QLowEnergyController per peripheral.
 //
 // Threads: lives on the Qt thread that made it; the central's calls arrive on its queue and hop to the Qt
-// thread; events go back to the central, which posts them to its queue. `mutex_` guards `known_`.
+// thread (the central and its queue end before the radio: see QtBleStack); events go back to the central,
+// which posts them to its queue. `mutex_` guards `known_`.
 class QtBleRadio final : public QObject, public BleRadio {
     Q_OBJECT
   public:
@@ -32,11 +33,13 @@ class QtBleRadio final : public QObject, public BleRadio {
   private:
     void updateState();
     void onDevice(const QBluetoothDeviceInfo& info);
+    void scanEnded(std::exception_ptr error);
 
     BleCentral* central_ = nullptr;
     QBluetoothLocalDevice* local_;
     QBluetoothDeviceDiscoveryAgent* agent_;
     std::atomic<RadioState> state_ = RadioState::unknown;
+    bool scanning_ = false;  // Qt thread only: a scan was asked for and has not been stopped
     std::mutex mutex_;
     std::map<BleId, QBluetoothDeviceInfo> known_;
 };
