@@ -119,9 +119,12 @@ class Adapter(Obj):
 
     @dbus.service.method(ADAPTER)
     def StartDiscovery(self):
+        self.standin.calls.append("StartDiscovery")
         if not self.props["Powered"]:
             raise NotPermitted("Not Powered")
-        self.standin.calls.append("StartDiscovery")
+        if self.standin.failing_starts > 0:
+            self.standin.failing_starts -= 1
+            raise Failed("Operation already in progress")
         self.set("Discovering", True)
 
     @dbus.service.method(ADAPTER)
@@ -244,6 +247,7 @@ class StandIn(dbus.service.Object):
         self.write_socket = None
         self.psm = None
         self.mtu = 185
+        self.failing_starts = 0
 
     def powered_off(self):
         if self.adapter.props["Discovering"]:
@@ -295,8 +299,10 @@ class StandIn(dbus.service.Object):
         if not on:
             self.powered_off()
 
-    @dbus.service.method(CONTROL)
-    def StopDiscoveryByItself(self):
+    @dbus.service.method(CONTROL, in_signature="u")
+    def StopDiscoveryByItself(self, failing_starts):
+        """Discovery ends as when another program stops it; the next starts fail."""
+        self.failing_starts = failing_starts
         self.adapter.set("Discovering", False)
 
     @dbus.service.method(CONTROL, in_signature="say")

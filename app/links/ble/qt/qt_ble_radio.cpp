@@ -1,5 +1,8 @@
 #include "app/links/ble/qt/qt_ble_radio.h"
 
+#include <QDBusConnection>
+#include <QTimer>
+
 #include "app/links/ble/qt/qt_ble_peripheral.h"
 #include "platform/bluetooth/le_l2cap_socket.h"
 
@@ -15,7 +18,8 @@ QBluetoothUuid uuid(std::string_view text) {
 QtBleRadio::QtBleRadio(QObject* parent)
     : QObject(parent),
       local_(new QBluetoothLocalDevice(this)),
-      agent_(new QBluetoothDeviceDiscoveryAgent(this)) {
+      agent_(new QBluetoothDeviceDiscoveryAgent(this)),
+      settle_(new QTimer(this)) {
     agent_->setLowEnergyDiscoveryTimeout(0);  // until stopped
     connect(local_, &QBluetoothLocalDevice::hostModeStateChanged, this, [this] { updateState(); });
     connect(agent_, &QBluetoothDeviceDiscoveryAgent::deviceDiscovered, this, &QtBleRadio::onDevice);
@@ -24,6 +28,14 @@ QtBleRadio::QtBleRadio(QObject* parent)
     connect(agent_, &QBluetoothDeviceDiscoveryAgent::finished, this, [this] { scanEnded(nullptr); });
     connect(agent_, &QBluetoothDeviceDiscoveryAgent::errorOccurred, this,
             [this] { scanEnded(std::make_exception_ptr(BleError(agent_->errorString().toStdString()))); });
+    settle_->setSingleShot(true);
+    settle_->setInterval(discoverySettleMs);
+    connect(settle_, &QTimer::timeout, this, [this] {
+        if (!discovering_) scanEnded(std::make_exception_ptr(BleError("a busca do BlueZ parou")));
+    });
+    QDBusConnection::systemBus().connect("org.bluez", QString(), "org.freedesktop.DBus.Properties",
+                                         "PropertiesChanged", this,
+                                         SLOT(onAdapterProperties(QString, QVariantMap, QStringList)));
     updateState();
 }
 
@@ -33,14 +45,29 @@ void QtBleRadio::updateState() {
         next = local_->hostMode() == QBluetoothLocalDevice::HostPoweredOff ? RadioState::poweredOff
                                                                            : RadioState::poweredOn;
     }
+    if (next != RadioState::poweredOn && agent_->isActive()) {
+        scanning_ = false;
+        agent_->stop();  // BlueZ forgot the scan with the power; the agent lets go of it too
+    }
     if (state_.exchange(next) != next && central_) central_->radioStateChanged();
 }
 
 void QtBleRadio::startScan() {
     QMetaObject::invokeMethod(this, [this] {
+        scanning_ = false;
+        if (agent_->isActive()) agent_->stop();
         scanning_ = true;
         agent_->start(QBluetoothDeviceDiscoveryAgent::LowEnergyMethod);
     });
+}
+
+// Discovery going off is a lost scan only when it stays off: the agent's own restart (and Qt's attempt to
+// resume) turn it off and on again within moments.
+void QtBleRadio::onAdapterProperties(const QString& interface, const QVariantMap& changed,
+                                     const QStringList&) {
+    if (interface != "org.bluez.Adapter1" || !changed.contains("Discovering")) return;
+    discovering_ = changed.value("Discovering").toBool();
+    if (!discovering_ && scanning_) settle_->start();
 }
 
 void QtBleRadio::stopScan() {
