@@ -9,28 +9,14 @@
 #include <future>
 
 #include "ble/fake_radio.h"
+#include "ble/stepped_clock.h"
 #include "support/wait_until.h"
 
 namespace velmora {
 namespace {
 
-// A clock that stands still until the test moves it, counting its reads so the test knows the waiting
-// connect has looked at the new time.
-class SteppedClock final : public Clock {
-  public:
-    double now() const override {
-        ++reads;
-        return at.load();
-    }
-    std::atomic<double> at = 100.0;
-    mutable std::atomic<int> reads = 0;
-};
-
-// True once the waiter has read the clock twice more: it has seen whatever time was set before this call.
-bool lookedTwice(const SteppedClock& clock) {
-    const int from = clock.reads.load();
-    return test::waitUntil([&] { return clock.reads.load() >= from + 2; });
-}
+using test::lookedTwice;
+using test::SteppedClock;
 
 TEST(BleTransport, ConnectWaitsItsTimeoutClampedTo8To12SecondsThenCancels) {
     struct Case {

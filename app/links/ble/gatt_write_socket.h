@@ -18,7 +18,7 @@ namespace velmora {
 class GattWriteSocket {
   public:
     // Bytes the send buffer is asked to hold (the kernel doubles it for its own bookkeeping).
-    static constexpr int sendBuffer = 8192;
+    static constexpr int sendBuffer = 32768;
     // How long a send that finds the buffer full after a poll said it had room waits for it.
     static constexpr int stallMs = 1000;
 
