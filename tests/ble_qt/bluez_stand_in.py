@@ -352,8 +352,9 @@ class StandIn(dbus.service.Object):
 
     @dbus.service.method(CONTROL, in_signature="say")
     def Notify(self, address, value):
-        tx = self.gatt[self.devices[address].path]["tx"]
-        if tx.props["Notifying"]:
+        gatt = self.gatt.get(self.devices[address].path)  # none once disconnected: the value goes nowhere
+        if gatt and gatt["tx"].props["Notifying"]:
+            tx = gatt["tx"]
             tx.set("Value", dbus.Array(value, signature="y"))
 
     @dbus.service.method(CONTROL, out_signature="as")

@@ -69,12 +69,12 @@ struct GattStory : StandInStage {
     explicit GattStory(bool writeLock = true) : StandInStage(writeLock) {
         radio->setCentral(&central);
         central.start();
-        auto connect = std::async(std::launch::async, [this] { transport.connect(10); });
+        auto connect = std::async(std::launch::async, [this] { transport->connect(10); });
         EXPECT_TRUE(pumpUntil([&] { return ready(connect); }));
         connect.get();
     }
     ~GattStory() {
-        transport.close();
+        if (transport) transport->close();
         queue->sync([] {});
         radio->setCentral(nullptr);
     }
@@ -105,7 +105,7 @@ struct GattStory : StandInStage {
     std::shared_ptr<SerialQueue> queue = std::make_shared<SerialQueue>("tessel.ble");
     ManualExecutor main;
     BleCentral central{*radio, queue, main, [q = queue](const Executor::Task& t) { q->sync(t); }};
-    BleTransport transport{central, phone, clock};
+    std::unique_ptr<BleTransport> transport = std::make_unique<BleTransport>(central, phone, clock);
 };
 
 std::string logText() {
@@ -114,11 +114,11 @@ std::string logText() {
 
 TEST(QtBleGatt, L2capFailsOverToGattThenNotificationsAndWritesFlowInPacketsOfTheMtu) {
     GattStory story;
-    EXPECT_EQ(story.transport.mode(), "gatt");
+    EXPECT_EQ(story.transport->mode(), "gatt");
     EXPECT_NE(logText().find("Bluetooth: usando o cano GATT (L2CAP recusado: "), std::string::npos);
     EXPECT_TRUE(story.bluez.takeCalls().contains("StartNotify"));
 
-    auto read = std::async(std::launch::async, [&] { return story.transport.readExactly(7); });
+    auto read = std::async(std::launch::async, [&] { return story.transport->readExactly(7); });
     story.bluez.call("Notify", {phone, QByteArray("abc")});
     story.bluez.call("Notify", {phone, QByteArray("defgh")});
     EXPECT_EQ(story.await(read), (Bytes{'a', 'b', 'c', 'd', 'e', 'f', 'g'}));
@@ -126,7 +126,7 @@ TEST(QtBleGatt, L2capFailsOverToGattThenNotificationsAndWritesFlowInPacketsOfThe
     Bytes data(1000);
     for (std::size_t i = 0; i < data.size(); ++i)
         data[i] = std::uint8_t(i * 7);
-    auto write = std::async(std::launch::async, [&] { story.transport.write(data); });
+    auto write = std::async(std::launch::async, [&] { story.transport->write(data); });
     story.await(write);
     const auto packets = story.packets();
     std::vector<std::size_t> sizes;
@@ -157,14 +157,14 @@ TEST(QtBleGatt, FiveMegabyteTransferKeepsAShortQueueAndAPingOvertakesTheRest) {
             for (std::size_t i = 0; i < record; ++i)
                 chunk[i] = std::uint8_t((sent + i) % 127);
             std::lock_guard lock(records);
-            story.transport.write(chunk);
+            story.transport->write(chunk);
         }
     });
     auto pinger = std::async(std::launch::async, [&] {
         while (!pingAsked)
             std::this_thread::yield();
         std::lock_guard lock(records);
-        story.transport.write(ping);
+        story.transport->write(ping);
         pingSent = true;
     });
     std::size_t got = 0, askedAt = 0, pingAt = 0, deepest = 0;
@@ -208,7 +208,7 @@ TEST(QtBleGatt, FiveMegabyteTransferKeepsAShortQueueAndAPingOvertakesTheRest) {
 // clock) after its call began, not before.
 TEST(QtBleGatt, WriteGivesUpTwentySecondsAfterBluezStopsTakingWrites) {
     GattStory story;
-    auto write = std::async(std::launch::async, [&] { story.transport.write(Bytes(64 * 1024, 1)); });
+    auto write = std::async(std::launch::async, [&] { story.transport->write(Bytes(64 * 1024, 1)); });
     ASSERT_TRUE(test::lookedTwice(story.clock, [] { QCoreApplication::processEvents(); }));
     const std::size_t stuck = story.queuedBytes();
     std::printf(
@@ -227,9 +227,9 @@ TEST(QtBleGatt, WriteGivesUpTwentySecondsAfterBluezStopsTakingWrites) {
 // Without BlueZ's write lock each chunk goes with response, the next only once the phone answered.
 TEST(QtBleGatt, WithoutTheWriteLockEachChunkWaitsForTheAnswerToThePrevious) {
     GattStory story(false);
-    EXPECT_EQ(story.transport.mode(), "gatt");
+    EXPECT_EQ(story.transport->mode(), "gatt");
     story.bluez.call("AnswerWrites", {false});
-    auto write = std::async(std::launch::async, [&] { story.transport.write(Bytes(500, 3)); });
+    auto write = std::async(std::launch::async, [&] { story.transport->write(Bytes(500, 3)); });
     QByteArray written;
     QStringList kinds;
     auto take = [&] {
@@ -246,6 +246,25 @@ TEST(QtBleGatt, WithoutTheWriteLockEachChunkWaitsForTheAnswerToThePrevious) {
     EXPECT_TRUE(pumpUntil([&] { return take(), written.size() >= 500; }));
     EXPECT_EQ(written, QByteArray(500, 3));
     EXPECT_EQ(kinds, (QStringList{"request", "request", "request"}));
+}
+
+// The phone keeps notifying while the transport is closed and dropped on a worker: the peripheral's Qt half
+// goes on the Qt thread after the cancel it was asked for, and no report reaches a link that is gone.
+TEST(QtBleGatt, TransportDroppedOnAWorkerWhileNotificationsArriveEndsCleanly) {
+    GattStory story;
+    for (int i = 0; i < 50; ++i)
+        story.bluez.call("Notify", {phone, QByteArray(100, char(i))});
+    auto drop = std::async(std::launch::async, [&] {
+        story.transport->close();
+        story.queue->sync([] {});  // the central has let go of the link
+        story.transport.reset();   // the link and the peripheral's half on this side go here
+    });
+    story.await(drop);
+    EXPECT_TRUE(pumpUntil([&] { return story.bluez.takeCalls().contains("Disconnect"); }));
+    for (int i = 0; i < 5; ++i)
+        story.bluez.call("Notify", {phone, QByteArray(10, 'x')});
+    QCoreApplication::processEvents();
+    story.queue->sync([] {});
 }
 
 }  // namespace
