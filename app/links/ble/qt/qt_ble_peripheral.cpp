@@ -112,9 +112,9 @@ void listObjects(QObject* owner, std::function<void(const Objects&)> done) {
 
 // ---- The Qt half ------------------------------------------------------------------------------------------
 
-QtPeripheralCore::QtPeripheralCore(BleCentral* central, BleId id, QBluetoothDeviceInfo info,
+QtPeripheralCore::QtPeripheralCore(std::shared_ptr<QtBleLinkage> linkage, BleId id, QBluetoothDeviceInfo info,
                                    std::shared_ptr<QtPeripheralShared> shared)
-    : central_(central), id_(std::move(id)), info_(std::move(info)), shared_(std::move(shared)) {}
+    : linkage_(std::move(linkage)), id_(std::move(id)), info_(std::move(info)), shared_(std::move(shared)) {}
 
 template <class F>
 void QtPeripheralCore::tell(F step) {
@@ -123,21 +123,24 @@ void QtPeripheralCore::tell(F step) {
         std::lock_guard lock(shared_->mutex);
         weak = shared_->delegate;
     }
-    central_->queue().post([weak, step] {
-        if (auto d = weak.lock()) step(*d);
+    linkage_->toCentral([&](BleCentral& c) {
+        c.queue().post([weak, step] {
+            if (auto d = weak.lock()) step(*d);
+        });
     });
 }
 
 void QtPeripheralCore::connectDevice() {
     if (controller_) return;
     controller_ = QLowEnergyController::createCentral(info_, this);
-    connect(controller_, &QLowEnergyController::connected, this, [this] { central_->radioConnected(id_); });
+    connect(controller_, &QLowEnergyController::connected, this,
+            [this] { linkage_->toCentral([&](BleCentral& c) { c.radioConnected(id_); }); });
     connect(controller_, &QLowEnergyController::disconnected, this,
-            [this] { central_->radioDisconnected(id_, nullptr); });
+            [this] { linkage_->toCentral([&](BleCentral& c) { c.radioDisconnected(id_, nullptr); }); });
     connect(controller_, &QLowEnergyController::errorOccurred, this, [this] {
         const auto error = bleError(controller_->errorString());
         if (controller_->state() == QLowEnergyController::UnconnectedState)
-            central_->radioFailedToConnect(id_, error);
+            linkage_->toCentral([&](BleCentral& c) { c.radioFailedToConnect(id_, error); });
     });
     connect(controller_, &QLowEnergyController::discoveryFinished, this, [this] {
         const bool found = controller_->services().contains(uuid(BleIDs::service));
@@ -308,16 +311,16 @@ void QtPeripheralCore::watchWritable() {
 
 void QtPeripheralCore::fail(const QString& text) {
     VelmoraLog::write("Bluetooth: " + text.toStdString());
-    central_->radioDisconnected(id_, bleError(text));
+    linkage_->toCentral([&](BleCentral& c) { c.radioDisconnected(id_, bleError(text)); });
     if (controller_) controller_->disconnectFromDevice();
 }
 
 // ---- The half the central holds -------------------------------------------------------------------------
 
-QtBlePeripheral::QtBlePeripheral(QObject* home, BleCentral* central, const BleId& id,
+QtBlePeripheral::QtBlePeripheral(QObject* home, std::shared_ptr<QtBleLinkage> linkage, const BleId& id,
                                  const QBluetoothDeviceInfo& info)
     : shared_(std::make_shared<QtPeripheralShared>()),
-      core_(new QtPeripheralCore(central, id, info, shared_)) {
+      core_(new QtPeripheralCore(std::move(linkage), id, info, shared_)) {
     core_->moveToThread(home->thread());
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/links/ble/ble_central.h"
 #include "app/links/ble/gatt_write_socket.h"
+#include "app/links/ble/qt/qt_ble_linkage.h"
 
 class QLowEnergyController;
 class QLowEnergyService;
@@ -29,13 +30,14 @@ struct QtPeripheralShared {
 // The Qt half of a peripheral: a QObject on the Qt thread that owns the controller, the service, the write
 // socket's notifier and the D-Bus calls to BlueZ. Its slots use its own `this` with itself as the context
 // object, and it is deleted only on the Qt thread (deleteLater from the other half's destructor), so no slot
-// can be running while it goes. It reaches the central by posting to the central's queue.
+// can be running while it goes. It reaches the central through the shared linkage, which the radio empties
+// before the central goes.
 //
 // Threads: made on the central's queue and moved to the Qt thread at once; every other call on the Qt thread.
 class QtPeripheralCore final : public QObject {
     Q_OBJECT
   public:
-    QtPeripheralCore(BleCentral* central, BleId id, QBluetoothDeviceInfo info,
+    QtPeripheralCore(std::shared_ptr<QtBleLinkage> linkage, BleId id, QBluetoothDeviceInfo info,
                      std::shared_ptr<QtPeripheralShared> shared);
 
     void connectDevice();
@@ -57,7 +59,7 @@ class QtPeripheralCore final : public QObject {
     void writePathSettled(const QString& why);
     void fail(const QString& text);
 
-    BleCentral* const central_;
+    const std::shared_ptr<QtBleLinkage> linkage_;
     const BleId id_;
     const QBluetoothDeviceInfo info_;
     const std::shared_ptr<QtPeripheralShared> shared_;
@@ -71,7 +73,8 @@ class QtPeripheralCore final : public QObject {
 class QtBlePeripheral final : public BlePeripheral {
   public:
     // `home` is the Qt thread's object (the radio); the Qt half moves to its thread.
-    QtBlePeripheral(QObject* home, BleCentral* central, const BleId& id, const QBluetoothDeviceInfo& info);
+    QtBlePeripheral(QObject* home, std::shared_ptr<QtBleLinkage> linkage, const BleId& id,
+                    const QBluetoothDeviceInfo& info);
     ~QtBlePeripheral() override;
     QtBlePeripheral(const QtBlePeripheral&) = delete;
     QtBlePeripheral& operator=(const QtBlePeripheral&) = delete;

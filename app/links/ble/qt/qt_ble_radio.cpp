@@ -39,6 +39,12 @@ QtBleRadio::QtBleRadio(QObject* parent)
     updateState();
 }
 
+void QtBleRadio::setCentral(BleCentral* central) {
+    central_ = central;
+    std::lock_guard lock(linkage_->mutex);
+    linkage_->central = central;
+}
+
 void QtBleRadio::updateState() {
     RadioState next = RadioState::unsupported;
     if (local_->isValid()) {
@@ -100,7 +106,10 @@ void QtBleRadio::onDevice(const QBluetoothDeviceInfo& info) {
 }
 
 std::shared_ptr<BlePeripheral> QtBleRadio::peripheral(const BleId& id) {
-    if (!central_ || !LeL2cap::parseAddress(id)) return nullptr;
+    {
+        std::lock_guard lock(linkage_->mutex);
+        if (!linkage_->central || !LeL2cap::parseAddress(id)) return nullptr;
+    }
     QBluetoothDeviceInfo info;
     {
         std::lock_guard lock(mutex_);
@@ -111,7 +120,7 @@ std::shared_ptr<BlePeripheral> QtBleRadio::peripheral(const BleId& id) {
         info = QBluetoothDeviceInfo(QBluetoothAddress(QString::fromStdString(id)), QString(), 0);
         info.setCoreConfigurations(QBluetoothDeviceInfo::LowEnergyCoreConfiguration);
     }
-    return std::make_shared<QtBlePeripheral>(this, central_, id, info);
+    return std::make_shared<QtBlePeripheral>(this, linkage_, id, info);
 }
 
 }  // namespace velmora

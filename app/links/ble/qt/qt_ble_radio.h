@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "app/links/ble/ble_central.h"
+#include "app/links/ble/qt/qt_ble_linkage.h"
 
 namespace velmora {
 
@@ -33,8 +34,8 @@ class QtBleRadio final : public QObject, public BleRadio {
     static constexpr int discoverySettleMs = 1000;
 
     explicit QtBleRadio(QObject* parent = nullptr);
-    // Set once, before the central starts.
-    void setCentral(BleCentral* central) { central_ = central; }
+    // On the Qt thread: before the central starts, and null before it goes.
+    void setCentral(BleCentral* central);
 
     RadioState state() const override { return state_; }
     void startScan() override;
@@ -49,7 +50,8 @@ class QtBleRadio final : public QObject, public BleRadio {
     void onDevice(const QBluetoothDeviceInfo& info);
     void scanEnded(std::exception_ptr error);
 
-    BleCentral* central_ = nullptr;
+    BleCentral* central_ = nullptr;  // Qt thread only; the queue's side reads `linkage_`
+    const std::shared_ptr<QtBleLinkage> linkage_ = std::make_shared<QtBleLinkage>();
     QBluetoothLocalDevice* local_;
     QBluetoothDeviceDiscoveryAgent* agent_;
     std::atomic<RadioState> state_ = RadioState::unknown;
