@@ -89,6 +89,30 @@ TEST(QtBleRadio, PowerOffEmptiesTheListAndPowerOnScansAgain) {
     ASSERT_TRUE(story.until([&] { return story.phones.size() == 1; }));
 }
 
+// The adapter goes away under a running radio (a dongle pulled out) and comes back: Qt's local device stays
+// bound to the adapter it was made with, so the radio makes a new one.
+TEST(QtBleRadio, AdapterPulledOutEmptiesTheListAndOnePluggedInScansAgain) {
+    test::standIn->call("SetAdapter", {false});
+    test::standIn->call("SetAdapter", {true});
+    RadioStory story;
+    ASSERT_TRUE(story.scanStarted());
+    story.bluez.call("AddPhone",
+                     {phone, test::BluezStandIn::bytes(PairingBeacon::bleServiceData(Bytes(8, 5), false))});
+    ASSERT_TRUE(story.until([&] { return story.phones.size() == 1; }));
+    story.bluez.call("SetAdapter", {false});
+    ASSERT_TRUE(story.until([&] { return story.states.back() != RadioState::poweredOn; }));
+    EXPECT_EQ(story.states.back(), RadioState::unsupported);
+    EXPECT_TRUE(story.phones.empty());
+
+    story.bluez.takeCalls();
+    story.bluez.call("SetAdapter", {true});  // plugged in again
+    ASSERT_TRUE(story.until([&] { return story.states.back() == RadioState::poweredOn; }));
+    ASSERT_TRUE(story.scanStarted());
+    story.bluez.call("AddPhone",
+                     {phone, test::BluezStandIn::bytes(PairingBeacon::bleServiceData(Bytes(8, 5), false))});
+    ASSERT_TRUE(story.until([&] { return story.phones.size() == 1; }));
+}
+
 // BlueZ's discovery ends under the agent and Qt's own attempt to resume it fails: the central hears of it
 // from the adapter, scans again a second later (fake time), and the phone it still hears stays listed. A
 // phone gone quiet leaves the list 12 s later.

@@ -1,9 +1,13 @@
 #include "app/links/ble/qt/qt_ble_radio.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QTimer>
 
 #include "app/links/ble/qt/qt_ble_peripheral.h"
+#include "core/log/velmora_log.h"
 #include "platform/bluetooth/le_l2cap_socket.h"
 
 namespace velmora {
@@ -17,11 +21,11 @@ QBluetoothUuid uuid(std::string_view text) {
 
 QtBleRadio::QtBleRadio(QObject* parent)
     : QObject(parent),
-      local_(new QBluetoothLocalDevice(this)),
+      local_(nullptr),
       agent_(new QBluetoothDeviceDiscoveryAgent(this)),
       settle_(new QTimer(this)) {
     agent_->setLowEnergyDiscoveryTimeout(0);  // until stopped
-    connect(local_, &QBluetoothLocalDevice::hostModeStateChanged, this, [this] { updateState(); });
+    attachLocalDevice();
     connect(agent_, &QBluetoothDeviceDiscoveryAgent::deviceDiscovered, this, &QtBleRadio::onDevice);
     connect(agent_, &QBluetoothDeviceDiscoveryAgent::deviceUpdated, this,
             [this](const QBluetoothDeviceInfo& info, QBluetoothDeviceInfo::Fields) { onDevice(info); });
@@ -33,9 +37,48 @@ QtBleRadio::QtBleRadio(QObject* parent)
     connect(settle_, &QTimer::timeout, this, [this] {
         if (!discovering_) scanEnded(std::make_exception_ptr(BleError("a busca do BlueZ parou")));
     });
+    for (const char* change : {"InterfacesAdded", "InterfacesRemoved"}) {
+        QDBusConnection::systemBus().connect("org.bluez", "/", "org.freedesktop.DBus.ObjectManager", change,
+                                             this, SLOT(onObjectsChanged(QDBusMessage)));
+    }
     QDBusConnection::systemBus().connect("org.bluez", QString(), "org.freedesktop.DBus.Properties",
                                          "PropertiesChanged", this,
                                          SLOT(onAdapterProperties(QString, QVariantMap, QStringList)));
+    updateState();
+}
+
+// Qt binds a local device to the adapter present when it is made and never looks again: a new one follows an
+// adapter that came or went.
+void QtBleRadio::attachLocalDevice() {
+    if (local_) local_->deleteLater();
+    local_ = new QBluetoothLocalDevice(this);
+    connect(local_, &QBluetoothLocalDevice::hostModeStateChanged, this, [this] { updateState(); });
+}
+
+void QtBleRadio::onObjectsChanged(const QDBusMessage& message) {
+    const QVariantList args = message.arguments();
+    const QString path = args.value(0).value<QDBusObjectPath>().path();
+    bool adapter = false;
+    if (message.member() == "InterfacesRemoved") {
+        adapter = args.value(1).toStringList().contains("org.bluez.Adapter1");
+    } else {
+        // a{sa{sv}}: only the interface names are wanted.
+        const QDBusArgument interfaces = args.value(1).value<QDBusArgument>();
+        interfaces.beginMap();
+        while (!interfaces.atEnd()) {
+            QString name;
+            QVariantMap properties;
+            interfaces.beginMapEntry();
+            interfaces >> name >> properties;
+            interfaces.endMapEntry();
+            adapter = adapter || name == "org.bluez.Adapter1";
+        }
+        interfaces.endMap();
+    }
+    if (!adapter) return;
+    VelmoraLog::write(message.member() == "InterfacesRemoved" ? "Bluetooth: o adaptador saiu"
+                                                              : "Bluetooth: um adaptador chegou");
+    attachLocalDevice();
     updateState();
 }
 

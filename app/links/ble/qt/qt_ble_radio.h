@@ -2,6 +2,7 @@
 
 #include <QBluetoothDeviceDiscoveryAgent>
 #include <QBluetoothLocalDevice>
+#include <QDBusMessage>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -43,9 +44,11 @@ class QtBleRadio final : public QObject, public BleRadio {
     std::shared_ptr<BlePeripheral> peripheral(const BleId& id) override;
 
   private slots:
+    void onObjectsChanged(const QDBusMessage& message);
     void onAdapterProperties(const QString& interface, const QVariantMap& changed, const QStringList&);
 
   private:
+    void attachLocalDevice();
     void updateState();
     void onDevice(const QBluetoothDeviceInfo& info);
     void scanEnded(std::exception_ptr error);
