@@ -9,9 +9,10 @@ namespace velmora {
 
 // The write side of a characteristic as BlueZ hands it out (GattCharacteristic1.AcquireWrite): a
 // SOCK_SEQPACKET socket where each packet becomes one write without response, and the ATT MTU of the
-// connection. The socket's send buffer is the flow control: while it is full the adapter has not taken the
-// earlier packets, so the writer waits instead of queueing without bound. The buffer is kept small, so what
-// waits below a ping is a few packets, not a transfer.
+// connection (a packet carries at most the MTU less 3 bytes, and at most 512: bluetoothd reads each into a
+// 512-byte buffer and drops a write that does not fit the MTU). The socket's send buffer is the flow control:
+// while it is full bluetoothd has not taken the earlier packets, so the writer waits instead of queueing
+// without bound. The buffer is kept small, so what waits below a ping is a few packets, not a transfer.
 //
 // Threads: any one thread at a time (the central's queue); fd() may be watched from another thread for as
 // long as the object lives.
