@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/prctl.h>
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -9,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
 #include <string>
 
@@ -25,6 +28,9 @@ namespace velmora::test {
 class BluezStandIn {
   public:
     BluezStandIn() {
+        // A test that dies leaves no bus or stand-in behind: the kernel ends them with this process.
+        for (QProcess* p : {&daemon_, &standIn_})
+            p->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         daemon_.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
         if (!daemon_.waitForReadyRead(60000)) return;
         address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
