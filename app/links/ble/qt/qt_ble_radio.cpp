@@ -57,7 +57,6 @@ void QtBleRadio::attachLocalDevice() {
 
 void QtBleRadio::onObjectsChanged(const QDBusMessage& message) {
     const QVariantList args = message.arguments();
-    const QString path = args.value(0).value<QDBusObjectPath>().path();
     bool adapter = false;
     if (message.member() == "InterfacesRemoved") {
         adapter = args.value(1).toStringList().contains("org.bluez.Adapter1");
