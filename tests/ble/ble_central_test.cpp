@@ -103,5 +103,47 @@ TEST(BleCentral, DroppedPhoneHidesUntilSeenAgainAndCancelReachesTheLinksOwnPerip
     EXPECT_EQ(rig.phones, (std::vector<BleScannedPhone>{{"D1", "0404040404040404", false, {}}}));
 }
 
+// The stack ends the scan by itself (an error, or its own finish): the central scans again a second later
+// and keeps the phones it still hears; a stop it asked for, or one while the radio is off, stays stopped.
+TEST(BleCentral, ScanThatStopsOnItsOwnStartsAgainAfterAPause) {
+    CentralRig rig;
+    ASSERT_EQ(rig.radio.starts, 1);
+    rig.see("P1", beacon(3, false));
+    rig.central.radioScanStopped(std::make_exception_ptr(BleError("org.bluez.Error.Failed")));
+    rig.settle();
+    rig.central.radioScanStopped(nullptr);  // a second report of the same stop restarts nothing more
+    rig.advance(0.9);
+    EXPECT_EQ(rig.radio.starts, 1);
+    rig.advance(0.1);
+    EXPECT_EQ(rig.radio.starts, 2);
+    for (int i = 0; i < 10; ++i) {  // heard again on the new scan: never pruned
+        rig.advance(2);
+        rig.see("P1", std::nullopt);
+    }
+    EXPECT_EQ(rig.phones.size(), 1u);
+    rig.central.radioScanStopped(nullptr);  // stopped again, by its own finish this time
+    rig.advance(1);
+    EXPECT_EQ(rig.radio.starts, 3);
+
+    rig.central.pause();
+    rig.settle();
+    rig.central.radioScanStopped(nullptr);  // the report of the stop the central asked for
+    rig.advance(5);
+    EXPECT_EQ(rig.radio.starts, 3);
+    rig.central.start();
+    rig.settle();
+    EXPECT_EQ(rig.radio.starts, 4);
+
+    rig.radio.state_ = RadioState::poweredOff;
+    rig.central.radioScanStopped(nullptr);  // stopped on its own, then the power report: nothing to restart
+    rig.central.radioStateChanged();
+    rig.advance(5);
+    EXPECT_EQ(rig.radio.starts, 4);
+    rig.radio.state_ = RadioState::poweredOn;
+    rig.central.radioStateChanged();
+    rig.settle();
+    EXPECT_EQ(rig.radio.starts, 5);
+}
+
 }  // namespace
 }  // namespace velmora

@@ -96,8 +96,8 @@ class FakePeripheral final : public BlePeripheral {
 class FakeRadio final : public BleRadio {
   public:
     RadioState state() const override { return state_; }
-    void startScan() override {}
-    void stopScan() override {}
+    void startScan() override { ++starts; }
+    void stopScan() override { ++stops; }
     std::shared_ptr<BlePeripheral> peripheral(const BleId& id) override {
         std::lock_guard lock(mutex_);
         const auto it = known.find(id);
@@ -109,6 +109,7 @@ class FakeRadio final : public BleRadio {
     }
 
     std::atomic<RadioState> state_ = RadioState::poweredOn;
+    std::atomic<int> starts = 0, stops = 0;
 
   private:
     std::mutex mutex_;  // guards known

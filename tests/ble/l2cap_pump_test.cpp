@@ -7,6 +7,7 @@
 #include <future>
 
 #include "ble/fake_radio.h"
+#include "core/errors/net_error.h"
 
 namespace velmora {
 namespace {
@@ -86,6 +87,21 @@ TEST(L2capPump, PacketLargerThanTheReadBufferEndsThePumpInsteadOfLosingItsTail) 
     PumpRig rig({.readChunk = 100});
     rig.phoneSends(Bytes(101, 7));
     EXPECT_EQ(caught([&] { rig.pump->readExactly(1); }).kind(), CXPError::Kind::protocolError);
+}
+
+TEST(L2capPump, SendErrorEndsThePumpWithItsErrnoInsteadOfPollingForEver) {
+    PumpRig rig;
+    ASSERT_TRUE(test::waitUntil([&] { return rig.seen->opened.load(); }));
+    ::shutdown(rig.phone.get(), SHUT_RD);  // the phone takes nothing more: every send fails with EPIPE
+    rig.pump->write(Bytes(64, 1));
+    ASSERT_TRUE(test::waitUntil([&] { return rig.seen->closes > 0; }));
+    EXPECT_EQ(rig.seen->closes, 1);
+    try {
+        rig.pump->write(Bytes(1));
+        ADD_FAILURE() << "a write after the failed send went through";
+    } catch (const NetError& e) {
+        EXPECT_EQ(e.code(), EPIPE);
+    }
 }
 
 }  // namespace

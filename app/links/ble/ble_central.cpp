@@ -16,6 +16,7 @@ BleCentral::BleCentral(BleRadio& radio, std::shared_ptr<Executor> queue, Executo
 
 BleCentral::~BleCentral() {
     pruner_.cancel();
+    rescan_.cancel();
 }
 
 void BleCentral::setOnPhones(PhonesHandler handler) {
@@ -84,6 +85,17 @@ void BleCentral::restartScan() {
     if (!started_ || radio_.state() != RadioState::poweredOn || !scanning_) return;
     radio_.stopScan();
     radio_.startScan();
+}
+
+void BleCentral::radioScanStopped(std::exception_ptr error) {
+    queue_->post([this, error] {
+        if (!scanning_) return;  // a stop the central asked for, or the radio went off
+        VelmoraLog::write(error ? "Bluetooth: a busca parou sozinha: " + developerText(error)
+                                : "Bluetooth: a busca parou sozinha");
+        scanning_ = false;
+        rescan_.cancel();
+        rescan_ = queue_->postAfter(rescanDelay, [this] { startScan(); });
+    });
 }
 
 void BleCentral::forgetSightings() {

@@ -42,6 +42,9 @@ class BleCentral {
     static constexpr double pruneInterval = 3.0;
     static constexpr double staleAfter = 12.0;
     static constexpr std::size_t maxAlternates = 4;
+    // The pause before a scan that stopped on its own starts again: a stack that fails every start at once
+    // is asked once a second, not in a tight loop.
+    static constexpr double rescanDelay = 1.0;
 
     // `sync` runs a task on `queue` and waits for it (the link's GATT write steps); null runs it in place,
     // which suits a manual executor driven by the caller's own thread.
@@ -63,6 +66,9 @@ class BleCentral {
     void radioConnected(const BleId& id);
     void radioFailedToConnect(const BleId& id, std::exception_ptr error);
     void radioDisconnected(const BleId& id, std::exception_ptr error);
+    // The scan ended without the central asking (the stack's error, or the scan finishing by itself): the
+    // central scans again after `rescanDelay` while the radio is on.
+    void radioScanStopped(std::exception_ptr error);
 
   private:
     struct Seen {
@@ -100,6 +106,7 @@ class BleCentral {
     std::vector<BleScannedPhone> lastPublished_;
     BleFreshness freshness_;
     TimerHandle pruner_;
+    TimerHandle rescan_;
 };
 
 }  // namespace velmora

@@ -134,13 +134,18 @@ void L2capPump::receive() {
 
 void L2capPump::drain() {
     const std::size_t packet = std::max<std::size_t>(1, std::min(maxPacket, limits_.sendMtu));
+    int error = 0;
     {
         std::lock_guard lock(mutex_);
         while (!closed_ && outBuf_.size() > outSent_) {
             const std::size_t length = std::min(packet, outBuf_.size() - outSent_);
             const ssize_t sent =
                 ::send(socket_.get(), outBuf_.data() + outSent_, length, MSG_DONTWAIT | MSG_NOSIGNAL);
-            if (sent <= 0) break;  // no room now (EAGAIN); an error shows as POLLERR on the next turn
+            if (sent < 0 && errno == EINTR) continue;
+            if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK) error = errno;
+            // No room now (EAGAIN), or a send that failed: a broken channel (EPIPE after the phone shut it,
+            // EMSGSIZE for a packet over its MTU) would keep polling writable and fail again on every turn.
+            if (sent <= 0) break;
             outSent_ += static_cast<std::size_t>(sent);
         }
         if (outSent_ == outBuf_.size()) {
@@ -151,6 +156,7 @@ void L2capPump::drain() {
             outSent_ = 0;
         }
     }
+    if (error != 0) return close(posixFailure(error));
     changed_.notify_all();
 }
 

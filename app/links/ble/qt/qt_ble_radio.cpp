@@ -1,12 +1,13 @@
 #include "app/links/ble/qt/qt_ble_radio.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusInterface>
-#include <QDBusReply>
-#include <QLowEnergyController>
-#include <QLowEnergyService>
-#include <QPointer>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QTimer>
 
+#include "app/links/ble/qt/qt_ble_peripheral.h"
+#include "core/log/velmora_log.h"
 #include "platform/bluetooth/le_l2cap_socket.h"
 
 namespace velmora {
@@ -16,187 +17,74 @@ QBluetoothUuid uuid(std::string_view text) {
     return QBluetoothUuid(QString::fromLatin1(text.data(), qsizetype(text.size())));
 }
 
-std::exception_ptr bleError(const QString& text) {
-    return std::make_exception_ptr(BleError(text.toStdString()));
-}
-
-// BlueZ's address type of a device it knows ("public" or "random"), read over the system bus.
-std::optional<LeL2cap::AddressType> addressType(const BleId& id) {
-    QString path = "/org/bluez/hci0/dev_" + QString::fromStdString(id).replace(':', '_');
-    QDBusInterface props("org.bluez", path, "org.freedesktop.DBus.Properties", QDBusConnection::systemBus());
-    QDBusReply<QVariant> reply = props.call("Get", "org.bluez.Device1", "AddressType");
-    if (!reply.isValid()) return std::nullopt;
-    return LeL2cap::parseAddressType(reply.value().toString().toStdString());
-}
-
-// One peripheral and its controller; every Qt call runs on the radio's thread.
-class QtPeripheral final : public BlePeripheral, public std::enable_shared_from_this<QtPeripheral> {
-  public:
-    QtPeripheral(QObject* home, BleCentral* central, BleId id, QBluetoothDeviceInfo info)
-        : home_(home), central_(central), id_(std::move(id)), info_(std::move(info)) {}
-    ~QtPeripheral() override {
-        if (!controller_) return;
-        // The connections below capture this object: cut them before it goes, then let the Qt thread delete
-        // the controller (and the service it parents).
-        if (service_) QObject::disconnect(service_, nullptr, nullptr, nullptr);
-        QObject::disconnect(controller_, nullptr, nullptr, nullptr);
-        controller_->deleteLater();
-    }
-
-    void setDelegate(std::weak_ptr<BlePeripheralDelegate> delegate) override { delegate_ = delegate; }
-    void connect() override {
-        onQt([](QtPeripheral& p) { p.makeController(); });
-    }
-    void cancelConnection() override {
-        onQt([](QtPeripheral& p) {
-            if (p.controller_) p.controller_->disconnectFromDevice();
-        });
-    }
-    void discoverServices() override {
-        onQt([](QtPeripheral& p) { p.controller_->discoverServices(); });
-    }
-    void discoverCharacteristics() override {
-        onQt([](QtPeripheral& p) { p.discoverDetails(); });
-    }
-    void readPsm() override {
-        onQt([](QtPeripheral& p) {
-            p.service_->readCharacteristic(p.service_->characteristic(uuid(BleIDs::psm)));
-        });
-    }
-    void openL2capChannel(std::uint16_t psm) override {
-        auto type = addressType(id_);
-        std::exception_ptr error;
-        UniqueFd socket;
-        try {
-            socket = LeL2cap::startConnect(id_, type.value_or(LeL2cap::AddressType::le_random), psm);
-        } catch (...) {
-            error = std::current_exception();
-        }
-        tell([error, psm, fd = std::make_shared<UniqueFd>(std::move(socket))](BlePeripheralDelegate& d) {
-            d.didOpenChannel(error, std::move(*fd), psm);
-        });
-    }
-    void enableTxNotifications() override {
-        onQt([](QtPeripheral& p) {
-            const auto tx = p.service_->characteristic(uuid(BleIDs::tx));
-            p.service_->writeDescriptor(tx.clientCharacteristicConfiguration(), QByteArray::fromHex("0100"));
-        });
-    }
-    std::size_t maximumWriteLength() const override { return mtu_ > 3 ? std::size_t(mtu_ - 3) : 20; }
-    bool canSendWriteWithoutResponse() const override { return true; }  // Qt reports no write queue
-    void writeRx(ByteView chunk) override {
-        QByteArray data(reinterpret_cast<const char*>(chunk.data()), qsizetype(chunk.size()));
-        onQt([data](QtPeripheral& p) {
-            p.service_->writeCharacteristic(p.service_->characteristic(uuid(BleIDs::rx)), data,
-                                            QLowEnergyService::WriteWithoutResponse);
-        });
-    }
-    std::function<std::pair<std::size_t, std::size_t>(int)> channelMtus() const override {
-        return LeL2cap::mtus;
-    }
-
-  private:
-    template <class F>
-    void onQt(F step) {
-        QMetaObject::invokeMethod(home_, [self = shared_from_this(), step] { step(*self); });
-    }
-    template <class F>
-    void tell(F step) {
-        central_->queue().post([weak = delegate_, step] {
-            if (auto d = weak.lock()) step(*d);
-        });
-    }
-
-    void makeController() {
-        controller_ = QLowEnergyController::createCentral(info_, home_);
-        QObject::connect(controller_, &QLowEnergyController::connected, home_,
-                         [c = central_, id = id_] { c->radioConnected(id); });
-        QObject::connect(controller_, &QLowEnergyController::disconnected, home_,
-                         [c = central_, id = id_] { c->radioDisconnected(id, nullptr); });
-        QObject::connect(controller_, &QLowEnergyController::errorOccurred, home_, [this] {
-            const auto error = bleError(controller_->errorString());
-            if (controller_->state() == QLowEnergyController::UnconnectedState)
-                central_->radioFailedToConnect(id_, error);
-        });
-        QObject::connect(controller_, &QLowEnergyController::mtuChanged, home_,
-                         [this](int mtu) { mtu_ = mtu; });
-        QObject::connect(controller_, &QLowEnergyController::discoveryFinished, home_, [this] {
-            const bool found = controller_->services().contains(uuid(BleIDs::service));
-            tell([found](BlePeripheralDelegate& d) { d.didDiscoverServices(nullptr, found); });
-        });
-        controller_->connectToDevice();
-    }
-
-    void discoverDetails() {
-        service_ = controller_->createServiceObject(uuid(BleIDs::service), controller_);
-        if (!service_)
-            return tell(
-                [](BlePeripheralDelegate& d) { d.didDiscoverCharacteristics(nullptr, false, false, false); });
-        QObject::connect(service_, &QLowEnergyService::stateChanged, home_,
-                         [this](QLowEnergyService::ServiceState s) {
-                             if (s != QLowEnergyService::RemoteServiceDiscovered) return;
-                             const bool rx = service_->characteristic(uuid(BleIDs::rx)).isValid();
-                             const bool tx = service_->characteristic(uuid(BleIDs::tx)).isValid();
-                             const bool psm = service_->characteristic(uuid(BleIDs::psm)).isValid();
-                             tell([rx, tx, psm](BlePeripheralDelegate& d) {
-                                 d.didDiscoverCharacteristics(nullptr, rx, tx, psm);
-                             });
-                         });
-        QObject::connect(service_, &QLowEnergyService::characteristicRead, home_,
-                         [this](const QLowEnergyCharacteristic& c, const QByteArray& value) {
-                             if (c.uuid() != uuid(BleIDs::psm)) return;
-                             Bytes bytes(value.begin(), value.end());
-                             tell([bytes](BlePeripheralDelegate& d) { d.didReadPsm(nullptr, bytes); });
-                         });
-        QObject::connect(service_, &QLowEnergyService::characteristicChanged, home_,
-                         [this](const QLowEnergyCharacteristic& c, const QByteArray& value) {
-                             if (c.uuid() != uuid(BleIDs::tx)) return;
-                             Bytes bytes(value.begin(), value.end());
-                             tell([bytes](BlePeripheralDelegate& d) { d.didNotify(bytes); });
-                         });
-        QObject::connect(
-            service_, &QLowEnergyService::descriptorWritten, home_,
-            [this](const QLowEnergyDescriptor&, const QByteArray& value) {
-                const bool on = value == QByteArray::fromHex("0100");
-                tell([on](BlePeripheralDelegate& d) { d.didUpdateNotificationState(nullptr, on); });
-            });
-        QObject::connect(
-            service_, &QLowEnergyService::errorOccurred, home_, [this](QLowEnergyService::ServiceError e) {
-                const auto error = bleError(QString("erro GATT %1").arg(int(e)));
-                if (e == QLowEnergyService::CharacteristicReadError)
-                    tell([error](BlePeripheralDelegate& d) { d.didReadPsm(error, std::nullopt); });
-                else if (e == QLowEnergyService::DescriptorWriteError)
-                    tell([error](BlePeripheralDelegate& d) { d.didUpdateNotificationState(error, false); });
-                else if (e == QLowEnergyService::UnknownError)
-                    tell([error](BlePeripheralDelegate& d) {
-                        d.didDiscoverCharacteristics(error, false, false, false);
-                    });
-            });
-        service_->discoverDetails();
-    }
-
-    QObject* home_;
-    BleCentral* central_;
-    const BleId id_;
-    const QBluetoothDeviceInfo info_;
-    std::weak_ptr<BlePeripheralDelegate> delegate_;
-    QLowEnergyController* controller_ = nullptr;  // Qt thread only
-    QLowEnergyService* service_ = nullptr;        // Qt thread only
-    std::atomic<int> mtu_ = 0;
-};
-
 }  // namespace
 
 QtBleRadio::QtBleRadio(QObject* parent)
     : QObject(parent),
-      local_(new QBluetoothLocalDevice(this)),
-      agent_(new QBluetoothDeviceDiscoveryAgent(this)) {
+      local_(nullptr),
+      agent_(new QBluetoothDeviceDiscoveryAgent(this)),
+      settle_(new QTimer(this)) {
     agent_->setLowEnergyDiscoveryTimeout(0);  // until stopped
-    connect(local_, &QBluetoothLocalDevice::hostModeStateChanged, this, [this] { updateState(); });
+    attachLocalDevice();
     connect(agent_, &QBluetoothDeviceDiscoveryAgent::deviceDiscovered, this, &QtBleRadio::onDevice);
     connect(agent_, &QBluetoothDeviceDiscoveryAgent::deviceUpdated, this,
             [this](const QBluetoothDeviceInfo& info, QBluetoothDeviceInfo::Fields) { onDevice(info); });
+    connect(agent_, &QBluetoothDeviceDiscoveryAgent::finished, this, [this] { scanEnded(nullptr); });
+    connect(agent_, &QBluetoothDeviceDiscoveryAgent::errorOccurred, this,
+            [this] { scanEnded(std::make_exception_ptr(BleError(agent_->errorString().toStdString()))); });
+    settle_->setSingleShot(true);
+    settle_->setInterval(discoverySettleMs);
+    connect(settle_, &QTimer::timeout, this, [this] {
+        if (!discovering_) scanEnded(std::make_exception_ptr(BleError("a busca do BlueZ parou")));
+    });
+    for (const char* change : {"InterfacesAdded", "InterfacesRemoved"}) {
+        QDBusConnection::systemBus().connect("org.bluez", "/", "org.freedesktop.DBus.ObjectManager", change,
+                                             this, SLOT(onObjectsChanged(QDBusMessage)));
+    }
+    QDBusConnection::systemBus().connect("org.bluez", QString(), "org.freedesktop.DBus.Properties",
+                                         "PropertiesChanged", this,
+                                         SLOT(onAdapterProperties(QString, QVariantMap, QStringList)));
     updateState();
+}
+
+// Qt binds a local device to the adapter present when it is made and never looks again: a new one follows an
+// adapter that came or went.
+void QtBleRadio::attachLocalDevice() {
+    if (local_) local_->deleteLater();
+    local_ = new QBluetoothLocalDevice(this);
+    connect(local_, &QBluetoothLocalDevice::hostModeStateChanged, this, [this] { updateState(); });
+}
+
+void QtBleRadio::onObjectsChanged(const QDBusMessage& message) {
+    const QVariantList args = message.arguments();
+    bool adapter = false;
+    if (message.member() == "InterfacesRemoved") {
+        adapter = args.value(1).toStringList().contains("org.bluez.Adapter1");
+    } else {
+        // a{sa{sv}}: only the interface names are wanted.
+        const QDBusArgument interfaces = args.value(1).value<QDBusArgument>();
+        interfaces.beginMap();
+        while (!interfaces.atEnd()) {
+            QString name;
+            QVariantMap properties;
+            interfaces.beginMapEntry();
+            interfaces >> name >> properties;
+            interfaces.endMapEntry();
+            adapter = adapter || name == "org.bluez.Adapter1";
+        }
+        interfaces.endMap();
+    }
+    if (!adapter) return;
+    VelmoraLog::write(message.member() == "InterfacesRemoved" ? "Bluetooth: o adaptador saiu"
+                                                              : "Bluetooth: um adaptador chegou");
+    attachLocalDevice();
+    updateState();
+}
+
+void QtBleRadio::setCentral(BleCentral* central) {
+    central_ = central;
+    std::lock_guard lock(linkage_->mutex);
+    linkage_->central = central;
 }
 
 void QtBleRadio::updateState() {
@@ -205,16 +93,44 @@ void QtBleRadio::updateState() {
         next = local_->hostMode() == QBluetoothLocalDevice::HostPoweredOff ? RadioState::poweredOff
                                                                            : RadioState::poweredOn;
     }
+    if (next != RadioState::poweredOn && agent_->isActive()) {
+        scanning_ = false;
+        agent_->stop();  // BlueZ forgot the scan with the power; the agent lets go of it too
+    }
     if (state_.exchange(next) != next && central_) central_->radioStateChanged();
 }
 
 void QtBleRadio::startScan() {
-    QMetaObject::invokeMethod(this,
-                              [this] { agent_->start(QBluetoothDeviceDiscoveryAgent::LowEnergyMethod); });
+    QMetaObject::invokeMethod(this, [this] {
+        scanning_ = false;
+        if (agent_->isActive()) agent_->stop();
+        scanning_ = true;
+        agent_->start(QBluetoothDeviceDiscoveryAgent::LowEnergyMethod);
+    });
+}
+
+// Discovery going off is a lost scan only when it stays off: the agent's own restart (and Qt's attempt to
+// resume) turn it off and on again within moments.
+void QtBleRadio::onAdapterProperties(const QString& interface, const QVariantMap& changed,
+                                     const QStringList&) {
+    if (interface != "org.bluez.Adapter1" || !changed.contains("Discovering")) return;
+    discovering_ = changed.value("Discovering").toBool();
+    if (!discovering_ && scanning_) settle_->start();
 }
 
 void QtBleRadio::stopScan() {
-    QMetaObject::invokeMethod(this, [this] { agent_->stop(); });
+    QMetaObject::invokeMethod(this, [this] {
+        scanning_ = false;  // the agent's "canceled" that follows is ours
+        agent_->stop();
+    });
+}
+
+// The agent ends a continuous scan only on its own: BlueZ turned discovery off under it (another program,
+// the adapter reset or powered off), or a call to BlueZ failed. The central starts it again.
+void QtBleRadio::scanEnded(std::exception_ptr error) {
+    if (!scanning_) return;
+    scanning_ = false;
+    if (central_) central_->radioScanStopped(error);
 }
 
 void QtBleRadio::onDevice(const QBluetoothDeviceInfo& info) {
@@ -232,7 +148,10 @@ void QtBleRadio::onDevice(const QBluetoothDeviceInfo& info) {
 }
 
 std::shared_ptr<BlePeripheral> QtBleRadio::peripheral(const BleId& id) {
-    if (!central_ || !LeL2cap::parseAddress(id)) return nullptr;
+    {
+        std::lock_guard lock(linkage_->mutex);
+        if (!linkage_->central || !LeL2cap::parseAddress(id)) return nullptr;
+    }
     QBluetoothDeviceInfo info;
     {
         std::lock_guard lock(mutex_);
@@ -243,7 +162,7 @@ std::shared_ptr<BlePeripheral> QtBleRadio::peripheral(const BleId& id) {
         info = QBluetoothDeviceInfo(QBluetoothAddress(QString::fromStdString(id)), QString(), 0);
         info.setCoreConfigurations(QBluetoothDeviceInfo::LowEnergyCoreConfiguration);
     }
-    return std::make_shared<QtPeripheral>(this, central_, id, info);
+    return std::make_shared<QtBlePeripheral>(this, linkage_, id, info);
 }
 
 }  // namespace velmora
