@@ -23,8 +23,7 @@ class FakeFileChooser : public QObject, protected QDBusContext {
   public:
     uint response = 0;
     QStringList uris;
-    bool refuse = false;     // answer the call with an error
-    bool ownHandle = false;  // pick a request path of its own, as older portals did
+    bool refuse = false;  // answer the call with an error
     QString title;
     QVariantMap options;
 
@@ -38,9 +37,8 @@ class FakeFileChooser : public QObject, protected QDBusContext {
         }
         QString sender = message().service();
         sender.remove(0, 1).replace('.', '_');
-        const QString path = ownHandle ? QStringLiteral("/org/freedesktop/portal/desktop/request/x/own")
-                                       : QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
-                                             .arg(sender, askedOptions.value("handle_token").toString());
+        const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
+                                 .arg(sender, askedOptions.value("handle_token").toString());
         // The choice comes after the call has its answer.
         QMetaObject::invokeMethod(
             this,
@@ -92,21 +90,19 @@ TEST_F(PortalChooser, EachAnswerOfThePortalMeansWhatItSays) {
     struct Case {
         const char* what;
         uint response;
-        bool refuse, ownHandle;
+        bool refuse;
         std::optional<QStringList> expected;
     };
     const std::vector<Case> cases{
-        {"chosen", 0, false, false, QStringList{"/srv/a.txt"}},
-        {"cancelled: nothing, and no second dialog", 1, false, false, QStringList{}},
-        {"the dialog failed: the caller's own dialog", 2, false, false, std::nullopt},
-        {"the call refused: the caller's own dialog", 0, true, false, std::nullopt},
-        {"an older portal's own request path", 0, false, true, QStringList{"/srv/a.txt"}},
+        {"chosen", 0, false, QStringList{"/srv/a.txt"}},
+        {"cancelled: nothing, and no second dialog", 1, false, QStringList{}},
+        {"the dialog failed: the caller's own dialog", 2, false, std::nullopt},
+        {"the call refused: the caller's own dialog", 0, true, std::nullopt},
     };
     for (const Case& c : cases) {
         onPortalThread([&] {
             portal_.response = c.response;
             portal_.refuse = c.refuse;
-            portal_.ownHandle = c.ownHandle;
             portal_.uris = {"file:///srv/a.txt"};
         });
         EXPECT_EQ(chooser().pick("t", "/srv"), c.expected) << c.what;
