@@ -9,6 +9,7 @@
 #include <array>
 
 #include "app/design/appearance.h"
+#include "app/design/kit_style.h"
 #include "app/mirror/snapshots/phone_picture.h"
 #include "app/mirror/window/container.h"
 #include "app/mirror/window/mirror_view.h"
@@ -133,6 +134,11 @@ QImage withStatusTip(MirrorWindow& window) {
             if (w->inherits("QTipLabel") && w->isVisible()) tip = w;
     }
     if (tip) {
+        // In the kit's look, as the application shows it (the image tools run without the application's
+        // style).
+        tip->setStyle(kitStyle());
+        tip->setPalette(kitPalette(AppearanceSource::instance().current()));
+        tip->resize(tip->sizeHint());
         // Kept inside the picture, over the pill's row.
         const QPoint pillAt = pill->mapTo(&window, QPoint(0, 0));
         const int x = std::clamp(pillAt.x() + pill->width() - tip->width(), 0,
