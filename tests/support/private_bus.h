@@ -9,9 +9,10 @@
 
 namespace velmora::test {
 
-// A dbus-daemon of the test's own, with a fake desktop portal (`Portal`, a QObject whose slots are its
-// methods) served from a thread of its own, so that the code under test may block on the portal's answer on
-// the main thread. The application side connects as "app-side", the portal as "portal-side".
+// A dbus-daemon of the test's own, with a fake desktop service (`Portal`, a QObject whose slots and
+// properties are its methods and properties) served from a thread of its own, so that the code under test may
+// block on the portal's answer on the main thread. The application side connects as "app-side", the portal as
+// "portal-side".
 template <typename Portal>
 class PrivatePortalBus : public ::testing::Test {
   protected:
@@ -38,13 +39,16 @@ class PrivatePortalBus : public ::testing::Test {
         daemon_.waitForFinished();
     }
 
-    // Puts the portal on the bus under its well-known name; false when the bus refused.
-    bool servePortal() {
+    // Puts the portal on the bus under its well-known name (the desktop portal's unless told another);
+    // false when the bus refused.
+    bool servePortal(const QString& service = kService, const QString& path = kPath) {
         bool served = false;
         onPortalThread([&] {
             auto bus = QDBusConnection::connectToBus(address_, "portal-side");
-            served = bus.registerObject(kPath, &portal_, QDBusConnection::ExportAllSlots) &&
-                     bus.registerService(kService);
+            served =
+                bus.registerObject(path, &portal_,
+                                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) &&
+                bus.registerService(service);
         });
         return served;
     }

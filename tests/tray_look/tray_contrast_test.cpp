@@ -18,6 +18,7 @@
 #include "platform/tray_host/x11_screen.h"
 #include "support/contrast.h"
 #include "support/model_harness.h"
+#include "support/private_bus.h"
 #include "support/private_xvfb.h"
 #include "support/wait_until.h"
 #include "tray_look/test_tray_host.h"
@@ -160,6 +161,35 @@ TEST(PanelShape, CornersShowTheDesktopWithoutACompositor) {
               desktop.rgb());  // the top edge between the corners is the panel
 }
 
+}  // namespace
+
+// The StatusNotifierItem watcher as a desktop's tray host runs it, saying whether a host is registered.
+class FakeWatcher : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+  public:
+    bool hostRegistered() const { return registered; }
+    bool registered = false;
+};
+
+namespace {
+
+class StatusNotifierBus : public test::PrivatePortalBus<FakeWatcher> {};
+
+// Qt hands the icon to a StatusNotifierItem host whenever one is registered: then the glyph travels as the
+// symbolic icon's name, whatever X11 tray may also run.
+TEST_F(StatusNotifierBus, AHostOnTheBusIsFoundOnlyOnceItIsRegistered) {
+    qputenv("DBUS_SESSION_BUS_ADDRESS", address_.toUtf8());  // before the session bus is first used
+    EXPECT_EQ(probeTrayHost().kind, TrayHost::Kind::none);   // no watcher at all
+    ASSERT_TRUE(servePortal("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher"));
+    EXPECT_EQ(probeTrayHost().kind, TrayHost::Kind::none);  // a watcher, but no host behind it
+    onPortalThread([&] { portal_.registered = true; });
+    const TrayHost host = probeTrayHost();
+    EXPECT_EQ(host.kind, TrayHost::Kind::statusNotifier);
+    EXPECT_FALSE(host.textColor.has_value());  // such a host recolours by itself
+}
+
 TEST(TrayColorsProperty, TwelveCardinalsOfSixteenBitChannels) {
     const std::uint32_t values[12] = {65535, 32896, 0, 65535, 0, 0, 0xffff, 0xa5a5, 0, 0, 0x8080, 0};
     const auto colors = x11::parseTrayColors(values, 12);
@@ -187,3 +217,5 @@ int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+#include "tray_contrast_test.moc"
