@@ -68,6 +68,10 @@ void KitStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* optio
         }
         case PE_PanelLineEdit: {
             const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(option);
+            if (frame && frame->lineWidth == 0) {  // a frameless field sits on a plate its host draws
+                painter->fillRect(option->rect, pal.color(QPalette::Base));
+                return;
+            }
             painter->save();
             painter->setRenderHint(QPainter::Antialiasing);
             const QRectF r = QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5);
@@ -77,7 +81,7 @@ void KitStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* optio
             const bool focused = option->state & State_HasFocus;
             QColor rim = focused ? kit(DS::accent, pal) : kit(SystemColor::primary, pal);
             if (!focused) rim.setAlphaF(0.18f);
-            painter->setPen(frame && frame->lineWidth == 0 ? QPen(Qt::NoPen) : QPen(rim, focused ? 1.5 : 1));
+            painter->setPen(QPen(rim, focused ? 1.5 : 1));
             painter->drawPath(rounded(r, fieldRadius));
             painter->restore();
             return;
