@@ -61,7 +61,9 @@ QColor rgb16(const std::uint32_t* v) {
 
 bool compositingManagerRunning() {
     xcb_connection_t* c = connection();
-    return c && selectionOwner(c, withScreen("_NET_WM_CM_S")) != XCB_NONE;
+    // Without an X server the display server composites itself (Wayland), or nothing reaches a screen.
+    if (!c) return true;
+    return selectionOwner(c, withScreen("_NET_WM_CM_S")) != XCB_NONE;
 }
 
 bool systemTrayPresent() {

@@ -8,12 +8,13 @@
 
 namespace velmora::x11 {
 
-// Reads of the X server the application's windows live on, through Qt's own connection. Every function
-// answers "unknown" (absent or false) on another windowing system (Wayland, offscreen) or when the server
-// does not say. Main thread only: they use the GUI thread's connection.
+// Reads of the X server the application's windows live on, through Qt's own connection. On another
+// windowing system (Wayland, offscreen), or when the server does not say, the tray's answers are "unknown"
+// (absent or false). Main thread only: they use the GUI thread's connection.
 
 // Whether some client owns the compositing manager selection of the default screen ("_NET_WM_CM_S<n>"):
-// without one, translucent window pixels reach the screen as black.
+// without one, translucent window pixels reach the screen as black. True without an X server: a Wayland
+// compositor blends every window itself.
 bool compositingManagerRunning();
 
 // The system tray's colours ("_NET_SYSTEM_TRAY_COLORS" on the owner of "_NET_SYSTEM_TRAY_S<n>"): four RGB
