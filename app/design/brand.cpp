@@ -4,6 +4,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPainterPathStroker>
 
 #include "app/design/brand_geometry.h"
 #include "app/design/drawn_icon_engine.h"
@@ -165,6 +166,21 @@ void drawMenuGlyph(QPainter& painter, const QColor& color, double lineWidth, dou
     });
 }
 
+QPainterPath menuGlyphOutline(double lineWidth) {
+    QPainterPath cableAndDeck(QPointF(3.5, 12.5));
+    cableAndDeck.quadTo(11, -3.5, 18.5, 12.5);
+    cableAndDeck.moveTo(2, 12.5);
+    cableAndDeck.lineTo(20, 12.5);
+    QPainterPathStroker stroker;
+    stroker.setWidth(lineWidth);
+    stroker.setCapStyle(Qt::RoundCap);
+    stroker.setJoinStyle(Qt::RoundJoin);
+    QPainterPath outline = stroker.createStroke(cableAndDeck);
+    outline = outline.united(
+        stroker.createStroke(polyline(&BrandGeometry::glyphArcPoint, BrandGeometry::kGlyphArcLastPoint)));
+    return outline.united(triangle(BrandGeometry::glyphHead())).simplified();
+}
+
 QIcon appIcon(double size) {
     const int side = qRound(size);
     return QIcon(new DrawnIconEngine([](QPainter& p, double s) { drawIcon(p, s); }, QSize(side, side)));
@@ -180,44 +196,69 @@ QImage appIconImage(int pixels) {
 
 namespace {
 
-void drawTrayGlyph(QPainter& p, bool connected, double side, double points, const QColor& color) {
+// The glyph in `ink` with a `rim` of `rimWidth` around every stroke and the head, drawn as one layer.
+void drawRimmedGlyph(QPainter& painter, const QColor& ink, const QColor& rim, double lineWidth,
+                     double rimWidth) {
+    const QPainterPath head = triangle(BrandGeometry::glyphHead());
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    drawMenuGlyph(painter, rim, lineWidth + 2 * rimWidth, 1.0);
+    painter.strokePath(head, roundPen(rim, 2 * rimWidth));
+    drawMenuGlyph(painter, ink, lineWidth, 1.0);
+    painter.restore();
+}
+
+void drawTrayGlyph(QPainter& p, bool connected, double side, double points, const TrayInk& ink) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(side / 22, side / 22);
     const double w = BrandGeometry::menuGlyphLineWidth(points);
-    if (!connected) {
-        drawMenuGlyph(p, color, w, 0.6);
-        p.restore();
-        return;
-    }
-    // Connected: a filled rounded square with the glyph cut out of it, scaled 0.78 about (11, 11.4).
-    layers::drawLayered(p, kGlyphGrid, 1.0, Qt::transparent, {}, 0, [&](QPainter& q) {
+    // The rim is about one device pixel at the tray's usual 22 px, whatever the size drawn.
+    const double rimWidth = 1.1;
+    if (ink.rim && !connected) {
+        drawRimmedGlyph(p, ink.ink, *ink.rim, w, rimWidth);
+    } else if (ink.rim) {
         QPainterPath square;
-        square.addRoundedRect(QRectF(1, 1, 20, 20), 5.5, 5.5);
-        q.fillPath(square, color);
-        q.setCompositionMode(QPainter::CompositionMode_DestinationOut);
-        q.translate(11, 11);
-        q.scale(0.78, 0.78);
-        q.translate(-11, -11.4);
-        drawMenuGlyph(q, Qt::black, 1.15 * w, 1.0);
-    });
+        square.addRoundedRect(QRectF(1.5, 1.5, 19, 19), 5, 5);
+        p.fillPath(square, *ink.rim);
+        p.strokePath(square, QPen(ink.ink, rimWidth));
+        p.translate(11, 11);
+        p.scale(0.78, 0.78);
+        p.translate(-11, -11.4);
+        drawMenuGlyph(p, ink.ink, 1.15 * w, 1.0);
+    } else if (!connected) {
+        drawMenuGlyph(p, ink.ink, w, 0.6);
+    } else {
+        // Connected: a filled rounded square with the glyph cut out of it, scaled 0.78 about (11, 11.4).
+        layers::drawLayered(p, kGlyphGrid, 1.0, Qt::transparent, {}, 0, [&](QPainter& q) {
+            QPainterPath square;
+            square.addRoundedRect(QRectF(1, 1, 20, 20), 5.5, 5.5);
+            q.fillPath(square, ink.ink);
+            q.setCompositionMode(QPainter::CompositionMode_DestinationOut);
+            q.translate(11, 11);
+            q.scale(0.78, 0.78);
+            q.translate(-11, -11.4);
+            drawMenuGlyph(q, Qt::black, 1.15 * w, 1.0);
+        });
+    }
     p.restore();
 }
 
 }  // namespace
 
-QIcon menuBarIcon(bool connected, double points, const QColor& color) {
+QIcon menuBarIcon(bool connected, double points, const TrayInk& ink, const QString& themeName) {
     const int side = qRound(points);
-    return QIcon(new DrawnIconEngine(
-        [=](QPainter& p, double s) { drawTrayGlyph(p, connected, s, points, color); }, QSize(side, side)));
+    return QIcon(
+        new DrawnIconEngine([=](QPainter& p, double s) { drawTrayGlyph(p, connected, s, points, ink); },
+                            QSize(side, side), themeName));
 }
 
-QImage menuBarImage(bool connected, double points, const QColor& color, double devicePixelRatio) {
+QImage menuBarImage(bool connected, double points, const TrayInk& ink, double devicePixelRatio) {
     const int pixels = qRound(points * devicePixelRatio);
     QImage image = layers::transparentLayer(QSize(pixels, pixels));
     image.setDevicePixelRatio(devicePixelRatio);
     QPainter p(&image);
-    drawTrayGlyph(p, connected, points, points, color);
+    drawTrayGlyph(p, connected, points, points, ink);
     return image;
 }
 

@@ -4,10 +4,12 @@
 #include <QIcon>
 #include <QImage>
 #include <QString>
+#include <optional>
 
 #include "app/design/palette.h"
 
 class QPainter;
+class QPainterPath;
 
 // The logo, drawn in code at any size: the application icon, the tray glyph and the icon set.
 // Drawing functions keep no state and restore the painter's state before they return.
@@ -30,11 +32,30 @@ void drawMenuGlyph(QPainter& painter, const QColor& color, double lineWidth, dou
 QIcon appIcon(double size);
 QImage appIconImage(int pixels);
 
-// The tray glyph of `points` size: connected, a filled rounded square with the glyph cut out; otherwise the
-// glyph alone at opacity 0.6. Tray hosts do not tint images, so the caller gives the colour that suits the
-// panel.
-QIcon menuBarIcon(bool connected, double points, const QColor& color);
-QImage menuBarImage(bool connected, double points, const QColor& color, double devicePixelRatio = 1.0);
+// The glyph's filled outline in the 22-unit grid, strokes of `lineWidth` made into areas: the same shape as
+// drawMenuGlyph paints, for pictures kept as paths (the tray's symbolic icon).
+QPainterPath menuGlyphOutline(double lineWidth);
+
+// How the tray glyph is inked. Without a rim the glyph is one colour, the tray's own text colour: connected,
+// a filled rounded square with the glyph cut out; otherwise the glyph alone at opacity 0.6. With a rim, for a
+// tray whose colour nobody tells, the glyph is `ink` outlined in `rim`, which reads on dark and light panels
+// alike; connected, a square of `rim` ringed in `ink` with the glyph in `ink` inside.
+struct TrayInk {
+    QColor ink;
+    std::optional<QColor> rim;
+};
+
+// The tray glyph of `points` size. Tray hosts do not tint images, so the caller gives the ink that suits the
+// panel. `themeName` names the same picture in the desktop's icon theme (see DrawnIconEngine).
+QIcon menuBarIcon(bool connected, double points, const TrayInk& ink, const QString& themeName = {});
+QImage menuBarImage(bool connected, double points, const TrayInk& ink, double devicePixelRatio = 1.0);
+inline QIcon menuBarIcon(bool connected, double points, const QColor& color) {
+    return menuBarIcon(connected, points, TrayInk{color, std::nullopt});
+}
+inline QImage menuBarImage(bool connected, double points, const QColor& color,
+                           double devicePixelRatio = 1.0) {
+    return menuBarImage(connected, points, TrayInk{color, std::nullopt}, devicePixelRatio);
+}
 // The glyph colour for a panel of the given appearance: light on a dark panel, dark on a light one.
 QColor trayGlyphColor(Appearance panel);
 

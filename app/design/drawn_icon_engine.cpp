@@ -7,7 +7,8 @@
 
 namespace velmora {
 
-DrawnIconEngine::DrawnIconEngine(Draw draw, QSize natural) : draw_(std::move(draw)), natural_(natural) {}
+DrawnIconEngine::DrawnIconEngine(Draw draw, QSize natural, QString themeName)
+    : draw_(std::move(draw)), natural_(natural), themeName_(std::move(themeName)) {}
 
 void DrawnIconEngine::paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) {
     const int side = std::min(rect.width(), rect.height());
@@ -45,11 +46,15 @@ QList<QSize> DrawnIconEngine::availableSizes(QIcon::Mode, QIcon::State) {
 }
 
 QIconEngine* DrawnIconEngine::clone() const {
-    return new DrawnIconEngine(draw_, natural_);
+    return new DrawnIconEngine(draw_, natural_, themeName_);
 }
 
 QString DrawnIconEngine::key() const {
     return QStringLiteral("velmora.drawn");
+}
+
+QString DrawnIconEngine::iconName() {
+    return themeName_;
 }
 
 }  // namespace velmora

@@ -12,7 +12,9 @@ class DrawnIconEngine : public QIconEngine {
     // `draw` paints the picture into the square (0, 0, side, side) of the painter.
     using Draw = std::function<void(QPainter& painter, double side)>;
 
-    DrawnIconEngine(Draw draw, QSize natural);
+    // `themeName`, when given, is the icon's name in the desktop's icon theme: a tray host on D-Bus that
+    // finds it there draws (and recolours) its own copy, and takes these pixels otherwise.
+    DrawnIconEngine(Draw draw, QSize natural, QString themeName = {});
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override;
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override;
@@ -21,10 +23,12 @@ class DrawnIconEngine : public QIconEngine {
     QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override;
     QIconEngine* clone() const override;
     QString key() const override;
+    QString iconName() override;
 
   private:
     Draw draw_;
     QSize natural_;
+    QString themeName_;
 };
 
 }  // namespace velmora

@@ -6,7 +6,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QProxyStyle>
+
 #include <QWidget>
+#include "app/design/kit_style.h"
 
 #include "app/design/outside_decoration.h"
 #include "app/design/theme.h"
@@ -67,9 +69,10 @@ KeyFocusRing* keyFocusRing(QWidget* control, double radius) {
 
 namespace {
 
-// The application's style with its focus frame left out.
+// The kit's style with its focus frame left out.
 class NoFocusFrameStyle : public QProxyStyle {
   public:
+    NoFocusFrameStyle() : QProxyStyle(new KitStyle) {}
     void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                        const QWidget* widget) const override {
         if (element == PE_FrameFocusRect) return;

@@ -4,14 +4,17 @@
 #include <QSystemTrayIcon>
 #include <chrono>
 
+#include "app/design/kit_style.h"
 #include "app/entry/app_ports.h"
 #include "app/entry/dev_connect.h"
 #include "app/entry/instance_lock.h"
+#include "app/entry/qt_translations.h"
 #include "app/entry/quit_signals.h"
 #include "app/shell/main_executor.h"
 #include "app/shell/model_adapter.h"
 #include "app/shell/pairing/qt_pairing_prompt.h"
 #include "app/shell/tray/status_item.h"
+#include "core/l10n/l10n.h"
 #include "core/log/velmora_log.h"
 
 namespace velmora {
@@ -35,6 +38,9 @@ int runApplication(int& argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);  // the dialogs come and go; the tray stays
+    installKitStyle(app);  // menus, tooltips, scroll bars and fields in the kit's look
+    if (!installQtTranslations(L10n::languageCode()) && !qtCatalogue(L10n::languageCode()).isEmpty())
+        VelmoraLog::write("traduções do Qt ausentes: diálogos do Qt em inglês");
     const QuitSignals quitSignals;
     VelmoraLog::write("Velmora iniciando");
 

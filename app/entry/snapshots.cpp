@@ -21,6 +21,7 @@
 #include "app/shell/pairing/pairing_model.h"
 #include "app/shell/pairing/pairing_view.h"
 #include "app/shell/panel/menu_panel.h"
+#include "core/log/velmora_log.h"
 #include "core/settings/memory_settings.h"
 
 namespace velmora::Snapshots {
@@ -39,11 +40,17 @@ class RunSurroundings {
   public:
     RunSurroundings() : hadTmp_(qEnvironmentVariableIsSet("TMPDIR")), tmp_(qgetenv("TMPDIR")) {
         if (private_.isValid()) qputenv("TMPDIR", QFile::encodeName(private_.path()));
+        // The run touches none of the user's files, the log included: its lines go to the private folder.
+        // Without that folder they go where no folder can be made, and are dropped.
+        VelmoraLog::setFolder(private_.isValid() ? QFile::encodeName(private_.path()).toStdString() + "/log"
+                                                 : std::string("/dev/null/velmora"));
         QFont fixed = font_;
         fixed.setFamily(QStringLiteral("DejaVu Sans"));
         QApplication::setFont(fixed);
     }
     ~RunSurroundings() {
+        VelmoraLog::flush();
+        VelmoraLog::setFolder(log_);
         QApplication::setFont(font_);
         hadTmp_ ? qputenv("TMPDIR", tmp_) : qunsetenv("TMPDIR");
     }
@@ -54,6 +61,7 @@ class RunSurroundings {
     const bool hadTmp_;
     const QByteArray tmp_;
     const QFont font_ = QApplication::font();
+    const std::filesystem::path log_ = VelmoraLog::file().parent_path();
     QTemporaryDir private_;
 };
 
@@ -137,9 +145,11 @@ bool menuBarSheet(const QString& file) {
         bool connected;
     };
     const Band bands[] = {{0.93, 0.0, false}, {0.93, 0.0, true}, {0.16, 1.0, false}, {0.16, 1.0, true}};
+    // Four bands fill the sheet from edge to edge, each icon centred in its cell of the band.
+    const int band = sheet.height() / 4;
     for (int k = 0; k < 4; ++k) {
-        const int top = 12 + k * 276;
-        painter.fillRect(0, top, 1668, 276,
+        const int top = k * band;
+        painter.fillRect(0, top, 1668, band,
                          QColor::fromRgbF(float(bands[k].background), float(bands[k].background),
                                           float(bands[k].background)));
         const QColor ink = QColor::fromRgbF(float(bands[k].ink), float(bands[k].ink), float(bands[k].ink));
@@ -150,7 +160,7 @@ bool menuBarSheet(const QString& file) {
                 const QImage glyph = Brand::menuBarImage(bands[k].connected, pixels, ink);
                 if (glyph.isNull()) continue;
                 const int side = pixels * 6 / scale;
-                const QRect cell(12 + column * 276 + (264 - side) / 2, top + (276 - side) / 2, side, side);
+                const QRect cell(12 + column * 276 + (264 - side) / 2, top + (band - side) / 2, side, side);
                 painter.drawImage(cell, glyph);
                 ++column;
             }

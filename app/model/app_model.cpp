@@ -89,7 +89,7 @@ void AppModel::comeAlive() {
         [weak](int bluetoothState) {
             const auto model = weak.lock();
             if (!model || model->shutDown_) return;
-            VelmoraLog::write("estado do Bluetooth do Mac: " + std::to_string(bluetoothState) +
+            VelmoraLog::write("estado do Bluetooth do computador: " + std::to_string(bluetoothState) +
                               " (5 = ligado)");
             model->edit().bluetoothState = bluetoothState;
         },

@@ -70,7 +70,7 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     static constexpr double watchInterval = 2.0;
     static constexpr double lostDelay = 45.0;
     static constexpr double reconnectDelay = 4.0;
-    static constexpr const char* fallbackDeviceName = "Mac";
+    static constexpr const char* fallbackDeviceName = "Computador";
 
     // Builds the model and, unless `preview`, brings it to life. Absent when the identity could not be
     // loaded: the user was alerted and the process told to end with status 1.

@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include "core/l10n/l10n.h"
+#include "platform/workspace/portal_file_chooser.h"
 
 namespace velmora {
 
@@ -50,10 +51,17 @@ void DesktopWorkspace::open(const std::filesystem::path& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(toQt(path)));
 }
 
+// The desktop's own chooser through the portal when one answers, else Qt's dialog; both open in the
+// person's home folder, not wherever the program was started from.
 std::vector<std::filesystem::path> DesktopWorkspace::pickFiles() {
+    const QString title = QString::fromStdString(L10n::string("transfer.pick_title"));
+    const QString home = QDir::homePath();
+    std::optional<QStringList> names;
+    if (PortalFileChooser portal(QDBusConnection::sessionBus()); portal.available())
+        names = portal.pick(title, home);
+    if (!names) names = QFileDialog::getOpenFileNames(nullptr, title, home);
     std::vector<std::filesystem::path> picked;
-    for (const QString& name :
-         QFileDialog::getOpenFileNames(nullptr, QString::fromStdString(L10n::string("transfer.pick_title"))))
+    for (const QString& name : *names)
         picked.push_back(fromQt(name));
     return picked;
 }

@@ -5,12 +5,12 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QProcess>
-#include <cstdio>
-#include <cstring>
+#include <optional>
 
 #include "core/protocol/control_json.h"
 #include "platform/clipboard/qt_clipboard.h"
 #include "support/model_harness.h"
+#include "support/private_xvfb.h"
 #include "support/wait_until.h"
 
 namespace velmora {
@@ -78,32 +78,17 @@ int otherProgram(int argc, char** argv) {
     return app.exec();
 }
 
-// A private X server on a display it picks itself (no race with other runs); it ends with our connection,
-// and pclose then reaps it.
-FILE* output = nullptr;
-void startXvfb() {
-    output = ::popen("exec Xvfb -displayfd 1 -nolisten tcp -terminate 2>/dev/null", "r");
-    char number[16] = {};
-    if (output && std::fgets(number, sizeof number, output)) {
-        ::setenv("DISPLAY", (":" + std::string(number, std::strcspn(number, "\n"))).c_str(), 1);
-        skipReason.clear();
-    }
-}
-
 }  // namespace
 }  // namespace velmora
 
 int main(int argc, char** argv) {
     ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent", 1);
     if (argc == 3 && std::string_view(argv[1]) == "--clip-peer") return velmora::otherProgram(argc, argv);
-    if (argc < 2 || !std::string_view(argv[1]).starts_with("--gtest_list_tests")) velmora::startXvfb();
+    std::optional<velmora::test::PrivateXvfb> xvfb;
+    if (argc < 2 || !std::string_view(argv[1]).starts_with("--gtest_list_tests")) xvfb.emplace();
+    if (xvfb && xvfb->running()) velmora::skipReason.clear();
     ::setenv("QT_QPA_PLATFORM", velmora::skipReason.empty() ? "xcb" : "offscreen", 1);
-    int status = 0;
-    {
-        QGuiApplication app(argc, argv);
-        testing::InitGoogleTest(&argc, argv);
-        status = RUN_ALL_TESTS();
-    }
-    if (velmora::output) ::pclose(velmora::output);
-    return status;
+    QGuiApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }

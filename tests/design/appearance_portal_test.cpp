@@ -13,6 +13,7 @@
 #include <QThread>
 
 #include "app/design/appearance.h"
+#include "support/private_bus.h"
 
 namespace velmora {
 
@@ -32,43 +33,14 @@ const QString kService = "org.freedesktop.portal.Desktop";
 const QString kPath = "/org/freedesktop/portal/desktop";
 const QString kInterface = "org.freedesktop.portal.Settings";
 
-// A dbus-daemon of the test's own, and the fake portal served from a thread of its own so that announce()'s
-// blocking call on the main thread gets its answer.
-class PrivateBus : public ::testing::Test {
+// The fake settings portal on a private bus, served from the start.
+class PrivateBus : public test::PrivatePortalBus<FakePortal> {
   protected:
     void SetUp() override {
-        if (QStandardPaths::findExecutable("dbus-daemon").isEmpty()) GTEST_SKIP() << "no dbus-daemon";
-        daemon_.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        ASSERT_TRUE(daemon_.waitForReadyRead(30000));
-        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-        portal_.moveToThread(&thread_);
-        thread_.start();
-        bool served = false;
-        onPortalThread([&] {
-            auto bus = QDBusConnection::connectToBus(address_, "portal-side");
-            served = bus.registerObject(kPath, &portal_, QDBusConnection::ExportAllSlots) &&
-                     bus.registerService(kService);
-        });
-        ASSERT_TRUE(served);
+        PrivatePortalBus::SetUp();
+        if (IsSkipped()) return;
+        ASSERT_TRUE(servePortal());
     }
-
-    void TearDown() override {
-        if (thread_.isRunning()) {
-            onPortalThread([] { QDBusConnection::disconnectFromBus("portal-side"); });
-            thread_.quit();
-            thread_.wait();
-        }
-        QDBusConnection::disconnectFromBus("app-side");
-        daemon_.kill();
-        daemon_.waitForFinished();
-    }
-
-    template <typename F>
-    void onPortalThread(F f) {
-        QMetaObject::invokeMethod(&portal_, f, Qt::BlockingQueuedConnection);
-    }
-
-    QDBusConnection appBus() { return QDBusConnection::connectToBus(address_, "app-side"); }
 
     // The portal announces a new scheme, and the application side has handled it on return: the portal's
     // answer to a Read comes after the signal it sent before, and the signal's delivery is then queued here.
@@ -82,11 +54,6 @@ class PrivateBus : public ::testing::Test {
         ASSERT_EQ(appBus().call(read, QDBus::Block, 30000).type(), QDBusMessage::ReplyMessage);
         QCoreApplication::processEvents();
     }
-
-    QProcess daemon_;
-    QString address_;
-    QThread thread_;
-    FakePortal portal_;
 };
 
 TEST_F(PrivateBus, ReadsThePortalFollowsItsChangesAndGivesWayToAnOverride) {

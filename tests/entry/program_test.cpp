@@ -112,7 +112,7 @@ TEST(Application, OneInstanceAtATimeAndSigtermEndsItCleanly) {
     EXPECT_TRUE(home.log().contains("já está em execução"));
     EXPECT_EQ(home.log().count("Velmora iniciando"), 1);
     // Bluetooth is wired in: its radio reports a state, and a computer without an adapter runs on.
-    EXPECT_TRUE(waitFor([&] { return home.log().contains("estado do Bluetooth do Mac: "); }));
+    EXPECT_TRUE(waitFor([&] { return home.log().contains("estado do Bluetooth do computador: "); }));
     EXPECT_LE(home.log().count("Bluetooth: nenhum adaptador"), 1);
     EXPECT_EQ(first.terminate(), 0);
     EXPECT_TRUE(home.log().contains("Velmora encerrado")) << home.log().toStdString();

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QLayout>
 #include <QScreen>
+#include <QScrollBar>
 
 #include "app/design/appearance.h"
 #include "app/design/fold_row.h"
@@ -13,6 +14,7 @@
 #include "app/design/guide/step_band.h"
 #include "core/l10n/l10n.h"
 #include "design/widget_helpers.h"
+#include "support/contrast.h"
 
 namespace velmora {
 namespace {
@@ -157,6 +159,34 @@ TEST(GuideView, RendersEveryLanguageAndAppearance) {
                 EXPECT_GT(image.height(), allOpen ? 1400 : 700);  // open topics show more
             }
         }
+    }
+    AppearanceSource::instance().setOverride(std::nullopt);
+}
+
+// The window as a person first sees it: the page cut at the window's height, its scroll bar the kit's slim
+// handle, visible in both looks as the cue that more follows.
+TEST(GuideView, ItsScrollBarIsTheKitsHandleInEitherLook) {
+    const QString dir = QString(VELMORA_ARTIFACTS_DIR) + "/guide";
+    ASSERT_TRUE(QDir().mkpath(dir));
+    for (Appearance appearance : {Appearance::light, Appearance::dark}) {
+        AppearanceSource::instance().setOverride(appearance);
+        GuideView view;
+        view.resize(600, 480);
+        view.show();
+        ASSERT_TRUE(settle(&view));
+        QScrollBar* bar = view.verticalScrollBar();
+        ASSERT_TRUE(bar->isVisible());
+        EXPECT_LE(bar->width(), 12);  // slim, no arrow buttons
+        const QImage image = view.grab().toImage();
+        ASSERT_TRUE(image.save(dir + "/guide-scrolled-" +
+                               (appearance == Appearance::dark ? "dark" : "light") + ".png"));
+        const QImage strip = bar->grab().toImage();
+        const QRgb handle = strip.pixel(strip.width() / 2, 14),
+                   track = strip.pixel(strip.width() / 2, strip.height() - 3);
+        EXPECT_GE(test::contrast(handle, track), 1.5);
+        EXPECT_GE(test::contrast(image.pixel(image.width() - bar->width() / 2 - 1, 14), track), 1.5);
+        // The track is the page's own colour: no grey groove box beside the page.
+        EXPECT_EQ(track, view.widget()->grab().toImage().pixel(2, 2));
     }
     AppearanceSource::instance().setOverride(std::nullopt);
 }

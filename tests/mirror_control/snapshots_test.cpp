@@ -29,6 +29,9 @@ TEST(MirrorSnapshots, EveryStateLightAndDarkTheTwoWidthsAndTheWindowNothingInAFo
         EXPECT_EQ(image(name).width(), width) << name;
     EXPECT_NE(image("espelhamento-video.png"), image("espelhamento-video-escuro.png"));
     EXPECT_NE(image("espelhamento-video.png"), image("espelhamento-carregando.png"));
+    // The window file is a state of its own: the pointer on the status pill shows its tooltip.
+    EXPECT_EQ(image("janela-espelhamento.png").size(), image("espelhamento-video.png").size());
+    EXPECT_NE(image("janela-espelhamento.png"), image("espelhamento-video.png"));
 
     const fs::path missing = fs::path(VELMORA_ARTIFACTS_DIR) / "no-such-folder";
     fs::remove_all(missing), MirrorSnapshots::run(missing / "deeper");

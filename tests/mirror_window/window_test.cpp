@@ -170,11 +170,46 @@ TEST(MirrorBar, TitlesAppearFromFiftyPointsPerButton) {
     MirrorHUD hud;
     MirrorActionBar bar(hud);
     bar.show();
+    // The buttons share what the status pill's room at the trailing end leaves.
     for (const auto& [width, labels, symbol] : {std::tuple{249, false, 18}, {250, true, 16}}) {
-        bar.resize(width, MirrorActionBar::kHeight);
+        bar.resize(width + MirrorActionBar::kStatusRoom, MirrorActionBar::kHeight);
         EXPECT_EQ(bar.button(2)->showsLabel(), labels) << width;
         EXPECT_EQ(bar.button(2)->symbolSize(), symbol) << width;
     }
+}
+
+// What lies over the phone's own screen: the status pill stays off it, in the bar; the notice hides the
+// status bar's icons beneath its text; a failure's text gets a dark plate over the dimmed picture.
+TEST_F(Live, ChromeKeepsOffThePhonesStatusBarAndTextsReadOverAnyPicture) {
+    MirrorContainer& c = rig.window.container();
+    MirrorStatusPill* pill = c.overlay()->pill();
+    ASSERT_EQ(pill->parentWidget(), &c);
+    EXPECT_FALSE(pill->geometry().intersects(c.overlay()->geometry()));
+    EXPECT_TRUE(c.bar()->geometry().contains(pill->geometry()));
+    EXPECT_TRUE(pill->isVisible());
+
+    rig.window.showNotice("Texto colado cortado em 64 mil caracteres.", 6);
+    MirrorStrip* notice = c.overlay()->noticeStrip();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notice->isVisible() && !notice->graphicsEffect(); }, 30000));
+    QImage under(notice->size(), QImage::Format_RGB32);
+    under.fill(Qt::white);  // the worst case: a white icon of the phone's status bar
+    notice->render(&under, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+    EXPECT_LT(qGray(under.pixel(4, under.height() / 2)), 20);
+
+    rig.window.connectionLost();
+    rig.window.connectionRestored();
+    rig.window.fail("O celular recusou a captura de tela.");
+    MirrorStateLayer* layer = c.overlay()->stateLayer();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return layer->shownPhase().kind() == Kind::failed && !layer->graphicsEffect(); }, 30000));
+    QImage picture(layer->size(), QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    layer->render(&picture, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+    ASSERT_NE(layer->retryButton(), nullptr);
+    const QRect text = layer->retryButton()->geometry();
+    // Beside the button, within the plate: darker than the 60 % black alone leaves white (102).
+    EXPECT_LT(qGray(picture.pixel(text.left() - 6, text.center().y())), 60);
+    EXPECT_GT(qGray(picture.pixel(2, 2)), 90);  // away from the texts the picture still shows through
 }
 
 TEST(MirrorWindowSize, UserResizesSnapToThePictureAndANewStreamResizesTheWindow) {

@@ -109,8 +109,8 @@ TEST(DiscoveryStory, HotspotsAndAddressesAreRememberedWithinTheirLimits) {
     model.handleOffer(nullptr, {"172.20.10.1"}, 50000);  // from no live session: ignored
     h.plugInCable();
     ASSERT_TRUE(h.pumpUntil(ConnState::Kind::connected));
-    ASSERT_TRUE(
-        h.pumpUntil([&] { return h.log().find("gateway padrão do Mac: 172.20.10.1") != std::string::npos; }));
+    ASSERT_TRUE(h.pumpUntil(
+        [&] { return h.log().find("gateway padrão do computador: 172.20.10.1") != std::string::npos; }));
     h.browser->state(State::failed, "Avahi: Daemon not running");
     h.exec->runPending();
     EXPECT_FALSE(model.state().lastError) << "a failing browse never shows its text over a connected phone";

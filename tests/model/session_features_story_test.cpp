@@ -57,7 +57,7 @@ TEST(SessionFeatureStory, StatusPongCapsAndAPhoneErrorReachThePanel) {
     EXPECT_EQ(model.state().phoneAppBuild, 310);
     EXPECT_EQ(model.state().lastError, "Sem espaço no celular");
     EXPECT_EQ(model.state().panelNotice, (PanelNotice{"Sem espaço no celular", std::nullopt}));
-    EXPECT_NE(h.log().find("celular com o Velmora 3.1.0 (build 310); este Mac: "), std::string::npos);
+    EXPECT_NE(h.log().find("celular com o Velmora 3.1.0 (build 310); este computador: "), std::string::npos);
 
     h.advance(AppModel::heartbeatInterval);  // a ping; its pong gives the round trip
     ASSERT_TRUE(h.pumpUntil([&] { return model.state().rttMs.has_value(); }));

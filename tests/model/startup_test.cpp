@@ -24,7 +24,7 @@ TEST(Startup, BringsEachSourceToLifeInOrder) {
                                         "browser.start", "usb.start", "ble.start", "notices.start"}));
     EXPECT_TRUE(model.live());
     EXPECT_EQ(model.state().paired.size(), 1u);
-    EXPECT_EQ(model.identity().deviceName(), "Mac");
+    EXPECT_EQ(model.identity().deviceName(), "Computador");
 }
 
 TEST(Startup, PreviewStartsNothingAndReadsNoPeers) {

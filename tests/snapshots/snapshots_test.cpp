@@ -1,6 +1,6 @@
 // The snapshot tool as a user runs it: every picture in order at its size (kept in build/artifacts/snapshots/
-// to look at), a second run over a user's own files giving the same bytes and changing neither file, and a
-// folder that cannot be made giving status 1 and one line.
+// to look at), each its own state, a second run over a user's own files giving the same bytes, changing
+// neither file and writing no log, and a folder that cannot be made giving status 1 and one line.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -113,6 +113,8 @@ TEST(SnapshotTool, WritesEveryPictureTheSameEachTimeAndLeavesTheUsersFilesAlone)
     fs::permissions(stray, strayMode);
     QProcessEnvironment user = env;
     user.insert("XDG_CONFIG_HOME", QString::fromStdString((home.path() / "config").string()));
+    user.insert("XDG_STATE_HOME", QString::fromStdString((home.path() / "state").string()));
+    user.insert("XDG_DATA_HOME", QString::fromStdString((home.path() / "data").string()));
     user.insert("TMPDIR", QString::fromStdString((home.path() / "tmp").string()));
     const QString homePath = QString::fromStdString(home.path().string());
     ToolRun second({"--snapshot", homePath + "/again"}, user, homePath);
@@ -139,18 +141,29 @@ TEST(SnapshotTool, WritesEveryPictureTheSameEachTimeAndLeavesTheUsersFilesAlone)
     }
     const QImage sheet(QString::fromStdString((shots / "icone-barra-de-menus.png").string()));
     ASSERT_EQ(sheet.size(), QSize(1668, 1116));
-    EXPECT_EQ(qAlpha(sheet.pixel(800, 6)), 0);  // the strip above the bands
+    // Four bands of 279 rows fill the sheet: no transparent strip anywhere, the top row included.
+    for (const QPoint corner :
+         {QPoint(0, 0), QPoint(800, 0), QPoint(1667, 6), QPoint(0, 1115), QPoint(1667, 1115)})
+        EXPECT_EQ(qAlpha(sheet.pixel(corner)), 255) << corner.x() << "," << corner.y();
     for (int band = 0; band < 4; ++band) {
-        const int top = 12 + band * 276, ground = band < 2 ? 237 : 41;
-        EXPECT_EQ(sheet.pixel(2, top + 2), qRgb(ground, ground, ground)) << band;
-        EXPECT_EQ(sheet.pixel(1665, top + 273), qRgb(ground, ground, ground)) << band;
+        const int top = band * 279, ground = band < 2 ? 237 : 41;
+        EXPECT_EQ(sheet.pixel(2, top), qRgb(ground, ground, ground)) << band;
+        EXPECT_EQ(sheet.pixel(1665, top + 278), qRgb(ground, ground, ground)) << band;
         int inked = 0;  // the glyphs: every cell holds ink well away from the ground (unconnected at 0.6)
         for (int cell = 0; cell < 6; ++cell)
-            for (int y = top; y < top + 276; y += 2)
+            for (int y = top; y < top + 279; y += 2)
                 for (int x = 12 + cell * 276; x < 12 + cell * 276 + 264; x += 2)
                     inked += std::abs(qGray(sheet.pixel(x, y)) - ground) > 100 ? 1 : 0;
         EXPECT_GT(inked, 6 * 100) << band;
     }
+    // Each file shows a state of its own: no two pictures of the run are alike.
+    std::vector<std::pair<std::string, QImage>> pictures;
+    for (const Picture& p : expected)
+        pictures.emplace_back(p.name, QImage(QString::fromStdString((shots / p.name).string())));
+    for (std::size_t i = 0; i < pictures.size(); ++i)
+        for (std::size_t j = i + 1; j < pictures.size(); ++j)
+            EXPECT_FALSE(pictures[i].second == pictures[j].second)
+                << pictures[i].first << " and " << pictures[j].first << " are the same picture";
     const QImage light(QString::fromStdString((shots / "menu-sem-celular.png").string()));
     const QImage dark(QString::fromStdString((shots / "menu-sem-celular-escuro.png").string()));
     EXPECT_EQ(light.size(), dark.size());
@@ -163,6 +176,9 @@ TEST(SnapshotTool, WritesEveryPictureTheSameEachTimeAndLeavesTheUsersFilesAlone)
     EXPECT_EQ(test::readFile(settings), userSettings);
     EXPECT_EQ(test::readFile(stray), strayPeers);
     EXPECT_EQ(fs::status(stray).permissions(), strayMode);  // not even tightened: the run never opened it
+    // No log, no data: the run's own lines stayed in its private folder.
+    EXPECT_FALSE(fs::exists(home.path() / "state")) << "the run wrote to the user's log";
+    EXPECT_FALSE(fs::exists(home.path() / "data"));
 
     const auto [failed, failedErrors] = third.finish();
     EXPECT_EQ(failed, 1);

@@ -5,8 +5,10 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
+
 #include <QShortcut>
 #include <QVBoxLayout>
+#include "app/design/kit_style.h"
 
 #include "app/design/a11y.h"
 #include "app/design/app_icon_plate.h"
@@ -87,6 +89,7 @@ GuideView::GuideView(QWidget* parent) : QScrollArea(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setMinimumSize(520, 480);
+    verticalScrollBar()->setStyle(kitStyle());
     matchAppearance(verticalScrollBar());
     connect(&AppearanceSource::instance(), &AppearanceSource::changed, this,
             [this] { matchAppearance(verticalScrollBar()); });

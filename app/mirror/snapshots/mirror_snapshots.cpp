@@ -3,12 +3,19 @@
 #include <QAbstractAnimation>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPainter>
+#include <QToolTip>
+#include <algorithm>
 #include <array>
 
 #include "app/design/appearance.h"
+#include "app/design/kit_style.h"
 #include "app/mirror/snapshots/phone_picture.h"
+#include "app/mirror/window/container.h"
 #include "app/mirror/window/mirror_view.h"
 #include "app/mirror/window/mirror_window.h"
+#include "app/mirror/window/overlay.h"
+#include "app/mirror/window/status_pill.h"
 #include "core/exec/manual_executor.h"
 #include "core/l10n/l10n.h"
 
@@ -114,7 +121,36 @@ void stage(Scene scene, MirrorWindow& window, StillPort& port, ManualExecutor& c
     }
 }
 
-bool shot(Scene scene, bool dark, int width, const std::filesystem::path& file) {
+// The window's picture with its status pill's tooltip where a resting pointer shows it: the latency and the
+// transport the pill itself does not name. Tooltips are windows of their own, so the two grabs are joined.
+QImage withStatusTip(MirrorWindow& window) {
+    QImage picture = window.grab().toImage();
+    MirrorStatusPill* pill = window.container().overlay()->pill();
+    QToolTip::showText(pill->mapToGlobal(pill->rect().center()), window.statusToolTip(), pill);
+    QWidget* tip = nullptr;
+    for (int turn = 0; turn < 20 && !tip; ++turn) {
+        QCoreApplication::processEvents();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->inherits("QTipLabel") && w->isVisible()) tip = w;
+    }
+    if (tip) {
+        // In the kit's look, as the application shows it (the image tools run without the application's
+        // style).
+        tip->setStyle(kitStyle());
+        tip->setPalette(kitPalette(AppearanceSource::instance().current()));
+        tip->resize(tip->sizeHint());
+        // Kept inside the picture, over the pill's row.
+        const QPoint pillAt = pill->mapTo(&window, QPoint(0, 0));
+        const int x = std::clamp(pillAt.x() + pill->width() - tip->width(), 0,
+                                 std::max(0, picture.width() - tip->width()));
+        const int y = std::max(0, pillAt.y() - tip->height() - 4);
+        QPainter(&picture).drawImage(QPoint(x, y), tip->grab().toImage());
+    }
+    QToolTip::hideText();
+    return picture;
+}
+
+bool shot(Scene scene, bool dark, int width, const std::filesystem::path& file, bool statusTip = false) {
     AppearanceSource::instance().setOverride(dark ? Appearance::dark : Appearance::light);
     ManualExecutor clock;
     StillPort port;
@@ -125,7 +161,8 @@ bool shot(Scene scene, bool dark, int width, const std::filesystem::path& file) 
     settle(window);
     stage(scene, window, port, clock);
     settle(window);
-    const bool saved = window.grab().toImage().save(QString::fromStdString(file.string()), "PNG");
+    const QImage picture = statusTip ? withStatusTip(window) : window.grab().toImage();
+    const bool saved = picture.save(QString::fromStdString(file.string()), "PNG");
     window.hide();
     return saved;
 }
@@ -145,7 +182,8 @@ int run(const std::filesystem::path& folder) {
         failed += shot(Scene::live, false, width, file(base + ".png")) ? 0 : 1;
         failed += shot(Scene::live, true, width, file(base + "-escuro.png")) ? 0 : 1;
     }
-    failed += shot(Scene::live, false, kDefaultWidth, file("janela-espelhamento.png")) ? 0 : 1;
+    // The window in use: live, the pointer resting on the status pill.
+    failed += shot(Scene::live, false, kDefaultWidth, file("janela-espelhamento.png"), true) ? 0 : 1;
     AppearanceSource::instance().setOverride(std::nullopt);
     return failed;
 }

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 #include "app/design/focus_ring.h"
 #include "app/design/theme.h"
@@ -109,10 +110,11 @@ void MirrorActionBar::refresh() {
 }
 
 void MirrorActionBar::resizeEvent(QResizeEvent*) {
-    const bool labels = width() / 5.0 >= kLabelMinWidth;
+    const int room = std::max(0, width() - kStatusRoom);  // the status pill sits at the trailing end
+    const bool labels = room / 5.0 >= kLabelMinWidth;
     for (std::size_t i = 0; i < buttons_.size(); ++i) {
-        const int left = static_cast<int>(width() * static_cast<double>(i) / 5);
-        const int right = static_cast<int>(width() * static_cast<double>(i + 1) / 5);
+        const int left = static_cast<int>(room * static_cast<double>(i) / 5);
+        const int right = static_cast<int>(room * static_cast<double>(i + 1) / 5);
         buttons_[i]->setGeometry(left, kInset, right - left, height() - 2 * kInset);
         buttons_[i]->setShowLabel(labels);
     }

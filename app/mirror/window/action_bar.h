@@ -51,6 +51,8 @@ class MirrorActionBar : public QWidget {
     };
     static const std::array<Item, 5> kItems;
     static constexpr int kHeight = 52;
+    // The room kept at the bar's trailing end for the status pill.
+    static constexpr int kStatusRoom = 84;
 
     explicit MirrorActionBar(MirrorHUD& hud, QWidget* parent = nullptr);
     ~MirrorActionBar() override;

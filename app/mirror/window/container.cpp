@@ -22,6 +22,9 @@ MirrorContainer::MirrorContainer(MirrorView* video, MirrorHUD& hud, Executor& ex
     video_->lower();
     overlay_->raise();
     bar_->raise();
+    // The status pill stands in the bar's trailing room, off the picture.
+    overlay_->pill()->setParent(this);
+    overlay_->pill()->raise();
     setAttribute(Qt::WA_OpaquePaintEvent);
     // The pill takes no clicks, so the widget under it hears of a resting pointer.
     video_->installEventFilter(this);
@@ -39,6 +42,10 @@ void MirrorContainer::resizeEvent(QResizeEvent*) {
                       static_cast<int>(r.height));
     video_->setGeometry(video);
     overlay_->setGeometry(video);
+    MirrorStatusPill* pill = overlay_->pill();
+    const QSize size = pill->sizeHint();
+    pill->setGeometry(width() - static_cast<int>(inset) - size.width(),
+                      bar_->y() + (bar_->height() - size.height()) / 2, size.width(), size.height());
 }
 
 void MirrorContainer::paintEvent(QPaintEvent*) {

@@ -68,7 +68,8 @@ void MirrorStrip::paintEvent(QPaintEvent*) {
         p.setClipPath(shape);
     }
     if (kind_ == Kind::notice) {
-        p.fillRect(rect(), QColor(0, 0, 0, 199));
+        // Nearly opaque: the phone's status bar icons beneath must not show through the text.
+        p.fillRect(rect(), QColor(0, 0, 0, 242));
         return;
     }
     p.fillRect(rect(), kAmber);
@@ -123,9 +124,6 @@ void MirrorOverlay::place() {
         strip->setGeometry(0, top, width(), h);
         top += h;
     }
-    const QSize pill = pill_->sizeHint();
-    pill_->setGeometry(width() - kPillMargin - pill.width(), top + kPillMargin, pill.width(), pill.height());
-    pill_->raise();
 }
 
 }  // namespace velmora

@@ -33,15 +33,14 @@ class MirrorStrip : public QWidget {
     CentredText* label_;
 };
 
-// What lies over the picture, exactly the video's rectangle: the state layer at the bottom, the paused and
-// notice strips at the top edge (paused first) and the status pill at the top right, below the strips.
+// What lies over the picture, exactly the video's rectangle: the state layer at the bottom and the paused and
+// notice strips at the top edge (paused first). The status pill it makes is shown by the container in the
+// window's chrome, off the picture, where it covers none of the phone's own status bar.
 // While it blocks the mouse (every phase but live) clicks go to the state layer; otherwise every click,
 // drag and wheel turn falls through to the video view beneath. It never takes the keyboard focus.
 class MirrorOverlay : public QWidget {
     Q_OBJECT
   public:
-    static constexpr int kPillMargin = 8;
-
     MirrorOverlay(MirrorHUD& hud, Executor& executor, QWidget* parent = nullptr);
     ~MirrorOverlay() override;
 

@@ -224,6 +224,17 @@ void MirrorStateLayer::paintEvent(QPaintEvent*) {
     panel.addRoundedRect(QRectF(rect()), MirrorView::kCornerRadius, MirrorView::kCornerRadius);
     if (dimmed(kind)) {
         p.fillPath(panel, QColor(0, 0, 0, 153));
+        // The texts get a darker plate of their own: under 60 % black the phone's bright shapes still cross
+        // the lines and break them up.
+        QRect column;
+        for (const Item& item : items_)
+            column |= item.widget->geometry();
+        if (!column.isEmpty()) {
+            QPainterPath plate;
+            plate.addRoundedRect(QRectF(column.adjusted(-14, -12, 14, 12)).intersected(QRectF(rect())), 12,
+                                 12);
+            p.fillPath(plate, QColor(0, 0, 0, 165));
+        }
         return;
     }
     // Opaque: the picture's antialiased corners beneath must not show round the panel's own.

@@ -54,10 +54,11 @@ std::shared_ptr<LinkSession> AppModel::openSession(AttemptContext& context,
         if (e.kind() == CXPError::Kind::unexpectedPeer) {
             VelmoraLog::write(
                 "o aparelho que respondeu não é o celular esperado: fechando sem enviar a identidade deste "
-                "Mac");
+                "computador");
         } else if (e.kind() == CXPError::Kind::unknownPeer) {
             VelmoraLog::write(
-                "aparelho desconhecido numa conexão automática: fechando sem enviar a identidade deste Mac");
+                "aparelho desconhecido numa conexão automática: fechando sem enviar a identidade deste "
+                "computador");
         }
         throw;
     }

@@ -53,7 +53,7 @@ void AppModel::refreshGateway() {
             if (!model || model->shutDown_ || gateway == model->gatewayIP_) return;
             model->gatewayIP_ = gateway;
             model->failures_.removeAll();
-            VelmoraLog::write("gateway padrão do Mac: " + gateway.value_or("nenhum") +
+            VelmoraLog::write("gateway padrão do computador: " + gateway.value_or("nenhum") +
                               " | rede: " + NetInfo::describe(gateway));
             model->maybeAutoConnect();
         });
@@ -139,7 +139,7 @@ void AppModel::handleOffer(const LinkSession* from, const std::vector<std::strin
         edit().networkHint =
             L10n::format("panel.network_hint.text",
                          {addresses, mac.empty() ? L10n::string("panel.network_hint.none") : mac});
-        VelmoraLog::write("redes diferentes: celular " + addresses + " | Mac " + mac);
+        VelmoraLog::write("redes diferentes: celular " + addresses + " | computador " + mac);
     }
     considerUpgrade();
 }

@@ -15,8 +15,10 @@
 
 #include "app/design/buttons.h"
 #include "app/design/cards.h"
+#include "app/design/first_view.h"
 #include "app/design/focus_ring.h"
 #include "app/design/fold_row.h"
+#include "app/design/kit_style.h"
 #include "app/design/notice.h"
 #include "app/design/theme.h"
 #include "app/shell/logic/drop_rule.h"
@@ -269,8 +271,18 @@ void MenuPanel::fitHeight() {
     if (fitting_) return;
     fitting_ = true;
     const int width = static_cast<int>(kPanelWidth);
-    scrollContent_->resize(width, heightAt(scrollContent_, width));
-    const int height = static_cast<int>(panelHeight(contentHeight(), maxHeight()));
+    const int chrome = contentHeight() - heightAt(scrollContent_, width);
+    // Content taller than the panel scrolls, with the kit's slim scroll bar beside it as the cue; the
+    // first view ends where it cuts no sentence in two.
+    const bool scrolls = contentHeight() > maxHeight();
+    const int inner = scrolls ? width - KitStyle::scrollBarWidth : width;
+    scroll_->setVerticalScrollBarPolicy(scrolls ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    scrollContent_->resize(inner, heightAt(scrollContent_, inner));
+    int height = static_cast<int>(panelHeight(chrome + scrollContent_->height(), maxHeight()));
+    if (scrolls) {
+        scrollContent_->layout()->activate();
+        height -= riseToCutNothing(scrollContent_, height - chrome);
+    }
     if (size() != QSize(width, height)) {
         setFixedSize(width, height);
         emit heightChanged(height);

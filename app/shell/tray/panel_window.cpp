@@ -13,6 +13,7 @@
 #include "app/design/fold_row.h"
 #include "app/design/guide/guide_window.h"
 #include "app/design/theme.h"
+#include "app/design/window_shape.h"
 #include "app/links/installer/phone_installer.h"
 #include "app/model/app_model.h"
 #include "app/shell/installer/phone_install_section.h"
@@ -25,6 +26,7 @@
 #include "app/shell/tray/model_bodies.h"
 #include "core/settings/memory_settings.h"
 #include "platform/settings_panes/settings_panes.h"
+#include "platform/tray_host/x11_screen.h"
 
 namespace velmora {
 
@@ -46,7 +48,10 @@ PanelWindow::PanelWindow(ModelAdapter& model, Mode mode, std::shared_ptr<Setting
       settings_(settings ? std::move(settings) : std::make_shared<MemorySettings>()) {
     setObjectName(QStringLiteral("panel"));
     setWindowTitle(QStringLiteral("Velmora"));
-    if (mode == Mode::popup) setAttribute(Qt::WA_TranslucentBackground);
+    if (mode == Mode::popup) {
+        setAttribute(Qt::WA_TranslucentBackground);
+        new RoundedWindowShape(this, cornerRadius, &x11::compositingManagerRunning);
+    }
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSizeConstraint(QLayout::SetFixedSize);

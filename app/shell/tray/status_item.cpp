@@ -1,14 +1,17 @@
 #include "app/shell/tray/status_item.h"
 
 #include <QCursor>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
 
 #include "app/design/appearance.h"
 #include "app/design/brand.h"
 #include "app/design/theme.h"
+#include "app/design/tray_symbol.h"
 #include "app/shell/model_adapter.h"
 #include "app/shell/tray/status_text.h"
 #include "core/log/velmora_log.h"
+#include "platform/tray_host/tray_host.h"
 
 namespace velmora {
 
@@ -25,8 +28,12 @@ StatusItem::StatusItem(ModelAdapter& model, bool trayAvailable, std::function<do
         });
     }
     connect(&model_, &ModelAdapter::changed, this, &StatusItem::updateLabel);
-    // The glyph is drawn dark on a light desktop and light on a dark one.
-    connect(&AppearanceSource::instance(), &AppearanceSource::changed, this, &StatusItem::updateLabel);
+    // A theme switch may bring the tray new colours.
+    connect(&AppearanceSource::instance(), &AppearanceSource::changed, this, [this] {
+        learnTray();
+        updateLabel();
+    });
+    learnTray();
     updateLabel();
     if (tray_) {
         tray_->show();
@@ -49,8 +56,22 @@ void StatusItem::updateLabel() {
         return;
     }
     // The icon engine draws the glyph again at every size the tray asks for.
-    tray_->setIcon(Brand::menuBarIcon(connected_, 22, Brand::trayGlyphColor(design::appearance())));
+    tray_->setIcon(Brand::menuBarIcon(
+        connected_, 22, TraySymbol::inkFor(host_.textColor),
+        host_.kind == TrayHost::Kind::statusNotifier ? TraySymbol::themeName(connected_) : QString()));
     tray_->setToolTip(tip);
+}
+
+// What the tray tells of its colours. A host on D-Bus looks the symbolic icon up by name in the desktop's
+// icon theme, where the user's own icon folder belongs.
+void StatusItem::learnTray() {
+    if (!tray_) return;
+    host_ = probeTrayHost();
+    if (host_.kind != TrayHost::Kind::statusNotifier) return;
+    const QString icons =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/icons");
+    if (!TraySymbol::install(icons))
+        VelmoraLog::write("ícone simbólico da bandeja não gravado em " + icons.toStdString());
 }
 
 void StatusItem::click() {

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "app/shell/tray/panel_window.h"
+#include "platform/tray_host/tray_host.h"
 
 class QSystemTrayIcon;
 
@@ -34,6 +35,7 @@ class StatusItem : public QObject {
 
   private:
     void updateLabel();
+    void learnTray();
     QRect anchor() const;
 
     ModelAdapter& model_;
@@ -42,6 +44,7 @@ class StatusItem : public QObject {
     std::unique_ptr<PanelWindow> panel_;
     double lastHidden_ = -1e9;  // long ago
     bool connected_ = false;
+    TrayHost host_;  // what the tray told when last asked
 };
 
 }  // namespace velmora

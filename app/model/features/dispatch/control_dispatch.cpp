@@ -84,7 +84,7 @@ void AppModel::dispatchControl(LinkSession& session, const nlohmann::json& messa
             },
             [&](E::Caps& e) {
                 VelmoraLog::write("celular com o Velmora " + e.version.value_or("antigo") + " (build " +
-                                  std::to_string(e.build) + "); este Mac: " + AppVersion::version() +
+                                  std::to_string(e.build) + "); este computador: " + AppVersion::version() +
                                   " (build " + std::to_string(AppVersion::build()) + ")");
                 onMainLive([e = std::move(e)](AppModel& m) {
                     PublishedState& state = m.edit();
