@@ -153,7 +153,7 @@ BENCHMARK(BM_RecordToPictureAt60fps)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
-    ->Repetitions(3);
+    ->Repetitions(5);
 
 // libavcodec alone, per picture: the packets' Annex B bodies through one single-threaded decoder.
 void BM_BareDecode(benchmark::State& state) {

@@ -192,8 +192,10 @@ class RatioReporter : public MedianReporter {
             if (seal <= 0 || tcp <= 0 || channel <= 0) continue;
             const double slower = std::min(seal, tcp);
             std::printf(
-                "  %7s-byte payloads: channel %7.0f MiB/s, seal %7.0f MiB/s, tcp %7.0f MiB/s -> ratio %.2f\n",
-                size, channel / mib1, seal / mib1, tcp / mib1, channel / slower);
+                "  %7s-byte payloads: channel %7.0f MiB/s, seal %7.0f MiB/s, tcp %7.0f MiB/s -> ratio "
+                "%.2f%s\n",
+                size, channel / mib1, seal / mib1, tcp / mib1, channel / slower,
+                std::string(size) == "1048576" ? " (limit at least 0.70)" : "");
         }
         const double handshakeMicros = time("Handshake/");
         if (handshakeMicros > 0) {

@@ -25,6 +25,9 @@ constexpr std::size_t tagSize = 16;
 constexpr std::uint32_t minRecord = 1 + tagSize;
 constexpr std::uint32_t preAuthBound = Limits::preAuthRecord + tagSize;
 constexpr std::uint32_t authBound = SecureChannel::maxRecord + tagSize;
+// A record leaves in pieces of this size: small enough to stay in cache between the cipher and the write,
+// large enough that a piece is one cheap system call.
+constexpr std::size_t sendPiece = 128 * 1024;
 // The last counter value is never used: sealing with it would leave no next value but a wrap to 0, which
 // would reuse the nonce of the first record.
 constexpr std::uint64_t counterExhausted = std::numeric_limits<std::uint64_t>::max();
@@ -46,8 +49,9 @@ std::uint32_t bigEndian32(const std::uint8_t* in) {
 }
 
 std::uint32_t readLength(Transport& transport) {
-    const Bytes prefix = transport.readExactly(4);
-    return bigEndian32(prefix.data());
+    std::uint8_t prefix[4];
+    transport.readInto(prefix);
+    return bigEndian32(prefix);
 }
 
 // --- handshake ---
@@ -100,7 +104,9 @@ SecureChannel::SecureChannel(std::shared_ptr<Transport> transport, bool isClient
       recvKey_(std::move(isClient ? keys.s2c : keys.c2s)),
       transcript_(std::move(transcript)),
       sasSeed_(std::move(keys.sasSeed)),
-      isClient_(isClient) {}
+      isClient_(isClient),
+      sendCipher_(sendKey_, true),
+      recvCipher_(recvKey_, false) {}
 
 std::unique_ptr<SecureChannel> SecureChannel::connectAsClient(std::shared_ptr<Transport> transport) {
     if (!transport) throw std::invalid_argument("SecureChannel: sem transporte");
@@ -172,18 +178,34 @@ void SecureChannel::sendRecord(std::uint8_t channel, ByteView head, ByteView bod
     }
     const std::size_t payloadSize = head.size() + body.size();
     if (sendCounter_ == counterExhausted) throw CXPError::protocolError("contador de registros esgotado");
-    // The record is built in place: length prefix, then the channel byte and payload sealed straight behind
-    // it, so the payload is read once (by the cipher) and the record leaves in one write.
+    // Length prefix, then the channel byte and the payload sealed straight behind it, a piece at a time:
+    // each piece goes out while the cipher's output is still in cache, and the payload is read once.
     const std::size_t sealedSize = minRecord + payloadSize;
-    const std::size_t recordSize = 4 + sealedSize;
-    if (sendBuffer_.size() < recordSize) sendBuffer_.resize(recordSize);
-    const std::span<std::uint8_t> record(sendBuffer_.data(), recordSize);
-    putBigEndian32(record.data(), static_cast<std::uint32_t>(sealedSize));
+    const std::size_t pieceSize = std::min(4 + sealedSize, sendPiece);
+    if (sendBuffer_.size() < pieceSize) sendBuffer_.resize(pieceSize);
+    std::uint8_t* const piece = sendBuffer_.data();
+    putBigEndian32(piece, static_cast<std::uint32_t>(sealedSize));
+    std::size_t at = 4;
+    const auto flush = [&] {
+        transport_->write(ByteView(piece, at));
+        at = 0;
+    };
+    sendCipher_.start(recordNonce(sendCounter_));
+    ++sendCounter_;  // from here on the nonce is spent, whatever happens
     const std::uint8_t channelByte[1] = {channel};
-    CXPCrypto::sealInto(sendKey_, recordNonce(sendCounter_), {ByteView(channelByte), head, body},
-                        record.subspan(4));
-    ++sendCounter_;
-    transport_->write(record);
+    for (ByteView part : {ByteView(channelByte), head, body}) {
+        while (!part.empty()) {
+            const std::size_t n = std::min(part.size(), pieceSize - at);
+            sendCipher_.update(part.first(n), piece + at);
+            at += n;
+            part = part.subspan(n);
+            if (at == pieceSize) flush();
+        }
+    }
+    if (at + tagSize > pieceSize) flush();
+    sendCipher_.finishSeal(std::span<std::uint8_t, tagSize>(piece + at, tagSize));
+    at += tagSize;
+    flush();
 }
 
 Frame SecureChannel::receive() {
@@ -203,20 +225,24 @@ Frame SecureChannel::receiveRecord() {
         throw CXPError::protocolError("registro inválido: " + std::to_string(length));
     }
     if (recvCounter_ == counterExhausted) throw CXPError::protocolError("contador de registros esgotado");
-    Bytes record = transport_->readExactly(length);
-    std::size_t plaintextSize = 0;
+    // The channel byte apart, the rest of the record is read where its payload will stay and opened in
+    // place: no second buffer, no move over the channel byte.
+    std::uint8_t sealedChannel[1];
+    transport_->readInto(sealedChannel);
+    Frame frame;
+    frame.payload.resize(length - 1);
+    transport_->readInto(frame.payload);
+    const std::size_t payloadSize = length - minRecord;
     try {
-        plaintextSize = CXPCrypto::openInPlace(recvKey_, recordNonce(recvCounter_), record);
+        recvCipher_.start(recordNonce(recvCounter_));
+        recvCipher_.update(ByteView(sealedChannel), &frame.channel);
+        recvCipher_.update(ByteView(frame.payload).first(payloadSize), frame.payload.data());
+        recvCipher_.finishOpen(ByteView(frame.payload).subspan(payloadSize));
     } catch (...) {
         throw CXPError::protocolError("falha de autenticação do registro");
     }
     ++recvCounter_;
-    // The payload stays in the buffer it was read into, moved one byte down over the channel byte.
-    Frame frame;
-    frame.channel = record[0];
-    std::memmove(record.data(), record.data() + 1, plaintextSize - 1);
-    record.resize(plaintextSize - 1);
-    frame.payload = std::move(record);
+    frame.payload.resize(payloadSize);
     return frame;
 }
 

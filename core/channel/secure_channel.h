@@ -10,6 +10,7 @@
 
 #include "core/bytes.h"
 #include "core/channel/frame.h"
+#include "core/crypto/gcm_stream.h"
 #include "core/crypto/secret_bytes.h"
 #include "core/transport/transport.h"
 
@@ -42,9 +43,10 @@ class SecureChannel {
     SecureChannel(const SecureChannel&) = delete;
     SecureChannel& operator=(const SecureChannel&) = delete;
 
-    // Seals and writes one record. A failed write closes the transport, so a receive blocked on another
-    // thread ends too; sealing errors (CryptoError) pass through with nothing written. After any failure
-    // of the channel, throws that first error.
+    // Seals and writes one record. A record is sealed and written a piece at a time (the pieces join into
+    // the same bytes as one seal of the whole), so a large payload is read once, by the cipher, while it is
+    // still in cache for the write. A failed write or seal closes the transport, so a receive blocked on
+    // another thread ends too. After any failure of the channel, throws that first error.
     void send(std::uint8_t channel, ByteView payload);
     // The same record with the payload `head` followed by `body`, sealed from where they lie: no copy is
     // made to join them.
@@ -103,12 +105,14 @@ class SecureChannel {
     const bool isClient_;
     std::atomic<bool> preAuth_{true};
 
-    std::mutex writeMutex_;  // guards sendCounter_, sendBuffer_; serialises whole records on the transport
+    std::mutex writeMutex_;  // guards sendCounter_, sendCipher_, sendBuffer_; serialises whole records
     std::uint64_t sendCounter_ = 0;
-    Bytes sendBuffer_;  // the outgoing record, reused; grows to the largest record sent
+    GcmStream sendCipher_;
+    Bytes sendBuffer_;  // the piece of the outgoing record being sealed, reused
 
     // Receiving thread only.
     std::uint64_t recvCounter_ = 0;
+    GcmStream recvCipher_;
 
     // The first failure: written once under failMutex_, then `failed_` is set (release); read after seeing
     // `failed_` (acquire) and never changed again.

@@ -269,15 +269,20 @@ std::size_t TcpTransport::receiveSome(int fd, std::uint8_t* into, std::size_t ma
 }
 
 Bytes TcpTransport::readExactly(std::size_t n) {
+    Bytes out(n);
+    readInto(out);
+    return out;
+}
+
+void TcpTransport::readInto(std::span<std::uint8_t> out) {
+    const std::size_t n = out.size();
     const std::size_t buffered = bufferEnd_ - bufferStart_;
     if (n <= buffered) {
-        const ByteView pending = ByteView(buffer_).subspan(bufferStart_, n);
-        Bytes out(pending.begin(), pending.end());
+        std::memcpy(out.data(), buffer_.data() + bufferStart_, n);
         bufferStart_ += n;
-        return out;
+        return;
     }
     const int fd = connectedFd();
-    Bytes out(n);
     std::memcpy(out.data(), buffer_.data() + bufferStart_, buffered);
     bufferStart_ = bufferEnd_ = 0;
     std::size_t got = buffered;
@@ -285,7 +290,7 @@ Bytes TcpTransport::readExactly(std::size_t n) {
         while (got < n) {
             const std::size_t needed = n - got;
             if (needed >= readChunk) {
-                // A large remainder goes straight into the result: no surplus can arrive, no copy is made.
+                // A large remainder goes straight into the caller's bytes: no surplus can arrive, no copy.
                 got += receiveSome(fd, out.data() + got, needed);
                 continue;
             }
@@ -304,7 +309,6 @@ Bytes TcpTransport::readExactly(std::size_t n) {
         bufferEnd_ = got;
         throw;
     }
-    return out;
 }
 
 void TcpTransport::write(ByteView data) {

@@ -40,6 +40,7 @@ class TcpTransport final : public ConnectableTransport {
     // Throws CXPError::closed when the peer ends the stream or after close(), NetError::posix on a socket
     // error.
     Bytes readExactly(std::size_t n) override;
+    void readInto(std::span<std::uint8_t> out) override;
     void write(ByteView data) override;
     // Shuts the socket down, which wakes a read or write blocked on another thread; the descriptor itself
     // stays reserved until this object dies, so a blocked call can never land on a reused descriptor number.

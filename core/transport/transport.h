@@ -1,6 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <span>
 
 #include "core/bytes.h"
 
@@ -16,6 +19,12 @@ class Transport {
 
     // Exactly n bytes, or throws (CXPError::closed when the pipe ends first).
     virtual Bytes readExactly(std::size_t n) = 0;
+    // Exactly out.size() bytes into `out`, or throws as readExactly(). A transport that can read straight
+    // into the caller's bytes overrides this; the default goes through readExactly().
+    virtual void readInto(std::span<std::uint8_t> out) {
+        const Bytes got = readExactly(out.size());
+        std::copy(got.begin(), got.end(), out.begin());
+    }
     // Returns once every byte has been handed to the connection, or throws.
     virtual void write(ByteView data) = 0;
     // Ends the connection: pending and later reads and writes fail. Never throws; calling it again does

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/crypto/base64.h"
+#include "core/crypto/gcm_stream.h"
 #include "core/errors/crypto_error.h"
 #include "core/errors/cxp_error.h"
 #include "helpers.h"
@@ -168,6 +169,69 @@ TEST(Base64, OnlyTheOneCanonicalTextOfTheRfc4648AlphabetDecodes) {
         const auto decoded = Base64::decode(text);
         EXPECT_EQ(decoded ? Base64::encode(*decoded) : text, text);
     }
+}
+
+}  // namespace
+}  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// One key, many messages, pieces of any size, in place or not: always the bytes of one seal of the whole,
+// and an open that checks the tag.
+TEST(GcmStream, PiecesInPlaceOrNotGiveTheBytesOfOneSeal) {
+    const Bytes key(32, 0x42);
+    GcmStream sealer(key, true), opener(key, false);
+    Bytes message(300000);
+    for (std::size_t i = 0; i < message.size(); ++i)
+        message[i] = static_cast<std::uint8_t>(i * 131 + 7);
+    const std::vector<std::size_t> cuts[] = {{}, {1}, {1, 15, 16, 17}, {65536, 65537, 131072}, {299999}};
+    std::uint8_t counter = 0;
+    for (const auto& cutList : cuts) {
+        const Bytes nonce{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, ++counter};
+        const Bytes expected = CXPCrypto::seal(key, nonce, message);
+        // Sealed in place, piece by piece.
+        Bytes sealed = message;
+        sealed.resize(message.size() + 16);
+        sealer.start(nonce);
+        std::size_t from = 0;
+        for (const std::size_t cut : cutList) {
+            sealer.update(ByteView(sealed).subspan(from, cut - from), sealed.data() + from);
+            from = cut;
+        }
+        sealer.update(ByteView(sealed).subspan(from, message.size() - from), sealed.data() + from);
+        sealer.finishSeal(std::span<std::uint8_t, 16>(sealed.data() + message.size(), 16));
+        EXPECT_EQ(sealed, expected) << cutList.size() << " cuts";
+
+        // Opened into another buffer in the same pieces.
+        Bytes opened(message.size());
+        opener.start(nonce);
+        from = 0;
+        for (const std::size_t cut : cutList) {
+            opener.update(ByteView(expected).subspan(from, cut - from), opened.data() + from);
+            from = cut;
+        }
+        opener.update(ByteView(expected).subspan(from, message.size() - from), opened.data() + from);
+        opener.finishOpen(ByteView(expected).subspan(message.size()));
+        EXPECT_EQ(opened, message);
+    }
+    // A changed byte, a changed tag, another nonce: refused, and the stream serves the next message.
+    const Bytes nonce(12, 9);
+    const Bytes good = CXPCrypto::seal(key, nonce, message);
+    for (const std::size_t flip : {std::size_t{0}, message.size() - 1, message.size(), good.size() - 1}) {
+        Bytes bad = good;
+        bad[flip] ^= 1;
+        Bytes out(message.size());
+        opener.start(nonce);
+        opener.update(ByteView(bad).first(message.size()), out.data());
+        EXPECT_THROW(opener.finishOpen(ByteView(bad).subspan(message.size())), CryptoError) << flip;
+    }
+    Bytes out(message.size());
+    opener.start(Bytes(12, 8));
+    opener.update(ByteView(good).first(message.size()), out.data());
+    EXPECT_THROW(opener.finishOpen(ByteView(good).subspan(message.size())), CryptoError);
+    EXPECT_THROW(GcmStream(Bytes(16, 1), true), CryptoError);
+    EXPECT_THROW(sealer.start(Bytes(8, 1)), CryptoError);
 }
 
 }  // namespace

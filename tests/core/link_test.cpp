@@ -381,6 +381,35 @@ TEST(SecureChannelRecords, TheWireBytesOfARecordMatchAnIndependentVector) {
     EXPECT_EQ(c.receive(26), concat({be32(22), fromHex("15628206c26c8477497d095471f2d0482862833660b9")}));
 }
 
+// Records leave in pieces and arrive opened where they were read; on the wire each is still one seal of the
+// channel byte and the payload, whatever the payload's size against the pieces.
+TEST(SecureChannelRecords, LargeRecordsAreOneSealOnTheWireBothWays) {
+    KnownKeyClient c;
+    c.channel->setPreAuth(false);
+    std::uint64_t counter = 0;
+    for (const std::size_t size : {std::size_t{0}, std::size_t{131051}, std::size_t{131052},
+                                   std::size_t{131053}, std::size_t{1} << 20, std::size_t{4194303}}) {
+        SCOPED_TRACE(size);
+        Bytes payload(size);
+        for (std::size_t i = 0; i < size; ++i)
+            payload[i] = static_cast<std::uint8_t>(i * 7 + size);
+        const std::size_t split = size / 3;  // an id before the data, as file chunks are sent
+        std::thread sender([&] {
+            c.channel->send(Ch::files, ByteView(payload).first(split), ByteView(payload).subspan(split));
+        });
+        const Bytes sealed =
+            CXPCrypto::seal(kC2S, SecureChannel::recordNonce(counter), concat({Bytes{Ch::files}, payload}));
+        EXPECT_EQ(c.receive(4 + sealed.size()),
+                  concat({be32(static_cast<std::uint32_t>(sealed.size())), sealed}));
+        sender.join();
+
+        std::thread writer([&] { c.send(serverRecord(counter, Ch::video, payload)); });
+        EXPECT_EQ(c.channel->receive(), (Frame{Ch::video, payload}));
+        writer.join();
+        ++counter;
+    }
+}
+
 TEST(SecureChannelRecords, LengthsAreCheckedAgainstTheStateBoundBeforeTheBodyIsRead) {
     // Before authentication, then after: the largest record of each state, and one byte more.
     const std::tuple<bool, std::uint32_t, bool> cases[] = {

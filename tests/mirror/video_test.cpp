@@ -182,3 +182,89 @@ TEST(VideoDecode, RandomBytesInBulkCostBoundedMemoryThenAPhoneSizedStreamDecodes
 
 }  // namespace
 }  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// A view that never takes its picture while the stream goes on: what it will show next is the newest
+// picture, and nothing decoded in between is converted.
+TEST(VideoDecode, PicturesTheViewCannotTakeYetAreDecodedButNotConverted) {
+    const auto packets = testing::encodeH264(96, 64, 12, 12);
+    std::atomic<int> ready = 0;
+    AvcodecVideoSink sink([&] { ++ready; }, 1, 64);
+    H264Feeder feeder(sink);
+    for (std::size_t i = 0; i < packets.size(); ++i) {
+        feeder.feed(packets[i].bytes);
+        ASSERT_TRUE(test::waitUntil([&] { return sink.counts().decoded == i + 1; })) << "picture " << i;
+    }
+    EXPECT_EQ(sink.counts().converted, 1u);
+    EXPECT_EQ(ready, 1);
+
+    // Taking the first picture lets the newest one through, converted once.
+    const auto first = sink.takeLatest();
+    ASSERT_TRUE(first && first->ptsMicros == packets.front().ptsMicros);
+    std::shared_ptr<const VideoFrame> next;
+    ASSERT_TRUE(test::waitUntil([&] { return (next = sink.takeLatest()) != nullptr; }));
+    EXPECT_EQ(next->ptsMicros, packets.back().ptsMicros);
+    EXPECT_EQ(sink.counts().converted, 2u);
+    EXPECT_EQ(ready, 2);
+
+    // A clear() forgets a picture that waited: after it the view gets the new stream's pictures only.
+    feeder.feed(packets[0].bytes);
+    ASSERT_TRUE(test::waitUntil([&] { return sink.counts().converted == 3; }));
+    feeder.feed(packets[1].bytes);
+    ASSERT_TRUE(test::waitUntil([&] { return sink.counts().decoded == packets.size() + 2; }));
+    feeder.reset();
+    EXPECT_EQ(sink.takeLatest(), nullptr);
+    feeder.feed(packets[0].bytes);
+    ASSERT_TRUE(test::waitUntil([&] { return (next = sink.takeLatest()) != nullptr; }));
+    EXPECT_EQ(next->ptsMicros, packets[0].ptsMicros);
+    EXPECT_EQ(sink.counts().converted, 4u);
+}
+
+// Pictures come converted to the size the view paints them at, set at any time; a size that is none or
+// beyond what the decoder accepts gives the stream's own.
+TEST(VideoDecode, PicturesAreConvertedToTheSizeTheViewShowsThemAt) {
+    const auto packets = testing::encodeH264(176, 144, 8, 8);
+    const struct {
+        int width, height, wantWidth, wantHeight;
+    } cases[] = {{88, 72, 88, 72},
+                 {0, 0, 176, 144},
+                 {301, 247, 301, 247},
+                 {70000, 70000, 176, 144},
+                 {-5, 10, 176, 144}};
+    std::atomic<int> ready = 0;
+    AvcodecVideoSink sink([&] { ++ready; }, 1, 64);
+    H264Feeder feeder(sink);
+    std::size_t next = 0;
+    for (const auto& c : cases) {
+        sink.setOutputSize(c.width, c.height);
+        feeder.feed(packets.at(next++).bytes);
+        std::shared_ptr<const VideoFrame> frame;
+        ASSERT_TRUE(test::waitUntil([&] { return (frame = sink.takeLatest()) != nullptr; }));
+        EXPECT_EQ(frame->width, c.wantWidth) << c.width << "x" << c.height;
+        EXPECT_EQ(frame->height, c.wantHeight) << c.width << "x" << c.height;
+        EXPECT_GE(frame->stride, frame->width * 4);
+        EXPECT_GE(frame->pixels.size(), static_cast<std::size_t>(frame->stride) * frame->height);
+    }
+    // A shrunk picture still shows the stream: the mean of the moving pattern stays where the full one is.
+    sink.setOutputSize(0, 0);
+    feeder.feed(packets.at(next).bytes);
+    std::shared_ptr<const VideoFrame> full;
+    ASSERT_TRUE(test::waitUntil([&] { return (full = sink.takeLatest()) != nullptr; }));
+    sink.setOutputSize(44, 36);
+    feeder.feed(packets.at(next + 1).bytes);
+    std::shared_ptr<const VideoFrame> small;
+    ASSERT_TRUE(test::waitUntil([&] { return (small = sink.takeLatest()) != nullptr; }));
+    const auto mean = [](const VideoFrame& f) {
+        double sum = 0;
+        for (int y = 0; y < f.height; ++y)
+            for (int x = 0; x < f.width * 4; x += 4)
+                sum += f.pixels[static_cast<std::size_t>(y * f.stride + x + 1)];  // green, either byte order
+        return sum / (f.width * f.height);
+    };
+    EXPECT_NEAR(mean(*small), mean(*full), 8);
+}
+
+}  // namespace
+}  // namespace velmora

@@ -3,9 +3,11 @@
 // reactions to stalls on the fake clock, the bar, notices, the tooltip and the remembered frame.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QInputMethodEvent>
 #include <QWheelEvent>
 
+#include "app/mirror/video/avcodec_video_sink.h"
 #include "app/mirror/window/action_bar.h"
 #include "app/mirror/window/container.h"
 #include "app/mirror/window/delayed_spinner.h"
@@ -164,6 +166,61 @@ TEST_F(Live, RetryAndRestartButtonsCallBackAndTheBarSendsEachKey) {
         keys.push_back({{"t", "in.key"}, {"key", item.id}});
     EXPECT_EQ(rig.port.take(), keys);
     EXPECT_TRUE(view().hasFocus());
+}
+
+// A decoded picture arrives at the view's size in device pixels and is painted pixel for pixel: a
+// one-pixel checkerboard survives whole (any rescale would blur it), and only the corners outside the
+// rounded rectangle turn to the stage colour. Kept as build/artifacts/mirror/view-one-to-one.png.
+TEST(MirrorViewPaint, APictureAtTheViewsSizeIsCopiedAsItIsWithRoundedCorners) {
+    ManualExecutor executor;
+    MirrorView view(executor);
+    QSize told;
+    view.onPixelSize = [&](int w, int h) { told = QSize(w, h); };
+    view.resize(120, 260);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    ASSERT_EQ(told, QSize(120, 260));  // offscreen: one device pixel per point
+
+    auto frame = std::make_shared<VideoFrame>();
+    frame->width = 120, frame->height = 260, frame->stride = 120 * 4 + 32;
+    frame->pixels.assign(static_cast<std::size_t>(frame->stride) * 260, 0);
+    const auto colour = [](int x, int y) { return (x + y) % 2 ? qRgb(250, 200, 40) : qRgb(20, 90, 230); };
+    for (int y = 0; y < 260; ++y)
+        for (int x = 0; x < 120; ++x) {
+            const QRgb c = colour(x, y);
+            std::memcpy(frame->pixels.data() + y * frame->stride + x * 4, &c, 4);
+        }
+    int painted = 0;
+    view.onPainted = [&] { ++painted; };
+    view.showFrame(frame);
+    view.repaint();
+    ASSERT_EQ(painted, 1);
+    const QImage shot = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QDir().mkpath(VELMORA_ARTIFACTS_DIR "/mirror");
+    EXPECT_TRUE(shot.save(VELMORA_ARTIFACTS_DIR "/mirror/view-one-to-one.png"));
+
+    const double r = MirrorView::kCornerRadius;
+    int differ = 0;
+    for (int y = 0; y < 260; ++y)
+        for (int x = 0; x < 120; ++x) {
+            const bool inCorner = (x < r || x >= 120 - r) && (y < r || y >= 260 - r);
+            if (!inCorner && shot.pixel(x, y) != colour(x, y)) ++differ;
+        }
+    EXPECT_EQ(differ, 0) << "pixels changed outside the corners";
+    for (const QPoint corner : {QPoint(0, 0), QPoint(119, 0), QPoint(0, 259), QPoint(119, 259)})
+        EXPECT_EQ(shot.pixel(corner), qRgb(13, 13, 16)) << corner.x() << "," << corner.y();
+    // Inside the rounding, near the corners, the picture shows.
+    for (const QPoint inside : {QPoint(5, 5), QPoint(114, 5), QPoint(5, 254), QPoint(114, 254)})
+        EXPECT_EQ(shot.pixel(inside), colour(inside.x(), inside.y())) << inside.x() << "," << inside.y();
+
+    // A picture of another size (from before a resize) is still stretched over the whole view.
+    auto small = std::make_shared<VideoFrame>(*frame);
+    small->width = 60, small->height = 130;
+    view.showFrame(small);
+    const int before = painted;
+    view.repaint();
+    EXPECT_EQ(painted, before + 1);
+    EXPECT_NE(view.grab().toImage().pixel(60, 258), qRgb(13, 13, 16));
 }
 
 TEST(MirrorBar, TitlesAppearFromFiftyPointsPerButton) {

@@ -67,12 +67,15 @@ ContextPtr openDecoder(const H264Format& format, int threads, bool strict) {
 struct AvcodecVideoSink::Decoder {
     ~Decoder() {
         av_frame_free(&frame);
+        av_frame_free(&waiting);
         av_packet_free(&packet);
         sws_freeContext(scaler);
     }
     std::shared_ptr<const H264Format> format;
     ContextPtr ctx;
     AVFrame* frame = av_frame_alloc();
+    AVFrame* waiting = av_frame_alloc();  // the newest decoded picture, not converted while the view is busy
+    std::uint64_t waitingEpoch = 0;
     AVPacket* packet = av_packet_alloc();
     SwsContext* scaler = nullptr;
 };
@@ -125,35 +128,68 @@ void AvcodecVideoSink::clear() {
         lostSome_ = false;
         flushDecoder_ = true;
         ++epoch_;
+        waiting_ = false;
         latest_.reset();
     }
     wake_.notify_one();
 }
 
 std::shared_ptr<const VideoFrame> AvcodecVideoSink::takeLatest() {
+    std::shared_ptr<const VideoFrame> taken;
+    bool convert = false;
+    {
+        std::lock_guard guard(mutex_);
+        taken = std::exchange(latest_, nullptr);
+        convert = taken && waiting_;
+    }
+    if (convert) wake_.notify_one();
+    return taken;
+}
+
+AvcodecVideoSink::Counts AvcodecVideoSink::counts() {
     std::lock_guard guard(mutex_);
-    return std::exchange(latest_, nullptr);
+    return counts_;
+}
+
+void AvcodecVideoSink::setOutputSize(int width, int height) {
+    std::lock_guard guard(mutex_);
+    const bool valid = width > 0 && height > 0 && static_cast<std::int64_t>(width) * height <= kMaxPixels;
+    outWidth_ = valid ? width : 0;
+    outHeight_ = valid ? height : 0;
 }
 
 void AvcodecVideoSink::run() {
     Decoder decoder;
-    if (!decoder.frame || !decoder.packet) return;
+    if (!decoder.frame || !decoder.waiting || !decoder.packet) return;
     for (;;) {
         std::optional<VideoSample> sample;
         bool flush = false;
+        bool convertWaiting = false;
         std::uint64_t epoch = 0;
         {
             std::unique_lock guard(mutex_);
-            wake_.wait(guard, [this] { return stopping_ || flushDecoder_ || !queue_.empty(); });
+            wake_.wait(guard, [this] {
+                return stopping_ || flushDecoder_ || !queue_.empty() || (waiting_ && !latest_);
+            });
             if (stopping_) return;
             flush = std::exchange(flushDecoder_, false);
             epoch = epoch_;
             if (!queue_.empty()) {
                 sample = std::move(queue_.front());
                 queue_.pop_front();
+            } else if (waiting_ && !latest_) {
+                // The view took its picture and nothing newer is queued: the waiting one is shown now.
+                waiting_ = false;
+                convertWaiting = true;
             }
         }
-        if (flush && decoder.ctx) avcodec_flush_buffers(decoder.ctx.get());
+        if (flush) {
+            av_frame_unref(decoder.waiting);
+            if (decoder.ctx) avcodec_flush_buffers(decoder.ctx.get());
+        }
+        if (convertWaiting && decoder.waiting->data[0] && decoder.waitingEpoch == epoch)
+            (void)publish(decoder, *decoder.waiting, epoch);
+        if (convertWaiting) av_frame_unref(decoder.waiting);
         if (sample && !decode(decoder, *sample, epoch)) {
             if (decoder.ctx) avcodec_flush_buffers(decoder.ctx.get());
             failed(epoch);
@@ -180,24 +216,48 @@ bool AvcodecVideoSink::decode(Decoder& decoder, const VideoSample& sample, std::
         const int got = avcodec_receive_frame(decoder.ctx.get(), decoder.frame);
         if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return true;
         if (got < 0) return false;
-        // A picture that a queued sample will replace at once is not worth converting: skip it while behind.
-        bool behind = false;
-        {
-            std::lock_guard guard(mutex_);
-            behind = !queue_.empty();
-        }
-        const bool shown = behind || publish(decoder, epoch);
+        const bool shown = present(decoder, epoch);
         av_frame_unref(decoder.frame);
         if (!shown) return false;
     }
 }
 
-bool AvcodecVideoSink::publish(Decoder& decoder, std::uint64_t epoch) {
-    const AVFrame& in = *decoder.frame;
-    if (in.width <= 0 || in.height <= 0) return false;
-    decoder.scaler = sws_getCachedContext(decoder.scaler, in.width, in.height,
-                                          static_cast<AVPixelFormat>(in.format), in.width, in.height,
-                                          AV_PIX_FMT_RGB32, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
+// The picture just decoded: converted now when the view is free for it, else kept unconverted in place of
+// the one kept before, or dropped when a queued sample will replace it at once anyway.
+bool AvcodecVideoSink::present(Decoder& decoder, std::uint64_t epoch) {
+    if (decoder.frame->width <= 0 || decoder.frame->height <= 0) return false;
+    bool behind = false;
+    bool viewBusy = false;
+    {
+        std::lock_guard guard(mutex_);
+        ++counts_.decoded;
+        behind = !queue_.empty();
+        viewBusy = latest_ != nullptr;
+        // Whatever waited is older than this picture: shown or kept, this one takes its place.
+        waiting_ = viewBusy && !behind;
+    }
+    av_frame_unref(decoder.waiting);
+    if (behind) return true;
+    if (viewBusy) {
+        av_frame_move_ref(decoder.waiting, decoder.frame);
+        decoder.waitingEpoch = epoch;
+        return true;
+    }
+    return publish(decoder, *decoder.frame, epoch);
+}
+
+bool AvcodecVideoSink::publish(Decoder& decoder, const AVFrame& in, std::uint64_t epoch) {
+    int width = in.width;
+    int height = in.height;
+    {
+        std::lock_guard guard(mutex_);
+        if (outWidth_ > 0) width = outWidth_, height = outHeight_;
+    }
+    // Area averaging when shrinking, so fine lines and text do not alias; a plain conversion otherwise.
+    const int flags = width < in.width || height < in.height ? SWS_AREA : SWS_FAST_BILINEAR;
+    decoder.scaler =
+        sws_getCachedContext(decoder.scaler, in.width, in.height, static_cast<AVPixelFormat>(in.format),
+                             width, height, AV_PIX_FMT_RGB32, flags, nullptr, nullptr, nullptr);
     if (!decoder.scaler) return false;
 
     // Convert into a picture nobody else holds any more (the view has let go of it, and it is not the one
@@ -209,20 +269,20 @@ bool AvcodecVideoSink::publish(Decoder& decoder, std::uint64_t epoch) {
         out = std::make_shared<VideoFrame>();
         if (frames_.size() < 3) frames_.push_back(out);
     }
-    out->width = in.width;
-    out->height = in.height;
+    out->width = width;
+    out->height = height;
     // libswscale's vector code writes whole blocks: rows start aligned and the buffer has slack at its end,
     // or odd widths write past the picture into the heap.
-    out->stride = (in.width * 4 + kRowAlign - 1) / kRowAlign * kRowAlign;
+    out->stride = (width * 4 + kRowAlign - 1) / kRowAlign * kRowAlign;
     out->ptsMicros = in.pts;
-    out->pixels.resize(static_cast<std::size_t>(out->stride) * static_cast<std::size_t>(in.height) +
-                       kRowAlign);
+    out->pixels.resize(static_cast<std::size_t>(out->stride) * static_cast<std::size_t>(height) + kRowAlign);
     std::uint8_t* planes[1] = {out->pixels.data()};
     const int strides[1] = {out->stride};
-    if (sws_scale(decoder.scaler, in.data, in.linesize, 0, in.height, planes, strides) != in.height)
+    if (sws_scale(decoder.scaler, in.data, in.linesize, 0, in.height, planes, strides) != height)
         return false;
     {
         std::lock_guard guard(mutex_);
+        ++counts_.converted;
         if (epoch != epoch_) return true;
         latest_ = std::move(out);
     }

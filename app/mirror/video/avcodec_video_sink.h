@@ -11,6 +11,8 @@
 
 #include "app/mirror/media/video_sink.h"
 
+struct AVFrame;
+
 namespace velmora {
 
 // A decoded picture as 32-bit pixels 0xFFRRGGBB in native byte order (what QImage::Format_RGB32 reads),
@@ -23,17 +25,21 @@ struct VideoFrame {
     std::vector<std::uint8_t> pixels;
 };
 
-// Decodes samples with libavcodec's H.264 decoder on a worker thread of its own and converts each picture
-// to RGB with libswscale. Only the newest picture is kept for the view: it takes it with takeLatest() when
-// onFrame tells it one is there, so a slow painter skips pictures instead of queueing them.
+// Decodes samples with libavcodec's H.264 decoder on a worker thread of its own and converts pictures to
+// RGB with libswscale, straight to the size the view shows them at (setOutputSize), so that painting is a
+// plain copy. The view takes the converted picture with takeLatest() when onFrame tells it one is there.
+// While it still holds an untaken one, newer decoded pictures wait unconverted and each replaces the one
+// before: a painter slower than the stream skips pictures before they cost a conversion, and onFrame runs
+// at most once per picture the view takes.
 //
 // The queue between the feeding thread and the worker is bounded. When it is full the sink has fallen
 // behind: it drops everything queued and takes nothing but a key frame until one comes. A decoding error
 // does the same after flushing the decoder. Either way the next enqueue() returns false, so that the feeder
 // waits for a key frame too and asks the phone for one.
 //
-// Threads: accepts() and enqueue() on the feeding thread, clear() and takeLatest() on any; onFrame runs on
-// the worker, which also owns the decoder and the scaler. `mutex_` guards the fields below it.
+// Threads: accepts() and enqueue() on the feeding thread, clear(), setOutputSize() and takeLatest() on any;
+// onFrame runs on the worker, which also owns the decoder, the waiting picture and the scaler. `mutex_`
+// guards the fields below it.
 class AvcodecVideoSink final : public VideoSink {
   public:
     static constexpr std::size_t kQueueLimit = 8;
@@ -49,15 +55,28 @@ class AvcodecVideoSink final : public VideoSink {
     bool enqueue(VideoSample sample) override;
     void clear() override;
 
-    // The newest picture not yet taken; empty when there is none.
+    // The newest picture not yet taken; empty when there is none. Taking it lets the worker convert the
+    // picture decoded since, if one waits.
     std::shared_ptr<const VideoFrame> takeLatest();
+
+    // Pictures decoded and pictures converted for the view since the start.
+    struct Counts {
+        std::uint64_t decoded = 0;
+        std::uint64_t converted = 0;
+    };
+    Counts counts();
+
+    // The size in device pixels pictures are converted to from the next one on; 0 × 0 (the start) keeps the
+    // stream's own size. A size beyond what the decoder accepts is capped to the stream's.
+    void setOutputSize(int width, int height);
 
   private:
     struct Decoder;
 
     void run();
     bool decode(Decoder& decoder, const VideoSample& sample, std::uint64_t epoch);
-    bool publish(Decoder& decoder, std::uint64_t epoch);
+    bool present(Decoder& decoder, std::uint64_t epoch);
+    bool publish(Decoder& decoder, const AVFrame& in, std::uint64_t epoch);
     void failed(std::uint64_t epoch);
 
     const std::function<void()> onFrame_;
@@ -71,6 +90,10 @@ class AvcodecVideoSink final : public VideoSink {
     bool flushDecoder_ = false;
     std::uint64_t epoch_ = 0;  // raised by clear(): pictures of samples from before are not shown
     bool stopping_ = false;
+    bool waiting_ = false;  // the worker holds a decoded, unconverted picture newer than latest_
+    Counts counts_;
+    int outWidth_ = 0;
+    int outHeight_ = 0;
     std::shared_ptr<VideoFrame> latest_;
     std::vector<std::shared_ptr<VideoFrame>> frames_;  // pictures to convert into, reused once released
     std::thread worker_;

@@ -123,22 +123,63 @@ void MirrorView::clearPicture() {
 }
 
 void MirrorView::paintEvent(QPaintEvent*) {
+    noteDeviceSize();
     QPainter p(this);
-    p.fillRect(rect(), kStage);  // the container's colour around the rounded corners
-    if (image_.isNull()) return;
+    if (image_.isNull()) {
+        p.fillRect(rect(), kStage);
+        return;
+    }
+    if (image_.size() == deviceSize_) {
+        // Already at the view's size: a copy, pixel for pixel, in device pixels.
+        const qreal ratio = devicePixelRatioF();
+        p.save();
+        p.scale(1 / ratio, 1 / ratio);
+        p.drawImage(QPoint(0, 0), image_);
+        p.restore();
+    } else {
+        // A still image, or a picture converted before the view last changed size.
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(QRectF(rect()), image_);
+    }
+    // The container's colour over the corners outside the rounded rectangle, one at a time so that each
+    // fill touches only its own few pixels.
     p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    QPainterPath clip;
-    clip.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
-    p.setClipPath(clip);
-    p.drawImage(QRectF(rect()), image_);
+    for (const QPainterPath& corner : corners_)
+        p.fillPath(corner, kStage);
     p.end();
     if (onPainted) onPainted();
+}
+
+void MirrorView::noteDeviceSize() {
+    const qreal ratio = devicePixelRatioF();
+    const QSize device(qRound(width() * ratio), qRound(height() * ratio));
+    if (device == deviceSize_) return;
+    deviceSize_ = device;
+    if (onPixelSize) onPixelSize(device.width(), device.height());
 }
 
 void MirrorView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     pointer_.size = {static_cast<double>(width()), static_cast<double>(height())};
+    // Each corner: the r × r square at the outer corner less the quarter of the circle it holds.
+    const QRectF area(rect());
+    const double r = kCornerRadius;
+    const struct {
+        QPointF corner;
+        QPointF inward;
+    } corners[] = {{area.topLeft(), {1, 1}},
+                   {area.topRight(), {-1, 1}},
+                   {area.bottomLeft(), {1, -1}},
+                   {area.bottomRight(), {-1, -1}}};
+    for (std::size_t i = 0; i < corners_.size(); ++i) {
+        const auto& [corner, inward] = corners[i];
+        QPainterPath square;
+        square.addRect(QRectF(corner, corner + inward * r).normalized());
+        QPainterPath circle;
+        circle.addEllipse(QRectF(corner, corner + inward * (2 * r)).normalized());
+        corners_[i] = square.subtracted(circle);
+    }
+    noteDeviceSize();
 }
 
 ViewPoint MirrorView::toView(QPointF p) const {

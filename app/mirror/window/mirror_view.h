@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QImage>
+#include <QPainterPath>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,7 +22,9 @@ struct VideoFrame;
 // Shows the phone's picture and turns what the user does over it into the phone's input messages: clicks,
 // drags and wheel turns through the pointer engine, keys and shortcuts through the key mapper, typed and
 // composed text (input methods) as "in.text", and Ctrl+V as the clipboard's text in chunks. The picture is
-// stretched to the view, in a rounded rectangle on the stage colour. Main thread only.
+// stretched to the view, in a rounded rectangle on the stage colour: a decoded picture arrives converted to
+// the view's size in device pixels (onPixelSize says which) and is copied as it is, with the stage colour
+// painted over the corners only. Main thread only.
 class MirrorView : public QWidget {
     Q_OBJECT
   public:
@@ -37,6 +41,7 @@ class MirrorView : public QWidget {
     std::function<std::optional<std::string>()> pasteText;  // the clipboard's plain text
     std::function<void(const std::string&)> onNotice;       // a short notice for the window
     std::function<void()> onPainted;                        // a picture was painted
+    std::function<void(int, int)> onPixelSize;              // the view's size in device pixels changed
 
     // The newest decoded picture, or a still image (snapshots); shown at the next paint.
     void showFrame(std::shared_ptr<const VideoFrame> frame);
@@ -68,13 +73,16 @@ class MirrorView : public QWidget {
     void paste();
     ViewPoint toView(QPointF p) const;
     void flushDrag();
+    void noteDeviceSize();
 
     Executor& executor_;
     ExecutorScheduler scheduler_;
     PointerEngine pointer_;
     std::shared_ptr<const VideoFrame> frame_;  // the pixels image_ reads
     QImage image_;
-    double lastMoveSent_ = -1;  // event time (s) of the last drag handed to the engine
+    QSize deviceSize_;                     // last told through onPixelSize
+    std::array<QPainterPath, 4> corners_;  // each corner outside the rounded rectangle, in widget coordinates
+    double lastMoveSent_ = -1;             // event time (s) of the last drag handed to the engine
     double lastMoveSeen_ = 0;
     std::function<void()> cancelPending_;  // the deferred drag, when one waits
     ViewPoint latest_;

@@ -61,6 +61,8 @@ MirrorWindow::MirrorWindow(const QString& title, MirrorWindowPort& port, Executo
     view_->pasteText = [this] { return port_.pasteText(); };
     view_->onNotice = [this](const std::string& text) { showNotice(text, 6); };
     view_->onPainted = [this] { feeder_.frameShown(); };
+    // Pictures are converted on the decoder's worker straight to the size they are painted at.
+    view_->onPixelSize = [this](int width, int height) { sink_.setOutputSize(width, height); };
     hud_.onAction = [this](const std::string& key) {
         port_.input(nlohmann::json{{"t", "in.key"}, {"key", key}});
         focusView();  // typing goes to the phone again

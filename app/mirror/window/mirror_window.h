@@ -38,7 +38,9 @@ class MirrorWindow : public QWidget {
     struct Options {
         bool remembersFrame = true;         // restore and save the frame under kFrameKey
         std::optional<double> heightLimit;  // instead of the screen's (snapshots)
-        int decoderThreads = 0;             // 0: libavcodec chooses
+        // One: a phone's picture decodes in a fraction of a frame's time on one core, and slice threads
+        // would only add hand-overs per picture. 0 lets libavcodec choose.
+        int decoderThreads = 1;
     };
 
     // `settings` may be null (nothing is remembered); port, executor and settings must outlive the window.

@@ -23,6 +23,8 @@ namespace {
 
 constexpr std::size_t kHashRead = DigestWorker::kBlock;
 constexpr std::size_t kRecordData = 65536;
+// The file is read in large blocks, each sent as records of kRecordData: one read per sixteen records.
+constexpr std::size_t kStreamRead = 16 * kRecordData;
 constexpr double kAnswerWait = 30.0;
 constexpr double kDoneWait = 60.0;
 
@@ -135,16 +137,18 @@ void AppModel::sendFile(const std::filesystem::path& path, LinkSession& session)
 // Exactly `size` bytes, as offered: a file that shrank since is a failure, one that grew is cut.
 bool AppModel::streamFile(int fd, std::int64_t size, std::uint32_t tid, LinkSession& session,
                           const std::string& name) {
-    Bytes buffer(kRecordData);
+    Bytes buffer(kStreamRead);
     for (std::int64_t left = size; left > 0;) {
         const ssize_t n =
-            readSome(fd, buffer, static_cast<std::size_t>(std::min<std::int64_t>(left, kRecordData)));
+            readSome(fd, buffer, static_cast<std::size_t>(std::min<std::int64_t>(left, kStreamRead)));
         if (n <= 0) {
             setTransfer(L10n::format("transfer.read_failed", {name}), TransferTone::failure);
             return false;
         }
+        const ByteView block = ByteView(buffer).first(static_cast<std::size_t>(n));
         try {
-            session.sendFileChunk(tid, ByteView(buffer).first(static_cast<std::size_t>(n)));
+            for (std::size_t at = 0; at < block.size(); at += kRecordData)
+                session.sendFileChunk(tid, block.subspan(at, std::min(kRecordData, block.size() - at)));
         } catch (const std::exception& e) {
             setTransfer(L10n::format("transfer.send_error", {FriendlyErrors::text(e)}),
                         TransferTone::failure);
