@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QSystemTrayIcon>
 #include <chrono>
+#include <iostream>
 
 #include "app/entry/app_ports.h"
 #include "app/entry/dev_connect.h"
+#include "app/entry/display_facts.h"
 #include "app/entry/instance_lock.h"
 #include "app/entry/quit_signals.h"
 #include "app/shell/main_executor.h"
@@ -33,10 +35,20 @@ int runApplication(int& argc, char** argv) {
     if (lock.outcome() == InstanceLock::Outcome::unavailable)
         VelmoraLog::write("trava de instância indisponível em " + InstanceLock::defaultFolder().string());
 
+    const DisplayChoice display = chooseDisplay(displayFacts());
+    if (display.kind == DisplayChoice::Kind::none) {
+        std::cerr << "velmora: " << display.note << std::endl;
+        VelmoraLog::write(display.note);
+        VelmoraLog::flush();
+        return 1;
+    }
+    if (display.kind == DisplayChoice::Kind::xcb) qputenv("QT_QPA_PLATFORM", "xcb");
+
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);  // the dialogs come and go; the tray stays
     const QuitSignals quitSignals;
     VelmoraLog::write("Velmora iniciando");
+    if (!display.note.empty()) VelmoraLog::write(display.note);
 
     auto main = std::make_shared<MainThreadExecutor>();
     auto prompt = std::make_shared<QtPairingPrompt>(devPairingAnswer());
