@@ -147,6 +147,9 @@ void PanelWindow::settle() {
         setAttribute(Qt::WA_DontShowOnScreen, true);
         show();
         hide();
+        // The native window that showing made sits at the origin; one made afresh at the first real showing
+        // starts where the panel goes, which is the place a compositor's X window manager takes.
+        destroy();
         setAttribute(Qt::WA_DontShowOnScreen, false);
         measuring_ = false;
     }
@@ -167,6 +170,9 @@ void PanelWindow::showAt(const QRect& anchor) {
     anchor_ = box(anchor);
     screen_ = freeArea(screen);
     settle();
+    // A compositor's X window manager takes an X window's place when it first maps it and keeps its own
+    // idea of it afterwards: each opening gets a window made afresh, where the panel goes.
+    if (onXwayland(QGuiApplication::platformName()) && testAttribute(Qt::WA_WState_Created)) destroy();
     const QSize size = contentSize();
     const QRect at = toRect(PanelGeometry::place(*anchor_, size.width(), size.height(), screen_));
     setGeometry(at);

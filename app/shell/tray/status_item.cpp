@@ -61,7 +61,10 @@ void StatusItem::click() {
         panel_->hide();
         return;
     }
-    if (!PanelGeometry::clickShows(now_() - lastHidden_)) return;
+    if (!PanelGeometry::clickShows(now_() - lastHidden_)) {
+        VelmoraLog::write("clique no ícone ignorado: o painel acabou de fechar");
+        return;
+    }
     panel_->showAt(anchor(activation));
 }
 
