@@ -128,7 +128,9 @@ ModelPorts applicationPorts(std::shared_ptr<Executor> main, std::shared_ptr<QtPa
     auto workspace = std::make_shared<DesktopWorkspace>();
     ports.workspace = workspace;
     ports.revealFile = [workspace](const std::string& path) { workspace->reveal(path); };
-    ports.clipboard = std::make_shared<QtClipboard>(QGuiApplication::clipboard());
+    ports.clipboard =
+        std::make_shared<QtClipboard>(QGuiApplication::clipboard(), QtClipboard::currentSession(),
+                                      [] { return QGuiApplication::focusWindow() != nullptr; });
     ports.mirrorScreens = std::make_shared<QtMirrorScreens>(*ports.main, ports.settings.get());
     ports.mirrorSound = std::make_shared<QtMirrorSound>();
     ports.sameSubnet = [](const std::string& address) { return NetInfo::sameSubnet(address); };

@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QSystemTrayIcon>
 #include <chrono>
+#include <iostream>
 
 #include "app/design/kit_style.h"
 #include "app/entry/app_ports.h"
 #include "app/entry/dev_connect.h"
+#include "app/entry/display_facts.h"
 #include "app/entry/instance_lock.h"
 #include "app/entry/qt_translations.h"
 #include "app/entry/quit_signals.h"
@@ -36,6 +38,15 @@ int runApplication(int& argc, char** argv) {
     if (lock.outcome() == InstanceLock::Outcome::unavailable)
         VelmoraLog::write("trava de instância indisponível em " + InstanceLock::defaultFolder().string());
 
+    const DisplayChoice display = chooseDisplay(displayFacts());
+    if (display.kind == DisplayChoice::Kind::none) {
+        std::cerr << "velmora: " << display.note << std::endl;
+        VelmoraLog::write(display.note);
+        VelmoraLog::flush();
+        return 1;
+    }
+    if (display.kind == DisplayChoice::Kind::xcb) qputenv("QT_QPA_PLATFORM", "xcb");
+
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);  // the dialogs come and go; the tray stays
     installKitStyle(app);  // menus, tooltips, scroll bars and fields in the kit's look
@@ -43,6 +54,7 @@ int runApplication(int& argc, char** argv) {
         VelmoraLog::write("traduções do Qt ausentes: diálogos do Qt em inglês");
     const QuitSignals quitSignals;
     VelmoraLog::write("Velmora iniciando");
+    if (!display.note.empty()) VelmoraLog::write(display.note);
 
     auto main = std::make_shared<MainThreadExecutor>();
     auto prompt = std::make_shared<QtPairingPrompt>(devPairingAnswer());

@@ -1,5 +1,9 @@
 #include "platform/clipboard/qt_clipboard.h"
 
+#include <QGuiApplication>
+
+#include "core/log/velmora_log.h"
+
 namespace velmora {
 
 namespace {
@@ -11,8 +15,22 @@ std::string utf8(const QString& text) {
 
 }  // namespace
 
-QtClipboard::QtClipboard(QClipboard* clipboard) : clipboard_(clipboard) {
+QtClipboard::QtClipboard(QClipboard* clipboard, Session session, std::function<bool()> hasFocus)
+    : clipboard_(clipboard), session_(session), hasFocus_(std::move(hasFocus)) {
+    if (session_ == Session::wayland) lastSeen_ = signature();
     connection_ = QObject::connect(clipboard_, &QClipboard::dataChanged, [this] { changed(); });
+}
+
+QtClipboard::Session QtClipboard::currentSession() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ? Session::wayland
+                                                                                : Session::x11;
+}
+
+std::string QtClipboard::signature() const {
+    std::string out;
+    for (const std::string& type : types())
+        out += type + '\n';
+    return out + '\n' + text().value_or(std::string());
 }
 
 QtClipboard::~QtClipboard() {
@@ -23,6 +41,11 @@ QtClipboard::~QtClipboard() {
 // reports the new owner; neither is a change by someone else.
 void QtClipboard::changed() {
     if (writing_ || (ours_ && content() == ours_.data())) return;
+    if (session_ == Session::wayland) {
+        std::string now = signature();
+        if (now == lastSeen_) return;  // the same copy, offered again as a window of ours took focus
+        lastSeen_ = std::move(now);
+    }
     ++count_;
 }
 
@@ -50,12 +73,19 @@ std::optional<std::string> QtClipboard::text() const {
 }
 
 std::int64_t QtClipboard::replaceText(const std::string& text) {
+    if (session_ == Session::wayland && !(hasFocus_ && hasFocus_())) {
+        VelmoraLog::write(
+            "área de transferência: texto do celular não gravado: o compositor Wayland só aceita "
+            "a cópia de uma janela com o foco");
+        return count_;
+    }
     auto* mime = new QMimeData;  // the clipboard owns it from here
     mime->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     ours_ = mime;
     writing_ = true;
     clipboard_->setMimeData(mime, QClipboard::Clipboard);
     writing_ = false;
+    if (session_ == Session::wayland) lastSeen_ = signature();
     return ++count_;
 }
 

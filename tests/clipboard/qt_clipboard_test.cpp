@@ -61,6 +61,37 @@ TEST(QtClipboard, CopiesOfAnotherProgramReachThePhoneAndThePhonesTextDoesNotCome
         process->kill(), process->waitForFinished();
 }
 
+// Under Qt's Wayland plugin the compositor takes a client's clipboard only while it has the keyboard and
+// announces the others' copy again at every focus: without focus no write is made (and none is reported),
+// and the same copy announced again is no new change. The X clipboard stands in for the compositor's.
+TEST(QtClipboard, InAWaylandSessionWritesOnlyWithFocusAndAReannouncedCopyCountsOnce) {
+    if (!skipReason.empty()) GTEST_SKIP() << skipReason;
+    bool focus = false;
+    QtClipboard clipboard(QGuiApplication::clipboard(), QtClipboard::Session::wayland, [&] { return focus; });
+    std::vector<std::unique_ptr<QProcess>> others;
+    auto settle = [&](auto done) {
+        return test::waitUntil([&] { return QCoreApplication::processEvents(), done(); });
+    };
+    auto copyElsewhere = [&](const char* text, std::int64_t count) {
+        QProcess& process = *others.emplace_back(std::make_unique<QProcess>());
+        process.start(QCoreApplication::applicationFilePath(),
+                      {"--clip-peer", QString::fromStdString(nlohmann::json{{"text/plain", text}}.dump())});
+        return settle([&] { return clipboard.text() == text && clipboard.changeCount() == count; });
+    };
+    const std::int64_t start = clipboard.changeCount();
+    ASSERT_TRUE(copyElsewhere("no computador", start + 1));
+    EXPECT_EQ(clipboard.replaceText("do celular"), start + 1);  // no focus: nothing written, nothing counted
+    EXPECT_EQ(clipboard.text(), "no computador");
+    ASSERT_TRUE(copyElsewhere("no computador", start + 1));  // the same copy, announced again
+    ASSERT_TRUE(copyElsewhere("outra cópia", start + 2));    // counted after it: the one before was not
+    focus = true;
+    EXPECT_EQ(clipboard.replaceText("do celular"), start + 3);
+    EXPECT_EQ(clipboard.text(), "do celular");
+    ASSERT_TRUE(copyElsewhere("fim", start + 4));
+    for (const auto& process : others)
+        process->kill(), process->waitForFinished();
+}
+
 // The other program: prints the clipboard's text, or copies the given MIME types and stays until another
 // program takes the clipboard.
 int otherProgram(int argc, char** argv) {

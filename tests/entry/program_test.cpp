@@ -118,6 +118,35 @@ TEST(Application, OneInstanceAtATimeAndSigtermEndsItCleanly) {
     EXPECT_TRUE(home.log().contains("Velmora encerrado")) << home.log().toStdString();
 }
 
+// Without a display Qt can use, Qt would abort the program (status 134): it ends with one line instead.
+TEST(Application, WithoutAUsableDisplayEndsWithOneLine) {
+    Home home;
+    const struct {
+        const char* what;
+        std::vector<std::pair<const char*, const char*>> set;  // a null value removes the variable
+    } rows[] = {
+        {"neither X nor Wayland",
+         {{"QT_QPA_PLATFORM", nullptr}, {"DISPLAY", nullptr}, {"WAYLAND_DISPLAY", "velmora-no-such-socket"}}},
+        {"xcb asked, no X server", {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ":7391"}}},
+        {"wayland asked, no compositor",
+         {{"QT_QPA_PLATFORM", "wayland"}, {"WAYLAND_DISPLAY", "/nonexistent/wl"}}},
+    };
+    for (const auto& row : rows) {
+        QProcessEnvironment env = home.env();
+        for (const auto& [name, value] : row.set)
+            value ? env.insert(name, value) : env.remove(name);
+        Program app(VELMORA_APP, {}, env);
+        EXPECT_EQ(app.finish(), 1) << row.what;
+        const QStringList lines =
+            QString::fromUtf8(app.process->readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 1) << row.what << ": " << lines.join('\n').toStdString();
+        EXPECT_TRUE(lines.front().startsWith("velmora: nenhuma tela utilizável") ||
+                    lines.front().contains("não pode ser usada aqui"))
+            << lines.front().toStdString();
+    }
+    EXPECT_FALSE(home.log().contains("Velmora iniciando"));
+}
+
 // The simulated phone on a free loopback port; its first line names the port.
 struct Phone : Program {
     explicit Phone(const QProcessEnvironment& env) : Program(VELMORA_SIM_PHONE, {"--port", "0"}, env) {

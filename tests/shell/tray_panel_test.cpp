@@ -7,10 +7,13 @@
 #include <QSystemTrayIcon>
 #include <QTest>
 
+#include "app/design/fold_row.h"
 #include "app/shell/model_adapter.h"
+#include "app/shell/panel/menu_panel.h"
 #include "app/shell/tray/status_item.h"
 #include "core/l10n/l10n.h"
 #include "support/model_harness.h"
+#include "support/wait_until.h"
 
 namespace velmora {
 namespace {
@@ -58,6 +61,30 @@ TEST_F(TrayPanel, TooltipFollowsTheLinkAndClicksOpenAndCloseThePanel) {
     ASSERT_TRUE(h.pumpUntil(ConnState::Kind::idle));
     EXPECT_EQ(item.tray()->toolTip().toStdString(), L10n::string("menu.status.none_tooltip"));
     EXPECT_EQ(item.panel().accessibleName().toStdString(), L10n::string("menu.status.none_a11y"));
+}
+
+// The first open measures the settled content, so the frame placed is the frame kept; above a tray at the
+// bottom the panel then grows upwards when its content does, its bottom edge staying by the icon.
+TEST_F(TrayPanel, FromABottomTrayTheFirstOpenIsAtItsFinalSizeAndGrowsUpwards) {
+    ModelAdapter adapter(h.model);
+    StatusItem item(adapter, true, [this] { return now; });
+    PanelWindow& panel = item.panel();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect icon(screen.center().x(), screen.bottom() - 23, 24, 24);
+    panel.showAt(icon);
+    const QRect first = panel.geometry();
+    for (int round = 0; round < 10; ++round)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(panel.geometry(), first);
+    EXPECT_EQ(first.bottom() + 1, icon.top() - 6);
+    EXPECT_TRUE(screen.contains(first)) << first.y() << " " << first.height();
+
+    panel.content().prefsRow()->binding()->setExpanded(true);  // the preferences unfold: taller content
+    ASSERT_TRUE(
+        test::waitUntil([&] { return QCoreApplication::processEvents(), panel.height() > first.height(); }));
+    EXPECT_EQ(panel.geometry().bottom(), first.bottom());
+    EXPECT_TRUE(screen.contains(panel.geometry()));
+    panel.hide();
 }
 
 TEST_F(TrayPanel, WithoutATrayThePanelIsAWindowShownAtOnce) {

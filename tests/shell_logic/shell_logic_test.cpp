@@ -2,6 +2,7 @@
 // the pairing code, and what a drop sends.
 #include <gtest/gtest.h>
 
+#include "app/shell/logic/display_choice.h"
 #include "app/shell/logic/drop_rule.h"
 #include "app/shell/logic/launch_options.h"
 #include "app/shell/logic/pairing_code.h"
@@ -72,6 +73,96 @@ TEST(PanelGeometry, DebounceAndSizeFollowingAtTheirBoundaries) {
     EXPECT_EQ(PanelGeometry::followSize(frame, 360, 200.6), (Box{100, 30, 360, 200.6}));
     EXPECT_EQ(PanelGeometry::followSize(frame, 0, 300), std::nullopt);
     EXPECT_EQ(PanelGeometry::followSize(frame, 360, -1), std::nullopt);
+}
+
+// A panel whose content settles after it opened stays by its icon: under a top tray its top edge stays, above
+// a bottom tray its bottom edge does, and it never leaves the icon's screen.
+TEST(PanelGeometry, RefitKeepsThePanelByItsIconAsItsContentGrows) {
+    const Box screen{0, 0, 1280, 800};
+    const Box top{600, 0, 24, 24}, bottom{600, 776, 24, 24};
+    const struct {
+        const char* what;
+        Box frame, icon;
+        double h;
+        std::optional<Box> want;
+    } rows[] = {
+        {"top tray grows downwards", {432, 30, 360, 171}, top, 640, Box{432, 30, 360, 640}},
+        {"bottom tray grows upwards", {432, 599, 360, 171}, bottom, 640, Box{432, 130, 360, 640}},
+        {"bottom tray shrinks downwards", {432, 130, 360, 640}, bottom, 171, Box{432, 599, 360, 171}},
+        {"half a pixel is no change", {432, 130, 360, 640}, bottom, 640.4, std::nullopt},
+        {"no height", {432, 130, 360, 640}, bottom, 0, std::nullopt},
+        {"taller than the screen: the bottom stays in view",
+         {432, 30, 360, 171},
+         top,
+         900,
+         Box{432, -100, 360, 900}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(PanelGeometry::refit(row.frame, row.icon, 360, row.h, screen), row.want) << row.what;
+    // On the second screen, to the right of the first and shorter, a bottom tray's panel stays on it.
+    const Box second{1280, 0, 1024, 600};
+    const auto on = PanelGeometry::refit({0, 0, 360, 171}, {2290, 576, 24, 24}, 360, 540, second);
+    ASSERT_TRUE(on);
+    EXPECT_EQ(*on, (Box{1280 + 1024 - 8 - 360, 576 - 6 - 540, 360, 540}));
+}
+
+TEST(PanelGeometry, TheIconsGeometryThenTheHostsClickPointThenThePointer) {
+    using P = PanelGeometry::Point;
+    const P pointer{5, 5};
+    const struct {
+        const char* what;
+        std::optional<Box> icon;
+        std::optional<P> activation;
+        Box want;
+    } rows[] = {
+        {"the tray tells the icon", Box{600, 0, 24, 24}, P{10, 10}, {600, 0, 24, 24}},
+        {"an empty geometry, the host's point", Box{0, 0, 0, 0}, P{1250, 790}, {1250, 790, 1, 1}},
+        {"no geometry, the host's point", std::nullopt, P{300, 12}, {300, 12, 1, 1}},
+        {"no geometry, no point: the pointer", std::nullopt, std::nullopt, {5, 5, 1, 1}},
+        {"a zero-width geometry is empty", Box{600, 0, 0, 24}, std::nullopt, {5, 5, 1, 1}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(PanelGeometry::anchorFor(row.icon, row.activation, pointer), row.want) << row.what;
+}
+
+TEST(PanelGeometry, AWindowIsCentredOnItsScreenAndItsCornerWinsWhenTooBig) {
+    EXPECT_EQ(PanelGeometry::centreIn(360, 680, {0, 0, 800, 800}), (Box{220, 60, 360, 680}));
+    EXPECT_EQ(PanelGeometry::centreIn(360, 680, {1280, 32, 800, 768}), (Box{1500, 76, 360, 680}));
+    EXPECT_EQ(PanelGeometry::centreIn(360, 900, {0, 0, 300, 800}), (Box{0, 0, 360, 900}));
+}
+
+// Which platform the program draws on, before Qt exists.
+TEST(DisplayChoice, XwaylandBeforeTheWaylandPluginAndOneLineWithoutAnyDisplay) {
+    using K = DisplayChoice::Kind;
+    const struct {
+        const char* what;
+        DisplayFacts facts;
+        K want;
+    } rows[] = {
+        {"plain X11", {"", true, false, true, false}, K::asIs},
+        {"Wayland with Xwayland, both plugins", {"", true, true, true, true}, K::xcb},
+        {"Wayland with Xwayland, no Wayland plugin", {"", true, true, true, false}, K::asIs},
+        {"Wayland without Xwayland, with its plugin", {"", false, true, true, true}, K::asIs},
+        {"Wayland without Xwayland nor plugin", {"", false, true, true, false}, K::none},
+        {"no display at all", {"", false, false, true, true}, K::none},
+        {"an X display but no xcb plugin", {"", true, false, false, false}, K::none},
+        {"the user's offscreen holds", {"offscreen", false, false, true, true}, K::asIs},
+        {"the user's wayland holds", {"wayland", true, true, true, true}, K::asIs},
+        {"the user's xcb without an X server", {"xcb", false, true, true, true}, K::none},
+        {"a list: its second entry can start", {"wayland;xcb", true, false, true, true}, K::asIs},
+        {"a list none of which can start", {"wayland-egl;xcb", false, false, true, true}, K::none},
+        {"an option after the name", {"xcb:nomitshm", true, false, true, false}, K::asIs},
+    };
+    for (const auto& row : rows) {
+        const DisplayChoice choice = chooseDisplay(row.facts);
+        EXPECT_EQ(choice.kind, row.want) << row.what;
+        EXPECT_EQ(choice.note.empty(), row.want == K::asIs && !(row.facts.wayland && !row.facts.x11 &&
+                                                                row.facts.requested.empty()))
+            << row.what << ": " << choice.note;
+        if (row.want == K::none) {
+            EXPECT_EQ(choice.note.find('\n'), std::string::npos) << row.what;
+        }
+    }
 }
 
 TEST(PairingCode, KeepsNumberCharactersOfAnyScript) {

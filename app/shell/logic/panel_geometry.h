@@ -26,6 +26,25 @@ inline constexpr double sizeSlack = 0.5;  // size changes this small are ignored
 // stays in view; vertically the panel is kept inside the screen the same way (bottom wins).
 Box place(const Box& anchor, double w, double h, const std::optional<Box>& screen);
 
+// The panel's frame once its content asks for (w, h) while it belongs to the icon at `anchor`: placed again
+// by `place`, so under a tray at the top the top edge stays still and the panel grows downwards, and above a
+// tray at the bottom the bottom edge stays by the icon and it grows upwards, never leaving the screen. Absent
+// for a size that is not positive or when the frame already is that one (within 0.5 in every side).
+std::optional<Box> refit(const Box& frame, const Box& anchor, double w, double h,
+                         const std::optional<Box>& screen);
+
+// Where the icon is, for placing the panel: the icon's own geometry when the tray tells one that is not
+// empty; else the point a StatusNotifierItem host gave with the click; else the pointer.
+struct Point {
+    double x = 0, y = 0;
+    bool operator==(const Point&) const = default;
+};
+Box anchorFor(const std::optional<Box>& icon, const std::optional<Point>& activation, Point pointer);
+
+// A window of outer size (w, h), frame included, moved to lie within `screen`: centred on it, the top-left
+// corner winning when it is larger than the screen.
+Box centreIn(double w, double h, const Box& screen);
+
 // Whether a click on the icon may show the panel, `sinceHidden` seconds after it was last hidden.
 bool clickShows(double sinceHidden);
 

@@ -1,17 +1,48 @@
 #include "app/shell/pairing/pairing_dialog.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "app/shell/logic/display_choice.h"
 #include "app/shell/logic/pairing_code.h"
 #include "app/shell/pairing/pairing_model.h"
 #include "app/shell/pairing/pairing_view.h"
 #include "core/l10n/l10n.h"
 
 namespace velmora::PairingDialog {
+namespace {
+
+// Under Xwayland the compositor ignores the X "keep above" state, so a window of ours shown later (the panel,
+// a message box) would cover the dialog while it still waits for the user's answer. Whenever another of our
+// windows takes activation from it, the dialog comes back on top; windows of other programs are the user's
+// choice and are left alone.
+class AboveOwnWindows final : public QObject {
+  public:
+    explicit AboveOwnWindows(QWidget& dialog) : QObject(&dialog), dialog_(dialog) {
+        if (onXwayland(QGuiApplication::platformName())) dialog.installEventFilter(this);
+    }
+
+  private:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &dialog_ && event->type() == QEvent::WindowDeactivate) {
+            QTimer::singleShot(0, this, [this] {
+                const QWidget* active = QApplication::activeWindow();
+                if (!dialog_.isVisible() || !active || active == &dialog_) return;
+                dialog_.raise();
+                dialog_.activateWindow();
+            });
+        }
+        return false;
+    }
+    QWidget& dialog_;
+};
+
+}  // namespace
 
 bool run(const std::string& peerName, const std::string& code) {
     PairingModel model(peerName, code, PairingCode::validSeconds, false);
@@ -57,6 +88,7 @@ bool run(const std::string& peerName, const std::string& code) {
     });
     readiness.start(static_cast<int>(PairingCode::readyAfter * 1000));
 
+    new AboveOwnWindows(dialog);  // the dialog owns it
     dialog.show();
     dialog.raise();
     dialog.activateWindow();

@@ -17,6 +17,7 @@
 #include "app/links/installer/phone_installer.h"
 #include "app/model/app_model.h"
 #include "app/shell/installer/phone_install_section.h"
+#include "app/shell/logic/display_choice.h"
 #include "app/shell/model_adapter.h"
 #include "app/shell/panel/menu_panel.h"
 #include "app/shell/panel/model_panel.h"
@@ -24,6 +25,7 @@
 #include "app/shell/phones/phone_list_actions.h"
 #include "app/shell/prefs/prefs_section.h"
 #include "app/shell/tray/model_bodies.h"
+#include "core/log/velmora_log.h"
 #include "core/settings/memory_settings.h"
 #include "platform/settings_panes/settings_panes.h"
 #include "platform/tray_host/x11_screen.h"
@@ -38,11 +40,31 @@ bool adbFound(AppModel& model) {
     return model.installer().adbPath().has_value();
 }
 
+Qt::WindowFlags flagsFor(PanelWindow::Mode mode) {
+    if (mode == PanelWindow::Mode::window) return Qt::Window;
+    const Qt::WindowFlags frameless = Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint;
+    // A dialog, not a tool window: compositors' X window managers never give a utility window the keyboard.
+    if (onXwayland(QGuiApplication::platformName())) return Qt::Dialog | Qt::WindowStaysOnTopHint | frameless;
+    return Qt::Popup | frameless;
+}
+
+Box box(const QRect& r) {
+    return {double(r.x()), double(r.y()), double(r.width()), double(r.height())};
+}
+
+QRect toRect(const Box& b) {
+    return {qRound(b.x), qRound(b.y), qRound(b.w), qRound(b.h)};
+}
+
+std::string describe(const QRect& r) {
+    return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) + "x" +
+           std::to_string(r.height());
+}
+
 }  // namespace
 
 PanelWindow::PanelWindow(ModelAdapter& model, Mode mode, std::shared_ptr<Settings> settings)
-    : QWidget(nullptr, mode == Mode::popup ? Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint
-                                           : Qt::Window),
+    : QWidget(nullptr, flagsFor(mode)),
       model_(model),
       mode_(mode),
       settings_(settings ? std::move(settings) : std::make_shared<MemorySettings>()) {
@@ -118,34 +140,86 @@ QSize PanelWindow::contentSize() const {
     return {panelWidth, std::max(h, 40)};
 }
 
-void PanelWindow::showAt(const QRect& anchor) {
-    const QSize size = contentSize();
-    const QScreen* screen = QGuiApplication::screenAt(anchor.center());
-    if (!screen) screen = QGuiApplication::primaryScreen();
-    std::optional<Box> free;
-    if (screen) {
-        const QRect a = screen->availableGeometry();
-        free = Box{double(a.x()), double(a.y()), double(a.width()), double(a.height())};
+std::optional<Box> PanelWindow::freeArea(const QScreen* screen) const {
+    if (!screen) return std::nullopt;
+    return box(screen->availableGeometry());
+}
+
+// The content's own size comes only once its widgets are polished and every pending layout request has run
+// (the scrolling middle reports its height through them); placed before that, a panel measured its first
+// frame alone and then grew past the screen's edge.
+void PanelWindow::settle() {
+    if (!measured_) {
+        // Until a window first shows, its widgets count as hidden and layouts leave them out: the panel
+        // would measure its frame alone. A showing that never reaches the screen makes them count.
+        measured_ = true;
+        measuring_ = true;
+        setAttribute(Qt::WA_DontShowOnScreen, true);
+        show();
+        hide();
+        // The native window that showing made sits at the origin; one made afresh at the first real showing
+        // starts where the panel goes, which is the place a compositor's X window manager takes.
+        destroy();
+        setAttribute(Qt::WA_DontShowOnScreen, false);
+        measuring_ = false;
     }
-    const Box at = PanelGeometry::place(
-        {double(anchor.x()), double(anchor.y()), double(anchor.width()), double(anchor.height())},
-        size.width(), size.height(), free);
-    setGeometry(qRound(at.x), qRound(at.y), qRound(at.w), qRound(at.h));
+    ensurePolished();
+    content_->refresh();
+    QSize before;
+    for (int round = 0; round < 8 && before != contentSize(); ++round) {
+        before = contentSize();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        layout()->activate();
+    }
+}
+
+void PanelWindow::showAt(const QRect& anchor) {
+    QScreen* screen = QGuiApplication::screenAt(anchor.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (screen) setScreen(screen);  // the content's height limit is that screen's
+    anchor_ = box(anchor);
+    screen_ = freeArea(screen);
+    settle();
+    // A compositor's X window manager takes an X window's place when it first maps it and keeps its own
+    // idea of it afterwards: each opening gets a window made afresh, where the panel goes.
+    if (onXwayland(QGuiApplication::platformName()) && testAttribute(Qt::WA_WState_Created)) destroy();
+    const QSize size = contentSize();
+    const QRect at = toRect(PanelGeometry::place(*anchor_, size.width(), size.height(), screen_));
+    setGeometry(at);
     show();
     raise();
     activateWindow();
     setFocus(Qt::PopupFocusReason);  // the panel itself, no control of its content
+    VelmoraLog::write("painel aberto em " + describe(at) + " para o ícone em " + describe(anchor) +
+                      (screen_ ? " na tela " + describe(toRect(*screen_)) : std::string()));
+}
+
+void PanelWindow::showAsWindow() {
+    settle();
+    const QSize size = contentSize();
+    resize(size);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        // The frame the window manager adds is unknown before the first showing; a title bar and borders
+        // of this much are what desktops draw. The content is already at most 60 less than the screen.
+        constexpr int frame = 40;
+        const QRect at = toRect(
+            PanelGeometry::centreIn(size.width(), size.height() + frame, box(screen->availableGeometry())));
+        move(at.x(), at.y() + frame / 2);
+    }
+    show();
 }
 
 bool PanelWindow::event(QEvent* event) {
     const bool handled = QWidget::event(event);
     if (event->type() == QEvent::LayoutRequest) {
         const QSize want = contentSize();
-        const QRect g = geometry();
-        if (auto next = PanelGeometry::followSize(
-                {double(g.x()), double(g.y()), double(g.width()), double(g.height())}, want.width(),
-                want.height())) {
-            setGeometry(qRound(next->x), qRound(next->y), qRound(next->w), qRound(next->h));
+        const Box frame = box(geometry());
+        const auto next = anchor_
+                              ? PanelGeometry::refit(frame, *anchor_, want.width(), want.height(), screen_)
+                              : PanelGeometry::followSize(frame, want.width(), want.height());
+        if (next) {
+            setGeometry(toRect(*next));
+            if (isVisible()) VelmoraLog::write("painel reajustado para " + describe(toRect(*next)));
         }
     }
     return handled;
@@ -166,7 +240,7 @@ void PanelWindow::paintEvent(QPaintEvent*) {
 
 void PanelWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && mode_ == Mode::popup) {
-        hide();
+        dismiss("Escape");
         return;
     }
     QWidget::keyPressEvent(event);
@@ -180,14 +254,25 @@ void PanelWindow::changeEvent(QEvent* event) {
     if (isActiveWindow()) {
         wasActive_ = true;
     } else if (wasActive_) {
-        hide();
+        dismiss("perdeu o foco");
     }
+}
+
+// Hiding deactivates the window, and the change of activation comes while the window still counts as
+// visible: without the guard it would hide it a second time from inside the first hide.
+void PanelWindow::dismiss(const char* why) {
+    if (!isVisible() || dismissing_) return;
+    dismissing_ = true;
+    wasActive_ = false;
+    VelmoraLog::write(std::string("painel fechado: ") + why);
+    hide();
+    dismissing_ = false;
 }
 
 void PanelWindow::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     wasActive_ = false;
-    emit hidden();
+    if (!measuring_) emit hidden();
 }
 
 // The window stands in for the tray: closing it is the user's way to quit.

@@ -17,9 +17,12 @@ class Settings;
 
 // The panel that drops down from the tray icon: a frameless popup with its own rounded background, 360
 // wide, that hides on a click outside it, on Escape and when it loses activation, and follows its content's
-// size with its top edge kept still. Where the desktop has no tray it is a normal window instead, so the
-// application stays usable. Its content is the MenuPanel, refreshed whenever the model publishes a change.
-// Main thread only.
+// size while staying by the icon (its top edge still under a tray at the top, its bottom edge above one at
+// the bottom). Under Xwayland it is a frameless dialog kept above the others instead of a popup: the
+// compositor gives an X popup (an override-redirect window) neither the keyboard nor focus changes, so it
+// would see no Escape and no click elsewhere, while a managed window is activated and hears its focus loss.
+// Where the desktop has no tray it is a normal window instead, so the application stays usable. Its content
+// is the MenuPanel, refreshed whenever the model publishes a change. Main thread only.
 class PanelWindow : public QWidget {
     Q_OBJECT
   public:
@@ -38,8 +41,11 @@ class PanelWindow : public QWidget {
     MenuPanel& content() const { return *content_; }
     PrefsSection& prefs() const { return *prefs_; }
     PermissionsFold& permissions() const { return *perms_; }
-    // Places the panel for the tray icon at `anchor` (see PanelGeometry::place) and shows it.
+    // Places the panel for the tray icon at `anchor` (see PanelGeometry::place) from the size its content
+    // settles at, on the screen holding the icon, and shows it.
     void showAt(const QRect& anchor);
+    // The window form's first showing: at its settled size, centred on the screen with its frame.
+    void showAsWindow();
 
   signals:
     void hidden();
@@ -54,6 +60,9 @@ class PanelWindow : public QWidget {
 
   private:
     void hostSections();
+    void settle();
+    void dismiss(const char* why);
+    std::optional<Box> freeArea(const QScreen* screen) const;
     void refreshSections();
 
     ModelAdapter& model_;
@@ -65,6 +74,11 @@ class PanelWindow : public QWidget {
     PrefsSection* prefs_ = nullptr;
     PermissionsFold* perms_ = nullptr;
     bool wasActive_ = false;
+    bool measured_ = false;  // shown once off screen, so its widgets count in its layouts
+    bool measuring_ = false;
+    bool dismissing_ = false;
+    std::optional<Box> anchor_;  // the icon the shown popup belongs to
+    std::optional<Box> screen_;  // the free area of that icon's screen
 };
 
 }  // namespace velmora

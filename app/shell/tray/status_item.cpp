@@ -9,6 +9,7 @@
 #include "app/design/theme.h"
 #include "app/design/tray_symbol.h"
 #include "app/shell/model_adapter.h"
+#include "app/shell/tray/activation_point.h"
 #include "app/shell/tray/status_text.h"
 #include "core/log/velmora_log.h"
 #include "platform/tray_host/tray_host.h"
@@ -22,6 +23,7 @@ StatusItem::StatusItem(ModelAdapter& model, bool trayAvailable, std::function<do
         model, trayAvailable ? PanelWindow::Mode::popup : PanelWindow::Mode::window, std::move(settings));
     connect(panel_.get(), &PanelWindow::hidden, this, [this] { lastHidden_ = now_(); });
     if (trayAvailable) {
+        ActivationPoint::install();
         tray_ = new QSystemTrayIcon(this);
         connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
             if (reason == QSystemTrayIcon::Trigger) click();
@@ -40,8 +42,7 @@ StatusItem::StatusItem(ModelAdapter& model, bool trayAvailable, std::function<do
         return;
     }
     VelmoraLog::write("bandeja do sistema indisponível: o painel abre como janela comum");
-    panel_->resize(panel_->contentSize());
-    panel_->show();
+    panel_->showAsWindow();
 }
 
 StatusItem::~StatusItem() = default;
@@ -76,19 +77,27 @@ void StatusItem::learnTray() {
 
 void StatusItem::click() {
     if (!tray_) return;
+    const std::optional<PanelGeometry::Point> activation = ActivationPoint::take();
     if (panel_->isVisible()) {
         panel_->hide();
         return;
     }
-    if (!PanelGeometry::clickShows(now_() - lastHidden_)) return;
-    panel_->showAt(anchor());
+    if (!PanelGeometry::clickShows(now_() - lastHidden_)) {
+        VelmoraLog::write("clique no ícone ignorado: o painel acabou de fechar");
+        return;
+    }
+    panel_->showAt(anchor(activation));
 }
 
-// The icon's place on screen; many trays tell none, and then the pointer, which just clicked it, stands in.
-QRect StatusItem::anchor() const {
-    const QRect icon = tray_->geometry();
-    if (icon.isValid() && !icon.isEmpty()) return icon;
-    return {QCursor::pos(), QSize(1, 1)};
+// The icon's place on screen. StatusNotifierItem hosts tell none but send the click's point; other trays
+// without geometry leave the pointer, which just clicked the icon, to stand in.
+QRect StatusItem::anchor(const std::optional<PanelGeometry::Point>& activation) const {
+    const QRect g = tray_->geometry();
+    std::optional<Box> icon;
+    if (g.isValid()) icon = Box{double(g.x()), double(g.y()), double(g.width()), double(g.height())};
+    const QPoint pointer = QCursor::pos();
+    const Box at = PanelGeometry::anchorFor(icon, activation, {double(pointer.x()), double(pointer.y())});
+    return {qRound(at.x), qRound(at.y), qRound(at.w), qRound(at.h)};
 }
 
 }  // namespace velmora

@@ -15,9 +15,10 @@ class ModelAdapter;
 class Settings;
 
 // The application's presence on the desktop: the tray icon, in its connected or unconnected form with a
-// tooltip naming the phone, and the panel it opens. A click shows the panel under the icon (at the pointer
-// when the tray tells no geometry) or hides it; a click within 0.25 s of a hide, which is the same click that
-// closed the popup, leaves it hidden. Without a tray the panel is a normal window, shown at once.
+// tooltip naming the phone, and the panel it opens. A click shows the panel under the icon (at the point a
+// StatusNotifierItem host sent with the click, else the pointer, when the tray tells no geometry) or hides
+// it; a click within 0.25 s of a hide, which is the same click that closed the popup, leaves it hidden.
+// Without a tray the panel is a normal window, shown at once.
 //
 // Main thread only. `now` is a monotonic clock in seconds.
 class StatusItem : public QObject {
@@ -36,7 +37,7 @@ class StatusItem : public QObject {
   private:
     void updateLabel();
     void learnTray();
-    QRect anchor() const;
+    QRect anchor(const std::optional<PanelGeometry::Point>& activation) const;
 
     ModelAdapter& model_;
     std::function<double()> now_;
