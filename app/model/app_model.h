@@ -219,8 +219,9 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // sight: the panel offers the fast link then. Main thread.
     bool fastLinkAvailable() const;
     // Runs `work` now, or, while the link rests on Bluetooth, once the climb back to the fast link has
-    // finished (at most SessionSwap::wakeWaitSeconds later). Main thread; for sending files and mirroring.
-    void afterWake(std::function<void()> work);
+    // finished (at most SessionSwap::wakeWaitSeconds later). Should the session end first, the work is
+    // dropped and `dropped` runs instead. Main thread; for sending files and mirroring.
+    void afterWake(std::function<void()> work, std::function<void()> dropped = {});
     // ---- end of link upgrades, idle descent and wake ----
 
     // ---- Inline preferences (features/prefs/) ----
@@ -361,7 +362,11 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     bool descending_ = false;
     double preferBleUntil_ = 0;
     std::optional<std::string> idleNote_;
-    std::vector<std::function<void()>> wakeWaiters_;
+    struct WakeWaiter {
+        std::function<void()> work;
+        std::function<void()> dropped;  // may be empty
+    };
+    std::vector<WakeWaiter> wakeWaiters_;
     std::optional<std::string> activeUsbSerial_;
     double lastPingAt_ = 0;
     bool switchingLink_ = false;
@@ -413,7 +418,9 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // The session ended (connection half): the run ends; the window waits for the reconnect or closes.
     void mirrorSessionEnded(bool waitForReconnect);
     void setMirrorStalled(bool stalled);
-    void mirrorShutdown();  // the window goes and the sound stops, nothing is sent
+    void mirrorShutdown();     // the window goes and the sound stops, nothing is sent
+    void awaitMirrorAnswer();  // bounds the wait for the phone's first answer to "mirror.start"
+    void mirrorAnswered();
     std::unique_ptr<MirrorControl> mirror_ = std::make_unique<MirrorControl>();
     // ---- end of mirroring ----
 
@@ -455,6 +462,7 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void descentFinished(BesideSession opened, std::shared_ptr<LinkSession> replaced);
     void wakeFromIdle(const std::string& reason);
     void flushWake();
+    void dropWakeWaiters();  // the session ended: each waiter's `dropped`, in order
     // Puts `fresh` in the place of the live session and closes the old one, whose close report then takes
     // the quiet road; the link fields are the caller's.
     void swapIn(const std::shared_ptr<LinkSession>& fresh, const std::shared_ptr<LinkSession>& replaced);

@@ -53,6 +53,14 @@ std::optional<std::string> hashFile(int fd, std::int64_t size) {
 }  // namespace
 
 void AppModel::sendFiles(std::vector<std::filesystem::path> files) {
+    if (state_.idleDescended) {
+        // Resting on Bluetooth: a transfer there would be slow and would hold the link down until it ended.
+        // The same files go again once the fast link is back, at the latest after the wake's bound.
+        afterWake([weak = weak_from_this(), files = std::move(files)] {
+            if (const auto model = weak.lock()) model->sendFiles(files);
+        });
+        return;
+    }
     const std::shared_ptr<LinkSession> session = session_;
     if (!session) return;
     for (const std::filesystem::path& path : files) {
