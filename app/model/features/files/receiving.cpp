@@ -140,12 +140,22 @@ void AppModel::receiveFileChunk(LinkSession& session, ByteView chunk) {
 // The transfer is out of the table: only this thread touches it now.
 void AppModel::completeIncoming(LinkSession& session, IncomingFile& file) {
     const Inbound::FileOffer& offer = file.offer();
-    const bool matches = file.finish();
+    // The digest cannot be had (the crypto library failed): this transfer ends like one that could not be
+    // written, and the session goes on. The wire knows only the two causes.
+    bool matches = false, hashed = true;
+    try {
+        matches = file.finish();
+    } catch (const std::exception& e) {
+        hashed = false;
+        VelmoraLog::write("recebimento " + std::to_string(offer.tid) +
+                          " abortado: resumo SHA-256 indisponível (" + e.what() + ")");
+    }
     std::optional<std::filesystem::path> placed;
     if (matches) placed = ReceivedFolder::place(file.temporary(), files_->folder(), offer.name);
     if (!placed) {
         file.discard();
-        replyFile(session, doneReply(offer.tid, false, matches ? "write_failed" : "checksum_mismatch"));
+        const bool mismatch = hashed && !matches;
+        replyFile(session, doneReply(offer.tid, false, mismatch ? "checksum_mismatch" : "write_failed"));
         setTransfer(L10n::format("transfer.receive_failed", {offer.name}));
         return;
     }
