@@ -36,6 +36,19 @@ TEST(Sending, SeveralFilesGoAtOnceEachUnderItsOwnEvenIdWithExactlyItsBytes) {
     ASSERT_TRUE(s.h.pumpUntil([&] { return !s.model->hasTransferWork(); }));
 }
 
+// The phone's reject races the worker that offered: the line ends on "rejected" however the threads run.
+TEST(Sending, ARejectAnsweredAtOnceIsTheLastTextShown) {
+    FilesStory s;
+    for (int round = 0; round < 20; ++round) {
+        const std::string name = "r" + std::to_string(round) + ".txt";
+        s.model->sendFiles({s.write(name, "x")});
+        s.model->fileRejected(s.tidOf(name));  // as soon as the phone has the offer
+        ASSERT_TRUE(s.h.pumpUntil([&] { return !s.model->hasTransferWork(); }));
+        s.h.exec->runPending();
+        EXPECT_EQ(s.model->state().transferText, L10n::string("transfer.rejected")) << name;
+    }
+}
+
 TEST(Sending, EveryEndingOfASendShowsItsTextAndLeavesNoTransferWork) {
     FilesStory s;
     // Rejected, no answer, no "file.done", "ok" false; one at a time, so the last text is the one looked for.

@@ -112,6 +112,9 @@ void AppModel::sendFile(const std::filesystem::path& path, LinkSession& session)
     const auto finish = [&] { files_->forgetSend(tid); };
     // The answer's time runs from the offer; armed first, so it is there once the offer is out.
     const TimerHandle answerTimer = expireAfter(kAnswerWait, waits->answer);
+    // Shown before the offer goes: the phone's answer may reach main before this thread runs again, and
+    // the line must end on what happened last.
+    setTransfer(L10n::format("transfer.sending", {name}));
     try {
         session.sendControl(
             {{"t", "file.offer"}, {"tid", tid}, {"name", name}, {"size", size}, {"sha256", *digest}});
@@ -120,7 +123,6 @@ void AppModel::sendFile(const std::filesystem::path& path, LinkSession& session)
         setTransfer(L10n::format("transfer.send_error", {FriendlyErrors::text(e)}));
         return finish();
     }
-    setTransfer(L10n::format("transfer.sending", {name}));
     const bool answered = waits->answer->wait();
     answerTimer.cancel();
     if (!answered) {
