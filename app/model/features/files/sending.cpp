@@ -65,7 +65,14 @@ void AppModel::sendFiles(std::vector<std::filesystem::path> files) {
     if (!session) return;
     for (const std::filesystem::path& path : files) {
         std::error_code ignored;
-        if (std::filesystem::is_directory(path, ignored)) continue;
+        const auto type = std::filesystem::status(path, ignored).type();
+        if (type == std::filesystem::file_type::directory) continue;
+        // A named pipe, a socket or a device has no size to offer, and opening a pipe would wait for a
+        // writer forever; a missing file goes on to the worker, which reports it unreadable.
+        if (type != std::filesystem::file_type::regular && type != std::filesystem::file_type::not_found) {
+            setTransfer(L10n::format("transfer.not_regular", {path.filename().string()}));
+            continue;
+        }
         files_->beginSend();
         const bool started = files_->senders().launch([this, path, session] {
             try {
@@ -89,10 +96,11 @@ void AppModel::pickAndSendFiles() {
 void AppModel::sendFile(const std::filesystem::path& path, LinkSession& session) {
     const std::uint32_t tid = files_->takeTid();
     const std::string name = path.filename().string();
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Never blocks in open, should the path have become a pipe since it was looked at.
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info {};
     if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        setTransfer(L10n::format("transfer.read_failed", {name}));
+        setTransfer(L10n::format(fd.valid() ? "transfer.not_regular" : "transfer.read_failed", {name}));
         return;
     }
     // A file that cannot be read whole is reported now, not offered with the digest of a part of it.
