@@ -91,6 +91,8 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     const Identity& identity() const { return *context_->identity; }
     // The session standing now, if any (sends, its phone, its last sign of life).
     std::shared_ptr<LinkSession> liveSession() const { return session_; }
+    // Whether the session of that serial (LinkSession::serial) is the one standing now. Main thread.
+    bool isLive(std::uint64_t serial) const { return session_ && session_->serial() == serial; }
 
     // The user's connection order: saved, then the discovery sources follow it, the live link is
     // reconsidered, and an automatic connection may start.
@@ -195,8 +197,8 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     std::map<std::string, std::string> hotspotPeers();
     void learnHotspot(const std::string& gateway, const std::string& peer);
     void rememberAddrs(const std::string& peer, const std::vector<std::string>& ips);
-    // The phone's "net.offer": its addresses and port; only the live session's counts.
-    void handleOffer(const LinkSession* from, const std::vector<std::string>& ips, std::uint16_t port);
+    // The phone's "net.offer": its addresses and port; only the live session's (by serial) counts.
+    void handleOffer(std::uint64_t from, const std::vector<std::string>& ips, std::uint16_t port);
     // Where a network phone is reached: its advertised address on the phone port, else its endpoint.
     static std::optional<TcpEndpoint> netEndpoint(const DiscoveredPhone& phone);
     // ---- end of discovery and user connections ----
@@ -302,7 +304,7 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // The phone's control messages, on the receive thread (features/dispatch/), and what they do on main.
     void dispatchControl(LinkSession& session, const nlohmann::json& message);
     void onMainLive(std::function<void(AppModel&)> work);
-    void phoneControl(const LinkSession* from, PhoneControlNotice notice);
+    void phoneControl(std::uint64_t from, PhoneControlNotice notice);
     void phoneError(std::string text);
     void benchTimedOut(std::uint64_t run);
 
@@ -317,7 +319,7 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void noticeEvent(const NoticeEvent& event);
 
     // The phone's messages the connection half reads (connection/control_dispatch.cpp).
-    void phoneStatus(const LinkSession* from, const Inbound::Status& status);
+    void phoneStatus(std::uint64_t from, const Inbound::Status& status);
     void applyPhoneStatus(std::optional<bool> screen, bool fast, std::optional<bool> locks);
 
     // Clipboard sync (features/clipboard/clipboard_sync.cpp).

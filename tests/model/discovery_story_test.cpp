@@ -106,7 +106,7 @@ TEST(DiscoveryStory, HotspotsAndAddressesAreRememberedWithinTheirLimits) {
     AppModel& model = h.start();
     EXPECT_EQ(model.hotspotPeers().at("172.20.10.9"), h.phone.id());
     EXPECT_FALSE(h.settings->value("knownHotspotGateways"));
-    model.handleOffer(nullptr, {"172.20.10.1"}, 50000);  // from no live session: ignored
+    model.handleOffer(0, {"172.20.10.1"}, 50000);  // from no live session: ignored
     h.plugInCable();
     ASSERT_TRUE(h.pumpUntil(ConnState::Kind::connected));
     ASSERT_TRUE(
@@ -114,7 +114,7 @@ TEST(DiscoveryStory, HotspotsAndAddressesAreRememberedWithinTheirLimits) {
     h.browser->state(State::failed, "Avahi: Daemon not running");
     h.exec->runPending();
     EXPECT_FALSE(model.state().lastError) << "a failing browse never shows its text over a connected phone";
-    model.handleOffer(model.liveSession().get(), {"C", "172.20.10.1"}, 50000);
+    model.handleOffer(model.liveSession()->serial(), {"C", "172.20.10.1"}, 50000);
     EXPECT_EQ(h.settings->stringListMap("knownAddrs")->at(h.phone.id()),
               (std::vector<std::string>{"C", "172.20.10.1", "A", "B", "D", "E"}));
     const auto peers = model.hotspotPeers();

@@ -94,10 +94,13 @@ TEST(SessionFeatureStory, ThePhonesControlPauseBelongsToItsSessionAndAStaleOneIs
         return model.liveSession() && model.liveSession() != first && model.state().phoneAppVersion;
     }));
     EXPECT_TRUE(model.state().phoneControlPaused);
-    model.reportsFor(first)->didReceiveControl(*first, {{"t", "input.resumed"}});  // the old session's word
+    // The old session's word, also once it is gone: a message posted before its end names it by serial.
+    model.handleOffer(first->serial(), {"10.9.9.9"}, 40000);
+    model.reportsFor(first)->didReceiveControl(*first, {{"t", "input.resumed"}});
     h.exec->runPending();
     EXPECT_TRUE(model.state().phoneControlPaused);
     EXPECT_EQ(h.log().find("liberou"), std::string::npos);
+    EXPECT_EQ(h.log().find("net.offer do celular: 10.9.9.9"), std::string::npos);
     const auto second = model.liveSession();
     model.reportsFor(second)->didReceiveControl(*second, {{"t", "input.resumed"}});
     h.exec->runPending();

@@ -118,8 +118,8 @@ void AppModel::rememberAddrs(const std::string& peer, const std::vector<std::str
     ports_.settings->setValue("knownAddrs", stored);
 }
 
-void AppModel::handleOffer(const LinkSession* from, const std::vector<std::string>& ips, std::uint16_t port) {
-    if (!session_ || session_.get() != from) return;
+void AppModel::handleOffer(std::uint64_t from, const std::vector<std::string>& ips, std::uint16_t port) {
+    if (!isLive(from)) return;
     const std::string addresses = joined(ips);
     VelmoraLog::write("net.offer do celular: " + addresses + " porta " + std::to_string(port));
     knownPort_ = port;

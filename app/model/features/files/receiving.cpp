@@ -95,7 +95,7 @@ void AppModel::receiveOffer(LinkSession& session, const nlohmann::json& message)
         VelmoraLog::write("oferta de arquivo " + tidText + " recusada: destino fora da pasta de recebidos");
         return;
     }
-    std::shared_ptr<IncomingFile> file = IncomingFile::create(temporary, *offer, &session, now());
+    std::shared_ptr<IncomingFile> file = IncomingFile::create(temporary, *offer, session.serial(), now());
     if (!file) {
         replyFile(session, reply("file.reject", tid));
         return;
@@ -120,7 +120,7 @@ void AppModel::receiveFileChunk(LinkSession& session, ByteView chunk) {
     if (chunk.size() < 4) return;
     const std::uint32_t tid = (std::uint32_t{chunk[0]} << 24) | (std::uint32_t{chunk[1]} << 16) |
                               (std::uint32_t{chunk[2]} << 8) | std::uint32_t{chunk[3]};
-    const std::shared_ptr<IncomingFile> file = files_->incoming(tid, &session);
+    const std::shared_ptr<IncomingFile> file = files_->incoming(tid, session.serial());
     if (!file) return;
     // Bytes beyond the announced size are dropped; the transfer completes with the ones it expects.
     const auto data = chunk.subspan(4);
@@ -184,7 +184,7 @@ void AppModel::watchStall(std::uint32_t tid, std::weak_ptr<IncomingFile> weak, d
         model.edit().transferText = L10n::format("transfer.receive_failed", {file->offer().name});
         // The phone learns of it through the send queue: main never waits on the link.
         const std::shared_ptr<LinkSession> session = model.session_;
-        if (session && model.sendQueue_ && session.get() == file->session()) {
+        if (session && model.sendQueue_ && session->serial() == file->session()) {
             model.sendQueue_->post([session, tid] {
                 try {
                     session->sendControl(doneReply(tid, false, "write_failed"));
