@@ -440,6 +440,7 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     TimerHandle retryWork_;
     TimerHandle browseRestart_;
     std::optional<std::string> browseError_;  // the text a failed browse showed in lastError
+    std::int64_t browseFailures_ = 0;         // failed browses in a row, across restarts
     // ---- end of discovery and user connections ----
 
     // ---- Link upgrades, idle descent and wake (upgrade/) ----

@@ -70,6 +70,44 @@ TEST(DiscoveryStory, AdvertisementsBecomePhonesAndStaleReportsAreDropped) {
     EXPECT_TRUE(model.state().phones.empty());
 }
 
+// No DNS-SD daemon, for ten minutes: the browse is tried again every 3 s all along, the streak is logged
+// once and its end once; the search's failure shows while nothing connects and never over a connection.
+TEST(DiscoveryStory, ABrowseThatFailsForMinutesIsLoggedOncePerStreakAndRetriedAllAlong) {
+    test::ModelHarness h;
+    h.pairBothSides();
+    AppModel& model = h.start();
+    const auto failFor = [&](double seconds) {  // a connected phone answers each heartbeat meanwhile
+        for (double t = 0; t < seconds; t += 3) {
+            h.browser->state(State::failed, "Avahi: Daemon not running");
+            h.exec->runPending();
+            const double before = h.exec->now();
+            h.advance(3);  // the restart
+            const auto session = model.liveSession();
+            ASSERT_TRUE(h.pumpUntil([&] { return !session || session->lastRx() > before; }));
+        }
+    };
+    const int startsBefore = h.journal->count("browser.start");
+    failFor(600);
+    EXPECT_EQ(h.journal->count("browser.start") - startsBefore, 200);
+    EXPECT_EQ(count(h.log(), "busca DNS-SD"), 1);
+    EXPECT_EQ(count(h.log(), "busca DNS-SD falhou (Avahi: Daemon not running); tentando de novo a cada 3 s"),
+              1);
+    EXPECT_TRUE(model.state().lastError) << "nothing connects: the search's failure shows";
+
+    h.plugInCable();  // the failure goes with the connection and does not come back over it
+    ASSERT_TRUE(h.pumpUntil(ConnState::Kind::connected));
+    EXPECT_FALSE(model.state().lastError);
+    failFor(30);
+    EXPECT_FALSE(model.state().lastError);
+    EXPECT_EQ(count(h.log(), "busca DNS-SD"), 1);
+
+    h.browser->state(State::ready);
+    h.exec->runPending();
+    EXPECT_EQ(count(h.log(), "busca DNS-SD funcionando de novo após 210 falhas"), 1);
+    failFor(3);
+    EXPECT_EQ(count(h.log(), "busca DNS-SD falhou"), 2) << "a new streak";
+}
+
 TEST(DiscoveryStory, TheCableListFollowsTheBridgeTheInstallerAndTheSwitch) {
     test::ModelHarness h;
     AppModel& model = h.start();
