@@ -43,8 +43,10 @@ PhoneConfig takingPhone(Rig& r) {
 void restOnBluetooth(Rig& r) {
     r.connect(false);
     r.h.phone.setConfig(takingPhone(r));
-    r.live(60);
-    ASSERT_TRUE(r.h.pumpUntil([&] { return r.state().idleDescended; }));
+    ASSERT_TRUE(r.logged("modo ocioso: mantendo tcp: "));  // the phone's first status: its screen is off
+    r.live(57);
+    ASSERT_TRUE(r.liveUntil([&] { return r.count("modo ocioso: abrindo sessão Bluetooth") > 0; }));
+    ASSERT_TRUE(r.h.pumpUntil([&] { return r.state().idleDescended; }));  // the clock held: no guard cuts
     ASSERT_EQ(r.state().linkKind, "ble");
 }
 
