@@ -271,7 +271,7 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void refreshGateway();
 
     // Automatic connection (connection/auto_connect.cpp).
-    PlannerInput plannerInput() const;
+    PlannerInput plannerInput();
     void maybeAutoConnect();
     void markFailure(const std::string& key);
     void start(const Attempt& attempt);
@@ -403,7 +403,7 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     TimerHandle clipTimer_;
     TimerHandle panelNoticeWork_;
     TimerHandle benchTimeout_;
-    std::vector<TimerHandle> replans_;  // one per booked failure
+    std::vector<std::pair<double, TimerHandle>> replans_;  // due time and handle, of the pending re-plans
 
     // ---- Mirroring (features/mirroring/) ----
     friend class MirrorEvents;

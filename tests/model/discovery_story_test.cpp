@@ -161,6 +161,28 @@ TEST(DiscoveryStory, HotspotsAndAddressesAreRememberedWithinTheirLimits) {
     EXPECT_EQ(peers.count("172.20.10.9"), 1u) << "a paired phone's hotspot outlives the others";
 }
 
+// Table: the planner reads the phones' hotspots as the getter gives them: the old key's gateways migrated
+// (one paired phone) and entries that mean nothing dropped. On the phone's hotspot it connects through the
+// gateway; an entry naming no valid id is not a hotspot.
+TEST(DiscoveryStory, ThePlannerSeesTheHotspotsMigratedAndChecked) {
+    for (const std::string row : {"migrated", "invalid"}) {
+        SCOPED_TRACE(row);
+        test::ModelHarness h;
+        h.gateway = "172.20.10.1";
+        h.pairBothSides();
+        if (row == "migrated") h.settings->setValue("knownHotspotGateways", nlohmann::json{"gw:172.20.10.1"});
+        if (row == "invalid")
+            h.settings->setValue("hotspotPeers", nlohmann::json{{"172.20.10.1", h.phone.id() + "!"}});
+        h.start();
+        ASSERT_TRUE(h.pumpUntil([&] { return h.log().find("gateway padrão do Mac") != std::string::npos; }));
+        h.exec->runPending();  // the plan follows the gateway's line on main, in the same turn
+        EXPECT_EQ(h.log().find("conectando a ") != std::string::npos, row == "migrated");
+        if (row == "invalid") continue;
+        EXPECT_NE(h.journal->waitFor("tcp 172.20.10.1:47625"), "");
+        EXPECT_TRUE(h.pumpUntil(ConnState::Kind::connected));
+    }
+}
+
 TEST(DiscoveryStory, BluetoothNamesStalePairingsAndRetry) {
     test::ModelHarness h;
     h.pairBothSides();

@@ -58,6 +58,24 @@ TEST(LinkUpgrade, AStalledHandshakeIsCutAtSevenSecondsAndItsAddressRestsFortyFiv
     EXPECT_TRUE(r.liveUntil([&] { return r.upgradeNow(), r.count("tentando subir") == 2; }));
 }
 
+// A new network (its default gateway changed) forgets the upgrade's rest at once: an address that failed on
+// the old one may answer on the new one.
+TEST(LinkUpgrade, AGatewayChangeEndsTheRestOfAFailedUpgrade) {
+    Rig r({}, {"10.0.0.7"});
+    r.connect(true);
+    r.upgradeNow();
+    ASSERT_TRUE(r.logged("conexão de rede: "));
+    r.h.advance(7.1);
+    ASSERT_TRUE(r.logged("subida falhou em " + r.key("10.0.0.7")));
+    r.live(3);
+    r.upgradeNow();
+    EXPECT_EQ(r.count("tentando subir"), 1) << "resting";
+    r.network->moveTo("192.168.50.1");
+    ASSERT_TRUE(r.logged("gateway padrão do Mac: 192.168.50.1"));
+    r.upgradeNow();
+    EXPECT_EQ(r.count("tentando subir"), 2);
+}
+
 // Table: a network session whose phone's screen stays off moves to Bluetooth and climbs back for fast work
 // or the user's; or the finish aborts for a loss; or the Bluetooth link does not open and the descent rests.
 TEST(IdleDescent, ANetworkSessionRestsOnBluetoothOnlyWhileNothingHappens) {

@@ -51,6 +51,26 @@ struct Links final : TransportFactory, BluetoothCentral, WakeSource, FeatureHalf
     std::function<void()> wake;
 };
 
+// The computer's network: its change reports and the default gateway they lead the model to read.
+struct Network final : NetworkMonitor {
+    void start(std::function<void()> onChange) override { changed = std::move(onChange); }
+    void stop() override {}
+    void moveTo(std::optional<std::string> to) {
+        {
+            std::lock_guard lock(mutex);
+            gateway = std::move(to);
+        }
+        changed();
+    }
+    std::optional<std::string> read() const {
+        std::lock_guard lock(mutex);
+        return gateway;
+    }
+    mutable std::mutex mutex;  // guards gateway, read on a worker
+    std::optional<std::string> gateway;
+    std::function<void()> changed;  // set at start-up
+};
+
 struct Rig {
     explicit Rig(std::optional<bool> fastWhileOff = {},
                  std::vector<std::string> addrs = {"10.0.0.1", "10.0.0.5"})
@@ -62,6 +82,8 @@ struct Rig {
         ModelPorts ports = h.ports();
         std::tie(ports.transports, ports.bluetooth, ports.wake, ports.features) =
             std::tuple(links, links, links, links);
+        ports.network = network;
+        ports.defaultGateway = [n = network] { return n->read(); };
         h.model = AppModel::create(std::move(ports), false);
         h.exec->runPending();
     }
@@ -116,6 +138,7 @@ struct Rig {
 
     ModelHarness h;
     std::shared_ptr<Links> links = std::make_shared<Links>();
+    std::shared_ptr<Network> network = std::make_shared<Network>();
 };
 
 }  // namespace velmora::test

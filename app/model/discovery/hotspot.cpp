@@ -52,7 +52,9 @@ void AppModel::refreshGateway() {
             const auto model = weak.lock();
             if (!model || model->shutDown_ || gateway == model->gatewayIP_) return;
             model->gatewayIP_ = gateway;
+            // Targets that failed or were tried as upgrades on the old network may work on the new one.
             model->failures_.removeAll();
+            model->upgradeCooldown_.clear();
             VelmoraLog::write("gateway padrão do Mac: " + gateway.value_or("nenhum") +
                               " | rede: " + NetInfo::describe(gateway));
             model->maybeAutoConnect();
