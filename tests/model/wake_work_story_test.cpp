@@ -15,10 +15,11 @@ using nlohmann::json;
 using test::Rig;
 
 // The phone of these stories: its screen off on every session; it takes any file whole and starts the
-// mirror at once. Each control message it receives is journaled ("phone <json>").
-PhoneConfig takingPhone(Rig& r) {
+// mirror at once. Each control message it receives is journaled as "<link> <json>", the link being the one
+// named when the session began (the phone reads its configuration once per connection).
+PhoneConfig takingPhone(Rig& r, const std::string& link) {
     PhoneConfig c = Rig::phoneConfig(false);
-    c.onControl = [j = r.h.journal](const json& m) { j->add("phone " + m.dump()); };
+    c.onControl = [j = r.h.journal, link](const json& m) { j->add(link + " " + m.dump()); };
     struct Offer {
         json tid;
         std::size_t size = 0, got = 0;
@@ -42,12 +43,13 @@ PhoneConfig takingPhone(Rig& r) {
 // A network session descended to Bluetooth: the phone's screen has been off for a minute.
 void restOnBluetooth(Rig& r) {
     r.connect(false);
-    r.h.phone.setConfig(takingPhone(r));
+    r.h.phone.setConfig(takingPhone(r, "ble"));
     ASSERT_TRUE(r.logged("modo ocioso: mantendo tcp: "));  // the phone's first status: its screen is off
     r.live(57);
     ASSERT_TRUE(r.liveUntil([&] { return r.count("modo ocioso: abrindo sessão Bluetooth") > 0; }));
     ASSERT_TRUE(r.h.pumpUntil([&] { return r.state().idleDescended; }));  // the clock held: no guard cuts
     ASSERT_EQ(r.state().linkKind, "ble");
+    r.h.phone.setConfig(takingPhone(r, "fast"));  // any session after the Bluetooth one
 }
 
 // The index in the journal of the first entry starting with `prefix`, after `from`; -1 when none.
@@ -69,8 +71,6 @@ TEST(WakeWork, AFileOrTheMirrorAskedWhileRestingWaitsForTheFastLinkOrGoesOverBlu
         restOnBluetooth(r);
         const bool fastLink = !row.ends_with("no fast link");
         if (!fastLink) r.links->refused = {"10.0.0.5"};
-        const int bleSession = indexOf(r, "server.accepted", indexOf(r, "server.accepted"));
-        ASSERT_GE(bleSession, 0);
         const bool file = row.starts_with("file");
         const std::filesystem::path path = r.h.dir.path() / "nota.txt";
         std::ofstream(path) << "olá, celular";
@@ -78,7 +78,8 @@ TEST(WakeWork, AFileOrTheMirrorAskedWhileRestingWaitsForTheFastLinkOrGoesOverBlu
             r.model().sendFiles({path});
         else
             r.model().startMirror();
-        EXPECT_EQ(indexOf(r, file ? "phone {\"name\"" : "phone {\"audio\""), -1) << "nothing went yet";
+        const std::string work = file ? " {\"name\":\"nota.txt\"" : " {\"audio\"";
+        EXPECT_EQ(indexOf(r, "ble" + work), -1) << "nothing went yet";
         ASSERT_TRUE(r.logged("modo ocioso: pedido do usuário; subindo para o caminho rápido"));
         if (file) {
             const std::string sent = L10n::format("transfer.sent", {"nota.txt"});
@@ -86,22 +87,20 @@ TEST(WakeWork, AFileOrTheMirrorAskedWhileRestingWaitsForTheFastLinkOrGoesOverBlu
         } else {
             ASSERT_TRUE(
                 r.h.pumpUntil([&] { return r.state().transferText != L10n::string("transfer.preparing"); }));
-            ASSERT_TRUE(r.h.pumpUntil([&] { return indexOf(r, "phone {\"audio\"") >= 0; }));
+            ASSERT_TRUE(r.h.pumpUntil([&] { return indexOf(r, (fastLink ? "fast" : "ble") + work) >= 0; }));
             EXPECT_TRUE(r.state().mirroring);
             EXPECT_FALSE(r.state().transferText);
         }
         EXPECT_EQ(r.state().linkKind, fastLink ? "tcp" : "ble");
-        const int work = indexOf(r, file ? "phone {\"name\":\"nota.txt\"" : "phone {\"audio\"");
-        const int fastSession = indexOf(r, "server.accepted", bleSession);
+        const int over = indexOf(r, (fastLink ? "fast" : "ble") + work);
+        ASSERT_GE(over, 0) << "went over the " << (fastLink ? "network session" : "Bluetooth session");
+        EXPECT_EQ(indexOf(r, (fastLink ? "ble" : "fast") + work), -1);
         if (fastLink) {
-            EXPECT_GT(work, fastSession) << "went over the network session";
             ASSERT_TRUE(r.logged("subindo para wifi"));
-        } else {
-            EXPECT_EQ(fastSession, -1);
-            EXPECT_GT(work, bleSession);
         }
         if (!file) {
-            const json start = json::parse(r.h.journal->all()[static_cast<std::size_t>(work)].substr(6));
+            const std::string entry = r.h.journal->all()[static_cast<std::size_t>(over)];
+            const json start = json::parse(entry.substr(entry.find(' ') + 1));
             EXPECT_EQ(start["maxSize"], fastLink ? 1600 : 1024);
             EXPECT_EQ(r.count("espelhamento lento (1 quadro/s, 1024 px) pelo Bluetooth"), fastLink ? 0 : 1);
         }
@@ -132,8 +131,10 @@ TEST(WakeWork, WorkWaitingForTheWakeIsDroppedWithItsSession) {
         r.h.advanceSettled(AppModel::reconnectDelay + 0.5);
         ASSERT_TRUE(r.h.pumpUntil(Kind::connected));
         r.live(SessionSwap::wakeWaitSeconds + 3);
-        EXPECT_EQ(indexOf(r, "phone {\"name\":\"nota.txt\""), -1);
-        EXPECT_EQ(indexOf(r, "phone {\"audio\""), -1);
+        for (const char* link : {"ble", "fast"}) {
+            EXPECT_EQ(indexOf(r, link + std::string(" {\"name\":\"nota.txt\"")), -1);
+            EXPECT_EQ(indexOf(r, link + std::string(" {\"audio\"")), -1);
+        }
         EXPECT_FALSE(r.state().transferText);
     }
 }
