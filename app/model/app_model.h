@@ -513,11 +513,11 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // The model's installer, made on first use with the adb path the cable port located and kept for the
     // model's life. A live model starts its polling with discovery, hides its candidates from the cable
     // list and tells the observers of each change; a preview model never starts it. Main thread.
-    PhoneInstaller& installer();
+    CompanionInstaller& installer();
 
   private:
     void installerChanged();
-    std::unique_ptr<PhoneInstaller> installer_;  // declared last: it goes first, its queue with it
+    std::unique_ptr<CompanionInstaller> installer_;  // declared last: it goes first, its queue with it
     bool installerNews_ = false;  // the next publish() tells the observers even if state_ is same
     // ---- end of the companion-app installer ----
 };

@@ -11,6 +11,7 @@
 #include "app/design/buttons.h"
 #include "app/design/fold_row.h"
 #include "app/design/palette.h"
+#include "app/links/installer/phone_installer.h"
 #include "app/shell/installer/phone_install_section.h"
 #include "app/shell/phones/permissions_fold.h"
 #include "app/shell/phones/phone_list_actions.h"
