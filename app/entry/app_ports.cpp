@@ -7,9 +7,10 @@
 
 #include "app/links/ble/ble_central_port.h"
 #include "app/links/ble/ble_transport.h"
+#include "app/links/installer/phone_installer.h"
+#include "app/links/usb_bridge_link.h"
 #include "app/mirror/control/qt_mirror_screens.h"
 #include "app/mirror/control/qt_mirror_sound.h"
-#include "app/model/connection/usb_bridge_link.h"
 #include "app/shell/pairing/qt_pairing_prompt.h"
 #include "core/identity/keychain_identity.h"
 #include "core/log/velmora_log.h"
@@ -119,6 +120,10 @@ ModelPorts applicationPorts(std::shared_ptr<Executor> main, std::shared_ptr<QtPa
 #endif
     ports.browser = std::make_shared<AvahiBrowser>();
     ports.usb = std::make_shared<UsbBridgeLink>(std::make_unique<UsbBridge>());
+    // The installer runs the adb the cable port located, on its own queue with the installed package.
+    ports.makeInstaller = [main = ports.main](std::optional<std::string> adbPath) {
+        return std::make_unique<PhoneInstaller>(std::move(adbPath), main);
+    };
     ports.pairing = std::move(prompt);
     ports.alerts = std::make_shared<DialogAlerts>();
     ports.network = std::make_shared<RtnetlinkMonitor>();

@@ -15,6 +15,7 @@
 #include "app/design/guide/guide_view.h"
 #include "app/design/theme.h"
 #include "app/entry/snapshots_table.h"
+#include "app/links/installer/phone_installer.h"
 #include "app/mirror/snapshots/mirror_snapshots.h"
 #include "app/shell/installer/phone_install_section.h"
 #include "app/shell/main_executor.h"

@@ -5,6 +5,7 @@
 
 #include "app/design/fold_row.h"
 #include "app/entry/snapshots.h"
+#include "app/links/installer/phone_installer.h"
 #include "app/model/app_model.h"
 #include "app/shell/panel/menu_panel.h"
 #include "app/shell/panel/model_panel.h"

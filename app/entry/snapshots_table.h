@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/entry/snapshots_panel.h"
-#include "app/links/installer/install_state.h"
+#include "app/model/ports/install_state.h"
 
 namespace velmora::Snapshots {
 

@@ -14,16 +14,6 @@ bool printable(std::string_view line) {
     });
 }
 
-// Non-empty lines, each without a trailing "\r"; unreadable lines are dropped.
-std::vector<std::string_view> lines(std::string_view text) {
-    std::vector<std::string_view> out;
-    for (auto line : Split::pieces(text, '\n')) {
-        if (line.back() == '\r') line.remove_suffix(1);
-        if (!line.empty() && printable(line)) out.push_back(line);
-    }
-    return out;
-}
-
 // adb separates fields with runs of spaces; a tab is part of a field.
 std::vector<std::string_view> fields(std::string_view line) {
     return Split::pieces(line, ' ');
@@ -45,8 +35,17 @@ std::string modelOf(const std::vector<std::string_view>& parts) {
 
 }  // namespace
 
+std::vector<std::string_view> readableLines(std::string_view text) {
+    std::vector<std::string_view> out;
+    for (auto line : Split::pieces(text, '\n')) {
+        if (line.back() == '\r') line.remove_suffix(1);
+        if (!line.empty() && printable(line)) out.push_back(line);
+    }
+    return out;
+}
+
 std::vector<CableDevice> cableDevices(std::string_view deviceList) {
-    const auto all = lines(deviceList);
+    const auto all = readableLines(deviceList);
     std::vector<CableDevice> devices;
     for (std::size_t i = 1; i < all.size(); ++i) {
         const auto parts = fields(all[i]);
@@ -61,7 +60,7 @@ std::vector<CableDevice> cableDevices(std::string_view deviceList) {
 std::optional<std::uint16_t> existingForward(std::string_view forwardList, std::string_view serial,
                                              std::uint16_t remotePort) {
     const std::string remote = "tcp:" + std::to_string(remotePort);
-    for (const auto line : lines(forwardList)) {
+    for (const auto line : readableLines(forwardList)) {
         const auto parts = fields(line);
         if (parts.size() < 3 || parts[0] != serial || parts[2] != remote) continue;
         if (!startsWith(parts[1], "tcp:")) continue;

@@ -8,6 +8,11 @@
 
 namespace velmora::AdbOutput {
 
+// The non-empty lines of adb's output, each without its trailing "\r", leaving out every line that is not
+// printable ASCII (a tab allowed): adb prints serials and properties in ASCII, and a line that cannot be
+// read whole must not name a phone. The USB bridge and the installer read device lists by this one rule.
+std::vector<std::string_view> readableLines(std::string_view text);
+
 // One phone on the cable that adb may talk to.
 struct CableDevice {
     std::string serial;

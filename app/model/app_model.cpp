@@ -181,7 +181,7 @@ void AppModel::shutdown() {
         timer->cancel();
     if (diagWait_) diagWait_->cancel();
     if (lostWork_) lostWork_->cancel();
-    for (const TimerHandle& replan : replans_)
+    for (const auto& [due, replan] : replans_)
         replan.cancel();
     for (const TimerHandle& timer : linkTimers_)
         timer.cancel();

@@ -91,6 +91,8 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     const Identity& identity() const { return *context_->identity; }
     // The session standing now, if any (sends, its phone, its last sign of life).
     std::shared_ptr<LinkSession> liveSession() const { return session_; }
+    // Whether the session of that serial (LinkSession::serial) is the one standing now. Main thread.
+    bool isLive(std::uint64_t serial) const { return session_ && session_->serial() == serial; }
 
     // The user's connection order: saved, then the discovery sources follow it, the live link is
     // reconsidered, and an automatic connection may start.
@@ -198,8 +200,8 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     std::map<std::string, std::string> hotspotPeers();
     void learnHotspot(const std::string& gateway, const std::string& peer);
     void rememberAddrs(const std::string& peer, const std::vector<std::string>& ips);
-    // The phone's "net.offer": its addresses and port; only the live session's counts.
-    void handleOffer(const LinkSession* from, const std::vector<std::string>& ips, std::uint16_t port);
+    // The phone's "net.offer": its addresses and port; only the live session's (by serial) counts.
+    void handleOffer(std::uint64_t from, const std::vector<std::string>& ips, std::uint16_t port);
     // Where a network phone is reached: its advertised address on the phone port, else its endpoint.
     static std::optional<TcpEndpoint> netEndpoint(const DiscoveredPhone& phone);
     // ---- end of discovery and user connections ----
@@ -222,8 +224,9 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // sight: the panel offers the fast link then. Main thread.
     bool fastLinkAvailable() const;
     // Runs `work` now, or, while the link rests on Bluetooth, once the climb back to the fast link has
-    // finished (at most SessionSwap::wakeWaitSeconds later). Main thread; for sending files and mirroring.
-    void afterWake(std::function<void()> work);
+    // finished (at most SessionSwap::wakeWaitSeconds later). Should the session end first, the work is
+    // dropped and `dropped` runs instead. Main thread; for sending files and mirroring.
+    void afterWake(std::function<void()> work, std::function<void()> dropped = {});
     // ---- end of link upgrades, idle descent and wake ----
 
     // ---- Inline preferences (features/prefs/) ----
@@ -271,7 +274,7 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void refreshGateway();
 
     // Automatic connection (connection/auto_connect.cpp).
-    PlannerInput plannerInput() const;
+    PlannerInput plannerInput();
     void maybeAutoConnect();
     void markFailure(const std::string& key);
     void start(const Attempt& attempt);
@@ -304,7 +307,7 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // The phone's control messages, on the receive thread (features/dispatch/), and what they do on main.
     void dispatchControl(LinkSession& session, const nlohmann::json& message);
     void onMainLive(std::function<void(AppModel&)> work);
-    void phoneControl(const LinkSession* from, PhoneControlNotice notice);
+    void phoneControl(std::uint64_t from, PhoneControlNotice notice);
     void phoneError(std::string text);
     void benchTimedOut(std::uint64_t run);
 
@@ -319,7 +322,7 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void noticeEvent(const NoticeEvent& event);
 
     // The phone's messages the connection half reads (connection/control_dispatch.cpp).
-    void phoneStatus(const LinkSession* from, const Inbound::Status& status);
+    void phoneStatus(std::uint64_t from, const Inbound::Status& status);
     void applyPhoneStatus(std::optional<bool> screen, bool fast, std::optional<bool> locks);
 
     // Clipboard sync (features/clipboard/clipboard_sync.cpp).
@@ -366,7 +369,11 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     bool descending_ = false;
     double preferBleUntil_ = 0;
     std::optional<std::string> idleNote_;
-    std::vector<std::function<void()>> wakeWaiters_;
+    struct WakeWaiter {
+        std::function<void()> work;
+        std::function<void()> dropped;  // may be empty
+    };
+    std::vector<WakeWaiter> wakeWaiters_;
     std::optional<std::string> activeUsbSerial_;
     double lastPingAt_ = 0;
     bool switchingLink_ = false;
@@ -401,7 +408,7 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     TimerHandle clipTimer_;
     TimerHandle panelNoticeWork_;
     TimerHandle benchTimeout_;
-    std::vector<TimerHandle> replans_;  // one per booked failure
+    std::vector<std::pair<double, TimerHandle>> replans_;  // due time and handle, of the pending re-plans
 
     // ---- Mirroring (features/mirroring/) ----
     friend class MirrorEvents;
@@ -418,7 +425,9 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // The session ended (connection half): the run ends; the window waits for the reconnect or closes.
     void mirrorSessionEnded(bool waitForReconnect);
     void setMirrorStalled(bool stalled);
-    void mirrorShutdown();  // the window goes and the sound stops, nothing is sent
+    void mirrorShutdown();     // the window goes and the sound stops, nothing is sent
+    void awaitMirrorAnswer();  // bounds the wait for the phone's first answer to "mirror.start"
+    void mirrorAnswered();
     std::unique_ptr<MirrorControl> mirror_ = std::make_unique<MirrorControl>();
     // ---- end of mirroring ----
 
@@ -436,6 +445,7 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     TimerHandle retryWork_;
     TimerHandle browseRestart_;
     std::optional<std::string> browseError_;  // the text a failed browse showed in lastError
+    std::int64_t browseFailures_ = 0;         // failed browses in a row, across restarts
     // ---- end of discovery and user connections ----
 
     // ---- Link upgrades, idle descent and wake (upgrade/) ----
@@ -460,6 +470,7 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void descentFinished(BesideSession opened, std::shared_ptr<LinkSession> replaced);
     void wakeFromIdle(const std::string& reason);
     void flushWake();
+    void dropWakeWaiters();  // the session ended: each waiter's `dropped`, in order
     // Puts `fresh` in the place of the live session and closes the old one, whose close report then takes
     // the quiet road; the link fields are the caller's.
     void swapIn(const std::shared_ptr<LinkSession>& fresh, const std::shared_ptr<LinkSession>& replaced);
@@ -507,11 +518,11 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     // The model's installer, made on first use with the adb path the cable port located and kept for the
     // model's life. A live model starts its polling with discovery, hides its candidates from the cable
     // list and tells the observers of each change; a preview model never starts it. Main thread.
-    PhoneInstaller& installer();
+    CompanionInstaller& installer();
 
   private:
     void installerChanged();
-    std::unique_ptr<PhoneInstaller> installer_;  // declared last: it goes first, its queue with it
+    std::unique_ptr<CompanionInstaller> installer_;  // declared last: it goes first, its queue with it
     bool installerNews_ = false;  // the next publish() tells the observers even if state_ is same
     // ---- end of the companion-app installer ----
 };

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/links/installer/phone_installer.h"
 #include "app/model/features/feature_half.h"
 #include "app/model/ports/alerts.h"
 #include "app/model/ports/bluetooth_central.h"
 #include "app/model/ports/clipboard.h"
+#include "app/model/ports/companion_installer.h"
 #include "app/model/ports/dns_sd_browser.h"
 #include "app/model/ports/host_name.h"
 #include "app/model/ports/mirror_screen.h"
@@ -67,8 +67,8 @@ struct ModelPorts {
     // ---- end of mirroring ----
     // ---- Companion-app installer (discovery/installer_link.cpp) ----
     // Makes the model's installer on first use, given the adb path the cable port located (absent: none).
-    // Unset: the application's installer, on its own queue with the installed package.
-    std::function<std::unique_ptr<PhoneInstaller>(std::optional<std::string> adbPath)> makeInstaller;
+    // Unset: one that never finds a phone.
+    std::function<std::unique_ptr<CompanionInstaller>(std::optional<std::string> adbPath)> makeInstaller;
 };
 
 }  // namespace velmora

@@ -9,6 +9,12 @@
 
 namespace velmora {
 
+namespace {
+
+std::atomic<std::uint64_t> nextSerial{0};  // 64 bits: not spent in any run
+
+}  // namespace
+
 LinkSession::LinkSession(OpenedToken, std::unique_ptr<SecureChannel> channel, Peer peer, bool newlyPaired,
                          bool peerSaveFailed, const Clock& clock)
     : channel_(std::move(channel)),
@@ -16,6 +22,7 @@ LinkSession::LinkSession(OpenedToken, std::unique_ptr<SecureChannel> channel, Pe
       newlyPaired_(newlyPaired),
       peerSaveFailed_(peerSaveFailed),
       clock_(clock),
+      serial_(nextSerial.fetch_add(1) + 1),
       lastRx_(clock.now()) {}
 
 LinkSession::~LinkSession() = default;

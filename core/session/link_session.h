@@ -80,6 +80,9 @@ class LinkSession {
     // memory); the owner logs it and tells the user the pairing may not survive a restart.
     bool peerSaveFailed() const { return peerSaveFailed_; }
     bool closed() const { return closed_.load(); }
+    // Names this session for the life of the process: no other session ever gets it, whereas a freed
+    // session's address may come back for the next one. Work that hops threads compares this.
+    std::uint64_t serial() const { return serial_; }
     // When the last record arrived, in seconds on the session's clock; the heartbeat watches it.
     double lastRx() const { return lastRx_.load(); }
     // The phone's last "caps" message, whole.
@@ -108,6 +111,7 @@ class LinkSession {
     const bool newlyPaired_;
     const bool peerSaveFailed_;
     const Clock& clock_;
+    const std::uint64_t serial_;
     std::atomic<bool> closed_{false};
     std::atomic<bool> ran_{false};
     std::atomic<double> lastRx_;

@@ -11,6 +11,7 @@
 
 #include "app/design/appearance.h"
 #include "app/design/text_block.h"
+#include "app/links/installer/phone_installer.h"
 #include "app/model/app_model.h"
 #include "app/shell/card/card_actions.h"
 #include "app/shell/card/connected_card.h"
@@ -211,7 +212,7 @@ TEST(ConnectedCard, TheUpdateNoticeFollowsTheInstallerAndUpdatesTheFirstCablePho
     harness.makeInstaller = [&](std::optional<std::string>) {
         return std::make_unique<PhoneInstaller>("/adb", PhoneInstaller::Package{}, polls, harness.exec, adb);
     };
-    PhoneInstaller& installer = harness.start().installer();
+    CompanionInstaller& installer = harness.start().installer();
     CardRig rig([&] { return connectedBody(harness.model); });
     rig.model.phoneNeedsUpdate = true;
     rig.openCard();

@@ -198,6 +198,24 @@ TEST(SessionRunner, DroppedInItsCloseReportOrWhileWaitingItNeverDestroysARunning
 
 // The phone holds the computer to the same per-channel limits: a record of exactly its channel's limit
 // arrives, one byte more ends the session on the phone's side.
+// Work that hops threads names its session by serial: a freed session's address comes back for the next
+// one (the allocator reuses it), its serial never does.
+TEST(SessionSerial, EachSessionHasItsOwnEvenWhereTheAddressIsReused) {
+    SimulatedPhone phone;
+    SoftwareIdentity computer{"Estação", "mac"};
+    MemoryPeerStore store;
+    std::vector<std::pair<const LinkSession*, std::uint64_t>> seen;
+    for (int i = 0; i < 6; ++i) {
+        OpenAttempt attempt = openSession(phone, computer, store);
+        ASSERT_TRUE(attempt.session) << attempt.errorText();
+        seen.emplace_back(attempt.session.get(), attempt.session->serial());
+        attempt.session.reset();
+        attempt.finish();
+    }
+    for (std::size_t i = 1; i < seen.size(); ++i)
+        EXPECT_GT(seen[i].second, seen[i - 1].second) << "whatever the address";
+}
+
 TEST(SessionSends, EachSendReachesThePhoneOnItsChannelWithinItsLimit) {
     RunningSession s({});
     s.session().sendFileChunk(1, Bytes{0xAA, 0xBB, 0xCC});

@@ -1,8 +1,14 @@
 // Files to the phone: one worker per file, exactly the offered bytes, and every way a send ends.
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+
+#include <cstring>
 #include <fstream>
 
 #include "app/model/features/files/transfer_tables.h"
 #include "core/l10n/l10n.h"
+#include "core/posix/unique_fd.h"
 #include "files/files_story.h"
 
 namespace velmora {
@@ -34,6 +40,40 @@ TEST(Sending, SeveralFilesGoAtOnceEachUnderItsOwnEvenIdWithExactlyItsBytes) {
     ASSERT_TRUE(s.textIs(L10n::format("transfer.sent", {"big.bin"})));
     EXPECT_EQ(s.sentTo(emptyTid), "");  // no record for an empty file
     ASSERT_TRUE(s.h.pumpUntil([&] { return !s.model->hasTransferWork(); }));
+}
+
+// Table: a named pipe, a socket and a device, picked or dropped, are refused at once with their own text:
+// nothing is offered, no id is used, no worker waits (a pipe's open would, for a writer that never comes).
+TEST(Sending, WhatIsNotARegularFileIsRefusedUpFrontAndNothingWaits) {
+    FilesStory s;
+    const std::filesystem::path pipe = s.h.dir.path() / "fila", socket = s.h.dir.path() / "tomada";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const UniqueFd listening(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socket.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listening.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    for (const std::filesystem::path& path : {pipe, socket, std::filesystem::path("/dev/null")}) {
+        SCOPED_TRACE(path);
+        s.model->sendFiles({path});
+        EXPECT_FALSE(s.model->hasTransferWork());
+        ASSERT_TRUE(s.textIs(L10n::format("transfer.not_regular", {path.filename().string()})));
+    }
+    s.model->sendFiles({s.write("depois.txt", "ok")});
+    EXPECT_EQ(s.tidOf("depois.txt"), 2U) << "the refused ones used no id";
+}
+
+// The phone's reject races the worker that offered: the line ends on "rejected" however the threads run.
+TEST(Sending, ARejectAnsweredAtOnceIsTheLastTextShown) {
+    FilesStory s;
+    for (int round = 0; round < 20; ++round) {
+        const std::string name = "r" + std::to_string(round) + ".txt";
+        s.model->sendFiles({s.write(name, "x")});
+        s.model->fileRejected(s.tidOf(name));  // as soon as the phone has the offer
+        ASSERT_TRUE(s.h.pumpUntil([&] { return !s.model->hasTransferWork(); }));
+        s.h.exec->runPending();
+        EXPECT_EQ(s.model->state().transferText, L10n::string("transfer.rejected")) << name;
+    }
 }
 
 TEST(Sending, EveryEndingOfASendShowsItsTextAndLeavesNoTransferWork) {

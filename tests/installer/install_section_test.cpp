@@ -10,6 +10,7 @@
 #include "app/design/appearance.h"
 #include "app/design/cards.h"
 #include "app/design/fold_row.h"
+#include "app/links/installer/phone_installer.h"
 #include "app/shell/installer/install_widgets.h"
 #include "app/shell/installer/phone_install_section.h"
 #include "app/shell/phones/phone_list_actions.h"

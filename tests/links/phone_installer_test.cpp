@@ -1,5 +1,7 @@
 #include "app/links/installer/phone_installer.h"
 
+#include "app/links/adb_output.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -227,6 +229,36 @@ TEST_F(Installer, PollsCablePhonesAndLeavesThoseWithTheAppAloneForThirtySeconds)
     queue->advance(4);
     EXPECT_TRUE(installer->candidates().empty() && installer->cableDevices().empty());
     EXPECT_EQ(installer->unauthorized(), 0);
+}
+
+// Table: lines with control characters (a serial "\r", a bell, an escape, a NUL) are no phone to the
+// installer, exactly as to the USB bridge: both read the cable the same way, and adb is never run with such
+// a serial.
+TEST_F(Installer, ReadsTheDeviceListByTheBridgesRule) {
+    const std::string header = "List of devices attached\n";
+    const std::string rows[] = {"\r device usb:1-7 model:X\n", "BEL\a device usb:1-7\n",
+                                "ESC\x1b[31m device usb:1-7\n",
+                                std::string("NU\0L device usb:1-7\n", sizeof "NU\0L device usb:1-7\n" - 1),
+                                "OK device usb:1-8 model:Y\r\r\n"};
+    for (const std::string& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(row));
+        const std::string list = header + row + "GOOD device usb:1-9 model:Z\n";
+        std::vector<std::string> bridge;
+        for (const auto& device : AdbOutput::cableDevices(list))
+            bridge.push_back(device.serial);
+        std::vector<std::string> installer;
+        for (const auto& device : PhoneInstaller::parseDevices(list))
+            installer.push_back(device.serial);
+        EXPECT_EQ(installer, bridge);
+        EXPECT_EQ(bridge, std::vector<std::string>{"GOOD"});
+    }
+    answer("devices -l", header + "\r device usb:1-7 model:X\nGOOD device usb:1-9 model:Z\n");
+    answer("-s GOOD " + query, "");
+    make();
+    installer->start();
+    queue->advance(2);
+    EXPECT_EQ(adb->take(), (std::vector<std::string>{"devices -l", "-s GOOD " + query}));
+    EXPECT_EQ(serials(installer->candidates()), std::vector<std::string>{"GOOD/Z"});
 }
 
 TEST_F(Installer, InstallsAVerifiedCopyOnOnePhoneAtATime) {

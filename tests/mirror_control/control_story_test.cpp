@@ -124,6 +124,40 @@ TEST(MirrorControlStory, ErrorsShowAsNoticeApprovalOrFailureAndAFailureStopsTheS
     EXPECT_EQ(r.count(R"(phone {"keep":true,"t":"mirror.stop"})"), 0);
 }
 
+// Table: a phone that never answers "mirror.start" leaves the run shown as started for 30 s, then it fails
+// with its text; a phone that started in time is left alone past the bound.
+TEST(MirrorControlStory, AStartThePhoneNeverAnswersFailsAfterThirtySeconds) {
+    for (const bool answers : {false, true}) {
+        SCOPED_TRACE(answers ? "answers" : "silent");
+        Rig r(answers ? answering({{"mirror.start", {kStarted}}}) : PhoneConfig{});
+        r.model().startMirror();
+        if (answers) {
+            ASSERT_TRUE(r.until("screen.present"));
+        }
+        const auto alive = [&](double seconds) {  // the phone answers each heartbeat's ping meanwhile
+            for (; seconds > 1e-9; seconds -= AppModel::heartbeatInterval) {
+                const double before = r.h.exec->now();
+                r.h.advance(std::min(seconds, AppModel::heartbeatInterval));
+                const auto session = r.model().liveSession();
+                if (seconds >= AppModel::heartbeatInterval) {
+                    ASSERT_TRUE(r.h.pumpUntil([&] { return session && session->lastRx() > before; }));
+                }
+            }
+        };
+        alive(29.9);
+        EXPECT_TRUE(r.model().state().mirroring);
+        EXPECT_FALSE(r.model().state().lastError);
+        alive(0.2);
+        EXPECT_EQ(r.model().state().mirroring, answers);
+        EXPECT_EQ(r.model().state().lastError,
+                  answers ? std::nullopt : std::optional(L10n::string("mirror.no_answer")));
+        EXPECT_EQ(
+            r.h.log().find("espelhamento: o celular não respondeu ao pedido em 30 s") != std::string::npos,
+            !answers);
+        EXPECT_EQ(r.model().state().state.kind(), ConnState::Kind::connected) << "only the run failed";
+    }
+}
+
 // A stop right after the start follows it to the phone; the phone's late "permission pending" opens nothing.
 TEST(MirrorControlStory, AQuickStopFollowsItsStartAndALateApprovalOpensNoWindow) {
     Rig r(answering({{"mirror.stop", {{{"t", "mirror.error"}, {"code", "permission_pending"}}}}}));

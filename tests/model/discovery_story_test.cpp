@@ -70,6 +70,44 @@ TEST(DiscoveryStory, AdvertisementsBecomePhonesAndStaleReportsAreDropped) {
     EXPECT_TRUE(model.state().phones.empty());
 }
 
+// No DNS-SD daemon, for ten minutes: the browse is tried again every 3 s all along, the streak is logged
+// once and its end once; the search's failure shows while nothing connects and never over a connection.
+TEST(DiscoveryStory, ABrowseThatFailsForMinutesIsLoggedOncePerStreakAndRetriedAllAlong) {
+    test::ModelHarness h;
+    h.pairBothSides();
+    AppModel& model = h.start();
+    const auto failFor = [&](double seconds) {  // a connected phone answers each heartbeat meanwhile
+        for (double t = 0; t < seconds; t += 3) {
+            h.browser->state(State::failed, "Avahi: Daemon not running");
+            h.exec->runPending();
+            const double before = h.exec->now();
+            h.advance(3);  // the restart
+            const auto session = model.liveSession();
+            ASSERT_TRUE(h.pumpUntil([&] { return !session || session->lastRx() > before; }));
+        }
+    };
+    const int startsBefore = h.journal->count("browser.start");
+    failFor(600);
+    EXPECT_EQ(h.journal->count("browser.start") - startsBefore, 200);
+    EXPECT_EQ(count(h.log(), "busca DNS-SD"), 1);
+    EXPECT_EQ(count(h.log(), "busca DNS-SD falhou (Avahi: Daemon not running); tentando de novo a cada 3 s"),
+              1);
+    EXPECT_TRUE(model.state().lastError) << "nothing connects: the search's failure shows";
+
+    h.plugInCable();  // the failure goes with the connection and does not come back over it
+    ASSERT_TRUE(h.pumpUntil(ConnState::Kind::connected));
+    EXPECT_FALSE(model.state().lastError);
+    failFor(30);
+    EXPECT_FALSE(model.state().lastError);
+    EXPECT_EQ(count(h.log(), "busca DNS-SD"), 1);
+
+    h.browser->state(State::ready);
+    h.exec->runPending();
+    EXPECT_EQ(count(h.log(), "busca DNS-SD funcionando de novo após 210 falhas"), 1);
+    failFor(3);
+    EXPECT_EQ(count(h.log(), "busca DNS-SD falhou"), 2) << "a new streak";
+}
+
 TEST(DiscoveryStory, TheCableListFollowsTheBridgeTheInstallerAndTheSwitch) {
     test::ModelHarness h;
     AppModel& model = h.start();
@@ -106,7 +144,7 @@ TEST(DiscoveryStory, HotspotsAndAddressesAreRememberedWithinTheirLimits) {
     AppModel& model = h.start();
     EXPECT_EQ(model.hotspotPeers().at("172.20.10.9"), h.phone.id());
     EXPECT_FALSE(h.settings->value("knownHotspotGateways"));
-    model.handleOffer(nullptr, {"172.20.10.1"}, 50000);  // from no live session: ignored
+    model.handleOffer(0, {"172.20.10.1"}, 50000);  // from no live session: ignored
     h.plugInCable();
     ASSERT_TRUE(h.pumpUntil(ConnState::Kind::connected));
     ASSERT_TRUE(h.pumpUntil(
@@ -114,13 +152,35 @@ TEST(DiscoveryStory, HotspotsAndAddressesAreRememberedWithinTheirLimits) {
     h.browser->state(State::failed, "Avahi: Daemon not running");
     h.exec->runPending();
     EXPECT_FALSE(model.state().lastError) << "a failing browse never shows its text over a connected phone";
-    model.handleOffer(model.liveSession().get(), {"C", "172.20.10.1"}, 50000);
+    model.handleOffer(model.liveSession()->serial(), {"C", "172.20.10.1"}, 50000);
     EXPECT_EQ(h.settings->stringListMap("knownAddrs")->at(h.phone.id()),
               (std::vector<std::string>{"C", "172.20.10.1", "A", "B", "D", "E"}));
     const auto peers = model.hotspotPeers();
     EXPECT_EQ(peers.size(), 16u);
     EXPECT_EQ(peers.at("172.20.10.1"), h.phone.id()) << "the entry just learned always stays";
     EXPECT_EQ(peers.count("172.20.10.9"), 1u) << "a paired phone's hotspot outlives the others";
+}
+
+// Table: the planner reads the phones' hotspots as the getter gives them: the old key's gateways migrated
+// (one paired phone) and entries that mean nothing dropped. On the phone's hotspot it connects through the
+// gateway; an entry naming no valid id is not a hotspot.
+TEST(DiscoveryStory, ThePlannerSeesTheHotspotsMigratedAndChecked) {
+    for (const std::string row : {"migrated", "invalid"}) {
+        SCOPED_TRACE(row);
+        test::ModelHarness h;
+        h.gateway = "172.20.10.1";
+        h.pairBothSides();
+        if (row == "migrated") h.settings->setValue("knownHotspotGateways", nlohmann::json{"gw:172.20.10.1"});
+        if (row == "invalid")
+            h.settings->setValue("hotspotPeers", nlohmann::json{{"172.20.10.1", h.phone.id() + "!"}});
+        h.start();
+        ASSERT_TRUE(h.pumpUntil([&] { return h.log().find("gateway padrão do Mac") != std::string::npos; }));
+        h.exec->runPending();  // the plan follows the gateway's line on main, in the same turn
+        EXPECT_EQ(h.log().find("conectando a ") != std::string::npos, row == "migrated");
+        if (row == "invalid") continue;
+        EXPECT_NE(h.journal->waitFor("tcp 172.20.10.1:47625"), "");
+        EXPECT_TRUE(h.pumpUntil(ConnState::Kind::connected));
+    }
 }
 
 TEST(DiscoveryStory, BluetoothNamesStalePairingsAndRetry) {

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <future>
 
+#include "app/links/installer/phone_installer.h"
 #include "core/crypto/cxp_crypto.h"
 #include "core/exec/serial_queue.h"
 #include "links/fake_adb.h"

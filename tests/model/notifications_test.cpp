@@ -29,6 +29,12 @@ TEST(PhonePosts, ContentRules) {
         {{{"key", 7}}, std::nullopt},
         {{{"key", "a"}, {"ongoing", true}}, std::nullopt},
         {{{"key", "a"}, {"group", true}}, std::nullopt},
+        // U+0000 cannot travel over D-Bus: replaced, and what follows it stays.
+        {{{"key", "a"},
+          {"app", std::string("C\0h", 3)},
+          {"title", std::string("\0Ana", 4)},
+          {"text", std::string("o\0i\0", 4)}},
+         PhonePost{"a", "", "C\uFFFDh", "C\uFFFDh \u00B7 \uFFFDAna", "o\uFFFDi\uFFFD", {}}},
     };
     for (const auto& [message, expected] : rows)
         EXPECT_EQ(PhonePosts::read(message), expected) << message.dump();

@@ -70,27 +70,37 @@ TEST(SessionFeatureStory, StatusPongCapsAndAPhoneErrorReachThePanel) {
 }
 
 TEST(SessionFeatureStory, ThePhonesControlPauseBelongsToItsSessionAndAStaleOneIsIgnored) {
-    PhoneConfig config;  // each session pauses the control twice as soon as it stands
-    config.afterReady = controls({{{"t", "input.paused"}}, {{"t", "input.paused"}}});
+    // Each session pauses the control twice as soon as it stands, then tells its version: the version is
+    // dispatched after both pauses (one receive thread, main in arrival order), so once the panel shows it
+    // nothing of that session's is still on its way.
+    PhoneConfig config;
+    config.afterReady = controls({{{"t", "input.paused"}},
+                                  {{"t", "input.paused"}},
+                                  {{"t", "caps"}, {"appVersion", "3.1.0"}, {"appBuild", 310}}});
     ModelHarness h(config);
     h.pairBothSides();
     AppModel& model = h.start();
     h.plugInCable();
-    ASSERT_TRUE(h.pumpUntil([&] { return model.state().phoneControlPaused; }));
+    ASSERT_TRUE(h.pumpUntil([&] { return model.state().phoneAppVersion.has_value(); }));
+    EXPECT_TRUE(model.state().phoneControlPaused);
     const auto first = model.liveSession();
-    ASSERT_TRUE(h.pumpUntil([&] { return h.log().find("pausou") != std::string::npos; }));
     first->close();
     ASSERT_TRUE(h.pumpUntil(Kind::idle));
     EXPECT_FALSE(model.state().phoneControlPaused) << "the pause ended with its session";
     EXPECT_EQ(count(h.log(), "controle: o celular pausou o controle"), 1U);
 
     h.advanceSettled(AppModel::reconnectDelay + 0.5);
-    ASSERT_TRUE(
-        h.pumpUntil([&] { return model.state().phoneControlPaused && model.liveSession() != first; }));
-    model.reportsFor(first)->didReceiveControl(*first, {{"t", "input.resumed"}});  // the old session's word
+    ASSERT_TRUE(h.pumpUntil([&] {
+        return model.liveSession() && model.liveSession() != first && model.state().phoneAppVersion;
+    }));
+    EXPECT_TRUE(model.state().phoneControlPaused);
+    // The old session's word, also once it is gone: a message posted before its end names it by serial.
+    model.handleOffer(first->serial(), {"10.9.9.9"}, 40000);
+    model.reportsFor(first)->didReceiveControl(*first, {{"t", "input.resumed"}});
     h.exec->runPending();
     EXPECT_TRUE(model.state().phoneControlPaused);
     EXPECT_EQ(h.log().find("liberou"), std::string::npos);
+    EXPECT_EQ(h.log().find("net.offer do celular: 10.9.9.9"), std::string::npos);
     const auto second = model.liveSession();
     model.reportsFor(second)->didReceiveControl(*second, {{"t", "input.resumed"}});
     h.exec->runPending();

@@ -72,9 +72,11 @@ TEST(NotificationsOnTheBus, MarkupServerWithoutInlineReply) {
     EXPECT_EQ(road.h.model->state().phoneApps, (std::vector<PhoneApp>{{"chat", "Chat Pro"}}));
 
     const std::string longKey(300, 'k');
-    road.post({{"key", longKey}});
+    road.post({{"key", longKey}, {"title", std::string("An\0a", 4)}, {"text", std::string("tudo\0bem", 8)}});
     road.post({{"key", longKey}, {"text", "again"}});  // the same key replaces
     ASSERT_TRUE(road.served(3));
+    EXPECT_EQ(road.server.calls()[1].summary, QString::fromUtf8("An\uFFFDa")) << "nothing lost after a NUL";
+    EXPECT_EQ(road.server.calls()[1].body, QString::fromUtf8("tudo\uFFFDbem"));
     EXPECT_EQ(road.server.calls()[2].replaces, 2u);
     EXPECT_EQ(road.server.calls()[2].actions, (QStringList{"default", "", "dismiss", tr("notif.dismiss")}));
     road.h.model->removeNotification(longKey);  // withdrawn by the key as the phone knows it

@@ -12,6 +12,7 @@
 #include "app/design/buttons.h"
 #include "app/design/fold_row.h"
 #include "app/design/palette.h"
+#include "app/links/installer/phone_installer.h"
 #include "app/shell/installer/phone_install_section.h"
 #include "app/shell/panel/panel_controls.h"
 #include "app/shell/phones/permissions_fold.h"

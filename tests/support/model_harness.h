@@ -302,8 +302,8 @@ class ModelHarness {
         std::make_shared<FakeWorkspace>(journal, dir.path() / "Downloads");
     std::optional<std::string> gateway;  // the route table's default gateway, as start() finds it
     bool identityFails = false;
-    // Makes the model's installer; unset: the model's own, idle here for want of adb.
-    std::function<std::unique_ptr<PhoneInstaller>(std::optional<std::string>)> makeInstaller;
+    // Makes the model's installer; unset: the model's own, which never finds a phone.
+    std::function<std::unique_ptr<CompanionInstaller>(std::optional<std::string>)> makeInstaller;
     std::function<void()> eachTurn;  // more work for each turn of the pumps (a Qt event loop)
     P256PrivateKey key = P256PrivateKey::generate();
     SoftwareIdentity computer{"Estação", "mac", key};

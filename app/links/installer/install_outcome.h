@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "app/links/installer/install_state.h"
+#include "app/model/ports/install_state.h"
 
 namespace velmora {
 

@@ -10,6 +10,7 @@
 #include <system_error>
 #include <thread>
 
+#include "app/links/adb_output.h"
 #include "app/links/installer/adb_text.h"
 #include "app/links/installer/apk_integrity.h"
 #include "core/exec/serial_queue.h"
@@ -324,9 +325,8 @@ void PhoneInstaller::setOnChange(std::function<void()> handler) {
 
 std::vector<PhoneInstaller::Device> PhoneInstaller::parseDevices(std::string_view text) {
     std::vector<Device> devices;
-    for (auto line : Split::pieces(text, '\n')) {
+    for (const auto line : AdbOutput::readableLines(text)) {
         if (startsWith(line, "List of devices") || startsWith(line, "*")) continue;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const auto parts = Split::pieces(line, ' ');
         if (parts.size() < 2) continue;
         Device device{std::string(parts[0]), std::string(parts[1]), std::string(parts[0]), false};

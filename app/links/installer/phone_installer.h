@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/links/installer/install_outcome.h"
-#include "app/links/installer/install_state.h"
+#include "app/model/ports/companion_installer.h"
 #include "core/exec/executor.h"
 #include "core/process/process_runner.h"
 
@@ -24,7 +24,7 @@ namespace velmora {
 // ("corvix.installer"), one at a time, so a poll's adb commands never overlap an install. The installer
 // must not be destroyed from its own queue. Destroying it stops the polling and never waits for an install
 // in flight: that install runs out on its own and its outcome is dropped.
-class PhoneInstaller {
+class PhoneInstaller final : public CompanionInstaller {
   public:
     using Candidate = InstallCandidate;
     using Status = InstallStatus;
@@ -64,26 +64,26 @@ class PhoneInstaller {
     // `queue` runs polls and installs (tests pass a ManualExecutor), `runner` runs adb.
     PhoneInstaller(std::optional<std::string> adbPath, Package package, std::shared_ptr<Executor> queue,
                    std::shared_ptr<Executor> main, std::shared_ptr<ProcessRunner> runner);
-    ~PhoneInstaller();
+    ~PhoneInstaller() override;
     PhoneInstaller(const PhoneInstaller&) = delete;
     PhoneInstaller& operator=(const PhoneInstaller&) = delete;
 
     // Polls 2 s from now, then every 4 s. Nothing without adb, and nothing more when already polling.
-    void start();
+    void start() override;
     // Installs (or updates) the companion app on `candidate`. Ignored while an install runs or without adb.
-    void install(const Candidate& candidate);
+    void install(const Candidate& candidate) override;
 
-    const std::vector<Candidate>& candidates() const;
-    const std::vector<Candidate>& cableDevices() const;
-    int unauthorized() const;
-    const Status& status() const;
-    const std::optional<std::string>& adbPath() const;
+    const std::vector<Candidate>& candidates() const override;
+    const std::vector<Candidate>& cableDevices() const override;
+    int unauthorized() const override;
+    const Status& status() const override;
+    const std::optional<std::string>& adbPath() const override;
 
     // The section returns a finished install to idle through this.
-    void setStatus(Status status);
+    void setStatus(Status status) override;
     // Fills the published values without polling (the screen-state snapshots).
-    void setPreview(std::vector<Candidate> candidates, int unauthorized, Status status);
-    void setOnChange(std::function<void()> handler);
+    void setPreview(std::vector<Candidate> candidates, int unauthorized, Status status) override;
+    void setOnChange(std::function<void()> handler) override;
 
     static std::vector<Device> parseDevices(std::string_view text);
     // Whether `pm list packages` output lists exactly `name` (not a longer name that also matches the

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/links/installer/install_state.h"
+#include "app/model/ports/install_state.h"
 
 namespace velmora {
 

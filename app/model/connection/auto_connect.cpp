@@ -23,7 +23,7 @@ bool isBleAddress(const std::string& id) {
 
 }  // namespace
 
-PlannerInput AppModel::plannerInput() const {
+PlannerInput AppModel::plannerInput() {
     PlannerInput in;
     for (const LinkPref& pref : state_.linkPrefs)
         if (pref.enabled) in.order.push_back(pref.kind);
@@ -48,7 +48,7 @@ PlannerInput AppModel::plannerInput() const {
     }
     in.gateway = gatewayIP_;
     in.hasPairedPeers = !state_.paired.empty();
-    in.hotspotPeers = settings.stringMap("hotspotPeers").value_or(std::map<std::string, std::string>{});
+    in.hotspotPeers = hotspotPeers();  // valid entries only, the old key migrated
     for (const DiscoveredPhone& phone : state_.blePhones) {
         if (!phone.bleID) continue;
         const bool paired = phone.devicePrefix && std::ranges::any_of(state_.paired, [&](const Peer& p) {
@@ -72,7 +72,11 @@ void AppModel::markFailure(const std::string& key) {
     VelmoraLog::write("candidato " + key + " em espera por " +
                       std::to_string(static_cast<std::int64_t>(wait)) +
                       " s (falhas seguidas: " + std::to_string(failures_.count(key)) + ")");
-    replans_.push_back(after(wait + 0.3, [](AppModel& model) { model.maybeAutoConnect(); }));
+    // A handle whose time has come is spent (its task ran or is about to, and checks the model itself):
+    // only the pending ones are kept for shutdown to cancel.
+    std::erase_if(replans_, [now = now()](const auto& replan) { return replan.first <= now; });
+    replans_.emplace_back(now() + wait + 0.3,
+                          after(wait + 0.3, [](AppModel& model) { model.maybeAutoConnect(); }));
 }
 
 // Turns a planned attempt into a transport recipe; an attempt whose target has gone since the plan ends

@@ -111,6 +111,7 @@ void AppModel::sessionOpened(const std::shared_ptr<LinkSession>& session, const 
     }
     if (lostWork_) lostWork_->cancel();
     state.phoneLost = false;
+    if (browseError_ && state.lastError == browseError_) state.lastError.reset();  // not the session's
     state.state = ConnState::connected(session->peer().name);
     VelmoraLog::write("conectado a " + session->peer().name + " via " + request.kind +
                       " (novo=" + (session->newlyPaired() ? "true" : "false") + ")");

@@ -5,11 +5,11 @@ namespace velmora {
 
 // Battery and charging are shown from any session; the screen and activity flags only matter for the live
 // one.
-void AppModel::phoneStatus(const LinkSession* from, const Inbound::Status& status) {
+void AppModel::phoneStatus(std::uint64_t from, const Inbound::Status& status) {
     PublishedState& state = edit();
     state.battery = status.battery;
     state.charging = status.charging;
-    if (session_ && session_.get() == from) applyPhoneStatus(status.screen, status.fast, status.locks);
+    if (isLive(from)) applyPhoneStatus(status.screen, status.fast, status.locks);
 }
 
 }  // namespace velmora

@@ -51,7 +51,7 @@ void AppModel::sessionClosed(const std::shared_ptr<LinkSession>& closed,
         preferBleUntil_ = now() + IdlePolicy::preferBluetoothAfterIdleDrop;
     state.idleDescended = false;
     descending_ = false;
-    wakeWaiters_.clear();
+    dropWakeWaiters();
     phoneScreenOn_.reset();
     phoneScreenOffSince_.reset();
     phoneLocks_.reset();

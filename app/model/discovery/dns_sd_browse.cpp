@@ -107,6 +107,11 @@ void AppModel::browseState(std::uint64_t generation, DnsSdBrowser::State browser
             // The browse's own failure text goes once browsing works again; any other error stays.
             if (browseError_ && state_.lastError == browseError_) edit().lastError.reset();
             browseError_.reset();
+            if (browseFailures_ > 0) {
+                VelmoraLog::write("busca DNS-SD funcionando de novo após " + std::to_string(browseFailures_) +
+                                  (browseFailures_ == 1 ? " falha" : " falhas"));
+                browseFailures_ = 0;
+            }
             break;
         case DnsSdBrowser::State::waiting: {
             const bool denied =
@@ -115,11 +120,18 @@ void AppModel::browseState(std::uint64_t generation, DnsSdBrowser::State browser
             break;
         }
         case DnsSdBrowser::State::failed:
-            // Where no DNS-SD daemon runs the browse fails every 3 s for good: its text is shown while no
-            // phone is connected, and never over a standing session.
-            browseError_ = FriendlyErrors::browseFailure(std::runtime_error(error));
-            if (!session_) edit().lastError = browseError_;
-            VelmoraLog::write("busca DNS-SD falhou (" + error + "); reiniciando em 3 s");
+            // Where no DNS-SD daemon runs the browse fails every 3 s for good: its text is shown only while
+            // nothing connects or stands, and the streak is logged once (a line every 3 s would fill the log
+            // and push out of the diagnostics' tail everything else), its end once more.
+            {
+                // Another failure's text (an attempt's, the phone's) is not covered by this one.
+                const bool ours = !state_.lastError || state_.lastError == browseError_;
+                browseError_ = FriendlyErrors::browseFailure(std::runtime_error(error));
+                if (ours && state_.state.kind() == ConnState::Kind::idle && state_.lastError != browseError_)
+                    edit().lastError = browseError_;
+            }
+            if (browseFailures_++ == 0)
+                VelmoraLog::write("busca DNS-SD falhou (" + error + "); tentando de novo a cada 3 s");
             browseRestart_.cancel();
             browseRestart_ = after(kBrowseRestartDelay, [generation](AppModel& model) {
                 if (model.browserGeneration_.load() == generation) model.restartBrowsing();

@@ -52,7 +52,9 @@ void AppModel::refreshGateway() {
             const auto model = weak.lock();
             if (!model || model->shutDown_ || gateway == model->gatewayIP_) return;
             model->gatewayIP_ = gateway;
+            // Targets that failed or were tried as upgrades on the old network may work on the new one.
             model->failures_.removeAll();
+            model->upgradeCooldown_.clear();
             VelmoraLog::write("gateway padrão do computador: " + gateway.value_or("nenhum") +
                               " | rede: " + NetInfo::describe(gateway));
             model->maybeAutoConnect();
@@ -118,8 +120,8 @@ void AppModel::rememberAddrs(const std::string& peer, const std::vector<std::str
     ports_.settings->setValue("knownAddrs", stored);
 }
 
-void AppModel::handleOffer(const LinkSession* from, const std::vector<std::string>& ips, std::uint16_t port) {
-    if (!session_ || session_.get() != from) return;
+void AppModel::handleOffer(std::uint64_t from, const std::vector<std::string>& ips, std::uint16_t port) {
+    if (!isLive(from)) return;
     const std::string addresses = joined(ips);
     VelmoraLog::write("net.offer do celular: " + addresses + " porta " + std::to_string(port));
     knownPort_ = port;

@@ -15,12 +15,12 @@ void AppModel::wakeFromIdle(const std::string& reason) {
     considerUpgrade();
 }
 
-void AppModel::afterWake(std::function<void()> work) {
+void AppModel::afterWake(std::function<void()> work, std::function<void()> dropped) {
     if (!state_.idleDescended) {
         work();
         return;
     }
-    wakeWaiters_.push_back(std::move(work));
+    wakeWaiters_.push_back({std::move(work), std::move(dropped)});
     wakeFromIdle("pedido do usuário");
     if (upgrading_) {
         // The upgrade's finish runs the work as soon as it ends; this only bounds the wait.
@@ -31,10 +31,18 @@ void AppModel::afterWake(std::function<void()> work) {
 }
 
 void AppModel::flushWake() {
-    std::vector<std::function<void()>> waiting;
+    std::vector<WakeWaiter> waiting;
     waiting.swap(wakeWaiters_);
-    for (auto& work : waiting)
-        work();
+    for (auto& waiter : waiting)
+        waiter.work();
+}
+
+// What waited for a link that is gone does not run on the next one; it only undoes what it showed.
+void AppModel::dropWakeWaiters() {
+    std::vector<WakeWaiter> waiting;
+    waiting.swap(wakeWaiters_);
+    for (auto& waiter : waiting)
+        if (waiter.dropped) waiter.dropped();
 }
 
 // The screen's off time counts from the first report of a screen that is off.

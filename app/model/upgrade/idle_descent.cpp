@@ -86,9 +86,12 @@ void AppModel::descendOnWorker(std::weak_ptr<AppModel> model, std::shared_ptr<At
                             kDescentGuard, replaced->peer().id, "ble");
     } catch (...) {
         const Failure failure = Failure::of(std::current_exception());
-        VelmoraLog::write("modo ocioso: a sessão Bluetooth não abriu (" + failure.developer + "); mantendo " +
-                          replaced->transportKind());
-        onMain([](AppModel& m) { m.descendCooldownUntil_ = m.now() + IdlePolicy::retryCooldown; });
+        // Logged on main with the rest it sets: whoever reads the line finds the rest counted from then.
+        onMain([line = "modo ocioso: a sessão Bluetooth não abriu (" + failure.developer + "); mantendo " +
+                       replaced->transportKind()](AppModel& m) {
+            VelmoraLog::write(line);
+            m.descendCooldownUntil_ = m.now() + IdlePolicy::retryCooldown;
+        });
     }
     onMain([opened, replaced](AppModel& m) { m.descentFinished(opened, replaced); });
     if (opened.session) runBeside(std::move(model), context, workers, opened);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/links/installer/install_state.h"
+#include "app/model/ports/install_state.h"
 #include "app/model/published_state.h"
 
 namespace velmora {

@@ -85,7 +85,7 @@ Card* card(const DynColor& tint, std::initializer_list<QWidget*> items) {
 
 }  // namespace
 
-PhoneInstallSection::PhoneInstallSection(PhoneInstaller& installer, QWidget* parent)
+PhoneInstallSection::PhoneInstallSection(CompanionInstaller& installer, QWidget* parent)
     : QWidget(parent),
       installer_(installer),
       open_(new FoldBinding(startOpen, this)),

@@ -23,7 +23,7 @@ class PhoneInstallSection : public QWidget {
     // Whether the how-to starts unfolded (the screen-state snapshots set it).
     static inline bool startOpen = false;
 
-    explicit PhoneInstallSection(PhoneInstaller& installer, QWidget* parent = nullptr);
+    explicit PhoneInstallSection(CompanionInstaller& installer, QWidget* parent = nullptr);
 
     // The panel found no phone at all: the how-to may show.
     void setNothingFound(bool nothingFound);
@@ -47,7 +47,7 @@ class PhoneInstallSection : public QWidget {
     QWidget* unauthorizedHint();
     QWidget* howTo();
 
-    PhoneInstaller& installer_;
+    CompanionInstaller& installer_;
     bool nothingFound_ = false;
     bool adbMissing_ = false;
     FoldBinding* open_;

@@ -45,7 +45,7 @@ void AppModel::onMainLive(std::function<void(AppModel&)> work) {
 void AppModel::dispatchControl(LinkSession& session, const nlohmann::json& message) {
     auto event = parseControl(message, wallMs());
     if (!event) return;
-    const LinkSession* from = &session;
+    const std::uint64_t from = session.serial();
     const auto linkKind = [this] {
         std::lock_guard lock(liveLock_);
         return liveLinkKind_;
@@ -128,8 +128,8 @@ void AppModel::dispatchControl(LinkSession& session, const nlohmann::json& messa
 }
 
 // Only the live session's notices count; the published flag is assigned even when it did not change.
-void AppModel::phoneControl(const LinkSession* from, PhoneControlNotice notice) {
-    if (!session_ || session_.get() != from) return;
+void AppModel::phoneControl(std::uint64_t from, PhoneControlNotice notice) {
+    if (!isLive(from)) return;
     const bool changed = controlPause_.apply(notice);
     edit().phoneControlPaused = controlPause_.paused;
     if (changed) {

@@ -8,15 +8,15 @@
 namespace velmora {
 
 std::unique_ptr<IncomingFile> IncomingFile::create(const std::filesystem::path& temporary,
-                                                   const Inbound::FileOffer& offer,
-                                                   const LinkSession* session, double now) {
+                                                   const Inbound::FileOffer& offer, std::uint64_t session,
+                                                   double now) {
     UniqueFd fd(::open(temporary.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.valid()) return nullptr;
     return std::make_unique<IncomingFile>(std::move(fd), temporary, offer, session, now);
 }
 
 IncomingFile::IncomingFile(UniqueFd fd, std::filesystem::path temporary, Inbound::FileOffer offer,
-                           const LinkSession* session, double now)
+                           std::uint64_t session, double now)
     : fd_(std::move(fd)),
       temporary_(std::move(temporary)),
       offer_(std::move(offer)),

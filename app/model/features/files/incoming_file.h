@@ -13,8 +13,6 @@
 
 namespace velmora {
 
-class LinkSession;
-
 // One accepted incoming transfer: its hidden temporary file, open for writing, and the running digest of
 // what was written (read back from the file). The file goes when discard() is called; the descriptor closes
 // with the object.
@@ -27,12 +25,12 @@ class IncomingFile {
   public:
     // Creates the temporary file exclusively (never through a link) with mode 0600; null when it cannot.
     static std::unique_ptr<IncomingFile> create(const std::filesystem::path& temporary,
-                                                const Inbound::FileOffer& offer, const LinkSession* session,
+                                                const Inbound::FileOffer& offer, std::uint64_t session,
                                                 double now);
 
     const Inbound::FileOffer& offer() const { return offer_; }
     const std::filesystem::path& temporary() const { return temporary_; }
-    const LinkSession* session() const { return session_; }
+    std::uint64_t session() const { return session_; }  // the offering session's serial
     std::int64_t got() const { return got_.load(); }
     std::int64_t remaining() const { return offer_.size - got(); }
     bool complete() const { return got() >= offer_.size; }
@@ -47,13 +45,13 @@ class IncomingFile {
     void discard() const;
 
     IncomingFile(UniqueFd fd, std::filesystem::path temporary, Inbound::FileOffer offer,
-                 const LinkSession* session, double now);
+                 std::uint64_t session, double now);
 
   private:
     UniqueFd fd_;
     const std::filesystem::path temporary_;
     const Inbound::FileOffer offer_;
-    const LinkSession* const session_;  // only compared, never followed
+    const std::uint64_t session_;
     std::atomic<std::int64_t> got_{0};
     std::atomic<double> lastActivity_;
     WrittenDigest digest_;  // last: stopped before the descriptor closes

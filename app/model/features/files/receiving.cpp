@@ -99,7 +99,7 @@ void AppModel::receiveOffer(LinkSession& session, const nlohmann::json& message)
         VelmoraLog::write("oferta de arquivo " + tidText + " recusada: destino fora da pasta de recebidos");
         return;
     }
-    std::shared_ptr<IncomingFile> file = IncomingFile::create(temporary, *offer, &session, now());
+    std::shared_ptr<IncomingFile> file = IncomingFile::create(temporary, *offer, session.serial(), now());
     if (!file) {
         replyFile(session, reply("file.reject", tid));
         return;
@@ -124,7 +124,7 @@ void AppModel::receiveFileChunk(LinkSession& session, ByteView chunk) {
     if (chunk.size() < 4) return;
     const std::uint32_t tid = (std::uint32_t{chunk[0]} << 24) | (std::uint32_t{chunk[1]} << 16) |
                               (std::uint32_t{chunk[2]} << 8) | std::uint32_t{chunk[3]};
-    const std::shared_ptr<IncomingFile> file = files_->incoming(tid, &session);
+    const std::shared_ptr<IncomingFile> file = files_->incoming(tid, session.serial());
     if (!file) return;
     // Bytes beyond the announced size are dropped; the transfer completes with the ones it expects.
     const auto data = chunk.subspan(4);
@@ -144,12 +144,22 @@ void AppModel::receiveFileChunk(LinkSession& session, ByteView chunk) {
 // The transfer is out of the table: only this thread touches it now.
 void AppModel::completeIncoming(LinkSession& session, IncomingFile& file) {
     const Inbound::FileOffer& offer = file.offer();
-    const bool matches = file.finish();
+    // The digest cannot be had (the crypto library failed): this transfer ends like one that could not be
+    // written, and the session goes on. The wire knows only the two causes.
+    bool matches = false, hashed = true;
+    try {
+        matches = file.finish();
+    } catch (const std::exception& e) {
+        hashed = false;
+        VelmoraLog::write("recebimento " + std::to_string(offer.tid) +
+                          " abortado: resumo SHA-256 indisponível (" + e.what() + ")");
+    }
     std::optional<std::filesystem::path> placed;
     if (matches) placed = ReceivedFolder::place(file.temporary(), files_->folder(), offer.name);
     if (!placed) {
         file.discard();
-        replyFile(session, doneReply(offer.tid, false, matches ? "write_failed" : "checksum_mismatch"));
+        const bool mismatch = hashed && !matches;
+        replyFile(session, doneReply(offer.tid, false, mismatch ? "checksum_mismatch" : "write_failed"));
         setTransfer(L10n::format("transfer.receive_failed", {offer.name}), TransferTone::failure);
         return;
     }
@@ -179,7 +189,7 @@ void AppModel::watchStall(std::uint32_t tid, std::weak_ptr<IncomingFile> weak, d
         model.edit().transferFailure = model.state_.transferText;
         // The phone learns of it through the send queue: main never waits on the link.
         const std::shared_ptr<LinkSession> session = model.session_;
-        if (session && model.sendQueue_ && session.get() == file->session()) {
+        if (session && model.sendQueue_ && session->serial() == file->session()) {
             model.sendQueue_->post([session, tid] {
                 try {
                     session->sendControl(doneReply(tid, false, "write_failed"));

@@ -55,11 +55,27 @@ std::optional<std::string> hashFile(int fd, std::int64_t size) {
 }  // namespace
 
 void AppModel::sendFiles(std::vector<std::filesystem::path> files) {
+    if (state_.idleDescended) {
+        // Resting on Bluetooth: a transfer there would be slow and would hold the link down until it ended.
+        // The same files go again once the fast link is back, at the latest after the wake's bound.
+        afterWake([weak = weak_from_this(), files = std::move(files)] {
+            if (const auto model = weak.lock()) model->sendFiles(files);
+        });
+        return;
+    }
     const std::shared_ptr<LinkSession> session = session_;
     if (!session) return;
     for (const std::filesystem::path& path : files) {
         std::error_code ignored;
-        if (std::filesystem::is_directory(path, ignored)) continue;
+        const auto type = std::filesystem::status(path, ignored).type();
+        if (type == std::filesystem::file_type::directory) continue;
+        // A named pipe, a socket or a device has no size to offer, and opening a pipe would wait for a
+        // writer forever; a missing file goes on to the worker, which reports it unreadable.
+        if (type != std::filesystem::file_type::regular && type != std::filesystem::file_type::not_found) {
+            setTransfer(L10n::format("transfer.not_regular", {path.filename().string()}),
+                        TransferTone::failure);
+            continue;
+        }
         files_->beginSend();
         const bool started = files_->senders().launch([this, path, session] {
             try {
@@ -84,10 +100,12 @@ void AppModel::pickAndSendFiles() {
 void AppModel::sendFile(const std::filesystem::path& path, LinkSession& session) {
     const std::uint32_t tid = files_->takeTid();
     const std::string name = path.filename().string();
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Never blocks in open, should the path have become a pipe since it was looked at.
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info {};
     if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        setTransfer(L10n::format("transfer.read_failed", {name}), TransferTone::failure);
+        setTransfer(L10n::format(fd.valid() ? "transfer.not_regular" : "transfer.read_failed", {name}),
+                    TransferTone::failure);
         return;
     }
     // A file that cannot be read whole is reported now, not offered with the digest of a part of it.
@@ -107,6 +125,9 @@ void AppModel::sendFile(const std::filesystem::path& path, LinkSession& session)
     const auto finish = [&] { files_->forgetSend(tid); };
     // The answer's time runs from the offer; armed first, so it is there once the offer is out.
     const TimerHandle answerTimer = expireAfter(kAnswerWait, waits->answer);
+    // Shown before the offer goes: the phone's answer may reach main before this thread runs again, and
+    // the line must end on what happened last.
+    setTransfer(L10n::format("transfer.sending", {name}));
     try {
         session.sendControl(
             {{"t", "file.offer"}, {"tid", tid}, {"name", name}, {"size", size}, {"sha256", *digest}});
@@ -115,7 +136,6 @@ void AppModel::sendFile(const std::filesystem::path& path, LinkSession& session)
         setTransfer(L10n::format("transfer.send_error", {FriendlyErrors::text(e)}), TransferTone::failure);
         return finish();
     }
-    setTransfer(L10n::format("transfer.sending", {name}));
     const bool answered = waits->answer->wait();
     answerTimer.cancel();
     if (!answered) {

@@ -48,7 +48,7 @@ bool FileTransfers::addIncoming(std::shared_ptr<IncomingFile> file) {
     return incoming_.emplace(file->offer().tid, std::move(file)).second;
 }
 
-std::shared_ptr<IncomingFile> FileTransfers::incoming(std::uint32_t tid, const LinkSession* session) const {
+std::shared_ptr<IncomingFile> FileTransfers::incoming(std::uint32_t tid, std::uint64_t session) const {
     std::lock_guard guard(lock_);
     const auto it = incoming_.find(tid);
     if (it == incoming_.end() || it->second->session() != session) return nullptr;

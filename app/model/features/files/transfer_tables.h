@@ -53,7 +53,7 @@ class FileTransfers {
     // False when the id is taken already.
     bool addIncoming(std::shared_ptr<IncomingFile> file);
     // The transfer `tid` of that session, if it runs.
-    std::shared_ptr<IncomingFile> incoming(std::uint32_t tid, const LinkSession* session) const;
+    std::shared_ptr<IncomingFile> incoming(std::uint32_t tid, std::uint64_t session) const;
     // Takes `file` out of the table; false when it is gone already (aborted or taken by another thread),
     // so that exactly one thread ends each transfer.
     bool takeIncoming(const IncomingFile& file);

@@ -7,17 +7,29 @@
 
 namespace velmora {
 
+namespace {
+
+// A phone that takes the request answers "mirror.started", or "mirror.error" (also while its user is asked to
+// allow the capture); one that says nothing at all would otherwise leave the run shown as started for good.
+constexpr double kStartAnswerWait = 30.0;
+
+}  // namespace
+
 void AppModel::startMirror() {
     if (!session_) return;
     if (state_.idleDescended) {
         // The link idles on Bluetooth: wake it first, then start at full rate.
         edit().transferText = L10n::string("transfer.preparing");
-        wakeWaiters_.push_back([weak = weak_from_this()] {
+        const auto unprepare = [weak = weak_from_this()] {
             const auto model = weak.lock();
-            if (!model) return;
-            model->edit().transferText.reset();
-            model->startMirror();
-        });
+            if (model) model->edit().transferText.reset();
+            return model;
+        };
+        afterWake(
+            [unprepare] {
+                if (const auto model = unprepare()) model->startMirror();
+            },
+            [unprepare] { unprepare(); });
         return;
     }
     PublishedState& state = edit();
@@ -27,11 +39,27 @@ void AppModel::startMirror() {
         VelmoraLog::write("espelhamento lento (1 quadro/s, 1024 px) pelo Bluetooth");
     // Through the send queue whatever the link, so that a quick stop never overtakes its start.
     sendMirror(session_, MirrorRequests::start(state_.linkKind, state_.playAudio, state_.muteDevice));
+    awaitMirrorAnswer();
+}
+
+void AppModel::awaitMirrorAnswer() {
+    mirror_->startWait.cancel();
+    mirror_->startWait = after(kStartAnswerWait, [](AppModel& model) {
+        if (!model.state_.mirroring) return;
+        VelmoraLog::write("espelhamento: o celular não respondeu ao pedido em " +
+                          std::to_string(static_cast<int>(kStartAnswerWait)) + " s");
+        model.mirrorError(L10n::string("mirror.no_answer"), std::nullopt);
+    });
+}
+
+void AppModel::mirrorAnswered() {
+    mirror_->startWait.cancel();
 }
 
 void AppModel::stopMirror() {
     if (mirror_->stopping) return;
     mirror_->stopping = true;
+    mirrorAnswered();
     if (session_) sendMirror(session_, MirrorRequests::stop(state_.keepCapture));
     if (const auto window = mirror_->window) window->close();  // its closed() finds us stopping
     edit().mirroring = false;
@@ -41,6 +69,7 @@ void AppModel::stopMirror() {
 }
 
 void AppModel::mirrorStarted(MirrorStart start) {
+    mirrorAnswered();
     edit().lastError.reset();
     mirror_->audioFormat = start.audio;
     if (ports_.mirrorSound) {
@@ -53,6 +82,7 @@ void AppModel::mirrorStarted(MirrorStart start) {
 }
 
 void AppModel::mirrorStopped() {
+    mirrorAnswered();
     edit().mirroring = false;
     mirror_->audioFormat.reset();
     if (ports_.mirrorSound) ports_.mirrorSound->stop();
@@ -60,6 +90,7 @@ void AppModel::mirrorStopped() {
 }
 
 void AppModel::mirrorError(std::string text, std::optional<std::string> code) {
+    mirrorAnswered();
     edit().lastError = text;
     if (code == "audio_unavailable") {
         if (mirror_->window) mirror_->window->showNotice(text, 6.0);
@@ -89,6 +120,7 @@ void AppModel::setMirrorControlPaused(bool paused) {
 }
 
 void AppModel::mirrorSessionEnded(bool waitForReconnect) {
+    mirrorAnswered();
     edit().mirroring = false;
     mirror_->audioFormat.reset();
     if (ports_.mirrorSound) ports_.mirrorSound->stop();
@@ -105,6 +137,7 @@ void AppModel::setMirrorStalled(bool stalled) {
 }
 
 void AppModel::mirrorShutdown() {
+    mirrorAnswered();
     setMirrorWindow(nullptr);
     mirror_->audioFormat.reset();
     if (ports_.mirrorSound) ports_.mirrorSound->stop();

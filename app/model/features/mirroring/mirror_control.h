@@ -8,6 +8,7 @@
 #include "app/model/connection/conn_state.h"
 #include "app/model/observers.h"
 #include "app/model/ports/mirror_screen.h"
+#include "core/exec/executor.h"
 #include "core/protocol/inbound.h"
 
 namespace velmora {
@@ -21,6 +22,7 @@ struct MirrorControl {
     bool stopping = false;                            // re-entry guard of stopMirror()
     Subscription stateWatch;                          // connection state, while a window is open
     ConnState::Kind watchedKind = ConnState::Kind::idle;
+    TimerHandle startWait;              // bounds the wait for the phone's answer to the last "mirror.start"
     std::atomic<bool> playAudio{true};  // copy of the published flag for the receive thread
 
     std::mutex feederLock;  // guards videoFeeder only; never held while feeding

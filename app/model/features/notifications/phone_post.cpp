@@ -14,8 +14,19 @@ constexpr std::int64_t kTitleScalars = 200, kTitleBytes = 800;
 constexpr std::int64_t kBodyScalars = 2000, kBodyBytes = 8000;
 constexpr std::int64_t kMaxReplyIndex = 64;
 
-std::string_view textOf(const nlohmann::json& message, std::string_view key) {
-    return Inbound::rawText(Inbound::field(message, key)).value_or("");
+// A text that is shown on the desktop. D-Bus strings cannot hold U+0000 (the notification would end at
+// it, losing the rest): each becomes U+FFFD, the replacement character.
+std::string textOf(const nlohmann::json& message, std::string_view key) {
+    const std::string_view raw = Inbound::rawText(Inbound::field(message, key)).value_or("");
+    std::string out;
+    out.reserve(raw.size());
+    for (const char c : raw) {
+        if (c == '\0')
+            out += "\uFFFD";
+        else
+            out += c;
+    }
+    return out;
 }
 
 // The first action whose "reply" is the Boolean true gives the index; absent when there is none.

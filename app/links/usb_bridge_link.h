@@ -7,8 +7,8 @@
 
 namespace velmora {
 
-// The model's cable port over the adb USB bridge. Header-only, so that the model's library stays on the core
-// alone: the application, which links the links library, builds it. Same threads as the bridge.
+// The model's cable port over the adb USB bridge; the composition root builds it. Same threads as the
+// bridge.
 class UsbBridgeLink final : public UsbLink {
   public:
     explicit UsbBridgeLink(std::unique_ptr<UsbBridge> bridge) : bridge_(std::move(bridge)) {}
