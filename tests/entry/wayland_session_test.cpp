@@ -389,7 +389,7 @@ TEST_F(WaylandSession, ThePanelOpensByTheClickAndClosesAndTheClipboardFollowsWit
         const QString id = shown("Velmora").front();
         const QString geometry = run(found("xdotool"), {"getwindowgeometry", id}, on(xwayland));
         EXPECT_TRUE(geometry.contains(QStringLiteral("Geometry: %1x%2").arg(f.w).arg(f.h)))
-            << geometry.toStdString();
+            << geometry.toStdString() << appLog().toStdString();
         if (QString(c.close) == "escape") {
             user({"key", "Escape"});
         } else {

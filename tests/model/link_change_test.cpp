@@ -71,7 +71,7 @@ TEST(LinkUpgrade, AGatewayChangeEndsTheRestOfAFailedUpgrade) {
     r.upgradeNow();
     EXPECT_EQ(r.count("tentando subir"), 1) << "resting";
     r.network->moveTo("192.168.50.1");
-    ASSERT_TRUE(r.logged("gateway padrão do Mac: 192.168.50.1"));
+    ASSERT_TRUE(r.logged("gateway padrão do computador: 192.168.50.1"));
     r.upgradeNow();
     EXPECT_EQ(r.count("tentando subir"), 2);
 }
