@@ -174,7 +174,8 @@ TEST(DiscoveryStory, ThePlannerSeesTheHotspotsMigratedAndChecked) {
         if (row == "invalid")
             h.settings->setValue("hotspotPeers", nlohmann::json{{"172.20.10.1", h.phone.id() + "!"}});
         h.start();
-        ASSERT_TRUE(h.pumpUntil([&] { return h.log().find("gateway padrão do computador") != std::string::npos; }));
+        ASSERT_TRUE(
+            h.pumpUntil([&] { return h.log().find("gateway padrão do computador") != std::string::npos; }));
         h.exec->runPending();  // the plan follows the gateway's line on main, in the same turn
         EXPECT_EQ(h.log().find("conectando a ") != std::string::npos, row == "migrated");
         if (row == "invalid") continue;
