@@ -1,63 +1,38 @@
-// velmora_sim_phone: the simulated phone as a program, for trying the computer's side by hand. It
-// listens on 127.0.0.1 only and serves one connection at a time.
+// velmora_sim_phone: the simulated phone as a program, playing the companion app for trying the computer's
+// side by hand or from a script. It listens on 127.0.0.1 only and serves one connection at a time.
 
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <fstream>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
-#include "core/loopback.h"
-#include "core/protocol/control_json.h"
 #include "core/storage/secure_file.h"
-#include "core/transport/tcp_transport.h"
-#include "support/simulated_phone.h"
+#include "support/companion/companion_phone.h"
+#include "support/companion/phone_server.h"
+#include "support/companion/script.h"
+#include "support/sim_phone_options.h"
 
 namespace velmora {
 namespace {
 
-constexpr const char* kUsage =
-    "uso: velmora_sim_phone [opções]; escuta só em 127.0.0.1\n"
-    "  --port N      porta (padrão 47625; 0: uma livre)    --name TEXTO  nome anunciado\n"
-    "  --refuse      recusa o código de pareamento         --once        atende uma conexão e sai\n"
-    "  --no-pairing  \"not_paired\" a computadores novos     --help        mostra estas opções\n"
-    "  --key-file ARQ  chave do telefone (32 bytes), criada se faltar: o mesmo telefone a cada execução\n"
-    "  --paired ID     id de um computador que o telefone já conhece (repetível)\n";
+using companion::CompanionPhone;
+using companion::ScriptAction;
+using companion::ScriptError;
+using companion::ScriptRunner;
 
-struct Options {
-    long port = 47625;
-    std::string name = "Celular Simulado";
-    bool refuse = false, noPairing = false, once = false;
-    std::optional<std::string> keyFile;
-    std::vector<std::string> paired;
-};
+std::mutex sayMutex;
 
-std::optional<Options> parse(int argc, char** argv) {
-    Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        bool* const flag = arg == "--refuse"       ? &o.refuse
-                           : arg == "--once"       ? &o.once
-                           : arg == "--no-pairing" ? &o.noPairing
-                                                   : nullptr;
-        if (flag) {
-            *flag = true;
-        } else if (i + 1 == argc) {
-            return std::nullopt;
-        } else if (arg == "--port") {
-            o.port = std::strtol(argv[++i], nullptr, 10);
-        } else if (arg == "--name") {
-            o.name = argv[++i];
-        } else if (arg == "--key-file") {
-            o.keyFile = argv[++i];
-        } else if (arg == "--paired") {
-            o.paired.emplace_back(argv[++i]);
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (o.port < 0 || o.port > 65535) return std::nullopt;
-    return o;
+// Whole lines, flushed at once: a test or a person reads them as they come.
+void say(const std::string& line) {
+    std::lock_guard lock(sayMutex);
+    std::cout << line << std::endl;
 }
 
 // The same key on every run when a file is given, so a computer that paired with it still knows it.
@@ -73,54 +48,124 @@ P256PrivateKey phoneKey(const std::optional<std::string>& file) {
     return key;
 }
 
-void say(const std::string& line) {
-    std::cout << line << std::endl;
+// Waits for the program's end: "quit" from the script, or the one connection of --once.
+class Ending {
+  public:
+    void signal() {
+        {
+            std::lock_guard lock(mutex_);
+            ended_ = true;
+        }
+        changed_.notify_all();
+    }
+    void wait() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return ended_; });
+    }
+
+  private:
+    std::mutex mutex_;  // guards ended_
+    std::condition_variable changed_;
+    bool ended_ = false;
+};
+
+// The script's thread: a file's actions (checked whole before the phone starts) or standard input's, each
+// run as it is read. "quit" ends the program; a failed action ends the script, not the phone.
+class ScriptThread {
+  public:
+    ScriptThread(CompanionPhone& phone, std::optional<std::vector<ScriptAction>> actions, Ending& ending)
+        : runner_(phone, say),
+          ending_(ending),
+          thread_([this, actions = std::move(actions)] { run(actions); }) {}
+    ~ScriptThread() { thread_.join(); }
+    bool done() const { return done_.load(); }
+
+  private:
+    void run(const std::optional<std::vector<ScriptAction>>& actions) {
+        bool quit = false;
+        try {
+            if (actions) {
+                for (const ScriptAction& a : *actions)
+                    if ((quit = !step(a))) break;
+            } else {
+                std::string text;
+                for (int line = 1; !quit && std::getline(std::cin, text); ++line) {
+                    try {
+                        if (const auto a = companion::parseScriptLine(text, line)) quit = !step(*a);
+                    } catch (const ScriptError& e) {
+                        say(std::string("roteiro: ") + e.what());
+                    }
+                }
+            }
+            if (!quit) say("roteiro: fim");
+        } catch (const ScriptError& e) {
+            say(std::string("roteiro interrompido: ") + e.what());
+        }
+        done_.store(true);
+        if (quit) ending_.signal();
+    }
+    bool step(const ScriptAction& a) {
+        say("roteiro: " + a.name);
+        return runner_.run(a);
+    }
+
+    ScriptRunner runner_;
+    Ending& ending_;
+    std::atomic<bool> done_{false};
+    std::thread thread_;
+};
+
+void report(const PhoneOutcome& out) {
+    // A computer refused before its "auth" was verified has no id to show.
+    const bool known = out.computerAuth.is_object();
+    const std::string id = known ? out.computerAuth.value("id", "") : "";
+    if (!id.empty()) say("computador: " + id + " (" + out.computerAuth.value("name", "") + ")");
+    if (out.sessionReady && out.shownCode)
+        say("pareado: as próximas conexões dele vão direto à sessão; numa próxima execução use --paired " +
+            id + " e a mesma --key-file");
+    say(out.sessionReady ? "sessão encerrada" : "abertura não concluída");
+    if (!out.error.empty()) say((known ? "motivo: " : "computador recusado: ") + out.error);
 }
 
-int run(const Options& o) {
-    const auto accept = [o](const std::string& code) {
-        say("código de pareamento: " + code);
-        return !o.refuse;
-    };
-    // What a phone says first once the session stands: what it can do and how it is.
-    const std::vector<Frame> greeting = {
-        {Ch::control, encodeJSON({{"t", "caps"}, {"mirror", true}, {"files", true}})},
-        {Ch::control, encodeJSON({{"t", "status"}, {"battery", 87}, {"charging", false}})}};
-    SimulatedPhone phone({.name = o.name,
-                          .readyToPair = !o.noPairing,
-                          .accept = accept,
-                          .afterReady = greeting,
-                          .onControl = [](const nlohmann::json& m) { say("recebido: " + m.dump()); }},
-                         phoneKey(o.keyFile));
+int run(companion::SimPhoneOptions o) {
+    std::optional<std::vector<ScriptAction>> actions;
+    if (o.script && *o.script != "-") {
+        std::ifstream in(*o.script);
+        if (!in) {
+            std::cerr << "não consegui ler o roteiro " << *o.script << "\n";
+            return 2;
+        }
+        try {
+            actions = companion::parseScript(in);
+        } catch (const ScriptError& e) {
+            std::cerr << "roteiro " << *o.script << ": " << e.what() << "\n";
+            return 2;
+        }
+    }
+    o.phone.say = say;
+    CompanionPhone phone(o.phone, phoneKey(o.keyFile));
     for (const auto& id : o.paired)
-        phone.remember(id);
-    std::optional<test::LoopbackListener> listener;
+        phone.phone().remember(id);
+    Ending ending;
+    std::optional<companion::PhoneServer> server;
     try {
-        listener.emplace(4, static_cast<std::uint16_t>(o.port));
+        server.emplace(phone, static_cast<std::uint16_t>(o.port), [&](const PhoneOutcome& out) {
+            report(out);
+            if (o.once) ending.signal();
+        });
     } catch (const std::system_error& e) {
         std::cerr << "não consegui escutar em 127.0.0.1:" << o.port << ": " << e.what() << "\n";
         return 1;
     }
-    say("telefone simulado \"" + o.name + "\" id " + phone.id() +
-        " escutando em 127.0.0.1:" + std::to_string(listener->port()));
-    do {
-        UniqueFd connection;
-        try {
-            connection = listener->accept();
-        } catch (const std::system_error&) {  // a client that gave up before its turn
-            continue;
-        }
-        say("conexão aceita");
-        const PhoneOutcome out = phone.serve(std::make_shared<TcpTransport>(std::move(connection)));
-        const std::string id = out.computerAuth.value("id", "");
-        if (!id.empty()) say("computador: " + id + " (" + out.computerAuth.value("name", "") + ")");
-        if (out.sessionReady && out.shownCode)
-            say("pareado: as próximas conexões dele vão direto à sessão; numa próxima execução use "
-                "--paired " +
-                id + " e a mesma --key-file");
-        say(out.sessionReady ? "sessão encerrada" : "abertura não concluída");
-        if (!out.error.empty()) say("motivo: " + out.error);
-    } while (!o.once);
+    say("telefone simulado \"" + o.phone.name + "\" id " + phone.id() +
+        " escutando em 127.0.0.1:" + std::to_string(server->port()));
+    std::optional<ScriptThread> script;
+    if (o.script) script.emplace(phone, std::move(actions), ending);
+    ending.wait();
+    server.reset();
+    std::cout.flush();
+    // A script still waiting (on standard input, or for a message that will not come) ends with the program.
+    if (script && !script->done()) std::_Exit(0);
     return 0;
 }
 
@@ -128,8 +173,16 @@ int run(const Options& o) {
 }  // namespace velmora
 
 int main(int argc, char** argv) {
-    const auto options = velmora::parse(argc, argv);
-    const bool help = argc == 2 && std::string_view(argv[1]) == "--help";
-    if (!options || help) (help ? std::cout : std::cerr) << velmora::kUsage;
-    return help ? 0 : options ? velmora::run(*options) : 2;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--help") {
+        std::cout << velmora::companion::kSimPhoneUsage << velmora::companion::kScriptHelp;
+        return 0;
+    }
+    std::string error;
+    auto options = velmora::companion::parseSimPhoneOptions(args, error);
+    if (!options) {
+        std::cerr << error << "\n" << velmora::companion::kSimPhoneUsage;
+        return 2;
+    }
+    return velmora::run(std::move(*options));
 }

@@ -33,7 +33,14 @@ std::string textOf(const json& m, const char* key) {
 struct PhoneConnection {
     SimulatedPhone& phone;
     const PhoneConfig& config;
-    std::unique_ptr<SecureChannel> channel;
+    std::shared_ptr<SecureChannel> channel;
+    std::shared_ptr<PhoneLink> link = {};
+
+    ~PhoneConnection() {
+        if (!link) return;
+        link->ended();
+        if (config.onEnd) config.onEnd();
+    }
 
     void run(PhoneOutcome& out) {
         const SoftwareIdentity& me = phone.identity();
@@ -52,6 +59,7 @@ struct PhoneConnection {
         const std::string id = CXPCrypto::deviceId(*pub);
         if (textOf(auth, "id") != id) throw PhoneStop{"id do computador não confere"};
         out.computerAuth = auth;
+        if (config.onComputer) config.onComputer(id, auth);
 
         if (phone.knows(id)) {
             send(PhoneStep::answer, {{"t", "ready"}});
@@ -65,6 +73,8 @@ struct PhoneConnection {
         }
         out.sessionReady = true;
         channel->setPreAuth(false);
+        link = std::make_shared<PhoneLink>(channel);
+        if (config.onReady) config.onReady(link);
         for (const Frame& record : config.afterReady)
             channel->send(record.channel, record.payload);
         if (!config.hangUpAfterRecords) serveSession(out);
@@ -158,13 +168,35 @@ struct PhoneConnection {
 
 }  // namespace
 
+bool PhoneLink::send(std::uint8_t channel, ByteView payload) {
+    if (ended_.load()) return false;
+    try {
+        channel_->send(channel, payload);
+        return true;
+    } catch (const std::exception&) {  // the session ended under this send: the link is gone, nothing to tell
+        ended_.store(true);
+        return false;
+    }
+}
+
+bool PhoneLink::sendControl(const nlohmann::json& message) {
+    return send(Ch::control, encodeJSON(message));
+}
+
+void PhoneLink::hangUp() {
+    ended_.store(true);
+    channel_->close();
+}
+
 PhoneOutcome SimulatedPhone::serve(std::shared_ptr<Transport> transport) {
     PhoneOutcome out;
     try {
         std::unique_lock lock(mutex_);
         const PhoneConfig config = config_;
         lock.unlock();
-        PhoneConnection{*this, config, SecureChannel::acceptAsServer(transport)}.run(out);
+        PhoneConnection{*this, config,
+                        std::shared_ptr<SecureChannel>(SecureChannel::acceptAsServer(transport))}
+            .run(out);
     } catch (const std::exception& e) {
         // The other side hanging up is how every connection ends, noticed on a read or on a write.
         const auto* cxp = dynamic_cast<const CXPError*>(&e);

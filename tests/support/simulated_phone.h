@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/channel/frame.h"
+#include "core/channel/secure_channel.h"
 #include "core/crypto/cxp_crypto.h"
 #include "core/crypto/p256_private_key.h"
 #include "core/identity/identity.h"
@@ -43,6 +44,25 @@ class SoftwareIdentity final : public Identity {
     std::string deviceName_, platform_;
     P256PrivateKey key_;
     std::string id_;
+};
+
+// The sending side of one phone session, handed out once the session stands, for what the phone says on its
+// own (a notification, a file, its screen's picture). Threads: any thread may send; records leave whole. Once
+// the session has ended every send is refused (false), never an error.
+class PhoneLink {
+  public:
+    explicit PhoneLink(std::shared_ptr<SecureChannel> channel) : channel_(std::move(channel)) {}
+
+    bool send(std::uint8_t channel, ByteView payload);
+    bool sendControl(const nlohmann::json& message);
+    bool open() const { return !ended_.load(); }
+    // Ends the session from the phone's side: the computer sees the link close.
+    void hangUp();
+    void ended() { ended_.store(true); }
+
+  private:
+    std::shared_ptr<SecureChannel> channel_;
+    std::atomic<bool> ended_{false};
 };
 
 // The phone's sends during the opening, in wire order: its signed "auth"; its answer to the computer's
@@ -83,6 +103,12 @@ struct PhoneConfig {
     std::function<std::vector<Frame>(const nlohmann::json&)> stream = {};
     // Called on the phone's thread just before each of those records goes (a benchmark paces and stamps).
     std::function<void(const Frame&)> beforeStreamRecord = {};
+    // Told on the phone's thread once the session stands (before the `afterReady` records), with the link
+    // that other threads may send on; and once that session has ended, whatever ended it.
+    std::function<void(std::shared_ptr<PhoneLink>)> onReady = {};
+    std::function<void()> onEnd = {};
+    // Told of the computer's verified "auth" (its device id and the whole message) before the phone answers.
+    std::function<void(const std::string& id, const nlohmann::json& auth)> onComputer = {};
 };
 
 // What the phone saw of one connection.
