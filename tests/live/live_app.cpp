@@ -3,6 +3,7 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -61,6 +62,18 @@ std::shared_ptr<void> whenShown(std::function<bool()> ready, std::function<void(
 
 void click(QWidget* w) {
     QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center());
+}
+
+void type(QWidget* w, const QString& text) {
+    // QTest's own typing knows only ASCII: each character goes as a key event carrying its text.
+    for (const QChar c : text) {
+        const int key =
+            c.isLetterOrNumber() && c.unicode() < 128 ? int{c.toUpper().unicode()} : int{Qt::Key_unknown};
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(w, &press);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(w, &release);
+    }
 }
 
 QAbstractButton* findButton(QWidget* root, const QString& text) {
@@ -126,8 +139,13 @@ void LiveApp::connectTo(const std::string& address) {
     until([&] { return p.prefs().addressField()->isVisible(); });
     QLineEdit* field = p.prefs().addressField();
     click(field);
-    QTest::keyClicks(field, QString::fromStdString(address));
+    type(field, QString::fromStdString(address));
     click(findButton(&p.prefs(), tr("common.connect")));
+}
+
+bool LiveApp::logHas(const std::string& text) const {
+    return test::readFile(Desktop::instance().home() / "state" / "Velmora" / "velmora.log").find(text) !=
+           std::string::npos;
 }
 
 void LiveApp::quit() {

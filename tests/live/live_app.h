@@ -34,6 +34,8 @@ std::shared_ptr<void> whenShown(std::function<bool()> ready, std::function<void(
 
 // A click at the middle of `w`, as the pointer gives it.
 void click(QWidget* w);
+// Types `text` into `w` key by key, as a keyboard with those characters would.
+void type(QWidget* w, const QString& text);
 // The visible widget of type T under `root` whose text or accessible name is `text`; null when none.
 QAbstractButton* findButton(QWidget* root, const QString& text);
 QWidget* findVisible(QWidget* root, const char* className);
@@ -62,6 +64,8 @@ class LiveApp {
     bool connected() const { return kind() == ConnState::Kind::connected; }
     // Opens the preferences fold (when shut), types `address` in its field and presses Connect.
     void connectTo(const std::string& address);
+    // Whether the program's log has a line holding `text`.
+    bool logHas(const std::string& text) const;
     // Quits now (the panel's Quit ends the event loop the same way); the model's work is done on return.
     void quit();
 

@@ -1,64 +1,43 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "core/posix/unique_fd.h"
-#include "core/transport/transport.h"
-#include "support/simulated_phone.h"
+#include "support/companion/companion_phone.h"
+#include "support/companion/phone_server.h"
 
 namespace velmora::live {
 
-// The simulated phone on a loopback port of its own, answering one connection after another on its own
-// thread as the companion app does on the local network. It records what the computer said in every session
-// and sends what a test pushes. Threads: the accept thread serves; every method may be called from any
-// thread; `mutex_` guards what it recorded and the link standing now.
+// The companion phone on a loopback port of its own, as the program finds it on the local network, with
+// what it said kept for the stories: the pairing codes it showed and the sessions that stood. Threads: the
+// server's thread serves; every method from any thread; `mutex_` guards the lines said.
 class LivePhone {
   public:
-    explicit LivePhone(PhoneConfig config = {});
+    explicit LivePhone(companion::CompanionSettings settings = {});
     ~LivePhone();
     LivePhone(const LivePhone&) = delete;
     LivePhone& operator=(const LivePhone&) = delete;
 
-    std::uint16_t port() const { return port_; }
-    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-    SimulatedPhone& phone() { return phone_; }
+    companion::CompanionPhone& companion() { return phone_; }
+    std::uint16_t port() const { return server_.port(); }
+    std::string address() const { return "127.0.0.1:" + std::to_string(port()); }
 
-    // The control messages the computer sent after "ready", in every session so far, and the records on
-    // its other channels.
-    std::vector<nlohmann::json> received() const;
-    std::vector<nlohmann::json> received(const std::string& type) const;
-    std::vector<Frame> records() const;
-    int connections() const;  // accepted so far
-    int sessions() const;     // that reached "ready"
-    std::vector<std::string> shownCodes() const;
-    // Sent on the session standing now, at the latest with the answer to the computer's next ping (every 3
-    // s).
-    void push(const nlohmann::json& message);
-    // Ends the session standing now from the phone's side.
-    void hangUp();
+    // The control messages of type `t` the computer sent, in every session so far.
+    std::vector<nlohmann::json> received(const std::string& t) const;
+    std::vector<std::string> shownCodes() const;  // one per pairing the phone showed
+    int sessions() const;                         // that stood
 
   private:
-    void serveAll();
+    std::vector<std::string> saidStarting(const std::string& start) const;
 
-    SimulatedPhone phone_;
-    UniqueFd listener_;
-    std::uint16_t port_ = 0;
-    mutable std::mutex mutex_;  // guards everything below
-    std::vector<nlohmann::json> received_;
-    std::vector<Frame> records_;
-    std::vector<std::string> codes_;
-    int connections_ = 0, sessions_ = 0;
-    std::vector<nlohmann::json> outbox_;  // sent with the phone's next answer
-    std::shared_ptr<Transport> transport_;
-    bool stopping_ = false;
-    std::thread thread_;
+    mutable std::mutex mutex_;  // guards said_
+    std::vector<std::string> said_;
+    companion::CompanionPhone phone_;
+    companion::PhoneServer server_;
 };
 
 }  // namespace velmora::live

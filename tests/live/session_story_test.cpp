@@ -6,8 +6,11 @@
 #include <QClipboard>
 #include <QProcess>
 
+#include "app/design/buttons.h"
+#include "app/shell/phones/phone_row.h"
 #include "app/shell/tray/panel_window.h"
 #include "live/live_app.h"
+#include "live/live_desktop.h"
 #include "live/live_phone.h"
 #include "live/live_stories.h"
 
@@ -47,7 +50,7 @@ TEST(SessionStory, ClipboardGoesBothWays) {
         return false;
     }));
     // Copied on the phone: another program pastes it here.
-    phone.push({{"t", "clip.set"}, {"text", "copiado no celular"}});
+    ASSERT_TRUE(phone.companion().sendClipboard("copiado no celular"));
     ASSERT_TRUE(until([&] { return QApplication::clipboard()->text() == "copiado no celular"; }));
     QProcess reader;
     reader.start(QCoreApplication::applicationFilePath(), {"--clip-peer", "--read"});
@@ -58,15 +61,25 @@ TEST(SessionStory, ClipboardGoesBothWays) {
     shot(&app.panel(), "clipboard", "1-connected");
 }
 
-TEST(SessionStory, DISABLED_ASilentPhoneIsLeftAndReachedAgain) {
+// Over the cable, the way a phone the program knows is reached again without anyone's help.
+TEST(SessionStory, ASilentPhoneIsLeftAndReachedAgain) {
     LivePhone phone;
+    Desktop::instance().plugCable("SIM0042", "NB_7X", phone.port());
     LiveApp app;
-    ASSERT_TRUE(connectTyped(app, phone));
-    phone.phone().setSilent(true);  // no answer to the pings any more: out of reach
+    PhoneRow* row = nullptr;
+    ASSERT_TRUE(until([&] {
+        for (auto* r : app.panel().findChildren<PhoneRow*>())
+            if (r->isVisible() && r->view().phone.id == "usb:SIM0042") row = r;
+        return row != nullptr;
+    }));
+    click(row->button());
+    ASSERT_TRUE(until([&] { return app.connected(); }));
+    phone.companion().setSilent(true);  // no answer to the pings any more: out of reach
     ASSERT_TRUE(until([&] { return !app.connected(); }));
+    EXPECT_TRUE(until([&] { return app.logHas("sem sinal do celular"); }));
     shot(&app.panel(), "silent", "1-lost");
-    phone.phone().setSilent(false);  // back in reach
-    ASSERT_TRUE(until([&] { return app.connected() && phone.connections() >= 2; }))
+    phone.companion().setSilent(false);  // back in reach
+    ASSERT_TRUE(until([&] { return app.connected() && phone.sessions() >= 2; }))
         << "state " << static_cast<int>(app.kind());
     ASSERT_TRUE(until([&] { return findButton(&app.panel(), tr("common.disconnect")) != nullptr; }));
     shot(&app.panel(), "silent", "2-reconnected");
