@@ -8,6 +8,7 @@
 
 #include "app/mirror/window/mirror_view.h"
 #include "app/mirror/window/mirror_window.h"
+#include "app/mirror/window/state_layer.h"
 #include "app/shell/tray/panel_window.h"
 #include "live/live_app.h"
 #include "live/live_phone.h"
@@ -31,10 +32,17 @@ TEST(MirrorStory, OpensMovesTakesAClickAndAKeyAndStopsTheStreamWhenClosed) {
     MirrorWindow* window = mirrorWindow();
     MirrorView& view = window->view();
     ASSERT_TRUE(until([&] { return view.hasPicture(); }));
+    // Past "starting the phone's screen": the picture shows undimmed.
+    ASSERT_TRUE(until([&] { return window->hud().phase().kind() == MirrorPhase::Kind::live; }))
+        << static_cast<int>(window->hud().phase().kind());
+    auto* layer = window->findChild<MirrorStateLayer*>();
+    ASSERT_NE(layer, nullptr);
+    ASSERT_TRUE(until([&] { return layer->shownPhase().kind() == MirrorPhase::Kind::live; }));
     // The picture moves: two looks a moment apart differ (the sweeping bar, the counter, the clock).
     const QImage first = view.grab().toImage();
     ASSERT_TRUE(until([&] { return view.grab().toImage() != first; }));
     shot(window, "mirror", "1-moving");
+    shot(&view, "mirror", "1-view");
     EXPECT_GT(phone.companion().mirrorStats().frames, 1u);
     EXPECT_EQ(phone.received("mirror.start").size(), 1u);
 
