@@ -57,7 +57,8 @@ std::shared_ptr<void> whenShown(std::function<bool()> ready, std::function<void(
                          step();
                      });
     timer->start();
-    return std::shared_ptr<void>(timer, [](void* t) { static_cast<QTimer*>(t)->deleteLater(); });
+    // Dropped by the story's code, never inside the timer's own call.
+    return std::shared_ptr<void>(timer, [](void* t) { delete static_cast<QTimer*>(t); });
 }
 
 void click(QWidget* w) {
