@@ -21,13 +21,17 @@ namespace {
 // The program on a free port, its standard output read on a thread of its own.
 class PhoneProgram {
   public:
-    explicit PhoneProgram(std::vector<std::string> args) {
-        int pipeFds[2];
+    // `input` is the program's standard input, whole, then closed.
+    explicit PhoneProgram(std::vector<std::string> args, const std::string& input = "") {
+        int pipeFds[2], inFds[2];
         EXPECT_EQ(::pipe(pipeFds), 0);
+        EXPECT_EQ(::pipe(inFds), 0);
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(pipeFds[1], 1);
+            ::dup2(inFds[0], 0);
             ::close(pipeFds[0]);
+            ::close(inFds[1]);
             std::vector<char*> argv{const_cast<char*>(VELMORA_SIM_PHONE)};
             for (auto& a : args)
                 argv.push_back(a.data());
@@ -36,6 +40,9 @@ class PhoneProgram {
             ::_exit(127);
         }
         ::close(pipeFds[1]);
+        ::close(inFds[0]);
+        EXPECT_EQ(::write(inFds[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+        ::close(inFds[1]);
         reader_ = std::thread([this, fd = pipeFds[0]] {
             char buffer[4096];
             for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
@@ -51,7 +58,7 @@ class PhoneProgram {
             ::kill(pid_, SIGTERM);
             ::waitpid(pid_, nullptr, 0);
         }
-        reader_.join();
+        if (reader_.joinable()) reader_.join();
     }
     // True once the output holds `text` `count` times.
     bool says(const std::string& text, std::size_t count = 1) {
@@ -78,6 +85,7 @@ class PhoneProgram {
         int status = 0;
         const pid_t ended = ::waitpid(pid_, &status, 0);
         pid_ = -1;
+        reader_.join();  // everything it wrote is in `output_`
         return ended > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
@@ -130,6 +138,14 @@ TEST(PhoneProgram, ARefusedComputerIsToldAndTheNextOneIsServed) {
     const SoftwareIdentity honest("Computador Honesto", "linux");
     EXPECT_FALSE(openAgainst(port, honest, store));
     EXPECT_TRUE(program.says("pareado:")) << program.output();
+}
+
+TEST(PhoneProgram, AScriptOnStandardInputSaysWhatIsWrongWithALineAndQuitEndsIt) {
+    PhoneProgram program({"--port", "0", "--script", "-"}, "dance\nsleep 1\nquit\n");
+    EXPECT_EQ(program.exitCode(), 0);
+    const std::string out = program.output();
+    EXPECT_NE(out.find("roteiro: linha 1 (dance): ação desconhecida"), std::string::npos) << out;
+    EXPECT_NE(out.find("roteiro: sleep"), std::string::npos) << out;
 }
 
 TEST(PhoneProgram, ABadScriptStopsTheProgramBeforeItListens) {
