@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QTest>
 #include <QUrl>
@@ -106,6 +109,30 @@ TEST(FilesStory, FilesDroppedOnThePanelReachThePhoneAndThePhonesFileLandsInDownl
     ASSERT_TRUE(until([&] { return dropText(app) == received; })) << dropText(app).toStdString();
     ASSERT_TRUE(until([&] { return findButton(&app.panel(), tr("panel.received.open")) != nullptr; }));
     shot(&app.panel(), "files", "2-received");
+
+    // The "Send files" tile: the desktop's file picker, a file chosen there and opened.
+    const std::string note = "escolhido no seletor";
+    const auto pickedPath = elsewhere.path() / "escolhido.txt";
+    std::ofstream(pickedPath, std::ios::binary) << note;
+    const auto pick = whenShown(
+        [] {
+            for (auto* w : QApplication::topLevelWidgets())
+                if (w->isVisible() && qobject_cast<QFileDialog*>(w)) return true;
+            return false;
+        },
+        [&] {
+            for (auto* w : QApplication::topLevelWidgets())
+                if (auto* dialog = qobject_cast<QFileDialog*>(w); dialog && dialog->isVisible()) {
+                    shot(dialog, "files", "3-picker");
+                    dialog->selectFile(QString::fromStdString(pickedPath.string()));
+                    click(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open));
+                }
+        });
+    click(findButton(&app.panel(), tr("panel.tile.send_files")));
+    ASSERT_TRUE(until([&] { return got("escolhido.txt").has_value(); }));
+    const auto picked = *got("escolhido.txt");
+    EXPECT_TRUE(picked.ok) << picked.error;
+    EXPECT_EQ(std::string(picked.bytes.begin(), picked.bytes.end()), note);
 }
 
 TEST(SpeedTestStory, TheResultShowsInThePreferences) {
