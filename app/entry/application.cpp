@@ -7,13 +7,13 @@
 
 #include "app/design/kit_style.h"
 #include "app/entry/app_ports.h"
+#include "app/entry/application_root.h"
 #include "app/entry/dev_connect.h"
 #include "app/entry/display_facts.h"
 #include "app/entry/instance_lock.h"
 #include "app/entry/qt_translations.h"
 #include "app/entry/quit_signals.h"
 #include "app/shell/main_executor.h"
-#include "app/shell/model_adapter.h"
 #include "app/shell/pairing/qt_pairing_prompt.h"
 #include "app/shell/tray/status_item.h"
 #include "core/l10n/l10n.h"
@@ -58,18 +58,12 @@ int runApplication(int& argc, char** argv) {
 
     auto main = std::make_shared<MainThreadExecutor>();
     auto prompt = std::make_shared<QtPairingPrompt>(devPairingAnswer());
-    auto ports = applicationPorts(main, prompt);
-    const auto settings = ports.settings;  // the panel keeps its own choices there too
-    const auto model = AppModel::create(std::move(ports), false);
-    if (!model) return 1;
-    int status = 0;
-    {
-        ModelAdapter adapter(model);
-        StatusItem item(adapter, QSystemTrayIcon::isSystemTrayAvailable(), monotonicSeconds, settings);
-        connectFromEnvironment(*model);
-        status = QApplication::exec();
-        model->shutdown();  // also answers no to a pairing prompt still waiting
-    }
+    auto root = ApplicationRoot::create(applicationPorts(main, prompt),
+                                        QSystemTrayIcon::isSystemTrayAvailable(), monotonicSeconds);
+    if (!root) return 1;
+    connectFromEnvironment(*root->model());
+    const int status = QApplication::exec();
+    root.reset();  // the model shuts down first, then the widgets go
     VelmoraLog::write("Velmora encerrado");
     VelmoraLog::flush();
     return status;

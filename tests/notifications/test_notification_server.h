@@ -1,7 +1,8 @@
 #pragma once
 
-// A private session bus and (unless `serve` is false) our own notification server on its own thread, since
-// the layer calls it blocking at start. It records calls, lists `caps`, and fires the user's answers.
+// A private session bus (or the bus at `address`, when given) and (unless `serve` is false) our own
+// notification server on its own thread, since the layer calls it blocking at start. It records calls, lists
+// `caps`, and fires the user's answers.
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -25,9 +26,12 @@ class TestNotificationServer final : public QObject, protected QDBusContext {
         QString summary, body;
         QStringList actions;
     };
-    explicit TestNotificationServer(QStringList caps, bool serve = true) : caps_(std::move(caps)) {
-        daemon_.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        if (daemon_.waitForReadyRead(60000)) address = QString::fromUtf8(daemon_.readLine()).trimmed();
+    explicit TestNotificationServer(QStringList caps, bool serve = true, QString bus = {})
+        : address(std::move(bus)), caps_(std::move(caps)) {
+        if (address.isEmpty()) {
+            daemon_.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+            if (daemon_.waitForReadyRead(60000)) address = QString::fromUtf8(daemon_.readLine()).trimmed();
+        }
         bus_ = QDBusConnection::connectToBus(address, "server " + address);
         if (serve) this->serve();
     }
