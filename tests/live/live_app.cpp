@@ -15,7 +15,7 @@
 #include "app/design/fold_row.h"
 #include "app/entry/app_ports.h"
 #include "app/links/usb_bridge.h"
-#include "app/model/connection/usb_bridge_link.h"
+#include "app/links/usb_bridge_link.h"
 #include "app/shell/main_executor.h"
 #include "app/shell/pairing/qt_pairing_prompt.h"
 #include "app/shell/panel/menu_panel.h"

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "app/design/kit_style.h"
 #include "live/live_desktop.h"
 
 namespace {
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
     {
         QApplication app(argc, argv);
         QApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
+        velmora::installKitStyle(app);  // as the program does: menus, tooltips and fields in the kit's look
         testing::InitGoogleTest(&argc, argv);
         status = RUN_ALL_TESTS();
     }
