@@ -12,6 +12,8 @@
 #include <string_view>
 
 #include "app/design/kit_style.h"
+#include "app/entry/qt_translations.h"
+#include "core/l10n/l10n.h"
 #include "live/live_desktop.h"
 
 namespace {
@@ -48,6 +50,8 @@ int main(int argc, char** argv) {
         QApplication app(argc, argv);
         QApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
         velmora::installKitStyle(app);  // as the program does: menus, tooltips and fields in the kit's look
+        velmora::installQtTranslations(
+            velmora::L10n::languageCode());  // Qt's own dialogs in the program's language
         testing::InitGoogleTest(&argc, argv);
         status = RUN_ALL_TESTS();
     }
