@@ -143,5 +143,24 @@ TEST_F(TrayPanel, WithoutATrayThePanelIsAWindowShownAtOnce) {
     render(item.panel(), "panel-window-connected.png");
 }
 
+// The window form maps at the tallest its content may become on the screen and keeps that height: the
+// compositor centres a new window at its first size, so growing afterwards would run off the screen.
+TEST_F(TrayPanel, WithoutATrayTheWindowKeepsTheHeightItMappedAt) {
+    ModelAdapter adapter(h.model);
+    StatusItem item(adapter, false, [this] { return now; });
+    PanelWindow& panel = item.panel();
+    const int limit = int(panel.content().maxHeight());
+    EXPECT_EQ(panel.size(), QSize(PanelWindow::panelWidth, limit));
+    EXPECT_LE(limit, QGuiApplication::primaryScreen()->availableGeometry().height() - 60);
+    panel.content().prefsRow()->binding()->setExpanded(true);  // more content than the limit: it scrolls
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return QCoreApplication::processEvents(), panel.content().contentHeight() > limit; }));
+    for (int round = 0; round < 10; ++round)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(panel.size(), QSize(PanelWindow::panelWidth, limit));
+    EXPECT_LE(panel.content().height(), limit);
+    EXPECT_EQ(panel.content().y(), 0);
+}
+
 }  // namespace
 }  // namespace velmora
