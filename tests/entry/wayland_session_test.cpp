@@ -344,6 +344,13 @@ TEST_F(WaylandSession, ThePanelOpensByTheClickAndClosesAndTheClipboardFollowsWit
     ASSERT_TRUE(waitFor([&] { return appLog().contains("conectado a Celular Simulado"); }))
         << appLog().toStdString();
     EXPECT_FALSE(appLog().contains("bandeja do sistema indisponível"));
+    // The pairing dialog, answered, leaves: still mapped, it would take the first panel's focus back.
+    const QString pid = QString::number(app->process->processId());
+    ASSERT_TRUE(waitFor([&] {
+        return run(found("xdotool"), {"search", "--onlyvisible", "--pid", pid}, on(xwayland))
+            .trimmed()
+            .isEmpty();
+    }));
     if (QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::PluginsPath) +
                           "/platforms/libqwayland-generic.so")) {
         EXPECT_TRUE(appLog().contains("a interface usa o Xwayland (xcb)")) << appLog().toStdString();
