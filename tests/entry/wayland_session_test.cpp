@@ -376,7 +376,8 @@ TEST_F(WaylandSession, ThePanelOpensByTheClickAndClosesAndTheClipboardFollowsWit
         ASSERT_TRUE(openBy(watcher, c.x, c.y)) << appLog().toStdString();
         ASSERT_TRUE(waitFor([&] { return shown("Velmora").size() == 1; }))
             << shown("Velmora").join(' ').toStdString() << " / "
-            << run(found("xdotool"), {"search", "--name", "Velmora"}, on(xwayland)).toStdString();
+            << run(found("xdotool"), {"search", "--name", "Velmora"}, on(xwayland)).toStdString()
+            << appLog().toStdString();
         const Frame f = *openedAt(appLog(), i);
         EXPECT_EQ(f.w, 360);
         EXPECT_GE(f.x, 0);
