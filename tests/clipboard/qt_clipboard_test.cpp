@@ -72,11 +72,18 @@ TEST(QtClipboard, InAWaylandSessionWritesOnlyWithFocusAndAReannouncedCopyCountsO
     auto settle = [&](auto done) {
         return test::waitUntil([&] { return QCoreApplication::processEvents(), done(); });
     };
+    // Each copy waits until the program that copied before has ended, which it does on losing the
+    // clipboard: the copy announced again reads as it did before, so without that wait the next program
+    // could take the clipboard first and the two copies arrive swapped.
     auto copyElsewhere = [&](const char* text, std::int64_t count) {
+        QProcess* before = others.empty() ? nullptr : others.back().get();
         QProcess& process = *others.emplace_back(std::make_unique<QProcess>());
         process.start(QCoreApplication::applicationFilePath(),
                       {"--clip-peer", QString::fromStdString(nlohmann::json{{"text/plain", text}}.dump())});
-        return settle([&] { return clipboard.text() == text && clipboard.changeCount() == count; });
+        return settle([&] {
+            return (!before || before->state() == QProcess::NotRunning) && clipboard.text() == text &&
+                   clipboard.changeCount() == count;
+        });
     };
     const std::int64_t start = clipboard.changeCount();
     ASSERT_TRUE(copyElsewhere("no computador", start + 1));

@@ -344,6 +344,13 @@ TEST_F(WaylandSession, ThePanelOpensByTheClickAndClosesAndTheClipboardFollowsWit
     ASSERT_TRUE(waitFor([&] { return appLog().contains("conectado a Celular Simulado"); }))
         << appLog().toStdString();
     EXPECT_FALSE(appLog().contains("bandeja do sistema indisponível"));
+    // The pairing dialog, answered, leaves: still mapped, it would take the first panel's focus back.
+    const QString pid = QString::number(app->process->processId());
+    ASSERT_TRUE(waitFor([&] {
+        return run(found("xdotool"), {"search", "--onlyvisible", "--pid", pid}, on(xwayland))
+            .trimmed()
+            .isEmpty();
+    }));
     if (QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::PluginsPath) +
                           "/platforms/libqwayland-generic.so")) {
         EXPECT_TRUE(appLog().contains("a interface usa o Xwayland (xcb)")) << appLog().toStdString();
@@ -369,7 +376,8 @@ TEST_F(WaylandSession, ThePanelOpensByTheClickAndClosesAndTheClipboardFollowsWit
         ASSERT_TRUE(openBy(watcher, c.x, c.y)) << appLog().toStdString();
         ASSERT_TRUE(waitFor([&] { return shown("Velmora").size() == 1; }))
             << shown("Velmora").join(' ').toStdString() << " / "
-            << run(found("xdotool"), {"search", "--name", "Velmora"}, on(xwayland)).toStdString();
+            << run(found("xdotool"), {"search", "--name", "Velmora"}, on(xwayland)).toStdString()
+            << appLog().toStdString();
         const Frame f = *openedAt(appLog(), i);
         EXPECT_EQ(f.w, 360);
         EXPECT_GE(f.x, 0);
@@ -423,6 +431,40 @@ TEST_F(WaylandSession, ThePanelOpensByTheClickAndClosesAndTheClipboardFollowsWit
     ASSERT_TRUE(app->process->waitForFinished(kBoundMs));
     EXPECT_EQ(app->process->exitCode(), 0);
     EXPECT_TRUE(appLog().contains("Velmora encerrado"));
+}
+
+// Without a tray the panel is an ordinary window, which the compositor places itself (centred at the size it
+// has when first mapped): it maps at no more than the screen's height less a title bar, and the phone's
+// session arriving later makes the content scroll rather than the window grow off the screen.
+TEST_F(WaylandSession, WithoutATrayThePanelWindowFitsTheScreen) {
+    phone.emplace();
+    QProcessEnvironment appEnv = on(xwayland);
+    appEnv.insert("VELMORA_DEV_CONNECT", "127.0.0.1:" + QString::number(phone->listener.port()));
+    appEnv.insert("VELMORA_DEV_PAIRING_ANSWER", "yes");
+    app.emplace(VELMORA_APP, QStringList{}, appEnv);
+    ASSERT_TRUE(waitFor([&] { return appLog().contains("conectado a Celular Simulado"); }))
+        << appLog().toStdString();
+    EXPECT_TRUE(appLog().contains("bandeja do sistema indisponível"));
+    QStringList windows;
+    ASSERT_TRUE(waitFor([&] {
+        windows = run(found("xdotool"), {"search", "--onlyvisible", "--name", "^Velmora"}, on(xwayland))
+                      .split('\n', Qt::SkipEmptyParts);
+        return windows.size() == 1;
+    }));
+    for (int round = 0; round < 50; ++round)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    const QString geometry = run(found("xdotool"), {"getwindowgeometry", windows.front()}, on(xwayland));
+    // Xwayland's place of a framed window is not where the compositor shows it (the picture shows that), so
+    // the size tells: the tallest the panel may be, a title bar's room short of the screen, kept since the
+    // first mapping while the session's content arrived.
+    static const QRegularExpression size(QStringLiteral("Geometry: (\\d+)x(\\d+)"));
+    const auto m = size.match(geometry);
+    ASSERT_TRUE(m.hasMatch()) << geometry.toStdString();
+    EXPECT_EQ(m.captured(1).toInt(), 360);
+    EXPECT_EQ(m.captured(2).toInt(), 640) << geometry.toStdString();
+    EXPECT_LE(m.captured(2).toInt(), kHeight - 60);
+    EXPECT_FALSE(appLog().contains("painel reajustado")) << appLog().toStdString();
+    picture(QStringLiteral("panel-window.png"));
 }
 
 // The outer X server, started before Qt so that this program can take pictures of it.

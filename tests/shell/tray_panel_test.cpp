@@ -12,6 +12,7 @@
 #include "app/shell/panel/menu_panel.h"
 #include "app/shell/tray/status_item.h"
 #include "core/l10n/l10n.h"
+#include "core/settings/memory_settings.h"
 #include "support/model_harness.h"
 #include "support/wait_until.h"
 
@@ -87,6 +88,44 @@ TEST_F(TrayPanel, FromABottomTrayTheFirstOpenIsAtItsFinalSizeAndGrowsUpwards) {
     panel.hide();
 }
 
+// Content taller than the screen allows scrolls, and its first view ends above the first line it would cut:
+// that cut is measured while the panel is still hidden, from where its parts will lie once shown, so the
+// window shows at the height it was placed with (a cut measured from stale places shortened it on showing,
+// after the place was chosen and logged). Opened twice, from a tray at the top and one at the bottom.
+TEST_F(TrayPanel, APanelThatScrollsOpensAtTheHeightItWasPlacedWith) {
+    auto settings = std::make_shared<MemorySettings>();
+    settings->setValue("prefsOpen", true);  // the preferences unfolded: more than a screen's worth
+    ModelAdapter adapter(h.model);
+    StatusItem item(
+        adapter, true, [this] { return now; }, settings);
+    PanelWindow& panel = item.panel();
+    // The panel follows the link while hidden: its body is made anew for each state, never yet shown.
+    h.model->disconnect();
+    ASSERT_TRUE(h.pumpUntil([&] {
+        return QCoreApplication::processEvents(), h.model->state().state.kind() == ConnState::Kind::idle;
+    }));
+    h.model->connect(h.userConnect());
+    ASSERT_TRUE(h.pumpUntil([&] {
+        return QCoreApplication::processEvents(), h.model->state().state.kind() == ConnState::Kind::connected;
+    }));
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const QRect icon : {QRect(screen.center().x(), screen.top(), 24, 24),
+                             QRect(screen.center().x(), screen.bottom() - 23, 24, 24)}) {
+        SCOPED_TRACE(icon.y());
+        panel.showAt(icon);
+        const QRect placed = panel.geometry();
+        ASSERT_GT(panel.content().contentHeight(), placed.height());  // it does scroll
+        for (int round = 0; round < 10; ++round)
+            QCoreApplication::processEvents();
+        EXPECT_EQ(panel.geometry(), placed);
+        EXPECT_EQ(panel.content().geometry(), QRect(QPoint(0, 0), placed.size()));
+        EXPECT_TRUE(screen.contains(placed)) << placed.y() << " " << placed.height();
+        panel.hide();
+        now += 1;
+    }
+    render(panel, "panel-scrolling.png");
+}
+
 TEST_F(TrayPanel, WithoutATrayThePanelIsAWindowShownAtOnce) {
     ModelAdapter adapter(h.model);
     StatusItem item(adapter, false, [this] { return now; });
@@ -102,6 +141,25 @@ TEST_F(TrayPanel, WithoutATrayThePanelIsAWindowShownAtOnce) {
     QTest::keyClick(&item.panel(), Qt::Key_Escape);  // a normal window stays
     EXPECT_TRUE(item.panel().isVisible());
     render(item.panel(), "panel-window-connected.png");
+}
+
+// The window form maps at the tallest its content may become on the screen and keeps that height: the
+// compositor centres a new window at its first size, so growing afterwards would run off the screen.
+TEST_F(TrayPanel, WithoutATrayTheWindowKeepsTheHeightItMappedAt) {
+    ModelAdapter adapter(h.model);
+    StatusItem item(adapter, false, [this] { return now; });
+    PanelWindow& panel = item.panel();
+    const int limit = int(panel.content().maxHeight());
+    EXPECT_EQ(panel.size(), QSize(PanelWindow::panelWidth, limit));
+    EXPECT_LE(limit, QGuiApplication::primaryScreen()->availableGeometry().height() - 60);
+    panel.content().prefsRow()->binding()->setExpanded(true);  // more content than the limit: it scrolls
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return QCoreApplication::processEvents(), panel.content().contentHeight() > limit; }));
+    for (int round = 0; round < 10; ++round)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(panel.size(), QSize(PanelWindow::panelWidth, limit));
+    EXPECT_LE(panel.content().height(), limit);
+    EXPECT_EQ(panel.content().y(), 0);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -83,6 +84,22 @@ int heightAt(QWidget* widget, int width) {
     QLayout* layout = widget->layout();
     if (layout && layout->hasHeightForWidth()) return layout->totalHeightForWidth(width);
     return widget->sizeHint().height();
+}
+
+// A hidden widget takes a new size without hearing of it: the resize event that lays out its children waits
+// for the showing, and layouts already in force ignore activate(). The first view's cut reads where the
+// children are, so the waiting layouts run now, each parent before its children (its layout sizes them
+// afresh); the window then shows exactly as measured.
+void layOutWhileHidden(QWidget* root) {
+    QList<QWidget*> all{root};
+    all += root->findChildren<QWidget*>();  // depth first: a parent before its children
+    for (QWidget* w : all) {
+        if (w->layout()) w->layout()->activate();
+        if (!w->testAttribute(Qt::WA_PendingResizeEvent)) continue;
+        w->setAttribute(Qt::WA_PendingResizeEvent, false);
+        QResizeEvent resized(w->size(), QSize());
+        QCoreApplication::sendEvent(w, &resized);
+    }
 }
 
 bool askQuitWhileMirroring() {
@@ -280,7 +297,7 @@ void MenuPanel::fitHeight() {
     scrollContent_->resize(inner, heightAt(scrollContent_, inner));
     int height = static_cast<int>(panelHeight(chrome + scrollContent_->height(), maxHeight()));
     if (scrolls) {
-        scrollContent_->layout()->activate();
+        layOutWhileHidden(scrollContent_);
         height -= riseToCutNothing(scrollContent_, height - chrome);
     }
     if (size() != QSize(width, height)) {

@@ -76,7 +76,7 @@ PanelWindow::PanelWindow(ModelAdapter& model, Mode mode, std::shared_ptr<Setting
     }
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
-    column->setSizeConstraint(QLayout::SetFixedSize);
+    column->setSizeConstraint(QLayout::SetFixedSize);  // as tall as the content (but see showAsWindow)
     const auto shared = model_.model().shared_from_this();
     phoneActions_ = std::make_unique<ModelPhoneActions>(shared);
     prefsActions_ = std::make_unique<ModelPrefsActions>(model_.model());
@@ -99,7 +99,7 @@ PanelWindow::PanelWindow(ModelAdapter& model, Mode mode, std::shared_ptr<Setting
         new MenuPanel(modelReader(shared, settings_), modelActions(shared), *settings_,
                       modelBodies({*phoneActions_, modelQueries(weak), !adbFound(model_.model()), weak}));
     content_->setPaintsBackground(false);  // the window paints the rounded plate
-    column->addWidget(content_);
+    column->addWidget(content_, 0, Qt::AlignTop);
     hostSections();
     setFixedWidth(panelWidth);
     setFocusPolicy(Qt::StrongFocus);  // Escape reaches the panel itself
@@ -194,10 +194,16 @@ void PanelWindow::showAt(const QRect& anchor) {
                       (screen_ ? " na tela " + describe(toRect(*screen_)) : std::string()));
 }
 
+// A compositor places a new window itself, centred at the size it first maps at, and some (weston) ignore
+// the place asked for: a window that grew later, as the phone's session filled the panel, ran off the
+// screen's bottom. The window therefore maps at the tallest the content may become on that screen (its
+// limit already leaves room for a title bar) and keeps that height; longer content scrolls inside it.
 void PanelWindow::showAsWindow() {
     settle();
-    const QSize size = contentSize();
-    resize(size);
+    const QSize size(panelWidth, std::max(contentSize().height(), int(content_->maxHeight())));
+    layout()->setSizeConstraint(QLayout::SetNoConstraint);
+    setFixedSize(size);
+    heightKept_ = true;
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         // The frame the window manager adds is unknown before the first showing; a title bar and borders
         // of this much are what desktops draw. The content is already at most 60 less than the screen.
@@ -211,7 +217,7 @@ void PanelWindow::showAsWindow() {
 
 bool PanelWindow::event(QEvent* event) {
     const bool handled = QWidget::event(event);
-    if (event->type() == QEvent::LayoutRequest) {
+    if (event->type() == QEvent::LayoutRequest && !heightKept_) {
         const QSize want = contentSize();
         const Box frame = box(geometry());
         const auto next = anchor_

@@ -77,6 +77,7 @@ class PanelWindow : public QWidget {
     bool measured_ = false;  // shown once off screen, so its widgets count in its layouts
     bool measuring_ = false;
     bool dismissing_ = false;
+    bool heightKept_ = false;    // the window form, shown: its height stays, the content scrolls
     std::optional<Box> anchor_;  // the icon the shown popup belongs to
     std::optional<Box> screen_;  // the free area of that icon's screen
 };
