@@ -75,12 +75,14 @@ struct Program {
     }
 };
 
-// Runs a short command to its end; its standard output.
+// Runs a short command to its end; its standard output. One that hangs (a paste whose owner is busy) is
+// ended and reads as nothing, so the wait around it asks again within its own bound.
 QString run(const QString& file, const QStringList& args, const QProcessEnvironment& env) {
+    constexpr int kCommandMs = 15'000;
     QProcess p;
     p.setProcessEnvironment(env);
     p.start(file, args);
-    if (!p.waitForFinished(kBoundMs)) {
+    if (!p.waitForFinished(kCommandMs)) {
         p.kill();
         p.waitForFinished();
         return {};
