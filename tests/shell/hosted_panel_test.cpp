@@ -25,6 +25,20 @@ namespace {
 
 using Kind = PanelState::Kind;
 
+// The panel window shown over the model, with the question the stories keep asking of it.
+struct ShownPanel {
+    explicit ShownPanel(std::shared_ptr<AppModel> model)
+        : adapter(std::move(model)), panel(adapter, PanelWindow::Mode::window) {
+        panel.show();
+    }
+    bool is(Kind kind) {
+        QCoreApplication::processEvents();
+        return panel.content().state().kind == kind;
+    }
+    ModelAdapter adapter;
+    PanelWindow panel;
+};
+
 void renderBoth(PanelWindow& panel, const char* name) {
     QDir().mkpath(VELMORA_ARTIFACTS_DIR "/panel");
     for (const auto& [look, suffix] : {std::pair{Appearance::light, "light"}, {Appearance::dark, "dark"}}) {
@@ -40,21 +54,17 @@ void renderBoth(PanelWindow& panel, const char* name) {
 TEST(HostedPanel, AFoundPhoneConnectsFromItsRowAndThePreferencesChangeTheModel) {
     test::ModelHarness h;  // neither side knows the other: nothing connects on its own
     AppModel& model = h.start();
-    ModelAdapter adapter(h.model);
-    PanelWindow panel(adapter, PanelWindow::Mode::window);
-    panel.show();
+    ShownPanel shown(h.model);
+    PanelWindow& panel = shown.panel;
     MenuPanel& frame = panel.content();
-    const auto kindIs = [&](Kind kind) {
-        QCoreApplication::processEvents();
-        return frame.state().kind == kind;
-    };
+    const auto kindIs = [&](Kind kind) { return shown.is(kind); };
     // Searching, with nothing for the install section to say: it takes no room above the body.
     ASSERT_TRUE(h.pumpUntil([&] { return kindIs(Kind::empty); }));
     auto* quiet = frame.body()->findChild<PhoneInstallSection*>();
     ASSERT_NE(quiet, nullptr);
     EXPECT_EQ(quiet->content(), SectionContent::nothing);
     EXPECT_FALSE(quiet->isVisible());
-    adapter.changed();
+    shown.adapter.changed();
     EXPECT_FALSE(quiet->isVisible());
 
     h.browser->results({{"Nimbo 8", {{"id", h.phone.id()}}, TcpEndpoint{"127.0.0.1", 5555}}});
@@ -64,14 +74,14 @@ TEST(HostedPanel, AFoundPhoneConnectsFromItsRowAndThePreferencesChangeTheModel) 
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(row->view().phone.name, "Nimbo 8");
     renderBoth(panel, "found");
-    adapter.changed();  // a heartbeat with nothing new keeps the body and its row
+    shown.adapter.changed();  // a heartbeat with nothing new keeps the body and its row
     EXPECT_EQ(frame.body(), found);
     EXPECT_EQ(found->findChild<PhoneRow*>(), row);
 
     // A phone on the cable that does not trust this computer yet: the permissions' cable row counts it, and
     // its button unfolds the install section's advice.
     model.installer().setPreview({}, 1, InstallStatus::idle());
-    adapter.changed();
+    shown.adapter.changed();
     const auto buttons = panel.findChildren<QAbstractButton*>();
     const auto how = std::ranges::find_if(
         buttons, [](auto* b) { return b->text() == QString::fromStdString(L10n::string("perms.usb.how")); });
@@ -111,14 +121,10 @@ TEST(HostedPanel, AfterDisconnectTheFoundPairedPhoneOffersConnect) {
     test::ModelHarness h;
     h.pairBothSides();
     h.start();
-    ModelAdapter adapter(h.model);
-    PanelWindow panel(adapter, PanelWindow::Mode::window);
-    panel.show();
+    ShownPanel shown(h.model);
+    PanelWindow& panel = shown.panel;
     MenuPanel& frame = panel.content();
-    const auto kindIs = [&](Kind kind) {
-        QCoreApplication::processEvents();
-        return frame.state().kind == kind;
-    };
+    const auto kindIs = [&](Kind kind) { return shown.is(kind); };
     h.browser->results({{"Nimbo 8", {{"id", h.phone.id()}}, TcpEndpoint{"127.0.0.1", 5555}}});
     ASSERT_TRUE(h.pumpUntil([&] { return kindIs(Kind::connected); }));  // paired: it connects on its own
     const auto disconnect = [&]() -> QAbstractButton* {
