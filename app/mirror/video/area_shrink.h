@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace velmora {
+
+// Shrinks one 8-bit picture plane by area averaging: each output sample is the mean of the input area it
+// covers, a partly covered input sample counting for the part covered. A line one input sample wide thus
+// stays visible, averaged into its neighbours, instead of falling between the samples taken. Weights are
+// 8-bit fractions summing to exactly 256, so a flat area keeps its exact value.
+//
+// Rows are first blended down to the output's height, then each blended row is shrunk across with a byte
+// shuffle per tap over 16 input bytes at a time. Vector code (SSE2/SSSE3, AVX2 where the processor has it)
+// and the plain code give the same bytes.
+//
+// Threads: one thread at a time (run() uses scratch rows of the object).
+class PlaneShrinker {
+  public:
+    // The largest shrink on either axis: beyond it an output sample covers more inputs than the shuffle
+    // reaches.
+    static constexpr int kMaxRatio = 7;
+
+    // Whether this shrink is one the class does: positive sizes, no axis growing, none shrinking by more than
+    // kMaxRatio.
+    static bool supports(int srcWidth, int srcHeight, int dstWidth, int dstHeight);
+
+    // Throws std::invalid_argument when !supports(...).
+    PlaneShrinker(int srcWidth, int srcHeight, int dstWidth, int dstHeight);
+
+    // Reads srcHeight rows of srcWidth bytes at `src`, writes dstHeight rows of dstWidth bytes at `dst`. The
+    // write may run up to kDstSlack bytes past the end of the last row. `simd` false takes the plain code.
+    static constexpr int kDstSlack = 16;
+    void run(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, bool simd = true);
+
+    int srcWidth() const { return srcWidth_; }
+    int srcHeight() const { return srcHeight_; }
+    int dstWidth() const { return dstWidth_; }
+    int dstHeight() const { return dstHeight_; }
+
+  private:
+    // The input samples one output sample covers: `count` from `first`, weighted.
+    struct Span {
+        int first = 0;
+        int count = 0;
+        std::uint16_t weights[kMaxRatio + 1] = {};
+    };
+    // Up to 8 neighbouring output samples across, all drawn from the 16 input bytes at `src`: per tap, the
+    // shuffle that puts each one's input into the low byte of its 16-bit lane, and the lanes' weights.
+    struct Block {
+        int src = 0;
+        int count = 0;
+    };
+
+    void blendRows(const std::uint8_t* src, int srcStride, const Span& span, bool simd);
+    void shrinkRow(std::uint8_t* dst, bool simd) const;
+    void shrinkRowSsse3(std::uint8_t* dst) const;
+    void shrinkRowAvx2(std::uint8_t* dst) const;
+
+    int srcWidth_, srcHeight_, dstWidth_, dstHeight_;
+    std::vector<Span> rows_;     // per output row
+    std::vector<Span> columns_;  // per output column
+    int taps_ = 1;               // the most input columns one output column covers
+    std::vector<Block> blocks_;
+    std::vector<std::uint8_t> shuffles_;  // per block, per tap: 16 bytes
+    std::vector<std::int16_t> lanes_;     // per block, per tap: 8 weights
+    std::vector<std::uint8_t> blended_;   // one input-wide row blended down, with room for a 16-byte read
+};
+
+}  // namespace velmora
