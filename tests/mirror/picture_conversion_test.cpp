@@ -41,8 +41,8 @@ double reference(Plane& src, int dw, int dh, int x, int y) {
 }
 
 // Random bytes through every road, at sizes that end in each remainder of the 16- and 32-byte steps, at the
-// largest shrink and at none on one axis: the vector code gives the plain code's bytes, both stay within 2.5
-// steps of exact averaging (8-bit weights, up to 8 of them per axis), and nothing is written past the last
+// largest shrink and at none on one axis: the vector code gives the plain code's bytes, both stay within 3
+// steps of exact averaging (7-bit weights, up to 8 of them per axis), and nothing is written past the last
 // row's slack.
 TEST(AreaShrink, VectorAndPlainCodeGiveTheSameAveragesAndStayInBounds) {
     const struct {
@@ -73,7 +73,7 @@ TEST(AreaShrink, VectorAndPlainCodeGiveTheSameAveragesAndStayInBounds) {
                 const double want = reference(src, c.dw, c.dh, x, y);
                 worst = std::max(worst, static_cast<int>(std::lround(std::abs(fast[i] - want) * 100)));
             }
-        EXPECT_LE(worst, 250) << name << ": off exact averaging by " << worst / 100.0;
+        EXPECT_LE(worst, 300) << name << ": off exact averaging by " << worst / 100.0;
         for (std::size_t i = used; i < fast.size(); ++i)
             ASSERT_EQ(fast[i], 0xA5) << name << ": written " << i - used << " bytes past the slack";
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -13,13 +14,16 @@
 namespace velmora {
 namespace {
 
-constexpr int kOne = 256;  // the weights of one output sample sum to this
+// The weights of one output sample sum to this: 7 bits, so that a pair of weights times a pair of bytes
+// fits the signed 16-bit sums of the multiply-add instruction (255 × 128 < 32768).
+constexpr int kOne = 128;
+constexpr int kShift = 7;
 constexpr int kWindow = 16;
 constexpr int kLanes = 8;
 
 // Output sample i covers [i·n, (i+1)·n) in units where input sample j covers [j·m, (j+1)·m): the overlaps are
-// whole numbers, and each weight its overlap's share of n. Rounding leaves the sum a little off 256; the
-// largest weight takes the difference.
+// whole numbers, and each weight its overlap's share of n. Rounding leaves the sum a little off 128; the
+// largest weight takes the difference, and no weight of a shrink reaches 128 (it is a signed byte).
 template <typename Span>
 std::vector<Span> spans(int n, int m) {
     std::vector<Span> out(static_cast<std::size_t>(m));
@@ -37,6 +41,10 @@ std::vector<Span> spans(int n, int m) {
             if (s.weights[k] > s.weights[largest]) largest = k;
         }
         s.weights[largest] = static_cast<std::uint16_t>(s.weights[largest] + kOne - sum);
+        if (s.count > 1 && s.weights[largest] >= kOne) {
+            --s.weights[largest];
+            ++s.weights[largest == 0 ? 1 : 0];
+        }
     }
     return out;
 }
@@ -52,55 +60,62 @@ bool hasAvx2() {
     return has;
 }
 
-// Blends N rows into one, 16 (SSE2) or 32 (AVX2) bytes at a time, the weights held in registers; returns how
-// far it got (the rest of the row is left to the plain code).
-template <int N>
-int blendSse2(const std::uint8_t* const* rows, const std::uint16_t* weights, std::uint8_t* out, int width) {
-    __m128i w[static_cast<std::size_t>(N)];
-    for (int k = 0; k < N; ++k)
-        w[k] = _mm_set1_epi16(static_cast<std::int16_t>(weights[k]));
-    const __m128i zero = _mm_setzero_si128(), half = _mm_set1_epi16(kOne / 2);
-    int x = 0;
+// Rows go in pairs: the bytes of both interleaved, times both weights, summed in one multiply-add.
+struct RowPairs {
+    const std::uint8_t* rows[PlaneShrinker::kMaxPairs * 2];
+    std::int16_t
+        weights[PlaneShrinker::kMaxPairs];  // low byte the first row's weight, high byte the second's
+};
+
+// Blends P pairs of rows into one, 16 (SSSE3) or 32 (AVX2) bytes at a time, the weights held in registers;
+// returns how far it got (the rest of the row is left to the plain code).
+template <int P>
+__attribute__((target("ssse3"))) int blendSsse3(const RowPairs& in, int from, std::uint8_t* out, int width) {
+    __m128i w[static_cast<std::size_t>(P)];
+    for (int q = 0; q < P; ++q)
+        w[q] = _mm_set1_epi16(in.weights[q]);
+    const __m128i half = _mm_set1_epi16(kOne / 2);
+    int x = from;
     for (; x + 16 <= width; x += 16) {
         __m128i low = half, high = half;
-        for (int k = 0; k < N; ++k) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + x));
-            low = _mm_add_epi16(low, _mm_mullo_epi16(_mm_unpacklo_epi8(v, zero), w[k]));
-            high = _mm_add_epi16(high, _mm_mullo_epi16(_mm_unpackhi_epi8(v, zero), w[k]));
+        for (int q = 0; q < P; ++q) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in.rows[2 * q] + x));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in.rows[2 * q + 1] + x));
+            low = _mm_add_epi16(low, _mm_maddubs_epi16(_mm_unpacklo_epi8(a, b), w[q]));
+            high = _mm_add_epi16(high, _mm_maddubs_epi16(_mm_unpackhi_epi8(a, b), w[q]));
         }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
-                         _mm_packus_epi16(_mm_srli_epi16(low, 8), _mm_srli_epi16(high, 8)));
+                         _mm_packus_epi16(_mm_srli_epi16(low, kShift), _mm_srli_epi16(high, kShift)));
     }
     return x;
 }
 
-template <int N>
-__attribute__((target("avx2"))) int blendAvx2(const std::uint8_t* const* rows, const std::uint16_t* weights,
-                                              std::uint8_t* out, int width) {
-    __m256i w[static_cast<std::size_t>(N)];
-    for (int k = 0; k < N; ++k)
-        w[k] = _mm256_set1_epi16(static_cast<std::int16_t>(weights[k]));
-    const __m256i zero = _mm256_setzero_si256(), half = _mm256_set1_epi16(kOne / 2);
-    int x = 0;
+template <int P>
+__attribute__((target("avx2"))) int blendAvx2(const RowPairs& in, int from, std::uint8_t* out, int width) {
+    __m256i w[static_cast<std::size_t>(P)];
+    for (int q = 0; q < P; ++q)
+        w[q] = _mm256_set1_epi16(in.weights[q]);
+    const __m256i half = _mm256_set1_epi16(kOne / 2);
+    int x = from;
     // Unpacking and packing both work within each 16-byte half, so the bytes come back in order.
     for (; x + 32 <= width; x += 32) {
         __m256i low = half, high = half;
-        for (int k = 0; k < N; ++k) {
-            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[k] + x));
-            low = _mm256_add_epi16(low, _mm256_mullo_epi16(_mm256_unpacklo_epi8(v, zero), w[k]));
-            high = _mm256_add_epi16(high, _mm256_mullo_epi16(_mm256_unpackhi_epi8(v, zero), w[k]));
+        for (int q = 0; q < P; ++q) {
+            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in.rows[2 * q] + x));
+            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in.rows[2 * q + 1] + x));
+            low = _mm256_add_epi16(low, _mm256_maddubs_epi16(_mm256_unpacklo_epi8(a, b), w[q]));
+            high = _mm256_add_epi16(high, _mm256_maddubs_epi16(_mm256_unpackhi_epi8(a, b), w[q]));
         }
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
-                            _mm256_packus_epi16(_mm256_srli_epi16(low, 8), _mm256_srli_epi16(high, 8)));
+        _mm256_storeu_si256(
+            reinterpret_cast<__m256i*>(out + x),
+            _mm256_packus_epi16(_mm256_srli_epi16(low, kShift), _mm256_srli_epi16(high, kShift)));
     }
     return x;
 }
 
-using Blend = int (*)(const std::uint8_t* const*, const std::uint16_t*, std::uint8_t*, int);
-constexpr Blend kBlendSse2[] = {blendSse2<1>, blendSse2<2>, blendSse2<3>, blendSse2<4>,
-                                blendSse2<5>, blendSse2<6>, blendSse2<7>, blendSse2<8>};
-constexpr Blend kBlendAvx2[] = {blendAvx2<1>, blendAvx2<2>, blendAvx2<3>, blendAvx2<4>,
-                                blendAvx2<5>, blendAvx2<6>, blendAvx2<7>, blendAvx2<8>};
+using Blend = int (*)(const RowPairs&, int, std::uint8_t*, int);
+constexpr Blend kBlendSsse3[] = {blendSsse3<1>, blendSsse3<2>, blendSsse3<3>, blendSsse3<4>};
+constexpr Blend kBlendAvx2[] = {blendAvx2<1>, blendAvx2<2>, blendAvx2<3>, blendAvx2<4>};
 #endif
 
 }  // namespace
@@ -140,87 +155,122 @@ PlaneShrinker::PlaneShrinker(int srcWidth, int srcHeight, int dstWidth, int dstH
         blocks_.push_back({blocks_.back().src, 0});
         starts.push_back(dstWidth);
     }
-    // Tables per pair, per tap: both blocks' 16 shuffle bytes, then both blocks' 8 weights.
+    // Tables per block pair, per pair of taps: both blocks' 16 shuffle bytes (each lane's two input bytes
+    // side by side), then both blocks' 16 weight bytes (the same two taps' weights).
     for (std::size_t pair = 0; pair < blocks_.size(); pair += 2)
-        for (int k = 0; k < taps_; ++k)
+        for (int k = 0; k < taps_; k += 2) {
             for (std::size_t half = 0; half < 2; ++half) {
                 const Block& block = blocks_[pair + half];
-                for (int lane = 0; lane < kLanes; ++lane) {
-                    const Span* s = lane < block.count
-                                        ? &columns_[static_cast<std::size_t>(starts[pair + half] + lane)]
-                                        : nullptr;
-                    const bool used = s && k < s->count;
-                    shuffles_.push_back(used ? static_cast<std::uint8_t>(s->first + k - block.src) : 0x80);
-                    shuffles_.push_back(0x80);  // the lane's high byte is zero
-                    lanes_.push_back(used ? static_cast<std::int16_t>(s->weights[k]) : 0);
-                }
+                for (int lane = 0; lane < kLanes; ++lane)
+                    for (int tap = k; tap < k + 2; ++tap) {
+                        const Span* s = lane < block.count
+                                            ? &columns_[static_cast<std::size_t>(starts[pair + half] + lane)]
+                                            : nullptr;
+                        const bool used = s && tap < s->count;
+                        shuffles_.push_back(used ? static_cast<std::uint8_t>(s->first + tap - block.src)
+                                                 : 0x80);
+                    }
             }
-    blended_.assign(static_cast<std::size_t>(srcWidth) + kWindow, 0);
+            for (std::size_t half = 0; half < 2; ++half) {
+                const Block& block = blocks_[pair + half];
+                for (int lane = 0; lane < kLanes; ++lane)
+                    for (int tap = k; tap < k + 2; ++tap) {
+                        const Span* s = lane < block.count
+                                            ? &columns_[static_cast<std::size_t>(starts[pair + half] + lane)]
+                                            : nullptr;
+                        const bool used = s && tap < s->count;
+                        shuffles_.push_back(used ? static_cast<std::uint8_t>(s->weights[tap]) : 0);
+                    }
+            }
+        }
+    blended_.assign(2 * (static_cast<std::size_t>(srcWidth) + kWindow), 0);
 }
 
 void PlaneShrinker::run(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, bool simd) {
+    const auto rowOut = [&](int y) { return dst + static_cast<std::ptrdiff_t>(y) * dstStride; };
+    if (dstWidth_ == srcWidth_) {
+        // Nothing to shrink across: rows are blended straight into place.
+        for (int y = 0; y < dstHeight_; ++y)
+            blendRows(src, srcStride, rows_[static_cast<std::size_t>(y)], rowOut(y), simd);
+        return;
+    }
+    // Two blended rows in turn: the next row is blended before the last one is shrunk, so the shrink's
+    // unaligned reads do not wait on the blend's stores just made to the same bytes.
+    const std::size_t size = blended_.size() / 2;
+    const auto buffer = [&](int y) { return blended_.data() + (static_cast<std::size_t>(y) % 2) * size; };
+    blendRows(src, srcStride, rows_.front(), buffer(0), simd);
     for (int y = 0; y < dstHeight_; ++y) {
-        blendRows(src, srcStride, rows_[static_cast<std::size_t>(y)], simd);
-        shrinkRow(dst + static_cast<std::ptrdiff_t>(y) * dstStride, simd);
+        if (y + 1 < dstHeight_)
+            blendRows(src, srcStride, rows_[static_cast<std::size_t>(y) + 1], buffer(y + 1), simd);
+        shrinkRow(buffer(y), rowOut(y), simd);
     }
 }
 
-void PlaneShrinker::blendRows(const std::uint8_t* src, int srcStride, const Span& span, bool simd) {
+void PlaneShrinker::blendRows(const std::uint8_t* src, int srcStride, const Span& span, std::uint8_t* out,
+                              bool simd) const {
     const std::uint8_t* rows[kMaxRatio + 1];
     for (int k = 0; k < span.count; ++k)
         rows[k] = src + static_cast<std::ptrdiff_t>(span.first + k) * srcStride;
-    std::uint8_t* out = blended_.data();
+    if (span.count == 1) {
+        std::memcpy(out, rows[0], static_cast<std::size_t>(srcWidth_));
+        return;
+    }
     int x = 0;
 #if VELMORA_SHRINK_X86
-    if (simd) {
-        const auto n = static_cast<std::size_t>(span.count - 1);
-        x = hasAvx2() ? kBlendAvx2[n](rows, span.weights, out, srcWidth_) : 0;
-        const std::uint8_t* rest[kMaxRatio + 1];
-        for (int k = 0; k < span.count; ++k)
-            rest[k] = rows[k] + x;
-        x += kBlendSse2[n](rest, span.weights, out + x, srcWidth_ - x);
+    if (simd && hasSsse3()) {
+        RowPairs pairs{};
+        const int count = (span.count + 1) / 2;
+        for (int q = 0; q < count; ++q) {
+            const int second = 2 * q + 1 < span.count ? 2 * q + 1 : 2 * q;  // its weight is 0 then
+            pairs.rows[2 * q] = rows[2 * q];
+            pairs.rows[2 * q + 1] = rows[second];
+            const int w0 = span.weights[2 * q], w1 = second != 2 * q ? span.weights[second] : 0;
+            pairs.weights[q] = static_cast<std::int16_t>(w0 | (w1 << 8));
+        }
+        const auto n = static_cast<std::size_t>(count - 1);
+        if (hasAvx2()) x = kBlendAvx2[n](pairs, x, out, srcWidth_);
+        x = kBlendSsse3[n](pairs, x, out, srcWidth_);
     }
 #endif
+    (void)simd;
     for (; x < srcWidth_; ++x) {
         unsigned sum = kOne / 2;
         for (int k = 0; k < span.count; ++k)
             sum += span.weights[k] * unsigned{rows[k][x]};
-        out[x] = static_cast<std::uint8_t>(sum >> 8);
+        out[x] = static_cast<std::uint8_t>(sum >> kShift);
     }
 }
 
 #if VELMORA_SHRINK_X86
-// Per block: one 16-byte read, then per tap a shuffle into 16-bit lanes and a multiply-add by the lanes'
-// weights; 8 bytes are stored, of which the block's own count are kept (the next block writes over the rest).
-__attribute__((target("ssse3"))) void PlaneShrinker::shrinkRowSsse3(std::uint8_t* out) const {
+// Per block: one 16-byte read, then per pair of taps a shuffle that sets each lane's two input bytes side by
+// side and a multiply-add by their weights; 8 bytes are stored, of which the block's own count are kept (the
+// next block writes over the rest).
+__attribute__((target("ssse3"))) void PlaneShrinker::shrinkRowSsse3(const std::uint8_t* in,
+                                                                    std::uint8_t* out) const {
     const __m128i half = _mm_set1_epi16(kOne / 2);
-    const std::uint8_t* in = blended_.data();
+    const std::size_t pairs = static_cast<std::size_t>(taps_ + 1) / 2;
     for (std::size_t b = 0; b < blocks_.size(); ++b) {
         const Block& block = blocks_[b];
-        const std::size_t table = (b / 2) * static_cast<std::size_t>(taps_), second = b % 2;
-        const std::uint8_t* shuffles = shuffles_.data() + table * 2 * kWindow + second * kWindow;
-        const std::int16_t* lanes = lanes_.data() + table * 2 * kLanes + second * kLanes;
+        const std::uint8_t* table = shuffles_.data() + (b / 2) * pairs * 4 * kWindow + (b % 2) * kWindow;
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + block.src));
         __m128i sum = half;
-        for (int k = 0; k < taps_; ++k) {
-            const __m128i shuffle = _mm_loadu_si128(reinterpret_cast<const __m128i*>(shuffles));
-            const __m128i weights = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes));
-            sum = _mm_add_epi16(sum, _mm_mullo_epi16(_mm_shuffle_epi8(v, shuffle), weights));
-            shuffles += 2 * kWindow;
-            lanes += 2 * kLanes;
+        for (std::size_t q = 0; q < pairs; ++q, table += 4 * kWindow) {
+            const __m128i shuffle = _mm_loadu_si128(reinterpret_cast<const __m128i*>(table));
+            const __m128i weights = _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 2 * kWindow));
+            sum = _mm_add_epi16(sum, _mm_maddubs_epi16(_mm_shuffle_epi8(v, shuffle), weights));
         }
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out),
-                         _mm_packus_epi16(_mm_srli_epi16(sum, 8), _mm_setzero_si128()));
+                         _mm_packus_epi16(_mm_srli_epi16(sum, kShift), _mm_setzero_si128()));
         out += block.count;
     }
 }
 
 // The same, two blocks at once, one in each half of the register.
-__attribute__((target("avx2"))) void PlaneShrinker::shrinkRowAvx2(std::uint8_t* out) const {
+__attribute__((target("avx2"))) void PlaneShrinker::shrinkRowAvx2(const std::uint8_t* in,
+                                                                  std::uint8_t* out) const {
     const __m256i half = _mm256_set1_epi16(kOne / 2);
-    const std::uint8_t* in = blended_.data();
-    const std::uint8_t* shuffles = shuffles_.data();
-    const std::int16_t* lanes = lanes_.data();
+    const std::uint8_t* table = shuffles_.data();
+    const int pairs = (taps_ + 1) / 2;
     for (std::size_t b = 0; b < blocks_.size(); b += 2) {
         const Block& first = blocks_[b];
         const Block& second = blocks_[b + 1];
@@ -228,14 +278,12 @@ __attribute__((target("avx2"))) void PlaneShrinker::shrinkRowAvx2(std::uint8_t* 
             _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + first.src))),
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + second.src)), 1);
         __m256i sum = half;
-        for (int k = 0; k < taps_; ++k) {
-            const __m256i shuffle = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(shuffles));
-            const __m256i weights = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lanes));
-            sum = _mm256_add_epi16(sum, _mm256_mullo_epi16(_mm256_shuffle_epi8(v, shuffle), weights));
-            shuffles += 2 * kWindow;
-            lanes += 2 * kLanes;
+        for (int q = 0; q < pairs; ++q, table += 4 * kWindow) {
+            const __m256i shuffle = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(table));
+            const __m256i weights = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(table + 2 * kWindow));
+            sum = _mm256_add_epi16(sum, _mm256_maddubs_epi16(_mm256_shuffle_epi8(v, shuffle), weights));
         }
-        const __m256i bytes = _mm256_packus_epi16(_mm256_srli_epi16(sum, 8), _mm256_setzero_si256());
+        const __m256i bytes = _mm256_packus_epi16(_mm256_srli_epi16(sum, kShift), _mm256_setzero_si256());
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bytes));
         out += first.count;
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm256_extracti128_si256(bytes, 1));
@@ -244,18 +292,18 @@ __attribute__((target("avx2"))) void PlaneShrinker::shrinkRowAvx2(std::uint8_t* 
 }
 #endif
 
-void PlaneShrinker::shrinkRow(std::uint8_t* dst, bool simd) const {
+void PlaneShrinker::shrinkRow(const std::uint8_t* in, std::uint8_t* dst, bool simd) const {
 #if VELMORA_SHRINK_X86
-    if (simd && hasAvx2()) return shrinkRowAvx2(dst);
-    if (simd && hasSsse3()) return shrinkRowSsse3(dst);
+    if (simd && hasAvx2()) return shrinkRowAvx2(in, dst);
+    if (simd && hasSsse3()) return shrinkRowSsse3(in, dst);
 #endif
     (void)simd;
     for (int x = 0; x < dstWidth_; ++x) {
         const Span& s = columns_[static_cast<std::size_t>(x)];
         unsigned sum = kOne / 2;
         for (int k = 0; k < s.count; ++k)
-            sum += s.weights[k] * unsigned{blended_[static_cast<std::size_t>(s.first + k)]};
-        dst[x] = static_cast<std::uint8_t>(sum >> 8);
+            sum += s.weights[k] * unsigned{in[s.first + k]};
+        dst[x] = static_cast<std::uint8_t>(sum >> kShift);
     }
 }
 

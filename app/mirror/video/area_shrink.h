@@ -8,11 +8,12 @@ namespace velmora {
 // Shrinks one 8-bit picture plane by area averaging: each output sample is the mean of the input area it
 // covers, a partly covered input sample counting for the part covered. A line one input sample wide thus
 // stays visible, averaged into its neighbours, instead of falling between the samples taken. Weights are
-// 8-bit fractions summing to exactly 256, so a flat area keeps its exact value.
+// 7-bit fractions summing to exactly 128, so a flat area keeps its exact value.
 //
 // Rows are first blended down to the output's height, then each blended row is shrunk across with a byte
-// shuffle per tap over 16 input bytes at a time. Vector code (SSE2/SSSE3, AVX2 where the processor has it)
-// and the plain code give the same bytes.
+// shuffle per pair of taps over 16 input bytes at a time; either pass multiplies and adds two inputs' bytes
+// by their weights in one instruction. Vector code (SSSE3, AVX2 where the processor has it) and the plain
+// code give the same bytes.
 //
 // Threads: one thread at a time (run() uses scratch rows of the object).
 class PlaneShrinker {
@@ -20,6 +21,7 @@ class PlaneShrinker {
     // The largest shrink on either axis: beyond it an output sample covers more inputs than the shuffle
     // reaches.
     static constexpr int kMaxRatio = 7;
+    static constexpr int kMaxPairs = (kMaxRatio + 2) / 2;  // pairs of inputs one output covers at most
 
     // Whether this shrink is one the class does: positive sizes, no axis growing, none shrinking by more than
     // kMaxRatio.
@@ -52,19 +54,20 @@ class PlaneShrinker {
         int count = 0;
     };
 
-    void blendRows(const std::uint8_t* src, int srcStride, const Span& span, bool simd);
-    void shrinkRow(std::uint8_t* dst, bool simd) const;
-    void shrinkRowSsse3(std::uint8_t* dst) const;
-    void shrinkRowAvx2(std::uint8_t* dst) const;
+    void blendRows(const std::uint8_t* src, int srcStride, const Span& span, std::uint8_t* out,
+                   bool simd) const;
+    void shrinkRow(const std::uint8_t* in, std::uint8_t* dst, bool simd) const;
+    void shrinkRowSsse3(const std::uint8_t* in, std::uint8_t* dst) const;
+    void shrinkRowAvx2(const std::uint8_t* in, std::uint8_t* dst) const;
 
     int srcWidth_, srcHeight_, dstWidth_, dstHeight_;
     std::vector<Span> rows_;     // per output row
     std::vector<Span> columns_;  // per output column
     int taps_ = 1;               // the most input columns one output column covers
     std::vector<Block> blocks_;
-    std::vector<std::uint8_t> shuffles_;  // per block, per tap: 16 bytes
-    std::vector<std::int16_t> lanes_;     // per block, per tap: 8 weights
-    std::vector<std::uint8_t> blended_;   // one input-wide row blended down, with room for a 16-byte read
+    std::vector<std::uint8_t> shuffles_;  // per pair of blocks, per pair of taps: shuffles, then weights
+    std::vector<std::uint8_t>
+        blended_;  // two input-wide rows blended down, each with room for a 16-byte read
 };
 
 }  // namespace velmora
