@@ -187,21 +187,28 @@ PlaneShrinker::PlaneShrinker(int srcWidth, int srcHeight, int dstWidth, int dstH
 }
 
 void PlaneShrinker::run(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, bool simd) {
-    const auto rowOut = [&](int y) { return dst + static_cast<std::ptrdiff_t>(y) * dstStride; };
+    runRows(0, dstHeight_, src, srcStride, dst, dstStride, simd);
+}
+
+void PlaneShrinker::runRows(int first, int count, const std::uint8_t* src, int srcStride, std::uint8_t* dst,
+                            int dstStride, bool simd) {
+    first = std::clamp(first, 0, dstHeight_);
+    const int end = std::clamp(first + count, first, dstHeight_);
+    const auto rowOut = [&](int y) { return dst + static_cast<std::ptrdiff_t>(y - first) * dstStride; };
+    const auto span = [&](int y) -> const Span& { return rows_[static_cast<std::size_t>(y)]; };
     if (dstWidth_ == srcWidth_) {
         // Nothing to shrink across: rows are blended straight into place.
-        for (int y = 0; y < dstHeight_; ++y)
-            blendRows(src, srcStride, rows_[static_cast<std::size_t>(y)], rowOut(y), simd);
+        for (int y = first; y < end; ++y)
+            blendRows(src, srcStride, span(y), rowOut(y), simd);
         return;
     }
     // Two blended rows in turn: the next row is blended before the last one is shrunk, so the shrink's
     // unaligned reads do not wait on the blend's stores just made to the same bytes.
     const std::size_t size = blended_.size() / 2;
     const auto buffer = [&](int y) { return blended_.data() + (static_cast<std::size_t>(y) % 2) * size; };
-    blendRows(src, srcStride, rows_.front(), buffer(0), simd);
-    for (int y = 0; y < dstHeight_; ++y) {
-        if (y + 1 < dstHeight_)
-            blendRows(src, srcStride, rows_[static_cast<std::size_t>(y) + 1], buffer(y + 1), simd);
+    if (first < end) blendRows(src, srcStride, span(first), buffer(first), simd);
+    for (int y = first; y < end; ++y) {
+        if (y + 1 < end) blendRows(src, srcStride, span(y + 1), buffer(y + 1), simd);
         shrinkRow(buffer(y), rowOut(y), simd);
     }
 }

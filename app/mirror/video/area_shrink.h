@@ -34,6 +34,11 @@ class PlaneShrinker {
     // write may run up to kDstSlack bytes past the end of the last row. `simd` false takes the plain code.
     static constexpr int kDstSlack = 16;
     void run(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, bool simd = true);
+    // The same for `count` output rows from row `first` (clipped to the plane), written from `dst` on: a band
+    // of the picture, so that a caller can convert it while it is still in the cache. `src` is the whole
+    // plane's first row.
+    void runRows(int first, int count, const std::uint8_t* src, int srcStride, std::uint8_t* dst,
+                 int dstStride, bool simd = true);
 
     int srcWidth() const { return srcWidth_; }
     int srcHeight() const { return srcHeight_; }

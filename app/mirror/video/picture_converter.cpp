@@ -2,6 +2,8 @@
 
 #include <libyuv/convert_argb.h>
 
+#include <algorithm>
+
 extern "C" {
 #include <libavutil/frame.h>
 #include <libavutil/pixfmt.h>
@@ -71,35 +73,43 @@ bool PictureConverter::convert(const AVFrame& in, int width, int height, VideoFr
 }
 
 bool PictureConverter::convertPlanar(const AVFrame& in, int width, int height, VideoFrame& out) {
-    const std::uint8_t* planes[3] = {in.data[0], in.data[1], in.data[2]};
-    int strides[3] = {in.linesize[0], in.linesize[1], in.linesize[2]};
-    if (width != in.width || height != in.height) {
-        const int chromaWidth = (width + 1) / 2, chromaHeight = (height + 1) / 2;
-        if (!luma_ || luma_->srcWidth() != in.width || luma_->srcHeight() != in.height ||
-            luma_->dstWidth() != width || luma_->dstHeight() != height) {
-            luma_.emplace(in.width, in.height, width, height);
-            chroma_.emplace((in.width + 1) / 2, (in.height + 1) / 2, chromaWidth, chromaHeight);
-            const auto size = [](Plane& p, int w, int h) {
-                p.stride = aligned(w, kRowAlign);
-                p.bytes.assign(static_cast<std::size_t>(p.stride) * static_cast<std::size_t>(h) +
-                                   PlaneShrinker::kDstSlack,
-                               0);
-            };
-            size(y_, width, height);
-            size(u_, chromaWidth, chromaHeight);
-            size(v_, chromaWidth, chromaHeight);
-        }
-        luma_->run(in.data[0], in.linesize[0], y_.bytes.data(), y_.stride);
-        chroma_->run(in.data[1], in.linesize[1], u_.bytes.data(), u_.stride);
-        chroma_->run(in.data[2], in.linesize[2], v_.bytes.data(), v_.stride);
-        planes[0] = y_.bytes.data(), planes[1] = u_.bytes.data(), planes[2] = v_.bytes.data();
-        strides[0] = y_.stride, strides[1] = u_.stride, strides[2] = v_.stride;
-    }
     shape(out, width, height);
+    const libyuv::YuvConstants& yuv = matrix(in);
     // libyuv's ARGB is B, G, R, A in memory: on this little-endian machine the word 0xAARRGGBB that
     // QImage::Format_RGB32 reads, with A = 0xFF.
-    return libyuv::I420ToARGBMatrix(planes[0], strides[0], planes[1], strides[1], planes[2], strides[2],
-                                    out.pixels.data(), out.stride, &matrix(in), width, height) == 0;
+    if (width == in.width && height == in.height)
+        return libyuv::I420ToARGBMatrix(in.data[0], in.linesize[0], in.data[1], in.linesize[1], in.data[2],
+                                        in.linesize[2], out.pixels.data(), out.stride, &yuv, width,
+                                        height) == 0;
+
+    const int chromaWidth = (width + 1) / 2;
+    if (!luma_ || luma_->srcWidth() != in.width || luma_->srcHeight() != in.height ||
+        luma_->dstWidth() != width || luma_->dstHeight() != height) {
+        luma_.emplace(in.width, in.height, width, height);
+        chroma_.emplace((in.width + 1) / 2, (in.height + 1) / 2, chromaWidth, (height + 1) / 2);
+        const auto size = [](Plane& p, int w, int h) {
+            p.stride = aligned(w, kRowAlign);
+            p.bytes.assign(
+                static_cast<std::size_t>(p.stride) * static_cast<std::size_t>(h) + PlaneShrinker::kDstSlack,
+                0);
+        };
+        size(y_, width, kBand);
+        size(u_, chromaWidth, kBand / 2);
+        size(v_, chromaWidth, kBand / 2);
+    }
+    // Band by band, so that the shrunk planes are converted while they are still in the cache.
+    for (int top = 0; top < height; top += kBand) {
+        const int rows = std::min(kBand, height - top);
+        luma_->runRows(top, rows, in.data[0], in.linesize[0], y_.bytes.data(), y_.stride);
+        chroma_->runRows(top / 2, (rows + 1) / 2, in.data[1], in.linesize[1], u_.bytes.data(), u_.stride);
+        chroma_->runRows(top / 2, (rows + 1) / 2, in.data[2], in.linesize[2], v_.bytes.data(), v_.stride);
+        if (libyuv::I420ToARGBMatrix(y_.bytes.data(), y_.stride, u_.bytes.data(), u_.stride, v_.bytes.data(),
+                                     v_.stride,
+                                     out.pixels.data() + static_cast<std::ptrdiff_t>(top) * out.stride,
+                                     out.stride, &yuv, width, rows) != 0)
+            return false;
+    }
+    return true;
 }
 
 bool PictureConverter::convertOther(const AVFrame& in, int width, int height, VideoFrame& out) {

@@ -23,6 +23,7 @@ namespace velmora {
 class PictureConverter {
   public:
     static constexpr int kRowAlign = 64;
+    static constexpr int kBand = 16;  // output rows shrunk and converted at a time (even: whole chroma rows)
 
     PictureConverter() = default;
     ~PictureConverter();
@@ -45,7 +46,7 @@ class PictureConverter {
     };
     std::optional<PlaneShrinker> luma_;
     std::optional<PlaneShrinker> chroma_;  // both chroma planes, one after the other
-    Plane y_, u_, v_;
+    Plane y_, u_, v_;                      // one band of the shrunk picture
     SwsContext* scaler_ = nullptr;
 };
 
