@@ -235,8 +235,14 @@ void PlaneShrinker::blendRows(const std::uint8_t* src, int srcStride, const Span
             pairs.weights[q] = static_cast<std::int16_t>(w0 | (w1 << 8));
         }
         const auto n = static_cast<std::size_t>(count - 1);
-        if (hasAvx2()) x = kBlendAvx2[n](pairs, x, out, srcWidth_);
-        x = kBlendSsse3[n](pairs, x, out, srcWidth_);
+        const int step = hasAvx2() ? 32 : 16;
+        const Blend blend = hasAvx2() ? kBlendAvx2[n] : kBlendSsse3[n];
+        x = blend(pairs, 0, out, srcWidth_);
+        // The rest of the row: one more step ending at its last byte, over bytes already blended (each
+        // column's result depends on that column alone).
+        if (x < srcWidth_ && srcWidth_ >= step) x = blend(pairs, srcWidth_ - step, out, srcWidth_);
+        if (x < srcWidth_) x = kBlendSsse3[n](pairs, x, out, srcWidth_);
+        if (x < srcWidth_ && srcWidth_ >= 16) x = kBlendSsse3[n](pairs, srcWidth_ - 16, out, srcWidth_);
     }
 #endif
     (void)simd;
