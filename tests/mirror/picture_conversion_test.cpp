@@ -40,10 +40,10 @@ double reference(Plane& src, int dw, int dh, int x, int y) {
     return sum / (rx * ry);
 }
 
-// Random bytes through every road, at sizes that end in each remainder of the 16- and 32-byte steps, at the
-// largest shrink and at none on one axis: the vector code gives the plain code's bytes, both stay within 3
-// steps of exact averaging (7-bit weights, up to 8 of them per axis), and nothing is written past the last
-// row's slack.
+// Random bytes through every road (each vector code the processor has), at sizes that end in each remainder
+// of the 16- and 32-byte steps, at the largest shrink and at none on one axis: the vector code gives the
+// plain code's bytes, both stay within 3 steps of exact averaging (7-bit weights, up to 8 of them per axis),
+// and nothing is written past the last row's slack.
 TEST(AreaShrink, VectorAndPlainCodeGiveTheSameAveragesAndStayInBounds) {
     const struct {
         int sw, sh, dw, dh;
@@ -59,23 +59,28 @@ TEST(AreaShrink, VectorAndPlainCodeGiveTheSameAveragesAndStayInBounds) {
         const int stride = c.dw + 3;
         const std::size_t used =
             static_cast<std::size_t>(stride) * (c.dh - 1) + c.dw + PlaneShrinker::kDstSlack;
-        std::vector<std::uint8_t> fast(used + 64, 0xA5), plain(used + 64, 0xA5);
+        std::vector<std::uint8_t> plain(used + 64, 0xA5);
         PlaneShrinker shrinker(c.sw, c.sh, c.dw, c.dh);
-        shrinker.run(src.bytes.data(), src.stride, fast.data(), stride, true);
-        shrinker.run(src.bytes.data(), src.stride, plain.data(), stride, false);
-        const std::string name = std::to_string(c.sw) + "x" + std::to_string(c.sh) + " to " +
-                                 std::to_string(c.dw) + "x" + std::to_string(c.dh);
-        int worst = 0;
-        for (int y = 0; y < c.dh; ++y)
-            for (int x = 0; x < c.dw; ++x) {
-                const auto i = static_cast<std::size_t>(y * stride + x);
-                ASSERT_EQ(fast[i], plain[i]) << name << " at " << x << "," << y;
-                const double want = reference(src, c.dw, c.dh, x, y);
-                worst = std::max(worst, static_cast<int>(std::lround(std::abs(fast[i] - want) * 100)));
-            }
-        EXPECT_LE(worst, 300) << name << ": off exact averaging by " << worst / 100.0;
-        for (std::size_t i = used; i < fast.size(); ++i)
-            ASSERT_EQ(fast[i], 0xA5) << name << ": written " << i - used << " bytes past the slack";
+        shrinker.run(src.bytes.data(), src.stride, plain.data(), stride, PlaneShrinker::Code::plain);
+        for (const auto code :
+             {PlaneShrinker::Code::ssse3, PlaneShrinker::Code::avx2, PlaneShrinker::Code::avx512}) {
+            std::vector<std::uint8_t> fast(used + 64, 0xA5);
+            shrinker.run(src.bytes.data(), src.stride, fast.data(), stride, code);
+            const std::string name = std::to_string(c.sw) + "x" + std::to_string(c.sh) + " to " +
+                                     std::to_string(c.dw) + "x" + std::to_string(c.dh) + ", code " +
+                                     std::to_string(static_cast<int>(code));
+            int worst = 0;
+            for (int y = 0; y < c.dh; ++y)
+                for (int x = 0; x < c.dw; ++x) {
+                    const auto i = static_cast<std::size_t>(y * stride + x);
+                    ASSERT_EQ(fast[i], plain[i]) << name << " at " << x << "," << y;
+                    const double want = reference(src, c.dw, c.dh, x, y);
+                    worst = std::max(worst, static_cast<int>(std::lround(std::abs(fast[i] - want) * 100)));
+                }
+            EXPECT_LE(worst, 300) << name << ": off exact averaging by " << worst / 100.0;
+            for (std::size_t i = used; i < fast.size(); ++i)
+                ASSERT_EQ(fast[i], 0xA5) << name << ": written " << i - used << " bytes past the slack";
+        }
     }
 }
 

@@ -20,6 +20,8 @@ constexpr int kOne = 128;
 constexpr int kShift = 7;
 constexpr int kWindow = 16;
 constexpr int kLanes = 8;
+constexpr int kWideWindow = 64;  // the 512-bit byte permute's reach
+constexpr int kWideLanes = 32;
 
 // Output sample i covers [i·n, (i+1)·n) in units where input sample j covers [j·m, (j+1)·m): the overlaps are
 // whole numbers, and each weight its overlap's share of n. Rounding leaves the sum a little off 128; the
@@ -57,6 +59,11 @@ bool hasSsse3() {
 
 bool hasAvx2() {
     static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+bool hasAvx512() {
+    static const bool has = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
     return has;
 }
 
@@ -117,6 +124,21 @@ using Blend = int (*)(const RowPairs&, int, std::uint8_t*, int);
 constexpr Blend kBlendSsse3[] = {blendSsse3<1>, blendSsse3<2>, blendSsse3<3>, blendSsse3<4>};
 constexpr Blend kBlendAvx2[] = {blendAvx2<1>, blendAvx2<2>, blendAvx2<3>, blendAvx2<4>};
 #endif
+
+// The best code the processor runs, up to `wanted`.
+PlaneShrinker::Code level(PlaneShrinker::Code wanted) {
+    using Code = PlaneShrinker::Code;
+#if VELMORA_SHRINK_X86
+    const Code best = hasAvx512()  ? Code::avx512
+                      : hasAvx2()  ? Code::avx2
+                      : hasSsse3() ? Code::ssse3
+                                   : Code::plain;
+    return std::min(wanted, best);
+#else
+    (void)wanted;
+    return Code::plain;
+#endif
+}
 
 }  // namespace
 
@@ -183,15 +205,40 @@ PlaneShrinker::PlaneShrinker(int srcWidth, int srcHeight, int dstWidth, int dstH
                     }
             }
         }
-    blended_.assign(2 * (static_cast<std::size_t>(srcWidth) + kWindow), 0);
+    // The same for the 512-bit code: blocks of up to 32 outputs from 64 input bytes. The permute has no
+    // zeroing index, so an unused lane reads the block's first byte with weight 0.
+    for (int x = 0; x < dstWidth;) {
+        Block block{columns_[static_cast<std::size_t>(x)].first, 0};
+        while (block.count < kWideLanes && x + block.count < dstWidth) {
+            const Span& s = columns_[static_cast<std::size_t>(x + block.count)];
+            if (s.first + s.count - block.src > kWideWindow) break;
+            ++block.count;
+        }
+        for (int k = 0; k < taps_; k += 2) {
+            std::uint8_t weights[kWideWindow] = {};
+            for (int lane = 0; lane < kWideLanes; ++lane)
+                for (int tap = k; tap < k + 2; ++tap) {
+                    const Span* s =
+                        lane < block.count ? &columns_[static_cast<std::size_t>(x + lane)] : nullptr;
+                    const bool used = s && tap < s->count;
+                    wide_.push_back(used ? static_cast<std::uint8_t>(s->first + tap - block.src) : 0);
+                    weights[2 * lane + tap - k] = used ? static_cast<std::uint8_t>(s->weights[tap]) : 0;
+                }
+            wide_.insert(wide_.end(), weights, weights + kWideWindow);
+        }
+        wideBlocks_.push_back(block);
+        x += block.count;
+    }
+    blended_.assign(2 * (static_cast<std::size_t>(srcWidth) + kWideWindow), 0);
 }
 
-void PlaneShrinker::run(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, bool simd) {
-    runRows(0, dstHeight_, src, srcStride, dst, dstStride, simd);
+void PlaneShrinker::run(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, Code code) {
+    runRows(0, dstHeight_, src, srcStride, dst, dstStride, code);
 }
 
 void PlaneShrinker::runRows(int first, int count, const std::uint8_t* src, int srcStride, std::uint8_t* dst,
-                            int dstStride, bool simd) {
+                            int dstStride, Code code) {
+    code = level(code);
     first = std::clamp(first, 0, dstHeight_);
     const int end = std::clamp(first + count, first, dstHeight_);
     const auto rowOut = [&](int y) { return dst + static_cast<std::ptrdiff_t>(y - first) * dstStride; };
@@ -199,22 +246,22 @@ void PlaneShrinker::runRows(int first, int count, const std::uint8_t* src, int s
     if (dstWidth_ == srcWidth_) {
         // Nothing to shrink across: rows are blended straight into place.
         for (int y = first; y < end; ++y)
-            blendRows(src, srcStride, span(y), rowOut(y), simd);
+            blendRows(src, srcStride, span(y), rowOut(y), code);
         return;
     }
     // Two blended rows in turn: the next row is blended before the last one is shrunk, so the shrink's
     // unaligned reads do not wait on the blend's stores just made to the same bytes.
     const std::size_t size = blended_.size() / 2;
     const auto buffer = [&](int y) { return blended_.data() + (static_cast<std::size_t>(y) % 2) * size; };
-    if (first < end) blendRows(src, srcStride, span(first), buffer(first), simd);
+    if (first < end) blendRows(src, srcStride, span(first), buffer(first), code);
     for (int y = first; y < end; ++y) {
-        if (y + 1 < end) blendRows(src, srcStride, span(y + 1), buffer(y + 1), simd);
-        shrinkRow(buffer(y), rowOut(y), simd);
+        if (y + 1 < end) blendRows(src, srcStride, span(y + 1), buffer(y + 1), code);
+        shrinkRow(buffer(y), rowOut(y), code);
     }
 }
 
 void PlaneShrinker::blendRows(const std::uint8_t* src, int srcStride, const Span& span, std::uint8_t* out,
-                              bool simd) const {
+                              Code code) const {
     const std::uint8_t* rows[kMaxRatio + 1];
     for (int k = 0; k < span.count; ++k)
         rows[k] = src + static_cast<std::ptrdiff_t>(span.first + k) * srcStride;
@@ -224,7 +271,7 @@ void PlaneShrinker::blendRows(const std::uint8_t* src, int srcStride, const Span
     }
     int x = 0;
 #if VELMORA_SHRINK_X86
-    if (simd && hasSsse3()) {
+    if (code >= Code::ssse3) {
         RowPairs pairs{};
         const int count = (span.count + 1) / 2;
         for (int q = 0; q < count; ++q) {
@@ -235,8 +282,8 @@ void PlaneShrinker::blendRows(const std::uint8_t* src, int srcStride, const Span
             pairs.weights[q] = static_cast<std::int16_t>(w0 | (w1 << 8));
         }
         const auto n = static_cast<std::size_t>(count - 1);
-        const int step = hasAvx2() ? 32 : 16;
-        const Blend blend = hasAvx2() ? kBlendAvx2[n] : kBlendSsse3[n];
+        const int step = code >= Code::avx2 ? 32 : 16;
+        const Blend blend = code >= Code::avx2 ? kBlendAvx2[n] : kBlendSsse3[n];
         x = blend(pairs, 0, out, srcWidth_);
         // The rest of the row: one more step ending at its last byte, over bytes already blended (each
         // column's result depends on that column alone).
@@ -245,7 +292,6 @@ void PlaneShrinker::blendRows(const std::uint8_t* src, int srcStride, const Span
         if (x < srcWidth_ && srcWidth_ >= 16) x = kBlendSsse3[n](pairs, srcWidth_ - 16, out, srcWidth_);
     }
 #endif
-    (void)simd;
     for (; x < srcWidth_; ++x) {
         unsigned sum = kOne / 2;
         for (int k = 0; k < span.count; ++k)
@@ -303,14 +349,39 @@ __attribute__((target("avx2"))) void PlaneShrinker::shrinkRowAvx2(const std::uin
         out += second.count;
     }
 }
+
+// Up to 32 outputs at once: one 64-byte read, then per pair of taps a byte permute across all 64 bytes and
+// a multiply-add; 32 bytes are stored, of which the block's own count are kept.
+__attribute__((target("avx512bw,avx512vbmi"))) void PlaneShrinker::shrinkRowAvx512(const std::uint8_t* in,
+                                                                                   std::uint8_t* out) const {
+    // The masked forms, all lanes on: the plain ones start from an undefined register GCC 12 warns about.
+    constexpr __mmask64 kAll64 = ~__mmask64{0};
+    constexpr __mmask32 kAll32 = ~__mmask32{0};
+    const __m512i half = _mm512_set1_epi16(kOne / 2);
+    const std::uint8_t* table = wide_.data();
+    const int pairs = (taps_ + 1) / 2;
+    for (const Block& block : wideBlocks_) {
+        const __m512i v = _mm512_loadu_si512(in + block.src);
+        __m512i sum = half;
+        for (int q = 0; q < pairs; ++q, table += 2 * kWideWindow) {
+            const __m512i index = _mm512_loadu_si512(table);
+            const __m512i weights = _mm512_loadu_si512(table + kWideWindow);
+            sum = _mm512_add_epi16(
+                sum, _mm512_maddubs_epi16(_mm512_maskz_permutexvar_epi8(kAll64, index, v), weights));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                            _mm512_maskz_cvtepi16_epi8(kAll32, _mm512_srli_epi16(sum, kShift)));
+        out += block.count;
+    }
+}
 #endif
 
-void PlaneShrinker::shrinkRow(const std::uint8_t* in, std::uint8_t* dst, bool simd) const {
+void PlaneShrinker::shrinkRow(const std::uint8_t* in, std::uint8_t* dst, Code code) const {
 #if VELMORA_SHRINK_X86
-    if (simd && hasAvx2()) return shrinkRowAvx2(in, dst);
-    if (simd && hasSsse3()) return shrinkRowSsse3(in, dst);
+    if (code == Code::avx512) return shrinkRowAvx512(in, dst);
+    if (code == Code::avx2) return shrinkRowAvx2(in, dst);
+    if (code == Code::ssse3) return shrinkRowSsse3(in, dst);
 #endif
-    (void)simd;
     for (int x = 0; x < dstWidth_; ++x) {
         const Span& s = columns_[static_cast<std::size_t>(x)];
         unsigned sum = kOne / 2;

@@ -11,9 +11,9 @@ namespace velmora {
 // 7-bit fractions summing to exactly 128, so a flat area keeps its exact value.
 //
 // Rows are first blended down to the output's height, then each blended row is shrunk across with a byte
-// shuffle per pair of taps over 16 input bytes at a time; either pass multiplies and adds two inputs' bytes
-// by their weights in one instruction. Vector code (SSSE3, AVX2 where the processor has it) and the plain
-// code give the same bytes.
+// shuffle per pair of taps over 16 input bytes at a time (a permute over 64 with AVX-512 VBMI); either pass
+// multiplies and adds two inputs' bytes by their weights in one instruction. Vector code (SSSE3, AVX2,
+// AVX-512, as far as the processor has them) and the plain code give the same bytes.
 //
 // Threads: one thread at a time (run() uses scratch rows of the object).
 class PlaneShrinker {
@@ -30,15 +30,19 @@ class PlaneShrinker {
     // Throws std::invalid_argument when !supports(...).
     PlaneShrinker(int srcWidth, int srcHeight, int dstWidth, int dstHeight);
 
+    // The code used at most: each gives the same bytes; the processor's best up to this one is taken.
+    enum class Code { plain, ssse3, avx2, avx512, best };
+
     // Reads srcHeight rows of srcWidth bytes at `src`, writes dstHeight rows of dstWidth bytes at `dst`. The
-    // write may run up to kDstSlack bytes past the end of the last row. `simd` false takes the plain code.
-    static constexpr int kDstSlack = 16;
-    void run(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, bool simd = true);
+    // write may run into a row's padding and up to kDstSlack bytes past the end of the last row.
+    static constexpr int kDstSlack = 32;
+    void run(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride,
+             Code code = Code::best);
     // The same for `count` output rows from row `first` (clipped to the plane), written from `dst` on: a band
     // of the picture, so that a caller can convert it while it is still in the cache. `src` is the whole
     // plane's first row.
     void runRows(int first, int count, const std::uint8_t* src, int srcStride, std::uint8_t* dst,
-                 int dstStride, bool simd = true);
+                 int dstStride, Code code = Code::best);
 
     int srcWidth() const { return srcWidth_; }
     int srcHeight() const { return srcHeight_; }
@@ -60,10 +64,11 @@ class PlaneShrinker {
     };
 
     void blendRows(const std::uint8_t* src, int srcStride, const Span& span, std::uint8_t* out,
-                   bool simd) const;
-    void shrinkRow(const std::uint8_t* in, std::uint8_t* dst, bool simd) const;
+                   Code code) const;
+    void shrinkRow(const std::uint8_t* in, std::uint8_t* dst, Code code) const;
     void shrinkRowSsse3(const std::uint8_t* in, std::uint8_t* dst) const;
     void shrinkRowAvx2(const std::uint8_t* in, std::uint8_t* dst) const;
+    void shrinkRowAvx512(const std::uint8_t* in, std::uint8_t* dst) const;
 
     int srcWidth_, srcHeight_, dstWidth_, dstHeight_;
     std::vector<Span> rows_;     // per output row
@@ -71,8 +76,10 @@ class PlaneShrinker {
     int taps_ = 1;               // the most input columns one output column covers
     std::vector<Block> blocks_;
     std::vector<std::uint8_t> shuffles_;  // per pair of blocks, per pair of taps: shuffles, then weights
+    std::vector<Block> wideBlocks_;       // up to 32 outputs from 64 input bytes each
+    std::vector<std::uint8_t> wide_;      // per wide block, per pair of taps: 64 indices, then 64 weights
     std::vector<std::uint8_t>
-        blended_;  // two input-wide rows blended down, each with room for a 16-byte read
+        blended_;  // two input-wide rows blended down, each with room for a 64-byte read
 };
 
 }  // namespace velmora
