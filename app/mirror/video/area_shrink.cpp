@@ -5,6 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -159,77 +160,67 @@ PlaneShrinker::PlaneShrinker(int srcWidth, int srcHeight, int dstWidth, int dstH
     for (const Span& s : columns_)
         taps_ = std::max(taps_, s.count);
 
-    // Greedy blocks: as many neighbouring outputs (up to 8) as draw only on the 16 bytes from the first's.
+    // What lane `lane` of a block starting at output `start` reads for `tap`: the input's place from the
+    // block's first byte, and its weight; a lane or tap beyond the output's reads `none` with weight 0.
+    const auto read = [&](const Block& block, int start, int lane, int tap, std::uint8_t none) {
+        const Span* s = lane < block.count ? &columns_[static_cast<std::size_t>(start + lane)] : nullptr;
+        const bool used = s && tap < s->count;
+        return std::pair{used ? static_cast<std::uint8_t>(s->first + tap - block.src) : none,
+                         used ? static_cast<std::uint8_t>(s->weights[tap]) : std::uint8_t{0}};
+    };
+
     std::vector<int> starts;
-    for (int x = 0; x < dstWidth;) {
-        Block block{columns_[static_cast<std::size_t>(x)].first, 0};
-        while (block.count < kLanes && x + block.count < dstWidth) {
-            const Span& s = columns_[static_cast<std::size_t>(x + block.count)];
-            if (s.first + s.count - block.src > kWindow) break;
-            ++block.count;
-        }
-        blocks_.push_back(block);
-        starts.push_back(x);
-        x += block.count;
-    }
+    blocks_ = group(kWindow, kLanes, starts);
     // Blocks go in pairs, one per half of a 32-byte register; an odd one out gets an empty partner.
     if (blocks_.size() % 2 != 0) {
         blocks_.push_back({blocks_.back().src, 0});
         starts.push_back(dstWidth);
     }
     // Tables per block pair, per pair of taps: both blocks' 16 shuffle bytes (each lane's two input bytes
-    // side by side), then both blocks' 16 weight bytes (the same two taps' weights).
+    // side by side; 0x80 gives a zero byte), then both blocks' 16 weight bytes.
     for (std::size_t pair = 0; pair < blocks_.size(); pair += 2)
-        for (int k = 0; k < taps_; k += 2) {
-            for (std::size_t half = 0; half < 2; ++half) {
-                const Block& block = blocks_[pair + half];
-                for (int lane = 0; lane < kLanes; ++lane)
+        for (int k = 0; k < taps_; k += 2)
+            for (const bool weights : {false, true})
+                for (std::size_t half = 0; half < 2; ++half)
+                    for (int lane = 0; lane < kLanes; ++lane)
+                        for (int tap = k; tap < k + 2; ++tap) {
+                            const auto [index, weight] =
+                                read(blocks_[pair + half], starts[pair + half], lane, tap, 0x80);
+                            shuffles_.push_back(weights ? weight : index);
+                        }
+
+    // The same for the 512-bit code: blocks of up to 32 outputs from 64 input bytes, per pair of taps 64
+    // indices, then 64 weights. The permute has no zeroing index: an unused lane reads byte 0 with weight 0.
+    std::vector<int> wideStarts;
+    wideBlocks_ = group(kWideWindow, kWideLanes, wideStarts);
+    for (std::size_t b = 0; b < wideBlocks_.size(); ++b)
+        for (int k = 0; k < taps_; k += 2)
+            for (const bool weights : {false, true})
+                for (int lane = 0; lane < kWideLanes; ++lane)
                     for (int tap = k; tap < k + 2; ++tap) {
-                        const Span* s = lane < block.count
-                                            ? &columns_[static_cast<std::size_t>(starts[pair + half] + lane)]
-                                            : nullptr;
-                        const bool used = s && tap < s->count;
-                        shuffles_.push_back(used ? static_cast<std::uint8_t>(s->first + tap - block.src)
-                                                 : 0x80);
+                        const auto [index, weight] = read(wideBlocks_[b], wideStarts[b], lane, tap, 0);
+                        wide_.push_back(weights ? weight : index);
                     }
-            }
-            for (std::size_t half = 0; half < 2; ++half) {
-                const Block& block = blocks_[pair + half];
-                for (int lane = 0; lane < kLanes; ++lane)
-                    for (int tap = k; tap < k + 2; ++tap) {
-                        const Span* s = lane < block.count
-                                            ? &columns_[static_cast<std::size_t>(starts[pair + half] + lane)]
-                                            : nullptr;
-                        const bool used = s && tap < s->count;
-                        shuffles_.push_back(used ? static_cast<std::uint8_t>(s->weights[tap]) : 0);
-                    }
-            }
-        }
-    // The same for the 512-bit code: blocks of up to 32 outputs from 64 input bytes. The permute has no
-    // zeroing index, so an unused lane reads the block's first byte with weight 0.
-    for (int x = 0; x < dstWidth;) {
+    blended_.assign(2 * (static_cast<std::size_t>(srcWidth) + kWideWindow), 0);
+}
+
+// Greedy blocks: as many neighbouring outputs (up to `lanes`) as draw only on the `window` bytes from the
+// first one's first input.
+std::vector<PlaneShrinker::Block> PlaneShrinker::group(int window, int lanes,
+                                                       std::vector<int>& starts) const {
+    std::vector<Block> blocks;
+    for (int x = 0; x < dstWidth_;) {
         Block block{columns_[static_cast<std::size_t>(x)].first, 0};
-        while (block.count < kWideLanes && x + block.count < dstWidth) {
+        while (block.count < lanes && x + block.count < dstWidth_) {
             const Span& s = columns_[static_cast<std::size_t>(x + block.count)];
-            if (s.first + s.count - block.src > kWideWindow) break;
+            if (s.first + s.count - block.src > window) break;
             ++block.count;
         }
-        for (int k = 0; k < taps_; k += 2) {
-            std::uint8_t weights[kWideWindow] = {};
-            for (int lane = 0; lane < kWideLanes; ++lane)
-                for (int tap = k; tap < k + 2; ++tap) {
-                    const Span* s =
-                        lane < block.count ? &columns_[static_cast<std::size_t>(x + lane)] : nullptr;
-                    const bool used = s && tap < s->count;
-                    wide_.push_back(used ? static_cast<std::uint8_t>(s->first + tap - block.src) : 0);
-                    weights[2 * lane + tap - k] = used ? static_cast<std::uint8_t>(s->weights[tap]) : 0;
-                }
-            wide_.insert(wide_.end(), weights, weights + kWideWindow);
-        }
-        wideBlocks_.push_back(block);
+        blocks.push_back(block);
+        starts.push_back(x);
         x += block.count;
     }
-    blended_.assign(2 * (static_cast<std::size_t>(srcWidth) + kWideWindow), 0);
+    return blocks;
 }
 
 void PlaneShrinker::run(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, Code code) {

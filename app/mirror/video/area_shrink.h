@@ -63,6 +63,7 @@ class PlaneShrinker {
         int count = 0;
     };
 
+    std::vector<Block> group(int window, int lanes, std::vector<int>& starts) const;
     void blendRows(const std::uint8_t* src, int srcStride, const Span& span, std::uint8_t* out,
                    Code code) const;
     void shrinkRow(const std::uint8_t* in, std::uint8_t* dst, Code code) const;
