@@ -19,9 +19,14 @@ std::int64_t readPts(ByteView packet) {
     return static_cast<std::int64_t>(pts);
 }
 
-Bytes avccSample(const std::vector<Bytes>& units) {
+// One allocation, one copy of each unit.
+Bytes avccSample(const std::vector<ByteView>& units) {
+    std::size_t size = 0;
+    for (const ByteView unit : units)
+        size += 4 + unit.size();
     Bytes sample;
-    for (const Bytes& unit : units) {
+    sample.reserve(size);
+    for (const ByteView unit : units) {
         const auto n = static_cast<std::uint32_t>(unit.size());
         sample.insert(sample.end(), {static_cast<std::uint8_t>(n >> 24), static_cast<std::uint8_t>(n >> 16),
                                      static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)});
@@ -38,7 +43,7 @@ H264Feeder::H264Feeder(VideoSink& sink, const Clock& clock)
 void H264Feeder::feed(ByteView packet) {
     if (packet.size() < kHeaderSize + 1) return;
     const std::uint8_t flag = packet[0];
-    std::vector<Bytes> units = AnnexB::split(packet.subspan(kHeaderSize));
+    const std::vector<ByteView> units = AnnexB::split(packet.subspan(kHeaderSize));
     bool askKeyframe = false;
     {
         std::lock_guard guard(lock_);
@@ -46,22 +51,22 @@ void H264Feeder::feed(ByteView packet) {
         if (flag != 0) ++statFrames_;
 
         bool newSets = false;
-        std::vector<Bytes> frames;
-        for (Bytes& unit : units) {
+        std::vector<ByteView> frames;
+        for (const ByteView unit : units) {
             const int type = AnnexB::nalType(unit);
             if (type == kSei || type == kDelimiter) continue;
             if (type == kSps || type == kPps) {
-                (type == kSps ? sps_ : pps_) = std::move(unit);
+                (type == kSps ? sps_ : pps_) = Bytes(unit.begin(), unit.end());
                 newSets = true;
                 continue;
             }
-            frames.push_back(std::move(unit));
+            frames.push_back(unit);
         }
         if (newSets && sps_ && pps_) updateFormat(*sps_, *pps_);
         if (!format_ || frames.empty()) return;
 
         const bool key = flag == 1 || std::any_of(frames.begin(), frames.end(),
-                                                  [](const Bytes& u) { return AnnexB::nalType(u) == kIdr; });
+                                                  [](ByteView u) { return AnnexB::nalType(u) == kIdr; });
         if (key) waitingKey_ = false;
         if (waitingKey_) return;
         if (!sink_.enqueue({avccSample(frames), readPts(packet), key, format_})) {

@@ -8,9 +8,9 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
-#include <libavutil/imgutils.h>
-#include <libswscale/swscale.h>
 }
+
+#include "app/mirror/video/picture_converter.h"
 
 namespace velmora {
 namespace {
@@ -18,7 +18,6 @@ namespace {
 // No phone screen comes near this; a stream that claims more is refused by the decoder before it allocates
 // pictures of that size.
 constexpr std::int64_t kMaxPixels = 4096LL * 4096;
-constexpr int kRowAlign = 64;
 
 // The avcC record libavcodec reads as extradata: one SPS, one PPS, 4-byte NAL lengths in the samples.
 std::optional<Bytes> avcConfig(const H264Format& format) {
@@ -69,7 +68,6 @@ struct AvcodecVideoSink::Decoder {
         av_frame_free(&frame);
         av_frame_free(&waiting);
         av_packet_free(&packet);
-        sws_freeContext(scaler);
     }
     std::shared_ptr<const H264Format> format;
     ContextPtr ctx;
@@ -77,7 +75,7 @@ struct AvcodecVideoSink::Decoder {
     AVFrame* waiting = av_frame_alloc();  // the newest decoded picture, not converted while the view is busy
     std::uint64_t waitingEpoch = 0;
     AVPacket* packet = av_packet_alloc();
-    SwsContext* scaler = nullptr;
+    PictureConverter converter;
 };
 
 AvcodecVideoSink::AvcodecVideoSink(std::function<void()> onFrame, int decoderThreads, std::size_t queueLimit)
@@ -253,13 +251,6 @@ bool AvcodecVideoSink::publish(Decoder& decoder, const AVFrame& in, std::uint64_
         std::lock_guard guard(mutex_);
         if (outWidth_ > 0) width = outWidth_, height = outHeight_;
     }
-    // Area averaging when shrinking, so fine lines and text do not alias; a plain conversion otherwise.
-    const int flags = width < in.width || height < in.height ? SWS_AREA : SWS_FAST_BILINEAR;
-    decoder.scaler =
-        sws_getCachedContext(decoder.scaler, in.width, in.height, static_cast<AVPixelFormat>(in.format),
-                             width, height, AV_PIX_FMT_RGB32, flags, nullptr, nullptr, nullptr);
-    if (!decoder.scaler) return false;
-
     // Convert into a picture nobody else holds any more (the view has let go of it, and it is not the one
     // waiting to be taken), so that a steady stream allocates nothing.
     std::shared_ptr<VideoFrame> out;
@@ -269,17 +260,8 @@ bool AvcodecVideoSink::publish(Decoder& decoder, const AVFrame& in, std::uint64_
         out = std::make_shared<VideoFrame>();
         if (frames_.size() < 3) frames_.push_back(out);
     }
-    out->width = width;
-    out->height = height;
-    // libswscale's vector code writes whole blocks: rows start aligned and the buffer has slack at its end,
-    // or odd widths write past the picture into the heap.
-    out->stride = (width * 4 + kRowAlign - 1) / kRowAlign * kRowAlign;
     out->ptsMicros = in.pts;
-    out->pixels.resize(static_cast<std::size_t>(out->stride) * static_cast<std::size_t>(height) + kRowAlign);
-    std::uint8_t* planes[1] = {out->pixels.data()};
-    const int strides[1] = {out->stride};
-    if (sws_scale(decoder.scaler, in.data, in.linesize, 0, in.height, planes, strides) != height)
-        return false;
+    if (!decoder.converter.convert(in, width, height, *out)) return false;
     {
         std::lock_guard guard(mutex_);
         ++counts_.converted;

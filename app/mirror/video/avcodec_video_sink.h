@@ -10,23 +10,14 @@
 #include <vector>
 
 #include "app/mirror/media/video_sink.h"
+#include "app/mirror/video/video_frame.h"
 
 struct AVFrame;
 
 namespace velmora {
 
-// A decoded picture as 32-bit pixels 0xFFRRGGBB in native byte order (what QImage::Format_RGB32 reads),
-// `stride` bytes per row (at least width × 4; the rest of a row is padding).
-struct VideoFrame {
-    int width = 0;
-    int height = 0;
-    int stride = 0;
-    std::int64_t ptsMicros = 0;
-    std::vector<std::uint8_t> pixels;
-};
-
 // Decodes samples with libavcodec's H.264 decoder on a worker thread of its own and converts pictures to
-// RGB with libswscale, straight to the size the view shows them at (setOutputSize), so that painting is a
+// RGB (PictureConverter), straight to the size the view shows them at (setOutputSize), so that painting is a
 // plain copy. The view takes the converted picture with takeLatest() when onFrame tells it one is there.
 // While it still holds an untaken one, newer decoded pictures wait unconverted and each replaces the one
 // before: a painter slower than the stream skips pictures before they cost a conversion, and onFrame runs
@@ -38,7 +29,7 @@ struct VideoFrame {
 // waits for a key frame too and asks the phone for one.
 //
 // Threads: accepts() and enqueue() on the feeding thread, clear(), setOutputSize() and takeLatest() on any;
-// onFrame runs on the worker, which also owns the decoder, the waiting picture and the scaler. `mutex_`
+// onFrame runs on the worker, which also owns the decoder, the waiting picture and the converter. `mutex_`
 // guards the fields below it.
 class AvcodecVideoSink final : public VideoSink {
   public:
