@@ -43,8 +43,15 @@ void SpokeSpinner::setOpacity(double opacity) {
     update();
 }
 
+void SpokeSpinner::holdStill() {
+    held_ = true;
+    turn_.stop();
+    step_ = 0;
+    update();
+}
+
 void SpokeSpinner::showEvent(QShowEvent*) {
-    turn_.start();
+    if (!held_) turn_.start();
 }
 
 void SpokeSpinner::hideEvent(QHideEvent*) {

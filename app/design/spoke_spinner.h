@@ -34,6 +34,9 @@ class SpokeSpinner : public QWidget {
 
     double opacity() const { return opacity_; }
     void setOpacity(double opacity);
+    // Stops turning, with the first spoke leading, for good: a still picture of the spinner then does not
+    // depend on how long it had been shown.
+    void holdStill();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -45,6 +48,7 @@ class SpokeSpinner : public QWidget {
     QTimer turn_;
     int step_ = 0;
     double opacity_ = 1;
+    bool held_ = false;
 };
 
 }  // namespace velmora

@@ -10,6 +10,7 @@
 
 #include "app/design/appearance.h"
 #include "app/design/kit_style.h"
+#include "app/design/spoke_spinner.h"
 #include "app/mirror/snapshots/phone_picture.h"
 #include "app/mirror/window/container.h"
 #include "app/mirror/window/mirror_view.h"
@@ -161,6 +162,10 @@ bool shot(Scene scene, bool dark, int width, const std::filesystem::path& file, 
     settle(window);
     stage(scene, window, port, clock);
     settle(window);
+    // The spinners turn on the wall clock; a busy machine would catch them at another spoke each run.
+    for (SpokeSpinner* spinner : window.findChildren<SpokeSpinner*>())
+        spinner->holdStill();
+    QApplication::processEvents();
     const QImage picture = statusTip ? withStatusTip(window) : window.grab().toImage();
     const bool saved = picture.save(QString::fromStdString(file.string()), "PNG");
     window.hide();
