@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/tray_host/x11_connection.h"
+
 namespace velmora::x11 {
 
 namespace {
@@ -15,12 +17,6 @@ struct FreeDeleter {
 };
 template <typename T>
 using Reply = std::unique_ptr<T, FreeDeleter>;
-
-xcb_connection_t* connection() {
-    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
-    const auto* native = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return native ? native->connection() : nullptr;
-}
 
 int defaultScreen() {
     // DISPLAY is ":N" or ":N.S"; the screen number follows the last dot after the colon.
@@ -59,15 +55,21 @@ QColor rgb16(const std::uint32_t* v) {
 
 }  // namespace
 
+xcb_connection_t* qtConnection() {
+    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
+    const auto* native = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return native ? native->connection() : nullptr;
+}
+
 bool compositingManagerRunning() {
-    xcb_connection_t* c = connection();
+    xcb_connection_t* c = qtConnection();
     // Without an X server the display server composites itself (Wayland), or nothing reaches a screen.
     if (!c) return true;
     return selectionOwner(c, withScreen("_NET_WM_CM_S")) != XCB_NONE;
 }
 
 bool systemTrayPresent() {
-    xcb_connection_t* c = connection();
+    xcb_connection_t* c = qtConnection();
     return c && selectionOwner(c, withScreen("_NET_SYSTEM_TRAY_S")) != XCB_NONE;
 }
 
@@ -77,7 +79,7 @@ std::optional<TrayColors> parseTrayColors(const std::uint32_t* values, std::size
 }
 
 std::optional<TrayColors> systemTrayColors() {
-    xcb_connection_t* c = connection();
+    xcb_connection_t* c = qtConnection();
     if (!c) return std::nullopt;
     const xcb_window_t owner = selectionOwner(c, withScreen("_NET_SYSTEM_TRAY_S"));
     const xcb_atom_t colors = atom(c, "_NET_SYSTEM_TRAY_COLORS");

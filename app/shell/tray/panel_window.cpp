@@ -28,6 +28,7 @@
 #include "core/log/velmora_log.h"
 #include "core/settings/memory_settings.h"
 #include "platform/settings_panes/settings_panes.h"
+#include "platform/tray_host/x11_focus.h"
 #include "platform/tray_host/x11_screen.h"
 
 namespace velmora {
@@ -103,6 +104,12 @@ PanelWindow::PanelWindow(ModelAdapter& model, Mode mode, std::shared_ptr<Setting
     hostSections();
     setFixedWidth(panelWidth);
     setFocusPolicy(Qt::StrongFocus);  // Escape reaches the panel itself
+    if (mode == Mode::popup) {
+        // Queued: the check asks the server again, and the panel hides outside the event's own handling.
+        focusWatch_ = std::make_unique<x11::FocusLossWatch>(
+            [this] { return std::uint32_t(internalWinId()); },
+            [this] { QMetaObject::invokeMethod(this, &PanelWindow::keyboardLost, Qt::QueuedConnection); });
+    }
     connect(&model_, &ModelAdapter::changed, content_, &MenuPanel::refresh);
     connect(&model_, &ModelAdapter::changed, this, &PanelWindow::refreshSections);
     resize(contentSize());
@@ -260,8 +267,23 @@ void PanelWindow::changeEvent(QEvent* event) {
     if (isActiveWindow()) {
         wasActive_ = true;
     } else if (wasActive_) {
-        dismiss("perdeu o foco");
+        keyboardLost();
     }
+}
+
+// Where an X server tells, its input focus decides whether the keyboard really left. Qt's xcb plugin, once a
+// window of the program loses the keyboard (the pairing dialog leaving the screen), reports "no window
+// active" 100 ms later unless one of its windows hears a FocusIn first; a panel that became active meanwhile
+// by the echo of its own activation request does not stop that report, which then arrives while the server
+// gives the panel the keyboard, just before the panel's own FocusIn. The server also tells of a real loss
+// that Qt, so misled, would no longer report (FocusLossWatch).
+void PanelWindow::keyboardLost() {
+    if (!isVisible() || dismissing_ || measuring_) return;
+    if (const auto focus = x11::inputFocus(); focus && *focus == std::uint32_t(internalWinId())) {
+        VelmoraLog::write("painel mantido: o Qt o deu por inativo, mas o servidor X ainda lhe dá o teclado");
+        return;
+    }
+    dismiss("perdeu o foco");
 }
 
 // Hiding deactivates the window, and the change of activation comes while the window still counts as

@@ -14,9 +14,13 @@ class ModelPrefsActions;
 class PermissionsFold;
 class PrefsSection;
 class Settings;
+namespace x11 {
+class FocusLossWatch;
+}
 
 // The panel that drops down from the tray icon: a frameless popup with its own rounded background, 360
-// wide, that hides on a click outside it, on Escape and when it loses activation, and follows its content's
+// wide, that hides on a click outside it, on Escape and when the keyboard goes to another window (on an X
+// server, the server's input focus tells, not Qt's account of the active window), and follows its content's
 // size while staying by the icon (its top edge still under a tray at the top, its bottom edge above one at
 // the bottom). Under Xwayland it is a frameless dialog kept above the others instead of a popup: the
 // compositor gives an X popup (an override-redirect window) neither the keyboard nor focus changes, so it
@@ -62,6 +66,7 @@ class PanelWindow : public QWidget {
     void hostSections();
     void settle();
     void dismiss(const char* why);
+    void keyboardLost();
     std::optional<Box> freeArea(const QScreen* screen) const;
     void refreshSections();
 
@@ -80,6 +85,7 @@ class PanelWindow : public QWidget {
     bool heightKept_ = false;    // the window form, shown: its height stays, the content scrolls
     std::optional<Box> anchor_;  // the icon the shown popup belongs to
     std::optional<Box> screen_;  // the free area of that icon's screen
+    std::unique_ptr<x11::FocusLossWatch> focusWatch_;  // the X server's word that the keyboard left
 };
 
 }  // namespace velmora

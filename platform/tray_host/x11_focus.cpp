@@ -1,0 +1,48 @@
+#include "platform/tray_host/x11_focus.h"
+
+#include <xcb/xcb.h>
+
+#include <QCoreApplication>
+#include <cstdlib>
+#include <memory>
+
+#include "platform/tray_host/x11_connection.h"
+
+namespace velmora::x11 {
+
+std::optional<std::uint32_t> inputFocus() {
+    xcb_connection_t* c = qtConnection();
+    if (!c) return std::nullopt;
+    const std::unique_ptr<xcb_get_input_focus_reply_t, decltype(&std::free)> reply(
+        xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr), &std::free);
+    if (!reply) return std::nullopt;
+    return reply->focus;
+}
+
+bool focusLeaves(std::uint8_t detail, std::uint8_t mode) {
+    if (mode == XCB_NOTIFY_MODE_GRAB || mode == XCB_NOTIFY_MODE_UNGRAB) return false;
+    if (mode != XCB_NOTIFY_MODE_NORMAL && mode != XCB_NOTIFY_MODE_WHILE_GRABBED) return false;
+    return detail != XCB_NOTIFY_DETAIL_INFERIOR && detail != XCB_NOTIFY_DETAIL_POINTER &&
+           detail <= XCB_NOTIFY_DETAIL_NONE;
+}
+
+FocusLossWatch::FocusLossWatch(std::function<std::uint32_t()> window, std::function<void()> onLoss)
+    : window_(std::move(window)), onLoss_(std::move(onLoss)) {
+    if (qtConnection()) QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+FocusLossWatch::~FocusLossWatch() {
+    if (QCoreApplication::instance()) QCoreApplication::instance()->removeNativeEventFilter(this);
+}
+
+bool FocusLossWatch::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+    if (eventType != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) != XCB_FOCUS_OUT) return false;
+    const auto* out = static_cast<const xcb_focus_out_event_t*>(message);
+    const std::uint32_t watched = window_();
+    if (watched != 0 && out->event == watched && focusLeaves(out->detail, out->mode)) onLoss_();
+    return false;  // Qt hears it too
+}
+
+}  // namespace velmora::x11
