@@ -69,6 +69,9 @@ class LinkSession {
     void sendControl(const nlohmann::json& message);
     void sendInput(const nlohmann::json& message);
     void sendFileChunk(std::uint32_t tid, ByteView data);
+    // A block of a file as records of `chunk` bytes (the last one what remains), the bytes of one
+    // sendFileChunk() each, sealed and written together so that a large block's sealing and writing overlap.
+    void sendFileChunks(std::uint32_t tid, ByteView data, std::size_t chunk);
 
     // Ends the session from any thread: a receive blocked in run() fails and the loop ends quietly.
     void close();
