@@ -191,6 +191,36 @@ TEST(TcpTransport, APeerThatClosesKeepsWhatArrivedAndAResetIsADroppedConnection)
     }
 }
 
+// Reads of record-like sizes (a length, a channel byte, a body) take the stream's bytes in order however
+// the peer's writes cut it, whether the bytes land in the caller's span or wait as surplus for the next read.
+TEST(TcpTransport, ReadsOfAnySizeTakeTheStreamInOrderWhateverItsWritesAre) {
+    Bytes stream(400000);
+    for (std::size_t i = 0; i < stream.size(); ++i)
+        stream[i] = static_cast<std::uint8_t>(i * 7 + (i >> 8));
+    const std::size_t reads[] = {4, 1, 65555, 4, 1, 65555, 3, 131072, 70000, 1, 65536};
+    for (const std::size_t writeSize : {std::size_t{1000}, std::size_t{65536}, stream.size()}) {
+        SCOPED_TRACE(writeSize);
+        auto [mine, theirs] = test::socketPair();
+        TcpTransport transport(std::move(mine));
+        std::thread writer([&, fd = theirs.get()] {
+            for (std::size_t at = 0; at < stream.size(); at += writeSize)
+                test::sendAll(fd, stream.data() + at, std::min(writeSize, stream.size() - at));
+        });
+        std::size_t at = 0;
+        for (const std::size_t n : reads) {
+            Bytes got(n);
+            transport.readInto(got);
+            ASSERT_EQ(got, Bytes(stream.begin() + static_cast<std::ptrdiff_t>(at),
+                                 stream.begin() + static_cast<std::ptrdiff_t>(at + n)))
+                << "read of " << n << " at " << at;
+            at += n;
+        }
+        EXPECT_EQ(transport.readExactly(stream.size() - at),
+                  Bytes(stream.begin() + static_cast<std::ptrdiff_t>(at), stream.end()));
+        writer.join();
+    }
+}
+
 TEST(TcpTransport, AnAdoptedSocketpairBlocksForDataAndTheDestructorReleasesIt) {
     auto [mine, theirs] = test::socketPair();
     // Even a socket handed over non-blocking gets blocking reads: this one waits for bytes sent later.
