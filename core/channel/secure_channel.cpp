@@ -304,16 +304,22 @@ PieceWriter* SecureChannel::writer() {
 }
 
 Frame SecureChannel::receive() {
+    Frame frame;
+    receive(frame);
+    return frame;
+}
+
+void SecureChannel::receive(Frame& frame) {
     throwIfFailed();
     try {
-        return receiveRecord();
+        receiveRecord(frame);
     } catch (...) {
         latch(std::current_exception());
         throw;
     }
 }
 
-Frame SecureChannel::receiveRecord() {
+void SecureChannel::receiveRecord(Frame& frame) {
     const std::uint32_t length = readLength(*transport_);
     const std::uint32_t bound = preAuth_.load() ? preAuthBound : authBound;
     if (length < minRecord || length > bound) {
@@ -324,7 +330,6 @@ Frame SecureChannel::receiveRecord() {
     // place: no second buffer, no move over the channel byte.
     std::uint8_t sealedChannel[1];
     transport_->readInto(sealedChannel);
-    Frame frame;
     frame.payload.resize(length - 1);
     const std::size_t payloadSize = length - minRecord;
     ReadAhead* const ahead = 4 + std::size_t{length} >= threadedRecord ? reader() : nullptr;
@@ -345,7 +350,6 @@ Frame SecureChannel::receiveRecord() {
     }
     ++recvCounter_;
     frame.payload.resize(payloadSize);
-    return frame;
 }
 
 // Opens each piece as soon as it is in (all of it at once when there is no reader), then checks the tag.

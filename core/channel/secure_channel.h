@@ -70,6 +70,9 @@ class SecureChannel {
     // Reads, checks and opens one record. The length is checked against the bound of the current state
     // before any byte of the body is read. After any failure of the channel, throws that first error.
     Frame receive();
+    // The same into `frame`, whose buffer is reused: a loop that receives records of like sizes into one
+    // Frame neither allocates nor clears a buffer per record. After a failure its content is meaningless.
+    void receive(Frame& frame);
     // Closes the transport: every pending and later read and write fails.
     void close() noexcept;
 
@@ -114,7 +117,7 @@ class SecureChannel {
     void sealRecord(Pieces& out, std::uint8_t channel, ByteView head, ByteView body);
     // The writer thread, started on first use; null when no thread can be had.
     PieceWriter* writer();
-    Frame receiveRecord();
+    void receiveRecord(Frame& frame);
     // Opens the payload and checks the tag of `frame`, already read or being filled by `ahead`.
     void openBody(ReadAhead* ahead, Frame& frame, std::size_t payloadSize);
     // The reader thread, started on first use; null when no thread can be had.

@@ -45,7 +45,8 @@ void LinkSession::run(SessionDelegate& delegate) {
 }
 
 void LinkSession::receiveOne(SessionDelegate& delegate) {
-    const Frame frame = channel_->receive();
+    channel_->receive(received_);
+    const Frame& frame = received_;
     // Every record counts as a sign of life, also one that is then dropped or refused.
     lastRx_.store(clock_.now());
     if (static_cast<std::int64_t>(frame.payload.size()) > recordMax(frame.channel)) {

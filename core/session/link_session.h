@@ -118,6 +118,9 @@ class LinkSession {
     std::atomic<bool> closed_{false};
     std::atomic<bool> ran_{false};
     std::atomic<double> lastRx_;
+    // The receive loop's: each record is read into it, so a stream of file or video records reuses one
+    // buffer instead of allocating and clearing one per record.
+    Frame received_;
 
     mutable std::mutex capsMutex_;
     std::shared_ptr<const nlohmann::json> peerCaps_;

@@ -683,6 +683,29 @@ TEST(SecureChannelRecords, AFailedLargeWriteClosesTheTransportAndIsTheFirstFailu
     }
 }
 
+// One Frame reused by a receive loop: each record replaces the one before whatever their sizes, and a
+// failed one leaves the channel failed.
+TEST(SecureChannelRecords, OneFrameTakesRecordsOfAnySizeInTurn) {
+    KnownKeyClient k;
+    k.channel->setPreAuth(false);
+    const std::size_t sizes[] = {1 << 20, 3, 0, 300000, 65536, 65536, 4194303, 10};
+    std::thread writer([&] {
+        std::uint64_t counter = 0;
+        for (const std::size_t size : sizes)
+            k.send(serverRecord(counter++, static_cast<std::uint8_t>(size % 251), pattern(size, 9)));
+        k.send(concat({be32(100), Bytes(100, 0)}));  // a forged record to end on
+    });
+    Frame frame;
+    for (const std::size_t size : sizes) {
+        SCOPED_TRACE(size);
+        k.channel->receive(frame);
+        EXPECT_EQ(frame, (Frame{static_cast<std::uint8_t>(size % 251), pattern(size, 9)}));
+    }
+    EXPECT_EQ(outcomeOf([&] { k.channel->receive(frame); }), protocol("falha de autenticação do registro"));
+    EXPECT_EQ(outcomeOf([&] { k.channel->receive(); }), protocol("falha de autenticação do registro"));
+    writer.join();
+}
+
 // Several threads send small and large records and runs of them at once; the other side opens every record
 // in counter order, and each thread's records arrive whole and in the order it sent them.
 TEST(SecureChannelRecords, RecordsFromManyThreadsArriveWholeAndInCounterOrder) {
