@@ -5,7 +5,10 @@
 #include <limits>
 #include <stdexcept>
 #include <string_view>
+#include <system_error>
 
+#include "core/channel/piece_writer.h"
+#include "core/channel/read_ahead.h"
 #include "core/crypto/cxp_crypto.h"
 #include "core/crypto/p256_private_key.h"
 #include "core/errors/crypto_error.h"
@@ -25,8 +28,8 @@ constexpr std::size_t tagSize = 16;
 constexpr std::uint32_t minRecord = 1 + tagSize;
 constexpr std::uint32_t preAuthBound = Limits::preAuthRecord + tagSize;
 constexpr std::uint32_t authBound = SecureChannel::maxRecord + tagSize;
-// A record leaves in pieces of this size: small enough to stay in cache between the cipher and the write,
-// large enough that a piece is one cheap system call.
+// Records leave, and large ones arrive, in pieces of this size: small enough to stay in cache between the
+// cipher and the socket copy, large enough that a piece is one cheap system call.
 constexpr std::size_t sendPiece = 128 * 1024;
 // The last counter value is never used: sealing with it would leave no next value but a wrap to 0, which
 // would reuse the nonce of the first record.
@@ -152,73 +155,171 @@ std::array<std::uint8_t, 12> SecureChannel::recordNonce(std::uint64_t counter) {
 
 // --- records ---
 
+// Where sealed bytes go, a piece at a time: written on the calling thread, or handed to the writer thread
+// while the next piece is sealed. A piece is passed on only once more bytes need its room, so the last one
+// is whole when end() sends it.
+struct SecureChannel::Pieces {
+    Transport& transport;
+    PieceWriter* writer;
+    std::uint8_t* piece;
+    std::size_t size;
+    std::size_t at = 0;
+
+    // Room for at least `n` contiguous bytes (n <= size).
+    std::uint8_t* room(std::size_t n) {
+        if (size - at < n) next();
+        return piece + at;
+    }
+    void put(ByteView bytes) {
+        std::memcpy(room(bytes.size()), bytes.data(), bytes.size());
+        at += bytes.size();
+    }
+    void seal(GcmStream& cipher, ByteView part) {
+        while (!part.empty()) {
+            const std::size_t n = std::min(part.size(), size - at);
+            if (n == 0) {
+                next();
+                continue;
+            }
+            cipher.update(part.first(n), piece + at);
+            at += n;
+            part = part.subspan(n);
+        }
+    }
+    // Returns once every byte is written.
+    void end() {
+        if (!writer) return transport.write(ByteView(piece, at));
+        if (at > 0) writer->submit(at);
+        writer->drain();
+    }
+
+  private:
+    void next() {
+        if (writer) {
+            writer->submit(at);
+            piece = writer->acquire();
+        } else {
+            transport.write(ByteView(piece, at));
+        }
+        at = 0;
+    }
+};
+
+SecureChannel::~SecureChannel() {
+    // Joined first: their threads are idle by now, and they reach the fields below.
+    writer_.reset();
+    reader_.reset();
+}
+
 void SecureChannel::send(std::uint8_t channel, ByteView payload) {
     send(channel, ByteView(), payload);
 }
 
 void SecureChannel::send(std::uint8_t channel, ByteView head, ByteView body) {
     std::lock_guard lock(writeMutex_);
+    sendLocked(channel, head, body, body.size(), 1);
+}
+
+void SecureChannel::sendChunks(std::uint8_t channel, ByteView head, ByteView body, std::size_t chunk) {
+    if (chunk == 0) throw std::invalid_argument("SecureChannel: pedaço vazio");
+    std::lock_guard lock(writeMutex_);
+    sendLocked(channel, head, body, chunk, (body.size() + chunk - 1) / chunk);
+}
+
+void SecureChannel::sendLocked(std::uint8_t channel, ByteView head, ByteView body, std::size_t chunk,
+                               std::size_t records) {
     throwIfFailed();
+    if (records == 0) return;
+    PieceWriter* threaded = nullptr;
     try {
-        sendRecord(channel, head, body);
+        constexpr std::size_t largest = std::numeric_limits<std::uint32_t>::max() - minRecord;
+        const std::size_t largestBody = std::min(chunk, body.size());
+        if (head.size() > largest || largestBody > largest - head.size()) {
+            // Its length could not be framed in 32 bits; nothing is sealed or written.
+            throw CXPError::protocolError("registro grande demais: " +
+                                          std::to_string(head.size() + largestBody));
+        }
+        // The length prefix, then the channel byte and the payload sealed straight behind it, a piece at a
+        // time: each piece goes out while the cipher's output is still in cache, and the payload is read
+        // once. Large sends overlap the sealing of one piece with the writing of the one before.
+        const std::size_t wireSize = records * (4 + minRecord + head.size()) + body.size();
+        if (wireSize >= threadedRecord) threaded = writer();
+        Pieces out{*transport_, threaded, nullptr, std::min(wireSize, sendPiece)};
+        if (threaded) {
+            out.size = sendPiece;
+            out.piece = threaded->acquire();
+        } else {
+            if (sendBuffer_.size() < out.size) sendBuffer_.resize(out.size);
+            out.piece = sendBuffer_.data();
+        }
+        for (std::size_t i = 0; i < records; ++i) {
+            const std::size_t from = std::min(i * chunk, body.size());
+            sealRecord(out, channel, head, body.subspan(from, std::min(chunk, body.size() - from)));
+        }
+        out.end();
     } catch (...) {
         // Kept before the close, so the first failure is this one and not the closed transport a receive
         // blocked on another thread is about to report.
-        latch();
+        latch(std::current_exception());
         transport_->close();
+        // Pieces still queued fail on the closed transport: nothing is written after this call returns.
+        if (threaded) {
+            try {
+                threaded->drain();
+            } catch (...) {
+            }
+        }
         throw;
     }
 }
 
-void SecureChannel::sendRecord(std::uint8_t channel, ByteView head, ByteView body) {
-    constexpr std::size_t largest = std::numeric_limits<std::uint32_t>::max() - minRecord;
-    if (head.size() > largest || body.size() > largest - head.size()) {
-        // Its length could not be framed in 32 bits; nothing is sealed or written.
-        throw CXPError::protocolError("registro grande demais: " + std::to_string(head.size() + body.size()));
-    }
-    const std::size_t payloadSize = head.size() + body.size();
+void SecureChannel::sealRecord(Pieces& out, std::uint8_t channel, ByteView head, ByteView body) {
     if (sendCounter_ == counterExhausted) throw CXPError::protocolError("contador de registros esgotado");
-    // Length prefix, then the channel byte and the payload sealed straight behind it, a piece at a time:
-    // each piece goes out while the cipher's output is still in cache, and the payload is read once.
-    const std::size_t sealedSize = minRecord + payloadSize;
-    const std::size_t pieceSize = std::min(4 + sealedSize, sendPiece);
-    if (sendBuffer_.size() < pieceSize) sendBuffer_.resize(pieceSize);
-    std::uint8_t* const piece = sendBuffer_.data();
-    putBigEndian32(piece, static_cast<std::uint32_t>(sealedSize));
-    std::size_t at = 4;
-    const auto flush = [&] {
-        transport_->write(ByteView(piece, at));
-        at = 0;
-    };
+    std::uint8_t length[4];
+    putBigEndian32(length, static_cast<std::uint32_t>(minRecord + head.size() + body.size()));
+    out.put(ByteView(length));
     sendCipher_.start(recordNonce(sendCounter_));
     ++sendCounter_;  // from here on the nonce is spent, whatever happens
     const std::uint8_t channelByte[1] = {channel};
-    for (ByteView part : {ByteView(channelByte), head, body}) {
-        while (!part.empty()) {
-            const std::size_t n = std::min(part.size(), pieceSize - at);
-            sendCipher_.update(part.first(n), piece + at);
-            at += n;
-            part = part.subspan(n);
-            if (at == pieceSize) flush();
+    out.seal(sendCipher_, ByteView(channelByte));
+    out.seal(sendCipher_, head);
+    out.seal(sendCipher_, body);
+    sendCipher_.finishSeal(std::span<std::uint8_t, tagSize>(out.room(tagSize), tagSize));
+    out.at += tagSize;
+}
+
+PieceWriter* SecureChannel::writer() {
+    if (!writer_ && !noWriter_) {
+        try {
+            writer_ = std::make_unique<PieceWriter>(*transport_, sendPiece, [this](std::exception_ptr error) {
+                // As a failed write on the sending thread: kept first, then the transport closes.
+                latch(error);
+                transport_->close();
+            });
+        } catch (const std::system_error&) {
+            noWriter_ = true;  // no thread to be had: sealed and written here, slower but whole
         }
     }
-    if (at + tagSize > pieceSize) flush();
-    sendCipher_.finishSeal(std::span<std::uint8_t, tagSize>(piece + at, tagSize));
-    at += tagSize;
-    flush();
+    return writer_.get();
 }
 
 Frame SecureChannel::receive() {
+    Frame frame;
+    receive(frame);
+    return frame;
+}
+
+void SecureChannel::receive(Frame& frame) {
     throwIfFailed();
     try {
-        return receiveRecord();
+        receiveRecord(frame);
     } catch (...) {
-        latch();
+        latch(std::current_exception());
         throw;
     }
 }
 
-Frame SecureChannel::receiveRecord() {
+void SecureChannel::receiveRecord(Frame& frame) {
     const std::uint32_t length = readLength(*transport_);
     const std::uint32_t bound = preAuth_.load() ? preAuthBound : authBound;
     if (length < minRecord || length > bound) {
@@ -229,31 +330,72 @@ Frame SecureChannel::receiveRecord() {
     // place: no second buffer, no move over the channel byte.
     std::uint8_t sealedChannel[1];
     transport_->readInto(sealedChannel);
-    Frame frame;
     frame.payload.resize(length - 1);
-    transport_->readInto(frame.payload);
     const std::size_t payloadSize = length - minRecord;
+    ReadAhead* const ahead = 4 + std::size_t{length} >= threadedRecord ? reader() : nullptr;
+    if (ahead) ahead->start(frame.payload);
     try {
-        recvCipher_.start(recordNonce(recvCounter_));
-        recvCipher_.update(ByteView(sealedChannel), &frame.channel);
-        recvCipher_.update(ByteView(frame.payload).first(payloadSize), frame.payload.data());
-        recvCipher_.finishOpen(ByteView(frame.payload).subspan(payloadSize));
+        if (!ahead) transport_->readInto(frame.payload);
+        try {
+            recvCipher_.start(recordNonce(recvCounter_));
+            recvCipher_.update(ByteView(sealedChannel), &frame.channel);
+        } catch (...) {
+            throw CXPError::protocolError("falha de autenticação do registro");
+        }
+        openBody(ahead, frame, payloadSize);
     } catch (...) {
-        throw CXPError::protocolError("falha de autenticação do registro");
+        // The reader owns the payload's bytes until it is done with them.
+        if (ahead) ahead->finish();
+        throw;
     }
     ++recvCounter_;
     frame.payload.resize(payloadSize);
-    return frame;
+}
+
+// Opens each piece as soon as it is in (all of it at once when there is no reader), then checks the tag.
+// A read failure passes through as it is; any failure of the cipher is the record's authentication.
+void SecureChannel::openBody(ReadAhead* ahead, Frame& frame, std::size_t payloadSize) {
+    const std::size_t all = frame.payload.size();
+    for (std::size_t opened = 0, in = ahead ? 0 : all;;) {
+        if (in < all && (opened == in || opened == payloadSize)) {
+            in = ahead->waitBeyond(in);
+            continue;
+        }
+        const std::size_t until = std::min(in, payloadSize);
+        try {
+            if (until > opened) {
+                recvCipher_.update(ByteView(frame.payload).subspan(opened, until - opened),
+                                   frame.payload.data() + opened);
+                opened = until;
+            }
+            if (in < all) continue;
+            recvCipher_.finishOpen(ByteView(frame.payload).subspan(payloadSize));
+            return;
+        } catch (...) {
+            throw CXPError::protocolError("falha de autenticação do registro");
+        }
+    }
+}
+
+ReadAhead* SecureChannel::reader() {
+    if (!reader_ && !noReader_) {
+        try {
+            reader_ = std::make_unique<ReadAhead>(*transport_, sendPiece);
+        } catch (const std::system_error&) {
+            noReader_ = true;  // no thread to be had: read whole, then opened
+        }
+    }
+    return reader_.get();
 }
 
 void SecureChannel::throwIfFailed() const {
     if (failed_.load(std::memory_order_acquire)) std::rethrow_exception(failure_);
 }
 
-void SecureChannel::latch() noexcept {
+void SecureChannel::latch(std::exception_ptr error) noexcept {
     std::lock_guard lock(failMutex_);
     if (failed_.load(std::memory_order_relaxed)) return;
-    failure_ = std::current_exception();
+    failure_ = std::move(error);
     failed_.store(true, std::memory_order_release);
 }
 

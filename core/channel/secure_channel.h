@@ -16,14 +16,22 @@
 
 namespace velmora {
 
+class PieceWriter;
+class ReadAhead;
+
 // The encrypted, authenticated record layer of CXP over any Transport: an ephemeral P-256 exchange in two
 // 101-byte hellos, per-direction AES-256-GCM keys, then length-prefixed sealed records whose nonces are a
 // per-direction counter, never sent.
 //
-// Threads: send() from any thread (the write lock covers sealing, the counter and the one write, so records
+// Threads: send() from any thread (the write lock covers sealing, the counter and the writes, so records
 // leave whole and in counter order); receive() from one thread at a time (the opening thread, then the
 // session's receive loop), which alone touches the receive counter; close() from any thread; setPreAuth()
-// once, by the session, before its receive loop starts.
+// once, by the session, before its receive loop starts. Large records (from threadedRecord wire bytes on)
+// bring in two threads of the channel's own, each started by the first such record and joined when the
+// channel ends: a writer that writes one piece while the sending thread seals the next (send() still
+// returns only once all of it is written), and a reader that reads a record's body ahead of the receiving
+// thread, which opens each piece as soon as it is in. Smaller records are sealed, written, read and opened
+// on the calling thread alone.
 //
 // The first failed send or receive is final: every later send and receive throws that same error again, so
 // no caller can go on over a channel whose counters or transport are in doubt. The keys and the pairing
@@ -40,6 +48,10 @@ class SecureChannel {
     // The responder's handshake (the phone's role): it sends its hello before it examines the client's.
     static std::unique_ptr<SecureChannel> acceptAsServer(std::shared_ptr<Transport> transport);
 
+    // From this many bytes on the wire, a send or a record received runs over the channel's own threads.
+    static constexpr std::size_t threadedRecord = 256 * 1024;
+
+    ~SecureChannel();
     SecureChannel(const SecureChannel&) = delete;
     SecureChannel& operator=(const SecureChannel&) = delete;
 
@@ -51,9 +63,16 @@ class SecureChannel {
     // The same record with the payload `head` followed by `body`, sealed from where they lie: no copy is
     // made to join them.
     void send(std::uint8_t channel, ByteView head, ByteView body);
+    // Records of `head` followed by the next `chunk` bytes of `body` (the last one what remains), as many
+    // as `body` fills, none when it is empty: the bytes of one send() each, under one hold of the write
+    // lock, so a large body's sealing and writing overlap across its records. Fails as send().
+    void sendChunks(std::uint8_t channel, ByteView head, ByteView body, std::size_t chunk);
     // Reads, checks and opens one record. The length is checked against the bound of the current state
     // before any byte of the body is read. After any failure of the channel, throws that first error.
     Frame receive();
+    // The same into `frame`, whose buffer is reused: a loop that receives records of like sizes into one
+    // Frame neither allocates nor clears a buffer per record. After a failure its content is meaningless.
+    void receive(Frame& frame);
     // Closes the transport: every pending and later read and write fails.
     void close() noexcept;
 
@@ -90,12 +109,23 @@ class SecureChannel {
 
     SecureChannel(std::shared_ptr<Transport> transport, bool isClient, SessionKeys keys, Bytes transcript);
 
-    void sendRecord(std::uint8_t channel, ByteView head, ByteView body);
-    Frame receiveRecord();
+    struct Pieces;
+
+    // Write lock held: `records` records, the i-th carrying head and body[i * chunk, (i + 1) * chunk).
+    void sendLocked(std::uint8_t channel, ByteView head, ByteView body, std::size_t chunk,
+                    std::size_t records);
+    void sealRecord(Pieces& out, std::uint8_t channel, ByteView head, ByteView body);
+    // The writer thread, started on first use; null when no thread can be had.
+    PieceWriter* writer();
+    void receiveRecord(Frame& frame);
+    // Opens the payload and checks the tag of `frame`, already read or being filled by `ahead`.
+    void openBody(ReadAhead* ahead, Frame& frame, std::size_t payloadSize);
+    // The reader thread, started on first use; null when no thread can be had.
+    ReadAhead* reader();
     // Throws the first failure, if there was one.
     void throwIfFailed() const;
-    // Keeps the error being handled as the first failure, unless one is kept already.
-    void latch() noexcept;
+    // Keeps `error` as the first failure, unless one is kept already.
+    void latch(std::exception_ptr error) noexcept;
 
     const std::shared_ptr<Transport> transport_;
     const SecretBytes sendKey_;
@@ -108,11 +138,15 @@ class SecureChannel {
     std::mutex writeMutex_;  // guards sendCounter_, sendCipher_, sendBuffer_; serialises whole records
     std::uint64_t sendCounter_ = 0;
     GcmStream sendCipher_;
-    Bytes sendBuffer_;  // the piece of the outgoing record being sealed, reused
+    Bytes sendBuffer_;  // the piece of outgoing records being sealed inline, reused
+    std::unique_ptr<PieceWriter> writer_;
+    bool noWriter_ = false;  // no thread could be had: large records go inline too
 
     // Receiving thread only.
     std::uint64_t recvCounter_ = 0;
     GcmStream recvCipher_;
+    std::unique_ptr<ReadAhead> reader_;
+    bool noReader_ = false;
 
     // The first failure: written once under failMutex_, then `failed_` is set (release); read after seeing
     // `failed_` (acquire) and never changed again.

@@ -1,5 +1,6 @@
 #include "core/session/link_session.h"
 
+#include <array>
 #include <string>
 
 #include "core/channel/channel_limits.h"
@@ -44,7 +45,8 @@ void LinkSession::run(SessionDelegate& delegate) {
 }
 
 void LinkSession::receiveOne(SessionDelegate& delegate) {
-    const Frame frame = channel_->receive();
+    channel_->receive(received_);
+    const Frame& frame = received_;
     // Every record counts as a sign of life, also one that is then dropped or refused.
     lastRx_.store(clock_.now());
     if (static_cast<std::int64_t>(frame.payload.size()) > recordMax(frame.channel)) {
@@ -84,11 +86,25 @@ void LinkSession::sendInput(const nlohmann::json& message) {
     channel_->send(Ch::input, encodeJSON(message));
 }
 
+namespace {
+
+// A file record's head: the transfer id, big-endian.
+std::array<std::uint8_t, 4> tidHead(std::uint32_t tid) {
+    return {static_cast<std::uint8_t>(tid >> 24), static_cast<std::uint8_t>(tid >> 16),
+            static_cast<std::uint8_t>(tid >> 8), static_cast<std::uint8_t>(tid)};
+}
+
+}  // namespace
+
 void LinkSession::sendFileChunk(std::uint32_t tid, ByteView data) {
     // The id and the data are sealed where they lie: a file's bytes are not copied on their way out.
-    const std::uint8_t head[4] = {static_cast<std::uint8_t>(tid >> 24), static_cast<std::uint8_t>(tid >> 16),
-                                  static_cast<std::uint8_t>(tid >> 8), static_cast<std::uint8_t>(tid)};
+    const auto head = tidHead(tid);
     channel_->send(Ch::files, ByteView(head), data);
+}
+
+void LinkSession::sendFileChunks(std::uint32_t tid, ByteView data, std::size_t chunk) {
+    const auto head = tidHead(tid);
+    channel_->sendChunks(Ch::files, ByteView(head), data, chunk);
 }
 
 void LinkSession::close() {

@@ -69,6 +69,9 @@ class LinkSession {
     void sendControl(const nlohmann::json& message);
     void sendInput(const nlohmann::json& message);
     void sendFileChunk(std::uint32_t tid, ByteView data);
+    // A block of a file as records of `chunk` bytes (the last one what remains), the bytes of one
+    // sendFileChunk() each, sealed and written together so that a large block's sealing and writing overlap.
+    void sendFileChunks(std::uint32_t tid, ByteView data, std::size_t chunk);
 
     // Ends the session from any thread: a receive blocked in run() fails and the loop ends quietly.
     void close();
@@ -115,6 +118,9 @@ class LinkSession {
     std::atomic<bool> closed_{false};
     std::atomic<bool> ran_{false};
     std::atomic<double> lastRx_;
+    // The receive loop's: each record is read into it, so a stream of file or video records reuses one
+    // buffer instead of allocating and clearing one per record.
+    Frame received_;
 
     mutable std::mutex capsMutex_;
     std::shared_ptr<const nlohmann::json> peerCaps_;

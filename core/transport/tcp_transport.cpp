@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -257,9 +258,14 @@ bool TcpTransport::isClosed() const {
     return closed_;
 }
 
-std::size_t TcpTransport::receiveSome(int fd, std::uint8_t* into, std::size_t max) {
+std::size_t TcpTransport::receiveSome(int fd, std::uint8_t* into, std::size_t max, std::uint8_t* surplus,
+                                      std::size_t surplusMax) {
+    iovec parts[2] = {{into, max}, {surplus, surplusMax}};
+    msghdr message{};
+    message.msg_iov = parts;
+    message.msg_iovlen = 2;
     for (;;) {
-        const ssize_t n = ::recv(fd, into, max, 0);
+        const ssize_t n = ::recvmsg(fd, &message, 0);
         if (n > 0) return static_cast<std::size_t>(n);
         // End of stream: the peer closed, or close() shut the socket down under us.
         if (n == 0) throw CXPError::closed();
@@ -288,18 +294,16 @@ void TcpTransport::readInto(std::span<std::uint8_t> out) {
     std::size_t got = buffered;
     try {
         while (got < n) {
+            // One call fills the caller's remainder in place and puts any surplus (the start of what
+            // follows) in the buffer: a read costs neither an extra copy nor an extra system call.
             const std::size_t needed = n - got;
-            if (needed >= readChunk) {
-                // A large remainder goes straight into the caller's bytes: no surplus can arrive, no copy.
-                got += receiveSome(fd, out.data() + got, needed);
+            const std::size_t received = receiveSome(fd, out.data() + got, needed, buffer_.data(), readChunk);
+            if (received <= needed) {
+                got += received;
                 continue;
             }
-            const std::size_t received = receiveSome(fd, buffer_.data(), readChunk);
-            const std::size_t used = std::min(received, needed);
-            std::memcpy(out.data() + got, buffer_.data(), used);
-            got += used;
-            bufferStart_ = used;
-            bufferEnd_ = received;
+            got = n;
+            bufferEnd_ = received - needed;
         }
     } catch (...) {
         // Nothing received is lost: what this call gathered waits in the buffer (which it had emptied).

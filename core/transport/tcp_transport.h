@@ -52,7 +52,8 @@ class TcpTransport final : public ConnectableTransport {
     // The connected socket (or -1), for checks of its options.
     int descriptor() const;
 
-    // Reads ask the socket for at least this much; the surplus waits in the buffer for the next read.
+    // Reads ask the socket for up to this much beyond what they need; the surplus waits in the buffer for the
+    // next read.
     static constexpr std::size_t readChunk = 65536;
 
   private:
@@ -65,7 +66,9 @@ class TcpTransport final : public ConnectableTransport {
     void cancelConnect();
     bool isClosed() const;
     int connectedFd() const;
-    std::size_t receiveSome(int fd, std::uint8_t* into, std::size_t max);
+    // Some bytes into `into` first, then into `surplus`; how many in all, at least one.
+    std::size_t receiveSome(int fd, std::uint8_t* into, std::size_t max, std::uint8_t* surplus,
+                            std::size_t surplusMax);
     [[noreturn]] void failWith(int error);
     void logState(const std::string& state) noexcept;
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <netdb.h>
 #include <netinet/tcp.h>
+#include <sys/ioctl.h>
 
 #include <algorithm>
 
@@ -12,6 +13,7 @@
 #include "core/transport/tcp_transport.h"
 #include "helpers.h"
 #include "loopback.h"
+#include "support/wait_until.h"
 
 namespace velmora {
 
@@ -186,6 +188,36 @@ TEST(TcpTransport, APeerThatClosesKeepsWhatArrivedAndAResetIsADroppedConnection)
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_NE(lines[0].find("conexão de rede: failed(erro de rede " + error), std::string::npos)
             << lines[0];
+    }
+}
+
+// Reads of record-like sizes (a length, a channel byte, a body) take the stream's bytes in order however
+// the peer's writes cut it, whether the bytes land in the caller's span or wait as surplus for the next read.
+TEST(TcpTransport, ReadsOfAnySizeTakeTheStreamInOrderWhateverItsWritesAre) {
+    Bytes stream(400000);
+    for (std::size_t i = 0; i < stream.size(); ++i)
+        stream[i] = static_cast<std::uint8_t>(i * 7 + (i >> 8));
+    const std::size_t reads[] = {4, 1, 65555, 4, 1, 65555, 3, 131072, 70000, 1, 65536};
+    for (const std::size_t writeSize : {std::size_t{1000}, std::size_t{65536}, stream.size()}) {
+        SCOPED_TRACE(writeSize);
+        auto [mine, theirs] = test::socketPair();
+        TcpTransport transport(std::move(mine));
+        std::thread writer([&, fd = theirs.get()] {
+            for (std::size_t at = 0; at < stream.size(); at += writeSize)
+                test::sendAll(fd, stream.data() + at, std::min(writeSize, stream.size() - at));
+        });
+        std::size_t at = 0;
+        for (const std::size_t n : reads) {
+            Bytes got(n);
+            transport.readInto(got);
+            ASSERT_EQ(got, Bytes(stream.begin() + static_cast<std::ptrdiff_t>(at),
+                                 stream.begin() + static_cast<std::ptrdiff_t>(at + n)))
+                << "read of " << n << " at " << at;
+            at += n;
+        }
+        EXPECT_EQ(transport.readExactly(stream.size() - at),
+                  Bytes(stream.begin() + static_cast<std::ptrdiff_t>(at), stream.end()));
+        writer.join();
     }
 }
 
@@ -387,8 +419,11 @@ TEST(SecureChannelRecords, LargeRecordsAreOneSealOnTheWireBothWays) {
     KnownKeyClient c;
     c.channel->setPreAuth(false);
     std::uint64_t counter = 0;
-    for (const std::size_t size : {std::size_t{0}, std::size_t{131051}, std::size_t{131052},
-                                   std::size_t{131053}, std::size_t{1} << 20, std::size_t{4194303}}) {
+    // Empty, one byte; a record of one piece less a byte, one piece, one piece and a byte on the wire; the
+    // same around the size from which the channel's own threads carry it; 1 MiB; the largest record.
+    for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{131051}, std::size_t{131052},
+                                   std::size_t{131053}, std::size_t{262122}, std::size_t{262123},
+                                   std::size_t{262124}, std::size_t{1} << 20, std::size_t{4194303}}) {
         SCOPED_TRACE(size);
         Bytes payload(size);
         for (std::size_t i = 0; i < size; ++i)
@@ -492,6 +527,240 @@ TEST(SecureChannelRecords, ACounterAtItsLastValueFailsTheChannelInsteadOfReusing
     EXPECT_EQ(outcomeOf([&] { r.channel->receive(); }), protocol("contador de registros esgotado"));
     EXPECT_EQ(r.transport->readExactly(record.size() - 4),
               Bytes(record.begin() + 4, record.end()));  // unread
+}
+
+// A record's wire bytes sealed the way the peer would, for the channel's own direction.
+Bytes clientRecord(std::uint64_t counter, std::uint8_t channel, ByteView payload) {
+    const Bytes sealed =
+        CXPCrypto::seal(kC2S, SecureChannel::recordNonce(counter), concat({Bytes{channel}, payload}));
+    return concat({be32(static_cast<std::uint32_t>(sealed.size())), sealed});
+}
+
+Bytes pattern(std::size_t size, std::uint8_t seed) {
+    Bytes out(size);
+    for (std::size_t i = 0; i < size; ++i)
+        out[i] = static_cast<std::uint8_t>(i * 13 + seed + (i >> 16));
+    return out;
+}
+
+// The bytes waiting in a socket's receive queue.
+int queued(int fd) {
+    int n = -1;
+    ::ioctl(fd, FIONREAD, &n);
+    return n;
+}
+
+// A run of records from one call carries the bytes of one send() per chunk, and the counter goes on after it.
+TEST(SecureChannelRecords, ChunkedSendsAreTheWireBytesOfOneSendPerChunk) {
+    const std::size_t kib64 = 65536;
+    const struct {
+        std::size_t body, chunk, records;
+    } cases[] = {
+        {0, kib64, 0},         {1, kib64, 1},         {kib64, kib64, 1},
+        {kib64 + 1, kib64, 2}, {1 << 20, kib64, 16},  {(1 << 20) + 5, kib64, 17},
+        {300000, 7, 42858},    {4194303, 4194303, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.body) + " in chunks of " + std::to_string(c.chunk));
+        KnownKeyClient k;
+        k.channel->setPreAuth(false);
+        const Bytes body = pattern(c.body, 3);
+        const Bytes head{0, 0, 0, 7};
+        Bytes expected;
+        std::uint64_t counter = 0;
+        for (std::size_t at = 0; at < c.body; at += c.chunk, ++counter) {
+            const ByteView part = ByteView(body).subspan(at, std::min(c.chunk, c.body - at));
+            const Bytes record = clientRecord(counter, Ch::files, concat({head, part}));
+            expected.insert(expected.end(), record.begin(), record.end());
+        }
+        EXPECT_EQ(counter, c.records);
+        const Bytes last = clientRecord(counter, Ch::control, bytesOf("after"));
+        expected.insert(expected.end(), last.begin(), last.end());
+        std::thread sender([&] {
+            k.channel->sendChunks(Ch::files, head, body, c.chunk);
+            k.channel->send(Ch::control, bytesOf("after"));
+        });
+        EXPECT_EQ(k.receive(expected.size()), expected);
+        sender.join();
+    }
+    KnownKeyClient k;
+    EXPECT_EQ(outcomeOf([&] { k.channel->sendChunks(Ch::files, Bytes{}, Bytes(9), 0); }),
+              "SecureChannel: pedaço vazio");
+    k.channel->send(Ch::control, bytesOf("x"));  // the refused call failed nothing
+    EXPECT_EQ(k.receive(4 + 1 + 1 + 16), clientRecord(0, Ch::control, bytesOf("x")));
+}
+
+// A large record that goes wrong on the way in, read ahead of its opening: the error is the first one,
+// final, and no byte after the record is taken.
+TEST(SecureChannelRecords, ALargeRecordSpoiledOrCutMidwayFailsOnceAndForAll) {
+    const Bytes payload = pattern(1 << 20, 5);
+    const Bytes good = serverRecord(0, Ch::video, payload);
+    const Bytes next = serverRecord(1, Ch::control, bytesOf("next"));
+    const std::string authFails = protocol("falha de autenticação do registro");
+    const struct {
+        std::string what;
+        std::size_t flipAt;  // the byte changed, or 0 for none
+        std::size_t cutAt;   // where the peer closes, or 0 for not at all
+        std::string error;
+    } cases[] = {
+        {"a byte in the middle of the body", good.size() / 2, 0, authFails},
+        {"the first byte of the body", 5, 0, authFails},
+        {"the last byte of the tag", good.size() - 1, 0, authFails},
+        {"cut one byte into the body", 0, 6, "closed"},
+        {"cut at a piece boundary", 0, 5 + 131072, "closed"},
+        {"cut one byte past it", 0, 5 + 131073, "closed"},
+        {"cut in the middle", 0, good.size() / 2, "closed"},
+        {"cut before the last tag byte", 0, good.size() - 1, "closed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        KnownKeyClient k;
+        k.channel->setPreAuth(false);
+        Bytes wire = good;
+        if (c.flipAt) wire[c.flipAt] ^= 0x40;
+        if (c.cutAt) wire.resize(c.cutAt);
+        std::thread writer([&] {
+            k.send(wire);
+            if (c.cutAt)
+                ::shutdown(k.fd(), SHUT_WR);
+            else
+                k.send(next);
+        });
+        EXPECT_EQ(outcomeOf([&] { k.channel->receive(); }), c.error);
+        writer.join();
+        EXPECT_EQ(outcomeOf([&] { k.channel->receive(); }), c.error);
+        EXPECT_EQ(outcomeOf([&] { k.channel->send(Ch::control, bytesOf("x")); }), c.error);
+        if (!c.cutAt) {
+            EXPECT_EQ(k.transport->readExactly(next.size()), next);  // untouched
+        }
+    }
+}
+
+// close() from another thread while a large record is half way out or half way in: the call ends with the
+// closed transport as its error, which stays the channel's, and nothing hangs.
+TEST(SecureChannelRecords, ACloseEndsALargeSendOrReceiveInFlight) {
+    {
+        KnownKeyClient k;  // the peer reads nothing: 4 MiB cannot fit in the socket's buffers
+        k.channel->setPreAuth(false);
+        auto sending = std::async(std::launch::async, [&] {
+            return outcomeOf([&] { k.channel->send(Ch::video, Bytes(4194303, 1)); });
+        });
+        ASSERT_TRUE(test::waitUntil([&] { return queued(k.fd()) > 0; }));
+        k.channel->close();
+        ASSERT_EQ(sending.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+        EXPECT_EQ(sending.get(), "closed");
+        EXPECT_EQ(outcomeOf([&] { k.channel->send(Ch::control, bytesOf("late")); }), "closed");
+    }
+    {
+        KnownKeyClient k;
+        k.channel->setPreAuth(false);
+        const Bytes record = serverRecord(0, Ch::video, Bytes(4194303, 2));
+        auto receiving =
+            std::async(std::launch::async, [&] { return outcomeOf([&] { k.channel->receive(); }); });
+        k.send(ByteView(record).first(record.size() / 2));
+        // Once the channel has taken all that came, the rest of the record is awaited.
+        ASSERT_TRUE(test::waitUntil([&] { return queued(k.transport->descriptor()) == 0; }));
+        k.channel->close();
+        ASSERT_EQ(receiving.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+        EXPECT_EQ(receiving.get(), "closed");
+        EXPECT_EQ(outcomeOf([&] { k.channel->receive(); }), "closed");
+    }
+}
+
+// The failed write is the writer thread's for a large record: the same story as for a small one.
+TEST(SecureChannelRecords, AFailedLargeWriteClosesTheTransportAndIsTheFirstFailure) {
+    for (const std::size_t size : {std::size_t{1}, std::size_t{1} << 20, std::size_t{4194303}}) {
+        SCOPED_TRACE(size);
+        KnownKeyClient k;
+        k.channel->setPreAuth(false);
+        auto receiving = test::startBlockedCall([&] { return outcomeOf([&] { k.channel->receive(); }); });
+        ::shutdown(k.fd(), SHUT_RD);
+        EXPECT_EQ(outcomeOf([&] { k.channel->send(Ch::video, Bytes(size, 3)); }), "EPIPE");
+        ASSERT_EQ(receiving.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+        EXPECT_EQ(receiving.get(), "closed");
+        EXPECT_EQ(outcomeOf([&] { k.channel->send(Ch::control, bytesOf("late")); }), "EPIPE");
+        EXPECT_EQ(outcomeOf([&] { k.channel->receive(); }), "EPIPE");
+    }
+}
+
+// One Frame reused by a receive loop: each record replaces the one before whatever their sizes, and a
+// failed one leaves the channel failed.
+TEST(SecureChannelRecords, OneFrameTakesRecordsOfAnySizeInTurn) {
+    KnownKeyClient k;
+    k.channel->setPreAuth(false);
+    const std::size_t sizes[] = {1 << 20, 3, 0, 300000, 65536, 65536, 4194303, 10};
+    std::thread writer([&] {
+        std::uint64_t counter = 0;
+        for (const std::size_t size : sizes)
+            k.send(serverRecord(counter++, static_cast<std::uint8_t>(size % 251), pattern(size, 9)));
+        k.send(concat({be32(100), Bytes(100, 0)}));  // a forged record to end on
+    });
+    Frame frame;
+    for (const std::size_t size : sizes) {
+        SCOPED_TRACE(size);
+        k.channel->receive(frame);
+        EXPECT_EQ(frame, (Frame{static_cast<std::uint8_t>(size % 251), pattern(size, 9)}));
+    }
+    EXPECT_EQ(outcomeOf([&] { k.channel->receive(frame); }), protocol("falha de autenticação do registro"));
+    EXPECT_EQ(outcomeOf([&] { k.channel->receive(); }), protocol("falha de autenticação do registro"));
+    writer.join();
+}
+
+// Several threads send small and large records and runs of them at once; the other side opens every record
+// in counter order, and each thread's records arrive whole and in the order it sent them.
+TEST(SecureChannelRecords, RecordsFromManyThreadsArriveWholeAndInCounterOrder) {
+    RawPeer wire;
+    const auto sender =
+        SecureChannelTestAccess::withKeys(wire.transport, {secret(kC2S), secret(kS2C), secret(kSeed)});
+    // The test's end: a client whose receive key is the sender's send key.
+    const auto peerTransport = std::make_shared<TcpTransport>(std::move(wire.ends.second));
+    const auto receiver =
+        SecureChannelTestAccess::withKeys(peerTransport, {secret(kS2C), secret(kC2S), secret(kSeed)});
+    sender->setPreAuth(false);
+    receiver->setPreAuth(false);
+    constexpr int kThreads = 3, kEach = 12;
+    const std::size_t sizes[] = {10, 300000, 1 << 20, 70000};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kEach; ++i) {
+                const Bytes body = pattern(sizes[i % 4], static_cast<std::uint8_t>(t * 31 + i));
+                const Bytes head{static_cast<std::uint8_t>(t), static_cast<std::uint8_t>(i)};
+                if (i % 4 == 3)
+                    sender->sendChunks(static_cast<std::uint8_t>(t), head, body, 65536);
+                else
+                    sender->send(static_cast<std::uint8_t>(t), head, body);
+            }
+        });
+    }
+    int next[kThreads] = {};
+    std::size_t chunkAt[kThreads] = {};
+    const auto allIn = [&] {
+        return std::all_of(std::begin(next), std::end(next), [](int n) { return n == kEach; });
+    };
+    while (!allIn()) {
+        const Frame frame = receiver->receive();
+        ASSERT_LT(frame.channel, kThreads);
+        const int t = frame.channel;
+        const int i = next[t];
+        ASSERT_EQ(frame.payload.at(0), t);
+        ASSERT_EQ(frame.payload.at(1), i);
+        const Bytes body = pattern(sizes[i % 4], static_cast<std::uint8_t>(t * 31 + i));
+        // A run of records (every fourth send: 70000 bytes) arrives as 65536 bytes, then the rest.
+        const std::size_t n =
+            i % 4 == 3 ? std::min<std::size_t>(65536, body.size() - chunkAt[t]) : body.size();
+        EXPECT_EQ(Bytes(frame.payload.begin() + 2, frame.payload.end()),
+                  Bytes(body.begin() + static_cast<std::ptrdiff_t>(chunkAt[t]),
+                        body.begin() + static_cast<std::ptrdiff_t>(chunkAt[t] + n)));
+        chunkAt[t] += n;
+        if (chunkAt[t] == body.size()) {
+            chunkAt[t] = 0;
+            ++next[t];
+        }
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(std::vector<int>(std::begin(next), std::end(next)), std::vector<int>(kThreads, kEach));
 }
 
 // The simulated phone signs with the same helper, so the end-to-end tests cannot catch a wrong layout here;

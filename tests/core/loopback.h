@@ -86,7 +86,7 @@ inline bool blockedOnSocket(pid_t tid) {
 #ifdef SYS_poll
     if (call == SYS_poll) return true;
 #endif
-    return call == SYS_ppoll || call == SYS_recvfrom || call == SYS_sendto;
+    return call == SYS_ppoll || call == SYS_recvfrom || call == SYS_recvmsg || call == SYS_sendto;
 }
 
 // Runs `call` on a thread of its own and returns once that thread is blocked on a socket (or the call has

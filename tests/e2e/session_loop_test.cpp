@@ -223,6 +223,11 @@ TEST(SessionSends, EachSendReachesThePhoneOnItsChannelWithinItsLimit) {
     s.session().sendControl({{"t", "clip"}, {"text", "olá"}});
     s.session().sendFileChunk(0xFFFFFFFEu, {});
     s.session().sendFileChunk(7, Bytes(262140, 0x42));
+    // A block of a file as one run of records: 64 KiB each, the last one what remains.
+    Bytes block(300000);
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<std::uint8_t>(i * 11 + (i >> 12));
+    s.session().sendFileChunks(9, block, 65536);
     s.session().sendInput(json::parse(controlOfSize(65536)));
     s.session().sendInput(json::parse(controlOfSize(65537)));
     // The phone hangs up, which ends the computer's loop.
@@ -230,12 +235,19 @@ TEST(SessionSends, EachSendReachesThePhoneOnItsChannelWithinItsLimit) {
     const PhoneOutcome phone = s.stop();
     EXPECT_EQ(phone.error, "registro grande demais para o canal 3");
     EXPECT_EQ(phone.received, std::vector<json>{json({{"t", "clip"}, {"text", "olá"}})});
-    ASSERT_EQ(phone.records.size(), 5u);
+    ASSERT_EQ(phone.records.size(), 10u);
     EXPECT_EQ(phone.records[0], (Frame{4, Bytes{0, 0, 0, 1, 0xAA, 0xBB, 0xCC}}));
     EXPECT_EQ(phone.records[1], (Frame{3, encodeJSON({{"t", "in.tap"}, {"x", 10}})}));
     EXPECT_EQ(phone.records[2], (Frame{4, Bytes{0xFF, 0xFF, 0xFF, 0xFE}}));
     EXPECT_EQ(phone.records[3].payload.size(), 262144u);
-    EXPECT_EQ(phone.records[4], (Frame{3, controlOfSize(65536)}));
+    for (std::size_t i = 0, at = 0; i < 5; ++i, at += 65536) {
+        const std::size_t n = std::min<std::size_t>(65536, block.size() - at);
+        Bytes expected(4 + n);
+        expected[3] = 9;  // the transfer id, big-endian, then the block's next bytes
+        std::copy_n(block.begin() + static_cast<std::ptrdiff_t>(at), n, expected.begin() + 4);
+        EXPECT_EQ(phone.records[4 + i], (Frame{4, expected})) << "record " << i << " of the block";
+    }
+    EXPECT_EQ(phone.records[9], (Frame{3, controlOfSize(65536)}));
 }
 
 }  // namespace

@@ -167,8 +167,8 @@ bool AppModel::streamFile(int fd, std::int64_t size, std::uint32_t tid, LinkSess
         }
         const ByteView block = ByteView(buffer).first(static_cast<std::size_t>(n));
         try {
-            for (std::size_t at = 0; at < block.size(); at += kRecordData)
-                session.sendFileChunk(tid, block.subspan(at, std::min(kRecordData, block.size() - at)));
+            // One call for the whole block: its records are sealed while the ones before are written.
+            session.sendFileChunks(tid, block, kRecordData);
         } catch (const std::exception& e) {
             setTransfer(L10n::format("transfer.send_error", {FriendlyErrors::text(e)}),
                         TransferTone::failure);
