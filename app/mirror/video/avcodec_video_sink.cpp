@@ -286,6 +286,7 @@ bool AvcodecVideoSink::publish(Decoder& decoder, const AVFrame& in, std::uint64_
                  decoder.converter.finish(in, *out)))
         out.reset();
     decoder.dropBands();
+    const bool banded = out != nullptr;
     if (!out) {
         out = spareFrame();
         if (!decoder.converter.convert(in, width, height, *out)) return false;
@@ -294,6 +295,7 @@ bool AvcodecVideoSink::publish(Decoder& decoder, const AVFrame& in, std::uint64_
     {
         std::lock_guard guard(mutex_);
         ++counts_.converted;
+        if (banded) ++counts_.banded;
         if (epoch != epoch_) return true;
         latest_ = std::move(out);
     }

@@ -56,10 +56,12 @@ class AvcodecVideoSink final : public VideoSink {
     // picture decoded since, if one waits.
     std::shared_ptr<const VideoFrame> takeLatest();
 
-    // Pictures decoded and pictures converted for the view since the start.
+    // Pictures decoded and pictures converted for the view since the start; of those converted, how many
+    // band by band while being decoded.
     struct Counts {
         std::uint64_t decoded = 0;
         std::uint64_t converted = 0;
+        std::uint64_t banded = 0;
     };
     Counts counts();
 
