@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QtTest/QTest>
 #include <cmath>
+#include <cstring>
 
 #include "app/mirror/video/picture_converter.h"
 #include "app/mirror/window/mirror_view.h"
@@ -86,8 +87,22 @@ TEST(MirrorPicture, APhoneScreenShrunkForTheViewKeepsItsRulesColoursAndText) {
     PictureConverter converter;
     auto full = std::make_shared<VideoFrame>();
     ASSERT_TRUE(converter.convert(*decoded.frame, kPhoneWidth, kPhoneHeight, *full));
+    auto whole = std::make_shared<VideoFrame>();
+    ASSERT_TRUE(converter.convert(*decoded.frame, kViewWidth, kViewHeight, *whole));
+    // What is shown is converted band by band as the decoder hands rows over (12, then 16 at a time), and
+    // is the whole conversion's picture.
     auto frame = std::make_shared<VideoFrame>();
-    ASSERT_TRUE(converter.convert(*decoded.frame, kViewWidth, kViewHeight, *frame));
+    ASSERT_TRUE(converter.begin(*decoded.frame, kViewWidth, kViewHeight, *frame));
+    for (int ready = 12; ready < kPhoneHeight; ready += 16)
+        converter.rows(*decoded.frame, ready, *frame);
+    ASSERT_TRUE(converter.finish(*decoded.frame, *frame));
+    ASSERT_EQ(frame->stride, whole->stride);
+    for (int y = 0; y < kViewHeight; ++y)
+        ASSERT_EQ(
+            std::memcmp(frame->pixels.data() + y * frame->stride, whole->pixels.data() + y * whole->stride,
+                        static_cast<std::size_t>(kViewWidth) * 4),
+            0)
+            << "row " << y;
 
     ManualExecutor executor;
     MirrorView view(executor);

@@ -251,6 +251,13 @@ void PlaneShrinker::runRows(int first, int count, const std::uint8_t* src, int s
     }
 }
 
+int PlaneShrinker::rowsReadyFrom(int srcRows) const {
+    // Output rows draw on input rows in order, so the rows within reach are a prefix.
+    const auto past = std::partition_point(rows_.begin(), rows_.end(),
+                                           [srcRows](const Span& s) { return s.first + s.count <= srcRows; });
+    return static_cast<int>(past - rows_.begin());
+}
+
 void PlaneShrinker::blendRows(const std::uint8_t* src, int srcStride, const Span& span, std::uint8_t* out,
                               Code code) const {
     const std::uint8_t* rows[kMaxRatio + 1];

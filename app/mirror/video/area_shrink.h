@@ -44,6 +44,10 @@ class PlaneShrinker {
     void runRows(int first, int count, const std::uint8_t* src, int srcStride, std::uint8_t* dst,
                  int dstStride, Code code = Code::best);
 
+    // How many output rows from the top draw only on the first `srcRows` input rows: those a caller can
+    // shrink while the rows below are still being decoded.
+    int rowsReadyFrom(int srcRows) const;
+
     int srcWidth() const { return srcWidth_; }
     int srcHeight() const { return srcHeight_; }
     int dstWidth() const { return dstWidth_; }

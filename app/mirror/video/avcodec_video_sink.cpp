@@ -76,6 +76,18 @@ struct AvcodecVideoSink::Decoder {
     std::uint64_t waitingEpoch = 0;
     AVPacket* packet = av_packet_alloc();
     PictureConverter converter;
+    AvcodecVideoSink* sink = nullptr;
+    std::uint64_t epoch = 0;  // of the sample being decoded
+    // The picture being converted band by band: its first plane, the rows converted from, and the picture
+    // they go into (held here, so that no other conversion takes it).
+    const std::uint8_t* bandPlane = nullptr;
+    int bandRows = 0;
+    std::shared_ptr<VideoFrame> banded;
+    void dropBands() {
+        banded.reset();
+        bandPlane = nullptr;
+        converter.abandon();
+    }
 };
 
 AvcodecVideoSink::AvcodecVideoSink(std::function<void()> onFrame, int decoderThreads, std::size_t queueLimit)
@@ -158,6 +170,7 @@ void AvcodecVideoSink::setOutputSize(int width, int height) {
 
 void AvcodecVideoSink::run() {
     Decoder decoder;
+    decoder.sink = this;
     if (!decoder.frame || !decoder.waiting || !decoder.packet) return;
     for (;;) {
         std::optional<VideoSample> sample;
@@ -182,6 +195,7 @@ void AvcodecVideoSink::run() {
             }
         }
         if (flush) {
+            decoder.dropBands();
             av_frame_unref(decoder.waiting);
             if (decoder.ctx) avcodec_flush_buffers(decoder.ctx.get());
         }
@@ -189,6 +203,7 @@ void AvcodecVideoSink::run() {
             (void)publish(decoder, *decoder.waiting, epoch);
         if (convertWaiting) av_frame_unref(decoder.waiting);
         if (sample && !decode(decoder, *sample, epoch)) {
+            decoder.dropBands();
             if (decoder.ctx) avcodec_flush_buffers(decoder.ctx.get());
             failed(epoch);
         }
@@ -198,9 +213,20 @@ void AvcodecVideoSink::run() {
 bool AvcodecVideoSink::decode(Decoder& decoder, const VideoSample& sample, std::uint64_t epoch) {
     if (!sample.format) return false;
     if (!decoder.ctx || (decoder.format != sample.format && *decoder.format != *sample.format)) {
+        decoder.dropBands();
         decoder.ctx = openDecoder(*sample.format, decoderThreads_, false);
         decoder.format = sample.format;
+        // Rows come in order only from a decoder on one thread; in decoding order, which is the order shown
+        // while the stream reorders nothing (checked per picture). libavcodec's H.264 decoder hands out
+        // rows once deblocked, as far as it tells frame threads they are final, without listing the
+        // capability; onBand() and publish() still check every band and fall back to whole pictures.
+        if (decoder.ctx && decoder.ctx->active_thread_type == 0) {
+            decoder.ctx->opaque = &decoder;
+            decoder.ctx->slice_flags = SLICE_FLAG_CODED_ORDER;
+            decoder.ctx->draw_horiz_band = &AvcodecVideoSink::onBand;
+        }
     }
+    decoder.epoch = epoch;
     // It can still fail to open here where accepts() passed (memory, threads): never decode with none.
     if (!decoder.ctx) return false;
     if (av_new_packet(decoder.packet, static_cast<int>(sample.avcc.size())) < 0) return false;
@@ -235,6 +261,7 @@ bool AvcodecVideoSink::present(Decoder& decoder, std::uint64_t epoch) {
         waiting_ = viewBusy && !behind;
     }
     av_frame_unref(decoder.waiting);
+    if (behind || viewBusy) decoder.dropBands();
     if (behind) return true;
     if (viewBusy) {
         av_frame_move_ref(decoder.waiting, decoder.frame);
@@ -251,25 +278,98 @@ bool AvcodecVideoSink::publish(Decoder& decoder, const AVFrame& in, std::uint64_
         std::lock_guard guard(mutex_);
         if (outWidth_ > 0) width = outWidth_, height = outHeight_;
     }
-    // Convert into a picture nobody else holds any more (the view has let go of it, and it is not the one
-    // waiting to be taken), so that a steady stream allocates nothing.
-    std::shared_ptr<VideoFrame> out;
-    for (const auto& frame : frames_)
-        if (frame.use_count() == 1) out = frame;
+    // The bands count only for the very picture begun, decoded without an error that concealment may have
+    // painted over after its rows were handed out.
+    std::shared_ptr<VideoFrame> out = std::exchange(decoder.banded, nullptr);
+    const bool clean = in.decode_error_flags == 0 && (in.flags & AV_FRAME_FLAG_CORRUPT) == 0;
+    if (out && !(in.data[0] == decoder.bandPlane && clean && out->width == width && out->height == height &&
+                 decoder.converter.finish(in, *out)))
+        out.reset();
+    decoder.dropBands();
+    const bool banded = out != nullptr;
     if (!out) {
-        out = std::make_shared<VideoFrame>();
-        if (frames_.size() < 3) frames_.push_back(out);
+        out = spareFrame();
+        if (!decoder.converter.convert(in, width, height, *out)) return false;
     }
     out->ptsMicros = in.pts;
-    if (!decoder.converter.convert(in, width, height, *out)) return false;
     {
         std::lock_guard guard(mutex_);
         ++counts_.converted;
+        if (banded) ++counts_.banded;
         if (epoch != epoch_) return true;
         latest_ = std::move(out);
     }
     if (onFrame_) onFrame_();
     return true;
+}
+
+// A picture nobody else holds any more (the view has let go of it, it is not the one waiting to be taken,
+// nor the one being converted in bands), so that a steady stream allocates nothing.
+std::shared_ptr<VideoFrame> AvcodecVideoSink::spareFrame() {
+    for (const auto& frame : frames_)
+        if (frame.use_count() == 1) return frame;
+    auto out = std::make_shared<VideoFrame>();
+    if (frames_.size() < 3) frames_.push_back(out);
+    return out;
+}
+
+namespace {
+
+// The part of a picture being decoded that will be shown: the decoder's buffer is the coded size, whole
+// macroblocks, and the stream crops it (1080 columns of 1088) when the picture comes out. Only crops at the
+// right and bottom keep the first row where it is; others give an empty picture.
+AVFrame shown(const AVFrame& in) {
+    AVFrame out{};
+    if (in.crop_left != 0 || in.crop_top != 0 || in.crop_right >= static_cast<std::size_t>(in.width) ||
+        in.crop_bottom >= static_cast<std::size_t>(in.height))
+        return out;
+    for (int plane = 0; plane < 3; ++plane) {
+        out.data[plane] = in.data[plane];
+        out.linesize[plane] = in.linesize[plane];
+    }
+    out.width = in.width - static_cast<int>(in.crop_right);
+    out.height = in.height - static_cast<int>(in.crop_bottom);
+    out.format = in.format;
+    out.colorspace = in.colorspace;
+    out.color_range = in.color_range;
+    return out;
+}
+
+}  // namespace
+
+// The decoder hands over the first rows of a picture: it is converted band by band only when the view is
+// free for it and no newer sample waits, the same test present() makes once it is decoded.
+void AvcodecVideoSink::startBands(Decoder& decoder, const AVFrame& in) {
+    decoder.dropBands();
+    if (decoder.ctx->has_b_frames != 0 || in.interlaced_frame || in.width <= 0 || in.height <= 0) return;
+    int width = in.width;
+    int height = in.height;
+    {
+        std::lock_guard guard(mutex_);
+        if (latest_ || !queue_.empty() || decoder.epoch != epoch_) return;
+        if (outWidth_ > 0) width = outWidth_, height = outHeight_;
+    }
+    auto out = spareFrame();
+    if (!decoder.converter.begin(in, width, height, *out)) return;
+    decoder.banded = std::move(out);
+    decoder.bandPlane = in.data[0];
+    decoder.bandRows = 0;
+}
+
+void AvcodecVideoSink::onBand(AVCodecContext* ctx, const AVFrame* coded, int* /*offset*/, int y, int type,
+                              int height) {
+    auto& decoder = *static_cast<Decoder*>(ctx->opaque);
+    const AVFrame in = shown(*coded);
+    // Whole pictures only (not fields), rows handed out top-down without a gap.
+    constexpr int kWholePicture = 3;
+    if (y == 0 && type == kWholePicture) decoder.sink->startBands(decoder, in);
+    if (!decoder.banded) return;
+    if (type != kWholePicture || in.data[0] != decoder.bandPlane || y != decoder.bandRows || height <= 0) {
+        decoder.dropBands();
+        return;
+    }
+    decoder.bandRows = y + height;
+    decoder.converter.rows(in, decoder.bandRows, *decoder.banded);
 }
 
 void AvcodecVideoSink::failed(std::uint64_t epoch) {

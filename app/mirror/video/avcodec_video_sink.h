@@ -12,6 +12,7 @@
 #include "app/mirror/media/video_sink.h"
 #include "app/mirror/video/video_frame.h"
 
+struct AVCodecContext;
 struct AVFrame;
 
 namespace velmora {
@@ -27,6 +28,11 @@ namespace velmora {
 // behind: it drops everything queued and takes nothing but a key frame until one comes. A decoding error
 // does the same after flushing the decoder. Either way the next enqueue() returns false, so that the feeder
 // waits for a key frame too and asks the phone for one.
+//
+// When the decoder works on one thread it hands over rows as it finishes them, and a picture the view is
+// free for is converted band by band meanwhile, while its rows are still in the cache. A picture begun so
+// and then dropped (a newer sample queued) costs the bands converted; one that comes out differently from
+// how it began (size, colours, a decoding error, another picture) is converted whole as before.
 //
 // Threads: accepts() and enqueue() on the feeding thread, clear(), setOutputSize() and takeLatest() on any;
 // onFrame runs on the worker, which also owns the decoder, the waiting picture and the converter. `mutex_`
@@ -50,10 +56,12 @@ class AvcodecVideoSink final : public VideoSink {
     // picture decoded since, if one waits.
     std::shared_ptr<const VideoFrame> takeLatest();
 
-    // Pictures decoded and pictures converted for the view since the start.
+    // Pictures decoded and pictures converted for the view since the start; of those converted, how many
+    // band by band while being decoded.
     struct Counts {
         std::uint64_t decoded = 0;
         std::uint64_t converted = 0;
+        std::uint64_t banded = 0;
     };
     Counts counts();
 
@@ -69,6 +77,9 @@ class AvcodecVideoSink final : public VideoSink {
     bool present(Decoder& decoder, std::uint64_t epoch);
     bool publish(Decoder& decoder, const AVFrame& in, std::uint64_t epoch);
     void failed(std::uint64_t epoch);
+    std::shared_ptr<VideoFrame> spareFrame();
+    void startBands(Decoder& decoder, const AVFrame& in);
+    static void onBand(AVCodecContext* ctx, const AVFrame* in, int offset[], int y, int type, int height);
 
     const std::function<void()> onFrame_;
     const int decoderThreads_;

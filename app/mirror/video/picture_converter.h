@@ -19,6 +19,11 @@ namespace velmora {
 // stream names (BT.709, BT.2020, else BT.601) and the range is full where the stream or the pixel format says
 // so, limited otherwise.
 //
+// A planar picture can also be converted band by band while the decoder still writes the rows below:
+// begin(), then rows() each time more rows from the top are final, then finish(). Each band is then shrunk
+// while the decoder's rows are still in the cache instead of after the whole picture has left it. The bytes
+// are the same as convert()'s.
+//
 // Threads: one thread at a time (the decoder's worker); it keeps scratch planes and scalers between calls.
 class PictureConverter {
   public:
@@ -36,7 +41,27 @@ class PictureConverter {
     // converted.
     bool convert(const AVFrame& in, int width, int height, VideoFrame& out);
 
+    // Starts converting `in`, whose rows are not all decoded yet, into `out` at width × height. False (and
+    // nothing started) when the picture takes another road than the planar one.
+    bool begin(const AVFrame& in, int width, int height, VideoFrame& out);
+    // The first `ready` rows of the picture begun are final: converts every band that draws only on them.
+    void rows(const AVFrame& in, int ready, VideoFrame& out);
+    // The picture begun is decoded: converts what is left. False, with `out` left unfinished, when `in` is
+    // not the picture begun (size, pixel format, colours) or none was begun: the caller converts it whole.
+    bool finish(const AVFrame& in, VideoFrame& out);
+    // Forgets the picture begun.
+    void abandon() { band_.reset(); }
+
   private:
+    struct Band {
+        int srcWidth, srcHeight, format, colorspace, range;
+        int width, height;
+        int done = 0;  // output rows converted
+    };
+
+    bool planarRoad(const AVFrame& in, int width, int height) const;
+    void prepare(const AVFrame& in, int width, int height);
+    bool convertRows(const AVFrame& in, int top, int rows, VideoFrame& out);
     bool convertPlanar(const AVFrame& in, int width, int height, VideoFrame& out);
     bool convertOther(const AVFrame& in, int width, int height, VideoFrame& out);
 
@@ -48,6 +73,7 @@ class PictureConverter {
     std::optional<PlaneShrinker> chroma_;  // both chroma planes, one after the other
     Plane y_, u_, v_;                      // one band of the shrunk picture
     SwsContext* scaler_ = nullptr;
+    std::optional<Band> band_;
 };
 
 }  // namespace velmora
