@@ -52,7 +52,7 @@ Qt::WindowFlags flagsFor(PanelWindow::Mode mode) {
     return Qt::Popup | frameless;
 }
 
-constexpr int kFramesMs = 60;  // a few frames at 60 Hz
+constexpr int kFramesMs = 100;  // a few frames, even at 30 Hz
 
 Box box(const QRect& r) {
     return {double(r.x()), double(r.y()), double(r.width()), double(r.height())};
