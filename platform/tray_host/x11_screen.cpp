@@ -68,11 +68,6 @@ bool compositingManagerRunning() {
     return selectionOwner(c, withScreen("_NET_WM_CM_S")) != XCB_NONE;
 }
 
-void syncWithServer() {
-    if (xcb_connection_t* c = qtConnection())
-        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-}
-
 bool systemTrayPresent() {
     xcb_connection_t* c = qtConnection();
     return c && selectionOwner(c, withScreen("_NET_SYSTEM_TRAY_S")) != XCB_NONE;

@@ -30,10 +30,6 @@ std::optional<TrayColors> systemTrayColors();
 // Whether some client owns the system tray selection of the default screen.
 bool systemTrayPresent();
 
-// Returns once the server has handled every request the application sent before (a round trip on Qt's
-// connection); nothing without an X server.
-void syncWithServer();
-
 // The 12 CARDINALs of "_NET_SYSTEM_TRAY_COLORS" as colours; absent when fewer than 12 arrive.
 std::optional<TrayColors> parseTrayColors(const std::uint32_t* values, std::size_t count);
 

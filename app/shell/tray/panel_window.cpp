@@ -2,15 +2,12 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QEventLoop>
-#include <QGraphicsOpacityEffect>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
 #include <QScrollArea>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/design/fold_row.h"
@@ -51,8 +48,6 @@ Qt::WindowFlags flagsFor(PanelWindow::Mode mode) {
     if (onXwayland(QGuiApplication::platformName())) return Qt::Dialog | Qt::WindowStaysOnTopHint | frameless;
     return Qt::Popup | frameless;
 }
-
-constexpr int kFramesMs = 100;  // a few frames, even at 30 Hz
 
 Box box(const QRect& r) {
     return {double(r.x()), double(r.y()), double(r.width()), double(r.height())};
@@ -244,7 +239,6 @@ bool PanelWindow::event(QEvent* event) {
 }
 
 void PanelWindow::paintEvent(QPaintEvent*) {
-    if (blank_) return;  // translucent: the window starts each frame cleared
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QColor background = design::resolved(SystemColor::window);
@@ -299,33 +293,8 @@ void PanelWindow::dismiss(const char* why) {
     dismissing_ = true;
     wasActive_ = false;
     VelmoraLog::write(std::string("painel fechado: ") + why);
-    if (onXwayland(QGuiApplication::platformName())) leaveBlankFrame();
     hide();
-    if (blank_) {
-        content_->setGraphicsEffect(nullptr);
-        blank_ = false;
-    }
     dismissing_ = false;
-}
-
-// Xwayland keeps the surface of an unmapped window for about a second before destroying it, and a
-// compositor whose X window manager hides X windows only when their surface goes (weston) shows the last
-// frame all that time: the closed panel stayed over the window the user had just clicked. The panel's last
-// frame is therefore a transparent one, which the server has taken (and handed on to the compositor) before
-// the window unmaps.
-void PanelWindow::leaveBlankFrame() {
-    if (mode_ != Mode::popup || !testAttribute(Qt::WA_TranslucentBackground)) return;
-    blank_ = true;
-    auto* invisible = new QGraphicsOpacityEffect(content_);
-    invisible->setOpacity(0);
-    content_->setGraphicsEffect(invisible);
-    repaint();
-    x11::syncWithServer();
-    // The server hands a window's new frame on only once the compositor has shown the one before (its frame
-    // callback): a frame or two more, while user input waits.
-    QEventLoop frames;
-    QTimer::singleShot(kFramesMs, &frames, &QEventLoop::quit);
-    frames.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
 void PanelWindow::hideEvent(QHideEvent* event) {

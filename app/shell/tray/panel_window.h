@@ -66,7 +66,6 @@ class PanelWindow : public QWidget {
     void hostSections();
     void settle();
     void dismiss(const char* why);
-    void leaveBlankFrame();
     void keyboardLost();
     std::optional<Box> freeArea(const QScreen* screen) const;
     void refreshSections();
@@ -83,7 +82,6 @@ class PanelWindow : public QWidget {
     bool measured_ = false;  // shown once off screen, so its widgets count in its layouts
     bool measuring_ = false;
     bool dismissing_ = false;
-    bool blank_ = false;         // painting nothing: the frame a closed panel leaves behind
     bool heightKept_ = false;    // the window form, shown: its height stays, the content scrolls
     std::optional<Box> anchor_;  // the icon the shown popup belongs to
     std::optional<Box> screen_;  // the free area of that icon's screen
