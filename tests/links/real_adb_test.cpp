@@ -21,10 +21,15 @@ std::string text(const Bytes& bytes) {
 }
 
 // The command line of the process whose /proc folder is `dir`; empty or cut short once that process has
-// gone, which it may do at any moment between the listing and the read.
+// gone, which it may do at any moment between the listing and the read (the read then fails with ESRCH,
+// which the stream library reports by throwing).
 std::string cmdlineOf(const fs::path& dir) {
-    std::ifstream in(dir / "cmdline", std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    try {
+        std::ifstream in(dir / "cmdline", std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    } catch (const std::ios_base::failure&) {
+        return {};
+    }
 }
 
 // Process ids of the adb servers listening on `port`.
