@@ -5,10 +5,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string_view>
-#include <system_error>
 
-#include "core/channel/piece_writer.h"
-#include "core/channel/read_ahead.h"
 #include "core/crypto/cxp_crypto.h"
 #include "core/crypto/p256_private_key.h"
 #include "core/errors/crypto_error.h"
@@ -155,12 +152,10 @@ std::array<std::uint8_t, 12> SecureChannel::recordNonce(std::uint64_t counter) {
 
 // --- records ---
 
-// Where sealed bytes go, a piece at a time: written on the calling thread, or handed to the writer thread
-// while the next piece is sealed. A piece is passed on only once more bytes need its room, so the last one
-// is whole when end() sends it.
+// Where sealed bytes go, a piece at a time. A piece is written only once more bytes need its room, so the
+// last one is whole when end() writes it.
 struct SecureChannel::Pieces {
     Transport& transport;
-    PieceWriter* writer;
     std::uint8_t* piece;
     std::size_t size;
     std::size_t at = 0;
@@ -186,30 +181,14 @@ struct SecureChannel::Pieces {
             part = part.subspan(n);
         }
     }
-    // Returns once every byte is written.
-    void end() {
-        if (!writer) return transport.write(ByteView(piece, at));
-        if (at > 0) writer->submit(at);
-        writer->drain();
-    }
+    void end() { transport.write(ByteView(piece, at)); }
 
   private:
     void next() {
-        if (writer) {
-            writer->submit(at);
-            piece = writer->acquire();
-        } else {
-            transport.write(ByteView(piece, at));
-        }
+        transport.write(ByteView(piece, at));
         at = 0;
     }
 };
-
-SecureChannel::~SecureChannel() {
-    // Joined first: their threads are idle by now, and they reach the fields below.
-    writer_.reset();
-    reader_.reset();
-}
 
 void SecureChannel::send(std::uint8_t channel, ByteView payload) {
     send(channel, ByteView(), payload);
@@ -230,7 +209,6 @@ void SecureChannel::sendLocked(std::uint8_t channel, ByteView head, ByteView bod
                                std::size_t records) {
     throwIfFailed();
     if (records == 0) return;
-    PieceWriter* threaded = nullptr;
     try {
         constexpr std::size_t largest = std::numeric_limits<std::uint32_t>::max() - minRecord;
         const std::size_t largestBody = std::min(chunk, body.size());
@@ -241,17 +219,11 @@ void SecureChannel::sendLocked(std::uint8_t channel, ByteView head, ByteView bod
         }
         // The length prefix, then the channel byte and the payload sealed straight behind it, a piece at a
         // time: each piece goes out while the cipher's output is still in cache, and the payload is read
-        // once. Large sends overlap the sealing of one piece with the writing of the one before.
+        // once.
         const std::size_t wireSize = records * (4 + minRecord + head.size()) + body.size();
-        if (wireSize >= threadedRecord) threaded = writer();
-        Pieces out{*transport_, threaded, nullptr, std::min(wireSize, sendPiece)};
-        if (threaded) {
-            out.size = sendPiece;
-            out.piece = threaded->acquire();
-        } else {
-            if (sendBuffer_.size() < out.size) sendBuffer_.resize(out.size);
-            out.piece = sendBuffer_.data();
-        }
+        const std::size_t pieceSize = std::min(wireSize, sendPiece);
+        if (sendBuffer_.size() < pieceSize) sendBuffer_.resize(pieceSize);
+        Pieces out{*transport_, sendBuffer_.data(), pieceSize};
         for (std::size_t i = 0; i < records; ++i) {
             const std::size_t from = std::min(i * chunk, body.size());
             sealRecord(out, channel, head, body.subspan(from, std::min(chunk, body.size() - from)));
@@ -262,13 +234,6 @@ void SecureChannel::sendLocked(std::uint8_t channel, ByteView head, ByteView bod
         // blocked on another thread is about to report.
         latch(std::current_exception());
         transport_->close();
-        // Pieces still queued fail on the closed transport: nothing is written after this call returns.
-        if (threaded) {
-            try {
-                threaded->drain();
-            } catch (...) {
-            }
-        }
         throw;
     }
 }
@@ -286,21 +251,6 @@ void SecureChannel::sealRecord(Pieces& out, std::uint8_t channel, ByteView head,
     out.seal(sendCipher_, body);
     sendCipher_.finishSeal(std::span<std::uint8_t, tagSize>(out.room(tagSize), tagSize));
     out.at += tagSize;
-}
-
-PieceWriter* SecureChannel::writer() {
-    if (!writer_ && !noWriter_) {
-        try {
-            writer_ = std::make_unique<PieceWriter>(*transport_, sendPiece, [this](std::exception_ptr error) {
-                // As a failed write on the sending thread: kept first, then the transport closes.
-                latch(error);
-                transport_->close();
-            });
-        } catch (const std::system_error&) {
-            noWriter_ = true;  // no thread to be had: sealed and written here, slower but whole
-        }
-    }
-    return writer_.get();
 }
 
 Frame SecureChannel::receive() {
@@ -331,61 +281,18 @@ void SecureChannel::receiveRecord(Frame& frame) {
     std::uint8_t sealedChannel[1];
     transport_->readInto(sealedChannel);
     frame.payload.resize(length - 1);
+    transport_->readInto(frame.payload);
     const std::size_t payloadSize = length - minRecord;
-    ReadAhead* const ahead = 4 + std::size_t{length} >= threadedRecord ? reader() : nullptr;
-    if (ahead) ahead->start(frame.payload);
     try {
-        if (!ahead) transport_->readInto(frame.payload);
-        try {
-            recvCipher_.start(recordNonce(recvCounter_));
-            recvCipher_.update(ByteView(sealedChannel), &frame.channel);
-        } catch (...) {
-            throw CXPError::protocolError("falha de autenticação do registro");
-        }
-        openBody(ahead, frame, payloadSize);
+        recvCipher_.start(recordNonce(recvCounter_));
+        recvCipher_.update(ByteView(sealedChannel), &frame.channel);
+        recvCipher_.update(ByteView(frame.payload).first(payloadSize), frame.payload.data());
+        recvCipher_.finishOpen(ByteView(frame.payload).subspan(payloadSize));
     } catch (...) {
-        // The reader owns the payload's bytes until it is done with them.
-        if (ahead) ahead->finish();
-        throw;
+        throw CXPError::protocolError("falha de autenticação do registro");
     }
     ++recvCounter_;
     frame.payload.resize(payloadSize);
-}
-
-// Opens each piece as soon as it is in (all of it at once when there is no reader), then checks the tag.
-// A read failure passes through as it is; any failure of the cipher is the record's authentication.
-void SecureChannel::openBody(ReadAhead* ahead, Frame& frame, std::size_t payloadSize) {
-    const std::size_t all = frame.payload.size();
-    for (std::size_t opened = 0, in = ahead ? 0 : all;;) {
-        if (in < all && (opened == in || opened == payloadSize)) {
-            in = ahead->waitBeyond(in);
-            continue;
-        }
-        const std::size_t until = std::min(in, payloadSize);
-        try {
-            if (until > opened) {
-                recvCipher_.update(ByteView(frame.payload).subspan(opened, until - opened),
-                                   frame.payload.data() + opened);
-                opened = until;
-            }
-            if (in < all) continue;
-            recvCipher_.finishOpen(ByteView(frame.payload).subspan(payloadSize));
-            return;
-        } catch (...) {
-            throw CXPError::protocolError("falha de autenticação do registro");
-        }
-    }
-}
-
-ReadAhead* SecureChannel::reader() {
-    if (!reader_ && !noReader_) {
-        try {
-            reader_ = std::make_unique<ReadAhead>(*transport_, sendPiece);
-        } catch (const std::system_error&) {
-            noReader_ = true;  // no thread to be had: read whole, then opened
-        }
-    }
-    return reader_.get();
 }
 
 void SecureChannel::throwIfFailed() const {

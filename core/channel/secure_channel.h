@@ -16,9 +16,6 @@
 
 namespace velmora {
 
-class PieceWriter;
-class ReadAhead;
-
 // The encrypted, authenticated record layer of CXP over any Transport: an ephemeral P-256 exchange in two
 // 101-byte hellos, per-direction AES-256-GCM keys, then length-prefixed sealed records whose nonces are a
 // per-direction counter, never sent.
@@ -26,12 +23,9 @@ class ReadAhead;
 // Threads: send() from any thread (the write lock covers sealing, the counter and the writes, so records
 // leave whole and in counter order); receive() from one thread at a time (the opening thread, then the
 // session's receive loop), which alone touches the receive counter; close() from any thread; setPreAuth()
-// once, by the session, before its receive loop starts. Large records (from threadedRecord wire bytes on)
-// bring in two threads of the channel's own, each started by the first such record and joined when the
-// channel ends: a writer that writes one piece while the sending thread seals the next (send() still
-// returns only once all of it is written), and a reader that reads a record's body ahead of the receiving
-// thread, which opens each piece as soon as it is in. Smaller records are sealed, written, read and opened
-// on the calling thread alone.
+// once, by the session, before its receive loop starts. Every record is sealed and written, or read and
+// opened, on the calling thread: threads of the channel's own to overlap the cipher with the socket copy
+// halved the rate on a busy machine, where each hand-over waits for a turn of the scheduler.
 //
 // The first failed send or receive is final: every later send and receive throws that same error again, so
 // no caller can go on over a channel whose counters or transport are in doubt. The keys and the pairing
@@ -48,10 +42,6 @@ class SecureChannel {
     // The responder's handshake (the phone's role): it sends its hello before it examines the client's.
     static std::unique_ptr<SecureChannel> acceptAsServer(std::shared_ptr<Transport> transport);
 
-    // From this many bytes on the wire, a send or a record received runs over the channel's own threads.
-    static constexpr std::size_t threadedRecord = 256 * 1024;
-
-    ~SecureChannel();
     SecureChannel(const SecureChannel&) = delete;
     SecureChannel& operator=(const SecureChannel&) = delete;
 
@@ -115,13 +105,7 @@ class SecureChannel {
     void sendLocked(std::uint8_t channel, ByteView head, ByteView body, std::size_t chunk,
                     std::size_t records);
     void sealRecord(Pieces& out, std::uint8_t channel, ByteView head, ByteView body);
-    // The writer thread, started on first use; null when no thread can be had.
-    PieceWriter* writer();
     void receiveRecord(Frame& frame);
-    // Opens the payload and checks the tag of `frame`, already read or being filled by `ahead`.
-    void openBody(ReadAhead* ahead, Frame& frame, std::size_t payloadSize);
-    // The reader thread, started on first use; null when no thread can be had.
-    ReadAhead* reader();
     // Throws the first failure, if there was one.
     void throwIfFailed() const;
     // Keeps `error` as the first failure, unless one is kept already.
@@ -138,15 +122,11 @@ class SecureChannel {
     std::mutex writeMutex_;  // guards sendCounter_, sendCipher_, sendBuffer_; serialises whole records
     std::uint64_t sendCounter_ = 0;
     GcmStream sendCipher_;
-    Bytes sendBuffer_;  // the piece of outgoing records being sealed inline, reused
-    std::unique_ptr<PieceWriter> writer_;
-    bool noWriter_ = false;  // no thread could be had: large records go inline too
+    Bytes sendBuffer_;  // the piece of outgoing records being sealed, reused
 
     // Receiving thread only.
     std::uint64_t recvCounter_ = 0;
     GcmStream recvCipher_;
-    std::unique_ptr<ReadAhead> reader_;
-    bool noReader_ = false;
 
     // The first failure: written once under failMutex_, then `failed_` is set (release); read after seeing
     // `failed_` (acquire) and never changed again.

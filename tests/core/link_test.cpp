@@ -420,7 +420,7 @@ TEST(SecureChannelRecords, LargeRecordsAreOneSealOnTheWireBothWays) {
     c.channel->setPreAuth(false);
     std::uint64_t counter = 0;
     // Empty, one byte; a record of one piece less a byte, one piece, one piece and a byte on the wire; the
-    // same around the size from which the channel's own threads carry it; 1 MiB; the largest record.
+    // same around two pieces; 1 MiB; the largest record.
     for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{131051}, std::size_t{131052},
                                    std::size_t{131053}, std::size_t{262122}, std::size_t{262123},
                                    std::size_t{262124}, std::size_t{1} << 20, std::size_t{4194303}}) {
@@ -667,7 +667,7 @@ TEST(SecureChannelRecords, ACloseEndsALargeSendOrReceiveInFlight) {
     }
 }
 
-// The failed write is the writer thread's for a large record: the same story as for a small one.
+// A write failing in the middle of a large record, many pieces in: the same story as for a small one.
 TEST(SecureChannelRecords, AFailedLargeWriteClosesTheTransportAndIsTheFirstFailure) {
     for (const std::size_t size : {std::size_t{1}, std::size_t{1} << 20, std::size_t{4194303}}) {
         SCOPED_TRACE(size);
