@@ -9,6 +9,7 @@
 #include "core/exec/serial_queue.h"
 #include "links/fake_adb.h"
 #include "support/model_harness.h"
+#include "support/wait_until.h"
 
 namespace velmora {
 namespace {
@@ -51,6 +52,9 @@ TEST(InstallerStory, CandidatesLeaveTheCableListAndShutdownDoesNotWaitForAnInsta
     adb->go.set_value();
     quitting.wait();
     EXPECT_TRUE(prompt) << "the model's end waited for the install";
+    // The install goes on after the model's end and lets go of adb when it is over. The story waits for that,
+    // so the process does not end under it (the leak check at exit would count what the install still held).
+    EXPECT_TRUE(test::waitUntil([&] { return adb.use_count() == 1; })) << "the install never ended";
 }
 
 }  // namespace
