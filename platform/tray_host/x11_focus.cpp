@@ -26,8 +26,9 @@ bool focusLeaves(std::uint8_t detail, std::uint8_t mode) {
            detail <= XCB_NOTIFY_DETAIL_NONE;
 }
 
-FocusLossWatch::FocusLossWatch(std::function<std::uint32_t()> window, std::function<void()> onLoss)
-    : window_(std::move(window)), onLoss_(std::move(onLoss)) {
+FocusLossWatch::FocusLossWatch(std::function<std::uint32_t()> window, std::function<void()> onLoss,
+                               std::function<void()> onGain)
+    : window_(std::move(window)), onLoss_(std::move(onLoss)), onGain_(std::move(onGain)) {
     if (qtConnection()) QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
@@ -38,10 +39,16 @@ FocusLossWatch::~FocusLossWatch() {
 bool FocusLossWatch::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
     if (eventType != "xcb_generic_event_t") return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    if ((event->response_type & 0x7f) != XCB_FOCUS_OUT) return false;
-    const auto* out = static_cast<const xcb_focus_out_event_t*>(message);
+    const int type = event->response_type & 0x7f;
+    if (type != XCB_FOCUS_OUT && type != XCB_FOCUS_IN) return false;
+    const auto* focus = static_cast<const xcb_focus_in_event_t*>(message);  // FocusOut has the same layout
     const std::uint32_t watched = window_();
-    if (watched != 0 && out->event == watched && focusLeaves(out->detail, out->mode)) onLoss_();
+    if (watched == 0 || focus->event != watched) return false;
+    if (type == XCB_FOCUS_IN) {
+        onGain_();
+    } else if (focusLeaves(focus->detail, focus->mode)) {
+        onLoss_();
+    }
     return false;  // Qt hears it too
 }
 

@@ -21,10 +21,12 @@ std::optional<std::uint32_t> inputFocus();
 bool focusLeaves(std::uint8_t detail, std::uint8_t mode);
 
 // Calls `onLoss` when the server takes the keyboard from the window `window()` names (0: none yet), as
-// focusLeaves tells. Hears the events Qt's connection reads; does nothing without an X server.
+// focusLeaves tells, and `onGain` when it gives the keyboard to it. Hears the events Qt's connection reads;
+// does nothing without an X server.
 class FocusLossWatch final : public QAbstractNativeEventFilter {
   public:
-    FocusLossWatch(std::function<std::uint32_t()> window, std::function<void()> onLoss);
+    FocusLossWatch(std::function<std::uint32_t()> window, std::function<void()> onLoss,
+                   std::function<void()> onGain);
     ~FocusLossWatch() override;
     FocusLossWatch(const FocusLossWatch&) = delete;
     FocusLossWatch& operator=(const FocusLossWatch&) = delete;
@@ -34,6 +36,7 @@ class FocusLossWatch final : public QAbstractNativeEventFilter {
   private:
     std::function<std::uint32_t()> window_;
     std::function<void()> onLoss_;
+    std::function<void()> onGain_;
 };
 
 }  // namespace velmora::x11

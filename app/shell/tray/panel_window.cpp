@@ -108,7 +108,8 @@ PanelWindow::PanelWindow(ModelAdapter& model, Mode mode, std::shared_ptr<Setting
         // Queued: the check asks the server again, and the panel hides outside the event's own handling.
         focusWatch_ = std::make_unique<x11::FocusLossWatch>(
             [this] { return std::uint32_t(internalWinId()); },
-            [this] { QMetaObject::invokeMethod(this, &PanelWindow::keyboardLost, Qt::QueuedConnection); });
+            [this] { QMetaObject::invokeMethod(this, &PanelWindow::keyboardLost, Qt::QueuedConnection); },
+            [this] { keyboardHeld_ = true; });
     }
     connect(&model_, &ModelAdapter::changed, content_, &MenuPanel::refresh);
     connect(&model_, &ModelAdapter::changed, this, &PanelWindow::refreshSections);
@@ -275,13 +276,23 @@ void PanelWindow::changeEvent(QEvent* event) {
 // window of the program loses the keyboard (the pairing dialog leaving the screen), reports "no window
 // active" 100 ms later unless one of its windows hears a FocusIn first; a panel that became active meanwhile
 // by the echo of its own activation request does not stop that report, which then arrives while the server
-// gives the panel the keyboard, just before the panel's own FocusIn. The server also tells of a real loss
-// that Qt, so misled, would no longer report (FocusLossWatch).
+// gives the panel the keyboard, just before the panel's own FocusIn. On a busy machine the compositor may
+// give it the keyboard only after that report: a keyboard the server never gave the panel cannot have left
+// it. The server also tells of a real loss that Qt, so misled, would no longer report (FocusLossWatch).
 void PanelWindow::keyboardLost() {
     if (!isVisible() || dismissing_ || measuring_) return;
-    if (const auto focus = x11::inputFocus(); focus && *focus == std::uint32_t(internalWinId())) {
-        VelmoraLog::write("painel mantido: o Qt o deu por inativo, mas o servidor X ainda lhe dá o teclado");
-        return;
+    if (const auto focus = x11::inputFocus()) {
+        if (*focus == std::uint32_t(internalWinId())) {
+            keyboardHeld_ = true;
+            VelmoraLog::write(
+                "painel mantido: o Qt o deu por inativo, mas o servidor X ainda lhe dá o teclado");
+            return;
+        }
+        if (!keyboardHeld_) {
+            VelmoraLog::write(
+                "painel mantido: o Qt o deu por inativo, mas o servidor X ainda não lhe deu o teclado");
+            return;
+        }
     }
     dismiss("perdeu o foco");
 }
@@ -300,6 +311,7 @@ void PanelWindow::dismiss(const char* why) {
 void PanelWindow::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     wasActive_ = false;
+    keyboardHeld_ = false;
     if (!measuring_) emit hidden();
 }
 

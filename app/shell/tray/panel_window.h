@@ -79,7 +79,8 @@ class PanelWindow : public QWidget {
     PrefsSection* prefs_ = nullptr;
     PermissionsFold* perms_ = nullptr;
     bool wasActive_ = false;
-    bool measured_ = false;  // shown once off screen, so its widgets count in its layouts
+    bool keyboardHeld_ = false;  // the X server gave the shown panel the keyboard (a FocusIn came)
+    bool measured_ = false;      // shown once off screen, so its widgets count in its layouts
     bool measuring_ = false;
     bool dismissing_ = false;
     bool heightKept_ = false;    // the window form, shown: its height stays, the content scrolls
