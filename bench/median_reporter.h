@@ -55,8 +55,17 @@ class MedianReporter : public benchmark::ConsoleReporter {
 };
 
 // The main() of a benchmark program: runs what the command line selects, then prints the summary.
+// Repetitions of all the selected benchmarks run shuffled together, so that a limit and what is weighed
+// against it meet the same passing states of a shared machine instead of following each other; a later
+// --benchmark_enable_random_interleaving=false on the command line keeps the plain order.
 template <class Reporter>
 int runBenchmarks(int argc, char** argv) {
+    static char interleave[] = "--benchmark_enable_random_interleaving=true";
+    std::vector<char*> args(argv, argv + argc);
+    args.insert(args.begin() + (argc > 0 ? 1 : 0), interleave);
+    args.push_back(nullptr);
+    argc = static_cast<int>(args.size()) - 1;
+    argv = args.data();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     Reporter reporter;

@@ -28,6 +28,7 @@ constexpr std::uint32_t authBound = SecureChannel::maxRecord + tagSize;
 // Records leave, and large ones arrive, in pieces of this size: small enough to stay in cache between the
 // cipher and the socket copy, large enough that a piece is one cheap system call.
 constexpr std::size_t sendPiece = 128 * 1024;
+constexpr std::size_t receivePiece = 128 * 1024;
 // The last counter value is never used: sealing with it would leave no next value but a wrap to 0, which
 // would reuse the nonce of the first record.
 constexpr std::uint64_t counterExhausted = std::numeric_limits<std::uint64_t>::max();
@@ -277,20 +278,33 @@ void SecureChannel::receiveRecord(Frame& frame) {
     }
     if (recvCounter_ == counterExhausted) throw CXPError::protocolError("contador de registros esgotado");
     // The channel byte apart, the rest of the record is read where its payload will stay and opened in
-    // place: no second buffer, no move over the channel byte.
+    // place, a piece at a time: each piece is opened while the socket copy has just left it in cache, and
+    // there is no second buffer and no move over the channel byte.
     std::uint8_t sealedChannel[1];
     transport_->readInto(sealedChannel);
     frame.payload.resize(length - 1);
-    transport_->readInto(frame.payload);
+    const std::span<std::uint8_t> sealed(frame.payload);
     const std::size_t payloadSize = length - minRecord;
-    try {
+    const auto opening = [](auto&& step) {
+        try {
+            step();
+        } catch (...) {
+            throw CXPError::protocolError("falha de autenticação do registro");
+        }
+    };
+    opening([&] {
         recvCipher_.start(recordNonce(recvCounter_));
         recvCipher_.update(ByteView(sealedChannel), &frame.channel);
-        recvCipher_.update(ByteView(frame.payload).first(payloadSize), frame.payload.data());
-        recvCipher_.finishOpen(ByteView(frame.payload).subspan(payloadSize));
-    } catch (...) {
-        throw CXPError::protocolError("falha de autenticação do registro");
+    });
+    for (std::size_t at = 0; at < sealed.size();) {
+        const std::size_t n = std::min(sealed.size() - at, receivePiece);
+        transport_->readInto(sealed.subspan(at, n));
+        const std::size_t opened = std::min(at + n, payloadSize);
+        if (opened > at)
+            opening([&] { recvCipher_.update(sealed.subspan(at, opened - at), sealed.data() + at); });
+        at += n;
     }
+    opening([&] { recvCipher_.finishOpen(sealed.subspan(payloadSize)); });
     ++recvCounter_;
     frame.payload.resize(payloadSize);
 }

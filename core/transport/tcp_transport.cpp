@@ -297,7 +297,8 @@ void TcpTransport::readInto(std::span<std::uint8_t> out) {
             // One call fills the caller's remainder in place and puts any surplus (the start of what
             // follows) in the buffer: a read costs neither an extra copy nor an extra system call.
             const std::size_t needed = n - got;
-            const std::size_t received = receiveSome(fd, out.data() + got, needed, buffer_.data(), readChunk);
+            const std::size_t surplus = needed >= readChunk ? largeReadSurplus : readChunk;
+            const std::size_t received = receiveSome(fd, out.data() + got, needed, buffer_.data(), surplus);
             if (received <= needed) {
                 got += received;
                 continue;
