@@ -27,8 +27,7 @@ constexpr std::uint32_t preAuthBound = Limits::preAuthRecord + tagSize;
 constexpr std::uint32_t authBound = SecureChannel::maxRecord + tagSize;
 // Records leave, and large ones arrive, in pieces of this size: small enough to stay in cache between the
 // cipher and the socket copy, large enough that a piece is one cheap system call.
-constexpr std::size_t sendPiece = 128 * 1024;
-constexpr std::size_t receivePiece = 128 * 1024;
+constexpr std::size_t recordPiece = 128 * 1024;
 // The last counter value is never used: sealing with it would leave no next value but a wrap to 0, which
 // would reuse the nonce of the first record.
 constexpr std::uint64_t counterExhausted = std::numeric_limits<std::uint64_t>::max();
@@ -222,7 +221,7 @@ void SecureChannel::sendLocked(std::uint8_t channel, ByteView head, ByteView bod
         // time: each piece goes out while the cipher's output is still in cache, and the payload is read
         // once.
         const std::size_t wireSize = records * (4 + minRecord + head.size()) + body.size();
-        const std::size_t pieceSize = std::min(wireSize, sendPiece);
+        const std::size_t pieceSize = std::min(wireSize, recordPiece);
         if (sendBuffer_.size() < pieceSize) sendBuffer_.resize(pieceSize);
         Pieces out{*transport_, sendBuffer_.data(), pieceSize};
         for (std::size_t i = 0; i < records; ++i) {
@@ -297,7 +296,7 @@ void SecureChannel::receiveRecord(Frame& frame) {
         recvCipher_.update(ByteView(sealedChannel), &frame.channel);
     });
     for (std::size_t at = 0; at < sealed.size();) {
-        const std::size_t n = std::min(sealed.size() - at, receivePiece);
+        const std::size_t n = std::min(sealed.size() - at, recordPiece);
         transport_->readInto(sealed.subspan(at, n));
         const std::size_t opened = std::min(at + n, payloadSize);
         if (opened > at)
