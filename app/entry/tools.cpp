@@ -7,6 +7,7 @@
 #include "app/design/brand.h"
 #include "app/design/brand_geometry.h"
 #include "app/entry/snapshots.h"
+#include "core/l10n/l10n.h"
 
 namespace velmora {
 namespace {
@@ -20,29 +21,30 @@ void dropSizeHintWarnings(QtMsgType type, const QMessageLogContext& context, con
     if (previousHandler) previousHandler(type, context, message);
 }
 
-int report(const QString& line) {
-    std::cerr << "velmora: " << line.toStdString() << std::endl;
+int report(const std::string& line) {
+    std::cerr << "velmora: " << line << std::endl;
     return 1;
 }
 
+int folderFailed(const QString& folder) {
+    return report(L10n::format("tool.folder_failed", {folder.toStdString()}));
+}
+
 int iconset(const QString& folder) {
-    if (!QDir().mkpath(folder))
-        return report(QStringLiteral("não foi possível criar a pasta %1").arg(folder));
+    if (!QDir().mkpath(folder)) return folderFailed(folder);
     const int expected = static_cast<int>(std::size(BrandGeometry::kIconset));
     const int written = Brand::writeIconset(folder);
     if (written == expected) return 0;
-    return report(QStringLiteral("%1 de %2 ícones não foram gravados em %3")
-                      .arg(expected - written)
-                      .arg(expected)
-                      .arg(folder));
+    return report(L10n::format("tool.icons_failed", {std::int64_t{expected - written}, std::int64_t{expected},
+                                                     folder.toStdString()}));
 }
 
 // Every picture is attempted whatever failed before; the one line tells the first cause.
 int snapshot(const QString& folder) {
     const Snapshots::Outcome outcome = Snapshots::run(folder);
-    if (!outcome.folderMade) return report(QStringLiteral("não foi possível criar a pasta %1").arg(folder));
+    if (!outcome.folderMade) return folderFailed(folder);
     if (outcome.failed == 0) return 0;
-    return report(QStringLiteral("%1 imagens não foram gravadas em %2").arg(outcome.failed).arg(folder));
+    return report(L10n::format("tool.pictures_failed", {std::int64_t{outcome.failed}, folder.toStdString()}));
 }
 
 }  // namespace

@@ -278,6 +278,10 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void maybeAutoConnect();
     void markFailure(const std::string& key);
     void start(const Attempt& attempt);
+    // The TCP transport of one attempt, its every state change written to the log ("conexão de rede: ..."),
+    // so the log a user sends tells why a connection failed. Any thread.
+    static std::shared_ptr<ConnectableTransport> makeNW(TransportFactory& transports,
+                                                        const TcpEndpoint& endpoint);
 
     // The connect path (connection/connect_path.cpp).
     static void runAttempt(std::weak_ptr<AppModel> model, std::shared_ptr<AttemptContext> context,

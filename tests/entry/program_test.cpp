@@ -131,18 +131,30 @@ TEST(Application, WithoutAUsableDisplayEndsWithOneLine) {
         {"wayland asked, no compositor",
          {{"QT_QPA_PLATFORM", "wayland"}, {"WAYLAND_DISPLAY", "/nonexistent/wl"}}},
     };
-    for (const auto& row : rows) {
-        QProcessEnvironment env = home.env();
-        for (const auto& [name, value] : row.set)
-            value ? env.insert(name, value) : env.remove(name);
-        Program app(VELMORA_APP, {}, env);
-        EXPECT_EQ(app.finish(), 1) << row.what;
-        const QStringList lines =
-            QString::fromUtf8(app.process->readAllStandardError()).split('\n', Qt::SkipEmptyParts);
-        ASSERT_EQ(lines.size(), 1) << row.what << ": " << lines.join('\n').toStdString();
-        EXPECT_TRUE(lines.front().startsWith("velmora: nenhuma tela utilizável") ||
-                    lines.front().contains("não pode ser usada aqui"))
-            << lines.front().toStdString();
+    // The line is in the user's language.
+    const struct {
+        const char* lang;
+        const char* noDisplay;
+        const char* unusable;
+    } languages[] = {{"pt_BR.UTF-8", "velmora: nenhuma tela utilizável", "não pode ser usada aqui"},
+                     {"en_GB.UTF-8", "velmora: no usable display", "cannot be used here"}};
+    for (const auto& language : languages) {
+        for (const auto& row : rows) {
+            QProcessEnvironment env = home.env();
+            for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+                env.remove(name);
+            env.insert("LANG", language.lang);
+            for (const auto& [name, value] : row.set)
+                value ? env.insert(name, value) : env.remove(name);
+            Program app(VELMORA_APP, {}, env);
+            EXPECT_EQ(app.finish(), 1) << row.what;
+            const QStringList lines =
+                QString::fromUtf8(app.process->readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+            ASSERT_EQ(lines.size(), 1) << row.what << ": " << lines.join('\n').toStdString();
+            EXPECT_TRUE(lines.front().startsWith(language.noDisplay) ||
+                        (lines.front().startsWith("velmora: ") && lines.front().contains(language.unusable)))
+                << lines.front().toStdString();
+        }
     }
     EXPECT_FALSE(home.log().contains("Velmora iniciando"));
 }
@@ -179,8 +191,10 @@ TEST(Application, PairsWithTheSimulatedPhoneThroughTheDialogThenReconnectsWithou
         ASSERT_TRUE(waitFor([&] { return home.log().contains("conectado a Celular Simulado"); }))
             << home.log().toStdString();
         EXPECT_TRUE(home.log().contains("resposta automática de desenvolvimento: sim"));
+        EXPECT_TRUE(phone.says("pareado com o computador ")) << phone.output.toStdString();
+        // The typed address's connection tells its states in the log.
+        EXPECT_TRUE(home.log().contains("conexão de rede: ready")) << home.log().toStdString();
         EXPECT_EQ(app.terminate(), 0);
-        EXPECT_TRUE(phone.says("pareado:")) << phone.output.toStdString();
     }
     // Both sides remember each other: no dialog this time (an unanswered one would hold the connection). This
     // run is on an X server of its own, where no tray exists, so the panel shows as a window.

@@ -49,6 +49,35 @@ TEST(ConnectionStory, KnownPhoneOnTheCableIsReachedOnItsOwnAndTheUserDisconnects
     EXPECT_FALSE(model.state().phoneLost);
 }
 
+// Every TCP attempt, planned or typed, leaves the connection's states in the log a user sends: how far it
+// got, and why it failed when the phone refused.
+TEST(ConnectionStory, EveryTcpAttemptWritesTheConnectionsStatesToTheLog) {
+    for (const std::string row : {"typed", "planned", "refused"}) {
+        SCOPED_TRACE(row);
+        ModelHarness h;
+        h.pairBothSides();
+        AppModel& model = h.start();
+        if (row == "refused") h.hangUp();
+        if (row == "planned") {
+            h.plugInCable();
+        } else {
+            model.connectManual("127.0.0.1");
+        }
+        ASSERT_TRUE(h.pumpUntil(row == "refused" ? Kind::idle : Kind::connected));
+        const std::string log = h.log();
+        const auto at = [&](const std::string& line) { return log.find("conexão de rede: " + line); };
+        ASSERT_NE(at("preparing"), std::string::npos);
+        if (row == "refused") {
+            EXPECT_NE(at("waiting(erro de rede ECONNREFUSED"), std::string::npos);
+            EXPECT_EQ(at("ready"), std::string::npos);
+            continue;
+        }
+        ASSERT_NE(at("ready"), std::string::npos);
+        EXPECT_LT(at("preparing"), at("ready"));
+        EXPECT_LT(at("ready"), log.find("conectado a Celular Simulado via tcp"));
+    }
+}
+
 TEST(ConnectionStory, AnAutomaticAttemptNeverPairsANewPhone) {
     ModelHarness h;  // neither side knows the other
     AppModel& model = h.start();

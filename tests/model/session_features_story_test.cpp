@@ -108,7 +108,7 @@ TEST(SessionFeatureStory, ThePhonesControlPauseBelongsToItsSessionAndAStaleOneIs
     EXPECT_NE(h.log().find("controle: o celular liberou o controle de novo"), std::string::npos);
 }
 
-TEST(SessionFeatureStory, RingBothWaysAndTwoSpeedTestsBackToBack) {
+TEST(SessionFeatureStory, RingBothWaysAndSpeedTestsThatEndTimedOutOrCutShort) {
     L10n::setEnvironment([](const std::string& name) -> std::optional<std::string> {
         if (name == "LANG") return "pt_BR.UTF-8";
         return std::nullopt;
@@ -156,6 +156,19 @@ TEST(SessionFeatureStory, RingBothWaysAndTwoSpeedTestsBackToBack) {
     EXPECT_EQ(model.state().benchText, L10n::string("prefs.bench.running"));
     talk(h, 10);  // 40 s after the second run started
     EXPECT_EQ(model.state().benchText, L10n::string("prefs.bench.unfinished"));
+
+    model.runBench();  // and the link drops under a third: it says so at once, and after the reconnect
+    EXPECT_EQ(model.state().benchText, L10n::string("prefs.bench.running"));
+    ASSERT_TRUE(h.pumpUntil([&] { return benchStarts.load() == 3; }));
+    model.liveSession()->close();
+    ASSERT_TRUE(h.pumpUntil(Kind::idle));
+    EXPECT_EQ(model.state().benchText, L10n::string("prefs.bench.unfinished"));
+    h.advance(AppModel::reconnectDelay);
+    ASSERT_TRUE(h.pumpUntil(Kind::connected));
+    talk(h, SpeedTest::timeout);  // the dropped run's time-out finds nothing to end
+    EXPECT_EQ(model.state().benchText, L10n::string("prefs.bench.unfinished"));
+    model.runBench();  // a new session measures afresh
+    EXPECT_EQ(model.state().benchText, L10n::string("prefs.bench.running"));
     L10n::setEnvironment(nullptr);
 }
 

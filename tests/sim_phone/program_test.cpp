@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -109,13 +110,16 @@ class ForgingIdentity final : public Identity {
     SoftwareIdentity real_{"Computador Forjado", "linux"};
 };
 
-std::exception_ptr openAgainst(std::uint16_t port, const Identity& computer, PeerStore& store) {
+// Opens a session with the program, runs `whileOpen`, and closes it; what failed, if anything.
+std::exception_ptr openAgainst(std::uint16_t port, const Identity& computer, PeerStore& store,
+                               const std::function<void()>& whileOpen = {}) {
     auto transport = std::make_shared<TcpTransport>("127.0.0.1", port);
     try {
         transport->connect(120.0);
         auto session =
             LinkSession::open(SecureChannel::connectAsClient(transport), computer, store, std::nullopt, true,
                               [](const Peer&, const std::string&) { return true; });
+        if (whileOpen) whileOpen();
         session->close();
         return nullptr;
     } catch (...) {
@@ -135,9 +139,15 @@ TEST(PhoneProgram, ARefusedComputerIsToldAndTheNextOneIsServed) {
             << program.output();
         EXPECT_TRUE(program.alive());
     }
+    // The id to start it with next time comes as soon as the pairing stands, not when the session ends.
     const SoftwareIdentity honest("Computador Honesto", "linux");
-    EXPECT_FALSE(openAgainst(port, honest, store));
-    EXPECT_TRUE(program.says("pareado:")) << program.output();
+    EXPECT_FALSE(openAgainst(port, honest, store, [&] {
+        EXPECT_TRUE(program.says("pareado com o computador " + honest.id() + ": ")) << program.output();
+        EXPECT_NE(program.output().find("use --paired " + honest.id() + " e a mesma --key-file"),
+                  std::string::npos);
+        EXPECT_EQ(program.output().find("sessão encerrada"), std::string::npos) << program.output();
+    }));
+    EXPECT_TRUE(program.says("sessão encerrada")) << program.output();
 }
 
 TEST(PhoneProgram, AScriptOnStandardInputSaysWhatIsWrongWithALineAndQuitEndsIt) {

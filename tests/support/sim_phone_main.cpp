@@ -120,9 +120,6 @@ void report(const PhoneOutcome& out) {
     const bool known = out.computerAuth.is_object();
     const std::string id = known ? out.computerAuth.value("id", "") : "";
     if (!id.empty()) say("computador: " + id + " (" + out.computerAuth.value("name", "") + ")");
-    if (out.sessionReady && out.shownCode)
-        say("pareado: as próximas conexões dele vão direto à sessão; numa próxima execução use --paired " +
-            id + " e a mesma --key-file");
     say(out.sessionReady ? "sessão encerrada" : "abertura não concluída");
     if (!out.error.empty()) say((known ? "motivo: " : "computador recusado: ") + out.error);
 }

@@ -69,6 +69,7 @@ struct PhoneConnection {
             send(PhoneStep::answer, {{"t", "pair.begin"}, {"sas", "cr1"}});
             if (!pair(out)) return;
             phone.remember(id);
+            if (config.onPaired) config.onPaired(id);
             send(PhoneStep::ready, {{"t", "ready"}});
         }
         out.sessionReady = true;

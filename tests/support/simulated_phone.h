@@ -109,6 +109,8 @@ struct PhoneConfig {
     std::function<void()> onEnd = {};
     // Told of the computer's verified "auth" (its device id and the whole message) before the phone answers.
     std::function<void(const std::string& id, const nlohmann::json& auth)> onComputer = {};
+    // Told once both users accepted a pairing with the computer `id`, before the phone sends "ready".
+    std::function<void(const std::string& id)> onPaired = {};
 };
 
 // What the phone saw of one connection.

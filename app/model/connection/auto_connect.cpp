@@ -4,6 +4,7 @@
 #include "app/model/app_model.h"
 #include "app/model/connection/connection_planner.h"
 #include "core/log/velmora_log.h"
+#include "core/transport/tcp_transport.h"
 
 namespace velmora {
 
@@ -79,6 +80,14 @@ void AppModel::markFailure(const std::string& key) {
                           after(wait + 0.3, [](AppModel& model) { model.maybeAutoConnect(); }));
 }
 
+std::shared_ptr<ConnectableTransport> AppModel::makeNW(TransportFactory& transports,
+                                                       const TcpEndpoint& endpoint) {
+    auto transport = transports.tcp(endpoint);
+    if (auto* tcp = dynamic_cast<TcpTransport*>(transport.get()))
+        tcp->setStateLog([](const std::string& line) { VelmoraLog::write(line); });
+    return transport;
+}
+
 // Turns a planned attempt into a transport recipe; an attempt whose target has gone since the plan ends
 // here silently.
 void AppModel::start(const Attempt& attempt) {
@@ -87,7 +96,7 @@ void AppModel::start(const Attempt& attempt) {
                            attempt.expected, false,       attempt.connectTimeout, nullptr};
     const auto transports = ports_.transports;
     const auto overTcp = [&](TcpEndpoint endpoint) {
-        request.make = [transports, endpoint] { return transports->tcp(endpoint); };
+        request.make = [transports, endpoint] { return makeNW(*transports, endpoint); };
     };
     if (const auto* usb = std::get_if<PlannedTarget::Usb>(&attempt.target.value)) {
         const auto it = std::ranges::find_if(state_.usbPhones, [&](const DiscoveredPhone& p) {

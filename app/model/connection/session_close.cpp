@@ -13,13 +13,14 @@ std::unique_ptr<SessionDelegate> AppModel::reportsFor(std::shared_ptr<LinkSessio
     return std::make_unique<SessionReports>(weak_from_this(), context_, std::move(session));
 }
 
-// The phone's control pause belongs to one session and ends with it; so does a speed test.
+// The phone's control pause belongs to one session and ends with it; so does a speed test, which then says
+// it did not finish rather than go on showing itself at work.
 void AppModel::setSession(std::shared_ptr<LinkSession> session, std::string linkKind) {
     if (session != session_ && controlPause_.paused) {
         controlPause_.reset();
         edit().phoneControlPaused = false;
     }
-    if (!session) speedTest_.clear();
+    if (!session && speedTest_.clear()) edit().benchText = L10n::string("prefs.bench.unfinished");
     session_ = std::move(session);
     std::lock_guard lock(liveLock_);
     liveForReceive_ = session_;

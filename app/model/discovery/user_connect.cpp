@@ -29,7 +29,7 @@ void AppModel::connectTo(const DiscoveredPhone& phone) {
     } else {
         const auto endpoint = netEndpoint(phone);
         if (!endpoint) return;
-        request.make = [transports, endpoint = *endpoint] { return transports->tcp(endpoint); };
+        request.make = [transports, endpoint = *endpoint] { return makeNW(*transports, endpoint); };
         if (phone.id.starts_with(kUsbPrefix)) {
             // Keyed as the cable it is, so the live link counts as USB (title, idle descent, switching the
             // cable kind off).
@@ -51,7 +51,7 @@ void AppModel::connectManual(const std::string& text) {
     const auto transports = ports_.transports;
     connect({endpoint->host, CandidateKey::manual(endpoint->host).text(), std::nullopt, "tcp", std::nullopt,
              true, kUserConnectTimeout,
-             [transports, endpoint = *endpoint] { return transports->tcp(endpoint); }});
+             [transports, endpoint = *endpoint] { return makeNW(*transports, endpoint); }});
 }
 
 void AppModel::retryNow() {

@@ -3,7 +3,6 @@
 #include "app/model/app_model.h"
 #include "app/model/connection/session_swap.h"
 #include "core/log/velmora_log.h"
-#include "core/transport/tcp_transport.h"
 
 namespace velmora {
 
@@ -104,9 +103,7 @@ void AppModel::runUpgrade(std::weak_ptr<AppModel> model, std::shared_ptr<Attempt
     BesideSession opened;
     for (const LinkTry& linkTry : tries) {
         try {
-            std::shared_ptr<ConnectableTransport> transport = transports->tcp(linkTry.endpoint);
-            if (auto* tcp = dynamic_cast<TcpTransport*>(transport.get()))
-                tcp->setStateLog([](const std::string& line) { VelmoraLog::write(line); });
+            std::shared_ptr<ConnectableTransport> transport = makeNW(*transports, linkTry.endpoint);
             opened = openBeside(*context, workers, *transports, transport, kUpgradeConnectTimeout,
                                 kUpgradeGuard, replaced->peer().id, "tcp");
             opened.key = linkTry.key;

@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+#include "core/l10n/l10n.h"
+
 namespace velmora {
 namespace {
 
@@ -13,10 +15,6 @@ bool usable(const std::string& name, const DisplayFacts& facts) {
     return true;
 }
 
-const char* const kNoDisplay =
-    "nenhuma tela utilizável: é preciso um servidor X (DISPLAY, também o Xwayland de uma sessão Wayland) "
-    "ou uma sessão Wayland com o plugin Wayland do Qt (pacote qt6-wayland)";
-
 }  // namespace
 
 DisplayChoice chooseDisplay(const DisplayFacts& facts) {
@@ -24,8 +22,8 @@ DisplayChoice chooseDisplay(const DisplayFacts& facts) {
         std::istringstream names(facts.requested);
         for (std::string name; std::getline(names, name, ';');)
             if (!name.empty() && usable(name.substr(0, name.find(':')), facts)) return {};
-        return {DisplayChoice::Kind::none, "a plataforma pedida em QT_QPA_PLATFORM (" + facts.requested +
-                                               ") não pode ser usada aqui; " + kNoDisplay};
+        return {DisplayChoice::Kind::none,
+                L10n::format("start.platform_unusable", {facts.requested, L10n::string("start.no_display")})};
     }
     const bool x11 = usable("xcb", facts), wayland = usable("wayland", facts);
     if (x11 && wayland)
@@ -38,7 +36,7 @@ DisplayChoice chooseDisplay(const DisplayFacts& facts) {
             "sessão Wayland sem Xwayland: a área de transferência só acompanha cópias e aceita o texto do "
             "celular enquanto uma janela do Velmora tem o foco"};
     if (x11) return {};
-    return {DisplayChoice::Kind::none, kNoDisplay};
+    return {DisplayChoice::Kind::none, L10n::string("start.no_display")};
 }
 
 bool onXwayland(const QString& platformName) {

@@ -19,7 +19,7 @@ struct DisplayChoice {
     enum class Kind {
         asIs,  // Qt picks (or the user's QT_QPA_PLATFORM holds); a `note`, when any, is logged
         xcb,   // QT_QPA_PLATFORM=xcb is set for this process, and `note` is logged
-        none,  // no display can be used: `note` is the one line the program ends with
+        none,  // no display can be used: `note` is the one line the program ends with, in the user's language
     };
     Kind kind = Kind::asIs;
     std::string note;

@@ -68,6 +68,10 @@ PhoneConfig CompanionPhone::config() {
         say("código de pareamento: " + code);
         return !settings_.refusePairing;
     };
+    c.onPaired = [this](const std::string& id) {
+        say("pareado com o computador " + id + ": as próximas conexões dele vão direto à sessão; numa " +
+            "próxima execução use --paired " + id + " e a mesma --key-file");
+    };
     c.onReady = [this](std::shared_ptr<PhoneLink> link) {
         // What a phone says first once the session stands: what it is and how it is.
         json status;

@@ -50,9 +50,11 @@ bool SpeedTest::expire(std::uint64_t run) {
     return true;
 }
 
-void SpeedTest::clear() {
+bool SpeedTest::clear() {
     std::lock_guard lock(mutex_);
+    const bool running = start_.has_value();
     start_.reset();
+    return running;
 }
 
 std::string speedTestText(bool bluetooth, const SpeedTest::Result& result) {

@@ -29,8 +29,8 @@ class SpeedTest {
     std::optional<Result> finish(double now);
     // Ends run `run` when it still runs; true when it did.
     bool expire(std::uint64_t run);
-    // The session ended: no run goes on.
-    void clear();
+    // The session ended: no run goes on. True when one was running.
+    bool clear();
 
   private:
     std::mutex mutex_;
