@@ -36,7 +36,10 @@ int runApplication(int& argc, char** argv) {
         return 0;
     }
     if (lock.outcome() == InstanceLock::Outcome::unavailable)
-        VelmoraLog::write("trava de instância indisponível em " + InstanceLock::defaultFolder().string());
+        VelmoraLog::write("trava de instância indisponível em " + lock.folder().string());
+    else if (lock.fellBack())
+        VelmoraLog::write("XDG_RUNTIME_DIR ausente ou inutilizável: trava de instância em " +
+                          lock.folder().string());
 
     const DisplayChoice display = chooseDisplay(displayFacts());
     if (display.kind == DisplayChoice::Kind::none) {

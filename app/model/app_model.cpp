@@ -193,6 +193,8 @@ void AppModel::shutdown() {
         // Also with the cable kind switched off: forwards made while it was on are still there.
         ports_.usb->removeCreatedForwards();
     }
+    // An install in flight ends with the program: its adb child and its staged copy go now.
+    if (installer_) installer_->stop();
     // Refuse a prompt that is showing, end every attempt and session, and join their threads.
     if (ports_.pairing) ports_.pairing->dismissAll();
     if (session_) session_->close();

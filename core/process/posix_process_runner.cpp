@@ -130,6 +130,13 @@ int waitMillis(std::optional<double> due) {
     return static_cast<int>(std::ceil(std::min(left, 60.0) * 1000));
 }
 
+// As waitMillis, but a cancel without a descriptor of its own is looked at every 100 ms.
+int cancelWaitMillis(std::optional<double> due, bool watchCancel, int cancelFd) {
+    const int wait = waitMillis(due);
+    if (!watchCancel || cancelFd >= 0) return wait;
+    return wait < 0 ? 100 : std::min(wait, 100);
+}
+
 // Sends signals only through the pidfd and only before the child is reaped.
 class Supervisor {
   public:
@@ -190,6 +197,11 @@ void reap(pid_t pid, ProcessResult& result) {
 
 ProcessResult PosixProcessRunner::run(const ProcessRequest& request) {
     ProcessResult result;
+    const ProcessCancel* cancel = request.cancel.get();
+    if (cancel && cancel->fired()) {
+        result.cancelled = true;
+        return result;
+    }
     auto spawned = spawn(request);
     if (!spawned) return result;
     result.started = true;
@@ -206,9 +218,13 @@ ProcessResult PosixProcessRunner::run(const ProcessRequest& request) {
     Supervisor supervisor(pidfd.get(), request.timeoutSeconds);
     UniqueFd& output = spawned->output;
     bool exited = false;
+    bool watchCancel = cancel != nullptr;  // until it fired: its descriptor stays readable from then on
     while (!exited) {
-        std::array<pollfd, 2> fds{pollfd{pidfd.get(), POLLIN, 0}, pollfd{output.get(), POLLIN, 0}};
-        const int ready = ::poll(fds.data(), fds.size(), waitMillis(supervisor.nextDue()));
+        const int cancelFd = watchCancel ? cancel->fd() : -1;
+        std::array<pollfd, 3> fds{pollfd{pidfd.get(), POLLIN, 0}, pollfd{output.get(), POLLIN, 0},
+                                  pollfd{cancelFd, POLLIN, 0}};
+        const int ready =
+            ::poll(fds.data(), fds.size(), cancelWaitMillis(supervisor.nextDue(), watchCancel, cancelFd));
         if (ready < 0 && errno != EINTR) break;
         if (ready > 0 && fds[1].revents != 0) {
             bool exceeded = false;
@@ -216,6 +232,11 @@ ProcessResult PosixProcessRunner::run(const ProcessRequest& request) {
             if (exceeded) supervisor.terminate();
         }
         if (ready > 0 && fds[0].revents != 0) exited = true;
+        if (!exited && watchCancel && cancel->fired()) {
+            watchCancel = false;
+            result.cancelled = true;
+            supervisor.terminate();
+        }
         // A child that exited by itself at its deadline did not time out.
         if (!exited) result.timedOut = supervisor.enforce();
     }

@@ -11,8 +11,8 @@ namespace velmora {
 //
 // The watchdog and the output cap signal the child through a pidfd, on the calling thread, and only before
 // the child is reaped, so a recycled process id is never hit. A child that ignores SIGTERM gets SIGKILL after
-// `killGraceSeconds`. Reading stops when the child has exited and its pipe is drained, even when a grandchild
-// (the adb server) still holds the write end.
+// `killGraceSeconds`; a fired cancel ends the child the same way. Reading stops when the child has exited and
+// its pipe is drained, even when a grandchild (the adb server) still holds the write end.
 //
 // Stateless: run() may be called from any number of threads at once.
 class PosixProcessRunner final : public ProcessRunner {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/bytes.h"
+#include "core/process/process_cancel.h"
 #include "core/process/process_output.h"
 
 namespace velmora {
@@ -17,6 +19,7 @@ struct ProcessRequest {
     double timeoutSeconds = 0;  // watchdog; 0 or less: no time limit
     std::size_t outputCap = ProcessOutput::adbMax;
     StandardError standardError = StandardError::discard;
+    std::shared_ptr<const ProcessCancel> cancel = nullptr;  // when set and fired, the child is ended early
 };
 
 struct ProcessResult {
@@ -25,10 +28,13 @@ struct ProcessResult {
     bool signalled = false;  // ended by a signal (ours or anyone's); never counts as success
     bool timedOut = false;   // the watchdog ended it
     bool truncated = false;  // it wrote more than the cap; only the first `outputCap` bytes are kept
+    bool cancelled = false;  // the request's cancel was fired before the child ended (or started)
     Bytes output;            // standard output (and standard error when merged)
 
     // Exited by itself with status 0, within its time, and every byte it wrote was kept.
-    bool succeeded() const { return started && !signalled && !timedOut && !truncated && status == 0; }
+    bool succeeded() const {
+        return started && !signalled && !timedOut && !truncated && !cancelled && status == 0;
+    }
 };
 
 // Runs child processes. Implementations may be used from any thread; each run blocks its caller until the

@@ -3,12 +3,15 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <thread>
 
 #include "core/posix/unique_fd.h"
 #include "core/process/adb_locator.h"
 #include "core/process/posix_process_runner.h"
+#include "core/process/process_cancel.h"
 #include "helpers.h"
+#include "support/wait_until.h"
 
 namespace velmora {
 namespace {
@@ -93,6 +96,44 @@ TEST(PosixProcessRunner, TheWatchdogAndTheCapEndAChildAndKillItIfItIgnoresTerm) 
     // Like `adb devices` forking its server: the child is done while a descendant keeps the pipe open.
     EXPECT_LT(secondsOf([&] { r = shell("sleep 60 & echo listed", 90); }), 30);
     EXPECT_EQ(text(r.output), "listed\n");
+}
+
+// Quitting ends an adb run in flight from another thread: the child is ended (killed after the grace when
+// it ignores TERM) and reaped before run() returns. Once fired, a cancel starts no child at all.
+TEST(PosixProcessRunner, ACancelFiredFromAnotherThreadEndsTheChildAndStartsNoMore) {
+    const test::TempDir dir;
+    const S pidFile = (dir.path() / "pid").string();
+    const struct {
+        S script;
+        S ended;
+    } rows[] = {
+        {"echo $$ > " + pidFile + "; exec sleep 600", "143 SIG - -"},
+        {"trap '' TERM; echo $$ > " + pidFile + "; while :; do sleep 1; done", "137 SIG - -"},
+    };
+    for (const auto& row : rows) {
+        fs::remove(pidFile);
+        const auto cancel = std::make_shared<ProcessCancel>();
+        std::thread quitter([&] {
+            test::waitUntil([&] { return test::readFile(pidFile).ends_with('\n'); });
+            cancel->fire();
+        });
+        ProcessResult r;
+        const double took = secondsOf([&] {
+            r = PosixProcessRunner().run(Request{"/bin/sh", {"-c", row.script}, 600, 1000, {}, cancel});
+        });
+        quitter.join();
+        EXPECT_LT(took, 300) << row.script;  // the watchdog's 600 s never came into it
+        EXPECT_EQ(summary(r), row.ended) << row.script;
+        EXPECT_TRUE(r.cancelled && !r.succeeded()) << row.script;
+        const pid_t pid = std::stoi(test::readFile(pidFile));
+        EXPECT_TRUE(::kill(pid, 0) == -1 && errno == ESRCH) << "child " << pid << " still there";
+    }
+    const auto fired = std::make_shared<ProcessCancel>();
+    fired->fire();
+    fired->fire();
+    const auto r = PosixProcessRunner().run(Request{"/bin/sh", {"-c", "echo ran"}, 60, 1000, {}, fired});
+    EXPECT_FALSE(r.started);
+    EXPECT_TRUE(r.cancelled && r.output.empty());
 }
 
 TEST(ReadCapped, KeepsTheCapReportsTheExcessOnceAndEndsQuietlyOnAReadError) {

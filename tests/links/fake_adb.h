@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cerrno>
 #include <functional>
 #include <future>
 #include <map>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -21,7 +23,7 @@ inline ProcessResult printed(const std::string& text, int status = 0) {
 // command without one fails as adb does for an unknown device. `rename` may give a call the line it is
 // recorded and answered under (a staged copy's name is new each time); `holdAt` keeps that command waiting
 // until `go` is set; `hangs` runs that command as a real child that never ends, under the request's
-// watchdog.
+// watchdog; `throwsAt` makes the runner itself fail on that command, as when no process can be made.
 class FakeAdb final : public ProcessRunner {
   public:
     ProcessResult run(const ProcessRequest& request) override {
@@ -34,6 +36,7 @@ class FakeAdb final : public ProcessRunner {
             requests.push_back(request);
             calls.push_back(line);
         }
+        if (line == throwsAt) throw std::system_error(EAGAIN, std::generic_category(), "fork");
         if (line == holdAt) held.set_value(), go.get_future().wait();
         if (line != hangs) return answers.contains(line) ? answers[line] : printed("", 1);
         ProcessRequest child = request;
@@ -53,7 +56,7 @@ class FakeAdb final : public ProcessRunner {
     std::vector<std::string> calls;
     std::map<std::string, ProcessResult> answers;  // set before polls run on another thread
     std::function<std::string(const ProcessRequest&, const std::string&)> rename;
-    std::string holdAt, hangs;
+    std::string holdAt, hangs, throwsAt;
     std::promise<void> held, go;
     bool cut = false;
 };

@@ -3,6 +3,7 @@
 #include "app/links/adb_output.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,8 +12,12 @@
 #include "support/temp_dir.h"
 #include "support/wait_until.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <thread>
 
 #include "app/links/installer/apk_integrity.h"
@@ -21,6 +26,8 @@
 #include "core/exec/manual_executor.h"
 #include "core/exec/serial_queue.h"
 #include "core/l10n/l10n.h"
+#include "core/log/velmora_log.h"
+#include "core/process/posix_process_runner.h"
 #include "links/fake_adb.h"
 
 namespace velmora {
@@ -316,6 +323,98 @@ TEST_F(Installer, InstallsFromTheConfiguredFolderOnTheQueueThread) {
     queue->runPending();
     EXPECT_EQ(threaded.status(), InstallStatus::success({"S1", "A"}));
     EXPECT_EQ(staged.bytes, 5u);
+}
+
+// An environment variable set for one test and put back as it was.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* was = std::getenv(name)) was_ = was;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() { was_ ? ::setenv(name_, was_->c_str(), 1) : ::unsetenv(name_); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* name_;
+    std::optional<std::string> was_;
+};
+
+// Whatever breaks inside an install (a $TMPDIR naming no folder, the runner failing to make a process) ends
+// that install as a failure: the installer is free again, and the next poll and the next install run.
+TEST_F(Installer, AnInstallThatBreaksEndsFailedAndTheNextPollAndInstallRun) {
+    const fs::path log = VelmoraLog::file().parent_path();
+    VelmoraLog::setFolder(tmp / "log");
+    answer("devices -l", "List of devices attached\nS1 device usb:1 model:A\n");
+    answer("-s S1 " + query, "");
+    answer("-s S1 install -r", "Success\n");
+    make({package(100), digest});
+    installer->start();
+    queue->advance(2);
+    const InstallCandidate phone{"S1", "A"};
+    std::optional<ScopedEnv> tmpdir;
+    const struct {
+        const char* what;
+        std::function<void()> breakIt, mendIt;
+        InstallFailure failure;
+        std::string logged;
+    } rows[] = {
+        {"no temporary folder", [&] { tmpdir.emplace("TMPDIR", (tmp / "gone").string()); },
+         [&] { tmpdir.reset(); }, fail(Kind::apkIntegrity),
+         "instalação do APK recusada: sem hash esperado ou APK ilegível"},
+        {"no process", [&] { adb->throwsAt = "-s S1 install -r"; }, [&] { adb->throwsAt.clear(); },
+         fail(Kind::adbMissing), "adb não pôde ser executado: fork: "},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        row.breakIt();
+        staged = {};
+        installer->install(phone);
+        queue->runPending();
+        EXPECT_EQ(installer->status(), InstallStatus::failed(phone, row.failure));
+        VelmoraLog::flush();
+        EXPECT_NE(test::readFile(VelmoraLog::file()).find(row.logged), std::string::npos);
+        if (!staged.path.empty()) {
+            EXPECT_FALSE(fs::exists(fs::path(staged.path).parent_path()));
+        }
+        adb->take();
+        queue->advance(4);
+        EXPECT_EQ(adb->take().front(), "devices -l") << "the polls stopped";
+        row.mendIt();
+        installer->install(phone);
+        EXPECT_EQ(installer->status(), InstallStatus::installing(phone));
+        queue->runPending();
+        EXPECT_EQ(installer->status(), InstallStatus::success(phone));
+        EXPECT_FALSE(fs::exists(fs::path(staged.path).parent_path()));
+    }
+    VelmoraLog::setFolder(log);
+}
+
+// Quitting during an install: stop() ends adb (here one whose install never ends) and reaps it, and the
+// staged copy is gone, before it returns. Nothing is published or started after.
+TEST_F(Installer, StopDuringAnInstallEndsAdbAndRemovesTheStagedCopy) {
+    const fs::path pidFile = tmp / "adb.pid", staging = tmp / "staging";
+    std::ofstream(tmp / "adb") << "#!/bin/sh\necho $$ > " << pidFile.string() << "\nexec sleep 600\n";
+    fs::permissions(tmp / "adb", fs::perms::owner_all);
+    fs::create_directory(staging);
+    const ScopedEnv tmpdir("TMPDIR", staging.string());
+    const auto main = std::make_shared<ManualExecutor>(0);
+    PhoneInstaller real((tmp / "adb").string(), {package(100), digest},
+                        std::make_shared<SerialQueue>("corvix.installer"), main,
+                        std::make_shared<PosixProcessRunner>());
+    real.install({"S1", "A"});
+    ASSERT_TRUE(test::waitUntil([&] { return test::readFile(pidFile).ends_with('\n'); }));
+    const pid_t pid = std::stoi(test::readFile(pidFile));
+    EXPECT_EQ(std::distance(fs::directory_iterator(staging), {}), 1);
+    real.stop();
+    EXPECT_EQ(std::distance(fs::directory_iterator(staging), {}), 0);
+    EXPECT_TRUE(::kill(pid, 0) == -1 && errno == ESRCH) << "adb " << pid << " still there";
+    fs::remove(pidFile);
+    real.install({"S1", "A"});
+    main->runPending();
+    EXPECT_EQ(real.status(), InstallStatus::installing({"S1", "A"}));
+    EXPECT_FALSE(fs::exists(pidFile));
 }
 
 // The other rows of the choice show on the real section in tests/installer.

@@ -37,7 +37,9 @@ std::vector<std::string> lines(const std::filesystem::path& file) {
 
 // The stand-in adb. "devices -l" lists $HOME/adb/devices; a forward for a listed phone leads to the port in
 // $HOME/adb/port and is kept in $HOME/adb/forwards until removed; every call is appended to $HOME/adb/calls.
-// The companion app counts as installed on every listed phone; anything else succeeds saying nothing.
+// The companion app counts as installed on every listed phone unless $HOME/adb/app-missing exists; an install
+// writes its process id to $HOME/adb/install.pid and then succeeds, or, while $HOME/adb/install-blocks
+// exists, runs on until it is ended. Anything else succeeds saying nothing.
 constexpr const char* kFakeAdb = R"(#!/bin/sh
 dir=$(dirname "$0")
 echo "$*" >> "$dir/calls"
@@ -57,7 +59,12 @@ case "$*" in
     echo "$port"
     ;;
 "shell pm list packages "*)
-    echo "package:$5"
+    [ -f "$dir/app-missing" ] || echo "package:$5"
+    ;;
+"install -r "*)
+    echo $$ > "$dir/install.pid"
+    [ -f "$dir/install-blocks" ] && exec sleep 600
+    echo Success
     ;;
 "forward --remove tcp:"*)
     local_port=${3#tcp:}

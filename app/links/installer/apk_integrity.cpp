@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include <openssl/evp.h>
@@ -71,6 +72,42 @@ void removeQuietly(const fs::path& dir) {
     fs::remove_all(dir, ignored);
 }
 
+// The staging folder, removed with its contents unless the copy is handed out.
+class StagingFolder {
+  public:
+    explicit StagingFolder(fs::path dir) : dir_(std::move(dir)) {}
+    ~StagingFolder() {
+        if (!dir_.empty()) removeQuietly(dir_);
+    }
+    StagingFolder(const StagingFolder&) = delete;
+    StagingFolder& operator=(const StagingFolder&) = delete;
+    fs::path release() { return std::exchange(dir_, {}); }
+
+  private:
+    fs::path dir_;
+};
+
+StageResult stageUnguarded(const fs::path& apk, const std::optional<std::string>& expectedHash,
+                           const fs::path& tempDir) {
+    if (!expectedHash) return Failure::noExpectedHash;
+    const std::string expected = lowered(*expectedHash);
+    if (expected.size() != 64) return Failure::noExpectedHash;
+    const UniqueFd source(::open(apk.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!source.valid()) return Failure::unreadable;
+    // An empty folder would put the copy in the working folder.
+    if (tempDir.empty()) return Failure::unreadable;
+    const fs::path dir = tempDir / ("velmora-apk-" + freshUuid());
+    // mkdir's mode passes through the umask; chmod then sets exactly 0700.
+    if (::mkdir(dir.c_str(), 0700) != 0) return Failure::unreadable;
+    StagingFolder folder(dir);
+    if (::chmod(dir.c_str(), 0700) != 0) return Failure::unreadable;
+    const fs::path file = dir / "Velmora.apk";
+    const auto copied = copyHashed(source.get(), file);
+    if (const auto* failure = std::get_if<Failure>(&copied)) return *failure;
+    if (std::get<std::string>(copied) != expected) return Failure::mismatch;
+    return Staged{file, folder.release()};
+}
+
 }  // namespace
 
 std::optional<std::string> parseExpectedHash(std::string_view text) {
@@ -103,25 +140,23 @@ std::variant<std::string, Failure> copyHashed(int source, const fs::path& target
 
 StageResult stage(const fs::path& apk, const std::optional<std::string>& expectedHash,
                   const fs::path& tempDir) {
-    if (!expectedHash) return Failure::noExpectedHash;
-    const std::string expected = lowered(*expectedHash);
-    if (expected.size() != 64) return Failure::noExpectedHash;
-    const UniqueFd source(::open(apk.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!source.valid()) return Failure::unreadable;
-    const fs::path dir = tempDir / ("velmora-apk-" + freshUuid());
-    // mkdir's mode passes through the umask; chmod then sets exactly 0700.
-    if (::mkdir(dir.c_str(), 0700) != 0) return Failure::unreadable;
-    if (::chmod(dir.c_str(), 0700) != 0) {
-        removeQuietly(dir);
+    // Whatever goes wrong on the way (memory, the random source) is one more copy that could not be made;
+    // the folder, if made, goes with the guard.
+    try {
+        return stageUnguarded(apk, expectedHash, tempDir);
+    } catch (const std::exception&) {
         return Failure::unreadable;
     }
-    const fs::path file = dir / "Velmora.apk";
-    const auto copied = copyHashed(source.get(), file);
-    if (std::holds_alternative<Failure>(copied) || std::get<std::string>(copied) != expected) {
-        removeQuietly(dir);
-        return std::holds_alternative<Failure>(copied) ? std::get<Failure>(copied) : Failure::mismatch;
-    }
-    return Staged{file, dir};
+}
+
+StageResult stage(const fs::path& apk, const std::optional<std::string>& expectedHash) {
+    return stage(apk, expectedHash, userTempFolder());
+}
+
+fs::path userTempFolder() {
+    std::error_code error;
+    fs::path folder = fs::temp_directory_path(error);
+    return error ? fs::path() : folder;
 }
 
 }  // namespace velmora::ApkIntegrity

@@ -33,10 +33,16 @@ inline constexpr std::size_t chunkSize = 1 << 20;
 std::optional<std::string> parseExpectedHash(std::string_view text);
 
 // Copies `apk` into a new 0700 folder "velmora-apk-<UUID>" under `tempDir` as "Velmora.apk" (0600), hashing
-// as it writes, and returns the copy when its digest equals `expectedHash`. On every failure nothing is
+// as it writes, and returns the copy when its digest equals `expectedHash`. Never throws: every failure,
+// an empty `tempDir` or a folder that cannot be made included, comes back as a Failure, and nothing is
 // left behind.
 StageResult stage(const std::filesystem::path& apk, const std::optional<std::string>& expectedHash,
-                  const std::filesystem::path& tempDir = std::filesystem::temp_directory_path());
+                  const std::filesystem::path& tempDir);
+// The same under the user's temporary folder ($TMPDIR, else /tmp); a $TMPDIR that names no folder makes
+// the copy `unreadable`.
+StageResult stage(const std::filesystem::path& apk, const std::optional<std::string>& expectedHash);
+// The user's temporary folder, or an empty path when $TMPDIR names no folder.
+std::filesystem::path userTempFolder();
 
 // The copy step alone: reads `source` to its end in chunks and writes every byte to a new file `target`
 // (created exclusively, 0600, never through a link), hashing what it writes. Returns the lower-case hex

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -40,6 +42,21 @@ const char* refusalReason(ApkIntegrity::Failure failure) {
                                                       : "sem hash esperado ou APK ilegível";
 }
 
+// The staged copy's folder, removed (with the copy) however the install ends.
+class StagedFolder {
+  public:
+    explicit StagedFolder(fs::path dir) : dir_(std::move(dir)) {}
+    ~StagedFolder() {
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+    StagedFolder(const StagedFolder&) = delete;
+    StagedFolder& operator=(const StagedFolder&) = delete;
+
+  private:
+    fs::path dir_;
+};
+
 }  // namespace
 
 struct PhoneInstaller::State {
@@ -55,6 +72,7 @@ struct PhoneInstaller::State {
     void poll();
     void publish(const PollFindings& found);
     void installWork(const Candidate& candidate);
+    InstallOutcome installOutcome(const Candidate& candidate) const;
     void finish(const Candidate& candidate, const InstallOutcome& outcome);
     void changed() const {
         if (onChange) onChange();
@@ -75,11 +93,15 @@ struct PhoneInstaller::State {
     Status status;
     std::function<void()> onChange;
 
-    std::mutex workMutex;  // guards installing and installedAt (main executor and queue)
+    std::mutex workMutex;  // guards installing, installedAt and working (main executor and queue)
     bool installing = false;
     std::map<std::string, double> installedAt;  // serial -> when the app was found on it or installed
+    int working = 0;                            // polls and installs running on the queue now
+    std::condition_variable workDone;           // working went down
 
-    std::atomic<bool> closed{false};  // the installer is gone: outcomes are no longer published
+    // Stopped: nothing more is started or published, and every adb run of this installer ends its child.
+    std::atomic<bool> closed{false};
+    const std::shared_ptr<ProcessCancel> cancel = std::make_shared<ProcessCancel>();
 
     std::mutex timerMutex;  // guards polling, generation and timer
     bool polling = false;
@@ -87,11 +109,47 @@ struct PhoneInstaller::State {
     TimerHandle timer;
 };
 
+namespace {
+
+// One task of the queue at work, counted while it runs, so that stop() knows when the queue is idle.
+class Working {
+  public:
+    Working(std::mutex& mutex, int& count, std::condition_variable& done)
+        : mutex_(mutex), count_(count), done_(done) {
+        std::lock_guard lock(mutex_);
+        ++count_;
+    }
+    ~Working() {
+        {
+            std::lock_guard lock(mutex_);
+            --count_;
+        }
+        done_.notify_all();
+    }
+    Working(const Working&) = delete;
+    Working& operator=(const Working&) = delete;
+
+  private:
+    std::mutex& mutex_;
+    int& count_;
+    std::condition_variable& done_;
+};
+
+}  // namespace
+
+// Nothing when adb could not be run, whether it would not start or the runner itself failed.
 std::optional<AdbResult> PhoneInstaller::State::run(std::vector<std::string> arguments, double timeout,
                                                     bool mergeStderr) const {
-    const auto result = runner->run(ProcessRequest{
-        *adbPath, std::move(arguments), timeout, ProcessOutput::adbMax,
-        mergeStderr ? ProcessRequest::StandardError::merge : ProcessRequest::StandardError::discard});
+    ProcessResult result;
+    try {
+        result = runner->run(ProcessRequest{
+            *adbPath, std::move(arguments), timeout, ProcessOutput::adbMax,
+            mergeStderr ? ProcessRequest::StandardError::merge : ProcessRequest::StandardError::discard,
+            cancel});
+    } catch (const std::exception& error) {
+        VelmoraLog::write(std::string("adb não pôde ser executado: ") + error.what());
+        return std::nullopt;
+    }
     if (!result.started) return std::nullopt;
     return AdbResult{result.status, AdbText::decode(result.output), result.timedOut, result.truncated};
 }
@@ -142,6 +200,7 @@ void PhoneInstaller::State::poll() {
 }
 
 void PhoneInstaller::State::publish(const PollFindings& found) {
+    if (closed) return;
     bool change = false;
     const auto update = [&change](auto& field, const auto& value) {
         if (field == value) return;
@@ -156,18 +215,16 @@ void PhoneInstaller::State::publish(const PollFindings& found) {
     if (change) changed();
 }
 
+// Every install that starts ends here with an outcome, whatever fails on the way, so the installer is free
+// for the next poll and the next install.
 void PhoneInstaller::State::installWork(const Candidate& candidate) {
-    const auto staged = ApkIntegrity::stage(*package.apk, package.expectedHash);
+    if (closed) return;
     InstallOutcome outcome;
-    if (const auto* failure = std::get_if<ApkIntegrity::Failure>(&staged)) {
-        VelmoraLog::write(std::string("instalação do APK recusada: ") + refusalReason(*failure));
-        outcome = {InstallFailure{InstallFailure::Kind::apkIntegrity, {}}};
-    } else {
-        const auto& copy = std::get<ApkIntegrity::Staged>(staged);
-        outcome = interpret(
-            run({"-s", candidate.serial, "install", "-r", copy.file.string()}, installTimeout, true));
-        std::error_code ignored;
-        fs::remove_all(copy.dir, ignored);
+    try {
+        outcome = installOutcome(candidate);
+    } catch (const std::exception& error) {
+        VelmoraLog::write(std::string("instalação do APK interrompida: ") + error.what());
+        outcome = {InstallFailure{InstallFailure::Kind::other, {}}};
     }
     if (closed) return;
     main->post([weak = self, candidate, outcome] {
@@ -175,7 +232,20 @@ void PhoneInstaller::State::installWork(const Candidate& candidate) {
     });
 }
 
+InstallOutcome PhoneInstaller::State::installOutcome(const Candidate& candidate) const {
+    const auto staged = ApkIntegrity::stage(*package.apk, package.expectedHash);
+    if (const auto* failure = std::get_if<ApkIntegrity::Failure>(&staged)) {
+        VelmoraLog::write(std::string("instalação do APK recusada: ") + refusalReason(*failure));
+        return {InstallFailure{InstallFailure::Kind::apkIntegrity, {}}};
+    }
+    const auto& copy = std::get<ApkIntegrity::Staged>(staged);
+    const StagedFolder folder(copy.dir);  // removed once adb has ended, or the install failed before
+    return interpret(
+        run({"-s", candidate.serial, "install", "-r", copy.file.string()}, installTimeout, true));
+}
+
 void PhoneInstaller::State::finish(const Candidate& candidate, const InstallOutcome& outcome) {
+    if (closed) return;
     {
         std::lock_guard lock(workMutex);
         installing = false;
@@ -202,7 +272,13 @@ void PhoneInstaller::State::scheduleTick(double due) {
             std::lock_guard lock(state->timerMutex);
             if (state->generation != tickGeneration) return;
         }
-        state->poll();
+        try {
+            const Working atWork(state->workMutex, state->working, state->workDone);
+            state->poll();
+        } catch (const std::exception& error) {
+            // One failed poll must not end the polling: the next tick is still due.
+            VelmoraLog::write(std::string("verificação do instalador falhou: ") + error.what());
+        }
         std::lock_guard lock(state->timerMutex);
         if (state->generation != tickGeneration) return;
         state->scheduleTick(std::max(due + pollInterval, state->queue.now()));
@@ -241,29 +317,39 @@ PhoneInstaller::PhoneInstaller(std::optional<std::string> adbPath, Package packa
 }
 
 PhoneInstaller::~PhoneInstaller() {
+    stop();
+}
+
+void PhoneInstaller::stop() {
+    if (!queue_) return;
     {
         std::lock_guard lock(state_->timerMutex);
         ++state_->generation;
         state_->timer.cancel();
     }
     state_->closed = true;
-    bool installing = false;
+    state_->cancel->fire();
+    // The task at work ends once its adb run has: the cancel ends that child within the runner's kill grace,
+    // and the install then removes its staged copy. A task posted but not started returns at once, so the
+    // queue joins promptly after that.
+    bool idle = false;
     {
-        std::lock_guard lock(state_->workMutex);
-        installing = state_->installing;
+        std::unique_lock lock(state_->workMutex);
+        idle = state_->workDone.wait_for(lock, std::chrono::duration<double>(stopWait),
+                                         [this] { return state_->working == 0; });
     }
-    // A poll is over within its adb bounds, so an owned queue joins here. An install may hold it for minutes:
-    // the program does not wait for that; a thread of its own joins the queue once adb is done, and the
-    // outcome goes unpublished. Either way the state outlives the queue.
-    if (installing) {
-        std::thread([queue = std::move(queue_)]() mutable { queue.reset(); }).detach();
+    if (idle) {
+        queue_.reset();
         return;
     }
-    queue_.reset();
+    // A child that outlives SIGKILL (stuck in the kernel on a dead USB link) is not worth hanging the quit
+    // for: a thread of its own joins the queue when it ends; the task holds the state it uses.
+    VelmoraLog::write("instalador: o adb não terminou a tempo; o encerramento segue sem esperar");
+    std::thread([queue = std::move(queue_)]() mutable { queue.reset(); }).detach();
 }
 
 void PhoneInstaller::start() {
-    if (!state_->adbPath) return;
+    if (!state_->adbPath || state_->closed) return;
     std::lock_guard lock(state_->timerMutex);
     if (state_->polling) return;
     state_->polling = true;
@@ -271,7 +357,7 @@ void PhoneInstaller::start() {
 }
 
 void PhoneInstaller::install(const Candidate& candidate) {
-    if (!state_->adbPath) return;
+    if (!state_->adbPath || state_->closed) return;
     {
         std::lock_guard lock(state_->workMutex);
         if (state_->installing) return;
@@ -282,7 +368,10 @@ void PhoneInstaller::install(const Candidate& candidate) {
     state_->changed();
     if (!state_->package.apk) return;
     queue_->post([weak = std::weak_ptr<State>(state_), candidate] {
-        if (const auto state = weak.lock()) state->installWork(candidate);
+        const auto state = weak.lock();
+        if (!state) return;
+        const Working atWork(state->workMutex, state->working, state->workDone);
+        state->installWork(candidate);
     });
 }
 

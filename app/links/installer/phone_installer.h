@@ -22,8 +22,11 @@ namespace velmora {
 // the published values run on the main executor, and the published values change only there; onChange is
 // called there after each change. Polls and the install work run on the installer's queue
 // ("corvix.installer"), one at a time, so a poll's adb commands never overlap an install. The installer
-// must not be destroyed from its own queue. Destroying it stops the polling and never waits for an install
-// in flight: that install runs out on its own and its outcome is dropped.
+// must not be stopped or destroyed from its own queue.
+//
+// Any failure inside an install, an exception included, ends it with a failed status, so the installer is
+// free again for the next poll and install. stop() (and the destructor) ends the polling and the install in
+// flight: its adb child is ended and reaped, its staged copy removed, and its outcome dropped.
 class PhoneInstaller final : public CompanionInstaller {
   public:
     using Candidate = InstallCandidate;
@@ -57,6 +60,9 @@ class PhoneInstaller final : public CompanionInstaller {
     static constexpr double listTimeout = 6.0;
     static constexpr double queryTimeout = 8.0;
     static constexpr double installTimeout = 180.0;
+    // How long stop() waits for the task at work once its adb was told to end (the runner's kill grace is
+    // 1 s); a child that outlives it is left to a thread of its own.
+    static constexpr double stopWait = 3.0;
 
     // The application's installer: the installed package, its own queue "corvix.installer" and the posix
     // process runner. `main` runs the published changes.
@@ -70,8 +76,12 @@ class PhoneInstaller final : public CompanionInstaller {
 
     // Polls 2 s from now, then every 4 s. Nothing without adb, and nothing more when already polling.
     void start() override;
-    // Installs (or updates) the companion app on `candidate`. Ignored while an install runs or without adb.
+    // Installs (or updates) the companion app on `candidate`. Ignored while an install runs, without adb
+    // or once stopped.
     void install(const Candidate& candidate) override;
+    // Stops for good: no more polls; an adb command running is ended and the install's staged copy removed.
+    // Waits for that at most `stopWait`. Nothing is published afterwards.
+    void stop() override;
 
     const std::vector<Candidate>& candidates() const override;
     const std::vector<Candidate>& cableDevices() const override;
@@ -93,7 +103,7 @@ class PhoneInstaller final : public CompanionInstaller {
   private:
     struct State;
     std::shared_ptr<State> state_;
-    std::shared_ptr<Executor> queue_;  // destroyed first: an owned queue joins while the state still lives
+    std::shared_ptr<Executor> queue_;  // released by stop(): an owned queue joins while the state still lives
 };
 
 }  // namespace velmora

@@ -12,6 +12,7 @@ class IdleInstaller final : public CompanionInstaller {
 
     void start() override {}
     void install(const InstallCandidate&) override {}
+    void stop() override {}
     const std::vector<InstallCandidate>& candidates() const override { return candidates_; }
     const std::vector<InstallCandidate>& cableDevices() const override { return candidates_; }
     int unauthorized() const override { return unauthorized_; }

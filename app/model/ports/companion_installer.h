@@ -20,6 +20,9 @@ class CompanionInstaller {
     virtual void start() = 0;
     // Installs (or updates) the app on `candidate`; ignored while an install runs or without adb.
     virtual void install(const InstallCandidate& candidate) = 0;
+    // At quit: ends the polling and any install in flight (its adb child ended, its staged copy removed),
+    // waiting a bounded time. Nothing is started or published afterwards.
+    virtual void stop() = 0;
 
     // Cable phones without the app, all ready cable phones, those that do not trust this computer yet.
     virtual const std::vector<InstallCandidate>& candidates() const = 0;

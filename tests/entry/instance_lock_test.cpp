@@ -1,0 +1,103 @@
+// The program started where the session gives it no runtime folder and its temporary folder names nothing
+// (a su or cron start with a stale $TMPDIR): it takes its one-instance lock beside its log, so a second start
+// ends at once whatever its own $TMPDIR or runtime folder says.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <functional>
+#include <memory>
+
+#include "support/temp_dir.h"
+#include "support/wait_until.h"
+
+namespace velmora {
+namespace {
+
+constexpr int kBoundMs = 120'000;  // loaded machines are slow; a passing run waits far less
+
+// A private home for the program: HOME, state, data and config of its own, no runtime folder, a temporary
+// folder that does not exist, no session bus.
+struct Home {
+    test::TempDir dir{"velmora-lock"};
+    QString path(const char* sub) const { return QString::fromStdString((dir.path() / sub).string()); }
+    QProcessEnvironment env() const {
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        for (const char* sub : {"home", "state", "data", "config"})
+            QDir().mkpath(path(sub));
+        e.insert("HOME", path("home"));
+        e.insert("XDG_STATE_HOME", path("state"));
+        e.insert("XDG_DATA_HOME", path("data"));
+        e.insert("XDG_CONFIG_HOME", path("config"));
+        e.insert("TMPDIR", path("no-such-folder"));
+        e.remove("XDG_RUNTIME_DIR");
+        e.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
+        e.insert("QT_QPA_PLATFORM", "offscreen");
+        return e;
+    }
+    QString log() const {
+        QFile f(path("state") + "/Velmora/velmora.log");
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+};
+
+struct Program {
+    std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
+    explicit Program(const QProcessEnvironment& env) {
+        process->setProcessEnvironment(env);
+        process->start(VELMORA_APP, {});
+        EXPECT_TRUE(process->waitForStarted(kBoundMs));
+    }
+    ~Program() {
+        if (process->state() != QProcess::NotRunning) {
+            process->kill();
+            process->waitForFinished(kBoundMs);
+        }
+    }
+    // The exit status, or -1 when it did not end in time or crashed (an abort is status 134 to a shell).
+    int finish() {
+        if (!process->waitForFinished(kBoundMs) || process->exitStatus() != QProcess::NormalExit) return -1;
+        return process->exitCode();
+    }
+};
+
+TEST(Application, WithoutRuntimeAndTemporaryFolderRunsWithItsLockBesideTheLog) {
+    Home home;
+    Program first(home.env());
+    ASSERT_TRUE(test::waitUntil([&] { return home.log().contains("Velmora iniciando"); }, kBoundMs / 1000.0))
+        << "status " << first.finish() << ": " << first.process->readAllStandardError().toStdString();
+    EXPECT_TRUE(home.log().contains("XDG_RUNTIME_DIR ausente ou inutilizável: trava de instância em " +
+                                    home.path("state") + "/Velmora"))
+        << home.log().toStdString();
+    EXPECT_TRUE(QFile::exists(home.path("state") + "/Velmora/velmora.lock"));
+
+    // Later starts find it whatever their temporary or runtime folder.
+    const struct {
+        const char* what;
+        const char* name;
+        QString value;  // empty: the variable is removed
+    } rows[] = {
+        {"the same environment", "TMPDIR", home.path("no-such-folder")},
+        {"a temporary folder that exists", "TMPDIR", home.path("state")},
+        {"no temporary folder named", "TMPDIR", {}},
+        {"a runtime folder that does not exist", "XDG_RUNTIME_DIR", home.path("no-such-run")},
+    };
+    int refused = 0;
+    for (const auto& row : rows) {
+        QProcessEnvironment env = home.env();
+        row.value.isEmpty() ? env.remove(row.name) : env.insert(row.name, row.value);
+        Program second(env);
+        EXPECT_EQ(second.finish(), 0) << row.what;
+        EXPECT_EQ(home.log().count("já está em execução"), ++refused) << row.what;
+    }
+    EXPECT_EQ(home.log().count("Velmora iniciando"), 1);
+    ::kill(static_cast<pid_t>(first.process->processId()), SIGTERM);
+    EXPECT_EQ(first.finish(), 0);
+    EXPECT_TRUE(home.log().contains("Velmora encerrado"));
+}
+
+}  // namespace
+}  // namespace velmora
