@@ -115,6 +115,9 @@ class AppModel : public std::enable_shared_from_this<AppModel> {
     void setSyncClipboard(bool on);
     void sendClipboardNow();
     void copyDiagnostics();
+    // Shows the log file selected in the file manager; checks nothing (the file may not exist yet) and
+    // reports nothing.
+    void revealLog();
     // The computer's part of the diagnostics report.
     std::string diagnosticReport() const;
 

@@ -1,8 +1,8 @@
 #include "platform/workspace/desktop_workspace.h"
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
+#include <QCoreApplication>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -26,6 +26,10 @@ QString toQt(const std::filesystem::path& path) {
     return QString::fromStdString(path.string());
 }
 
+void openWithDesktop(const std::filesystem::path& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(toQt(path)));
+}
+
 }  // namespace
 
 std::filesystem::path DesktopWorkspace::downloadsFolder() const {
@@ -35,20 +39,26 @@ std::filesystem::path DesktopWorkspace::downloadsFolder() const {
     return home.isEmpty() ? std::filesystem::path() : fromQt(home) / "Downloads";
 }
 
+DesktopWorkspace::DesktopWorkspace(QDBusConnection bus) : bus_(std::move(bus)) {}
+
 void DesktopWorkspace::reveal(const std::filesystem::path& file) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected() && bus.interface() && bus.interface()->isServiceRegistered(kFileManager)) {
-        QDBusMessage call = QDBusMessage::createMethodCall(kFileManager, "/org/freedesktop/FileManager1",
-                                                           kFileManager, "ShowItems");
-        call << QStringList{QUrl::fromLocalFile(toQt(file)).toString()} << QString();
-        bus.asyncCall(call);
-        return;
-    }
-    open(file.parent_path());
+    const std::filesystem::path folder = file.parent_path();
+    if (!bus_.isConnected()) return openWithDesktop(folder);
+    QDBusMessage call = QDBusMessage::createMethodCall(kFileManager, "/org/freedesktop/FileManager1",
+                                                       kFileManager, "ShowItems");
+    // A URI proper: spaces and letters beyond ASCII percent-encoded, as file managers parse it.
+    call << QStringList{QString::fromUtf8(QUrl::fromLocalFile(toQt(file)).toEncoded())} << QString();
+    // Asked without checking first whether a file manager runs: the bus starts one that is only installed.
+    auto* answer = new QDBusPendingCallWatcher(bus_.asyncCall(call), QCoreApplication::instance());
+    QObject::connect(answer, &QDBusPendingCallWatcher::finished, answer,
+                     [folder](QDBusPendingCallWatcher* watcher) {
+                         if (watcher->isError()) openWithDesktop(folder);
+                         watcher->deleteLater();
+                     });
 }
 
 void DesktopWorkspace::open(const std::filesystem::path& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(toQt(path)));
+    openWithDesktop(path);
 }
 
 // The desktop's own chooser through the portal when one answers, else Qt's dialog; both open in the
@@ -57,8 +67,7 @@ std::vector<std::filesystem::path> DesktopWorkspace::pickFiles() {
     const QString title = QString::fromStdString(L10n::string("transfer.pick_title"));
     const QString home = QDir::homePath();
     std::optional<QStringList> names;
-    if (PortalFileChooser portal(QDBusConnection::sessionBus()); portal.available())
-        names = portal.pick(title, home);
+    if (PortalFileChooser portal(bus_); portal.available()) names = portal.pick(title, home);
     if (!names) names = QFileDialog::getOpenFileNames(nullptr, title, home);
     std::vector<std::filesystem::path> picked;
     for (const QString& name : *names)

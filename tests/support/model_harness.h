@@ -108,7 +108,7 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     void sessionEnded(bool wait) override { note(wait ? "ended wait" : "ended"); }
     bool start(std::function<void(const NoticeEvent&)>) override {
         note("start");
-        return true;
+        return !serverDown;
     }
     void show(const DesktopNotice& notice) override { note("show " + notice.title); }
     void withdraw(const std::string& id) override { note("withdraw " + id); }
@@ -125,6 +125,7 @@ struct FakePort final : SystemPorts, Alerts, HostName, PairingPrompt, FeatureHal
     BluetoothCentral::Handlers central;                         // likewise
     std::string computer = "Estação";                           // the host name
     std::size_t choice = 0;                                     // the button the user picks
+    std::atomic<bool> serverDown{false};                        // as notifications: no server answers
 };
 
 // The desktop's file services over a temporary downloads folder; reveal and open are journaled as

@@ -10,8 +10,6 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "app/design/buttons.h"
@@ -28,6 +26,7 @@
 #include "app/shell/panel/panel_controls.h"
 #include "app/shell/panel/panel_footer.h"
 #include "app/shell/panel/panel_header.h"
+#include "app/shell/panel/place_scroll_area.h"
 #include "core/l10n/l10n.h"
 #include "core/settings/settings.h"
 
@@ -141,7 +140,7 @@ MenuPanel::MenuPanel(PanelReader read, PanelActions actions, Settings& settings,
     content->addWidget(buildFolds());
     scrollContent_->installEventFilter(this);
 
-    scroll_ = new QScrollArea();
+    scroll_ = new PlaceScrollArea();
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -232,7 +231,7 @@ void MenuPanel::showSections(const std::vector<PanelSection>& sections) {
     errorNotice_->setVisible(!errorNotice_->layout()->isEmpty());
     // A notice answers what the user just did (a copy, a send), often from further down a long panel: it
     // comes into view rather than appear above the scrolled part unseen.
-    if (freshNotice) scroll_->verticalScrollBar()->setValue(0);
+    if (freshNotice) scroll_->showTop();
 }
 
 QWidget* MenuPanel::noticeFor(const PanelSection& section) {
@@ -304,6 +303,9 @@ void MenuPanel::fitHeight() {
         setFixedSize(width, height);
         emit heightChanged(height);
     }
+    // A part above the person's place grew or shrank (a body for another state, a rebuilt section): the
+    // view follows it, so the place stays where the person left it.
+    scroll_->keepPlace();
     fitting_ = false;
 }
 

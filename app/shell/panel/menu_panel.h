@@ -8,8 +8,8 @@
 #include "app/shell/logic/phone_groups.h"
 #include "app/shell/panel/panel_body.h"
 #include "app/shell/panel/panel_port.h"
+#include "app/shell/panel/place_scroll_area.h"
 
-class QScrollArea;
 class QVBoxLayout;
 
 namespace velmora {
@@ -27,7 +27,8 @@ class Settings;
 //
 // refresh() reads the state again and updates every part in place; the body is made anew only when the kind
 // of state changes, and notices only when their texts change, so the 3 s heartbeat disturbs no typed text,
-// open fold, hover or focus. Files dropped on the panel while connected are sent one call per file.
+// open fold, hover or focus; the scrolling middle keeps the person's place while a part above it changes.
+// Files dropped on the panel while connected are sent one call per file.
 // Main thread only.
 class MenuPanel : public QWidget {
     Q_OBJECT
@@ -98,7 +99,7 @@ class MenuPanel : public QWidget {
     std::vector<PanelSection> sections_;
 
     PanelHeader* header_;
-    QScrollArea* scroll_;
+    PlaceScrollArea* scroll_;
     QWidget* scrollContent_;
     QVBoxLayout* stateArea_;
     QWidget* topNotices_;

@@ -1,15 +1,12 @@
 #include "app/shell/panel/model_panel.h"
 
 #include <QApplication>
-#include <QDesktopServices>
-#include <QUrl>
 #include <filesystem>
 
 #include "app/design/guide/guide_window.h"
 #include "app/links/installer/phone_installer.h"
 #include "app/model/app_model.h"
 #include "app/model/app_version.h"
-#include "core/log/velmora_log.h"
 
 namespace velmora {
 namespace {
@@ -63,11 +60,7 @@ PanelActions modelActions(const std::shared_ptr<AppModel>& model) {
         if (auto live = weak.lock()) live->confirmForgetStale(peer);
     };
     actions.showGuide = [] { GuideWindow::show(); };
-    // The desktop has no common call that selects a file in its file manager: the log's folder opens.
-    actions.revealLog = [] {
-        const auto folder = VelmoraLog::file().parent_path();
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder.string())));
-    };
+    actions.revealLog = withModel(model, [](AppModel& m) { m.revealLog(); });
     actions.terminate = [] { QApplication::quit(); };
     return actions;
 }

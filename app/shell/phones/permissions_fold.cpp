@@ -1,7 +1,10 @@
 #include "app/shell/phones/permissions_fold.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "app/design/a11y.h"
 #include "app/design/buttons.h"
@@ -95,13 +98,31 @@ void PermissionsFold::present(const PermissionFacts& facts) {
     shown_ = facts;
     const std::vector<PermRowView> rows = permissionRows(facts);
     const PermSummary summary = permissionSummary(rows);
-    retire(row_);
+    FoldRow* old = std::exchange(row_, nullptr);
     row_ = new FoldRow(q(L10n::string("perms.title")), q(summary.text), symbolColor(summary.worst), binding_,
                        content(rows, permissionNotes(facts)));
     // The header toggles the binding first; from then on the user's choice decides.
     connect(row_->header(), &FoldHeader::clicked, this, [this] { userChose_ = true; });
     layout_->addWidget(row_);
     row_->show();  // now, so that the frame's height that follows counts it
+    if (old) keepFocus(*old);
+    retire(old);
+}
+
+// Focus inside the old row moves to the new one before the old one goes: to the button with the same
+// title (the same action, as after "Check again" while another row still offers it), else to the header.
+// Left to the vanishing row, it would pass down the focus chain and the panel would scroll after it.
+void PermissionsFold::keepFocus(const FoldRow& old) {
+    const QWidget* focus = QApplication::focusWidget();
+    if (!old.isAncestorOf(focus)) return;
+    QWidget* next = row_->header();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(focus))
+        for (auto* same : row_->findChildren<QAbstractButton*>())
+            if (same->text() == button->text() && same->isVisible()) {
+                next = same;
+                break;
+            }
+    next->setFocus(Qt::OtherFocusReason);
 }
 
 QWidget* PermissionsFold::content(const std::vector<PermRowView>& rows,

@@ -30,6 +30,7 @@ class PermissionsFold : public QWidget {
     QWidget* content(const std::vector<PermRowView>& rows, const std::vector<std::string>& notes);
     QWidget* permLine(const PermRowView& row);
     void act(PermAction action);
+    void keepFocus(const FoldRow& old);
 
     PhoneListActions& actions_;
     FoldBinding* binding_;

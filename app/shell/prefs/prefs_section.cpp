@@ -1,9 +1,11 @@
 #include "app/shell/prefs/prefs_section.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QShortcut>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "app/design/cards.h"
 #include "app/design/glyphs.h"
@@ -140,78 +142,100 @@ void PrefsSection::refresh() {
 }
 
 void PrefsSection::rebuildPaired() {
-    if (pairedCard_) {
-        pairedCard_->hide();
-        pairedCard_->deleteLater();
-        pairedCard_ = nullptr;
-    }
+    // The new card comes before the old one goes: the focus passes from one to the other in place, and
+    // the panel does not scroll to wherever the focus chain would take it from a vanishing card.
+    QWidget* old = std::exchange(pairedCard_, nullptr);
+    const QWidget* focus = QApplication::focusWidget();
+    QString focusedPeer;
+    if (old && old->isAncestorOf(focus))
+        for (const QWidget* w = focus; w && w != old; w = w->parentWidget())
+            if (!w->objectName().isEmpty()) focusedPeer = w->objectName();
     if (forgetting_.pending() &&
         std::ranges::none_of(values_.paired, [&](const Peer& peer) { return forgetting_.asking(peer.id); }))
         forgetting_.cancel();
     paired_->setVisible(!values_.paired.empty());
-    if (values_.paired.empty()) return;
-    auto* card = new ListCard;
-    for (std::size_t i = 0; i < values_.paired.size(); ++i) {
-        const Peer& peer = values_.paired[i];
-        if (i > 0) card->add(new RowDivider);
-        auto* entry = new QWidget;
-        entry->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-        entry->setObjectName(QString::fromStdString(peer.id));
-        const QString name = q(peer.name);
-        if (!forgetting_.asking(peer.id)) {
-            entry->setMinimumHeight(36);
-            auto* row = new QHBoxLayout(entry);
-            row->setContentsMargins(10, 0, 10, 0);
-            row->setSpacing(8);
-            row->addWidget(new PhoneGlyph(PhoneGlyph::Tone::paired, 24));
-            row->addWidget(oneLineText(name, design::font(13, QFont::Normal), SystemColor::primary), 1);
-            auto* forget = linkButton(q(L10n::string("common.forget")), DS::err);
-            forget->setAccessibleName(q(L10n::format("a11y.forget", {peer.name})));
-            row->addWidget(forget);
-            connect(forget, &QAbstractButton::clicked, this, [this, id = peer.id] {
-                forgetting_.ask(id);
-                rebuildPaired();
-            });
-        } else {
-            auto* stack = new QVBoxLayout(entry);
-            stack->setContentsMargins(10, 8, 10, 8);
-            stack->setSpacing(6);
-            stack->addWidget(new TextBlock(q(L10n::format("prefs.forget.title", {peer.name})),
-                                           design::font(13, QFont::Medium), SystemColor::primary, true));
-            stack->addWidget(new TextBlock(q(L10n::string("prefs.forget.text")),
-                                           design::font(12, QFont::Normal), SystemColor::secondary, true));
-            auto* buttons = new QHBoxLayout;
-            buttons->setSpacing(8);
-            auto* cancel = smallSecondaryButton(q(L10n::string("common.cancel")));
-            auto* confirm = smallSecondaryButton(q(L10n::string("common.forget")), DS::err);
-            confirm->setAccessibleName(q(L10n::format("a11y.forget.confirm", {peer.name})));
-            buttons->addWidget(cancel);
-            buttons->addWidget(confirm);
-            buttons->addStretch(1);
-            stack->addLayout(buttons);
-            // Return means the safe answer.
-            for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
-                auto* shortcut = new QShortcut(QKeySequence(key), entry);
-                shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-                connect(shortcut, &QShortcut::activated, cancel, &QAbstractButton::click);
-            }
-            connect(cancel, &QAbstractButton::clicked, this, [this] {
-                forgetting_.cancel();
-                rebuildPaired();
-            });
-            connect(confirm, &QAbstractButton::clicked, this, [this] {
-                const auto before = values_.paired;
-                if (const auto id = forgetting_.confirm()) actions_.forget(*id);
-                refresh();
-                if (values_.paired == before) rebuildPaired();  // the confirmation closes all the same
-            });
-            QMetaObject::invokeMethod(
-                cancel, [cancel] { cancel->setFocus(); }, Qt::QueuedConnection);
+    if (!values_.paired.empty()) {
+        auto* card = new ListCard;
+        QWidget* asked = nullptr;  // the confirmation's safe answer
+        QWidget* same = nullptr;   // the Forget of the phone whose line held the focus
+        for (std::size_t i = 0; i < values_.paired.size(); ++i) {
+            const Peer& peer = values_.paired[i];
+            if (i > 0) card->add(new RowDivider);
+            QWidget* focusable = nullptr;
+            card->add(pairedEntry(peer, focusable));
+            if (forgetting_.asking(peer.id))
+                asked = focusable;
+            else if (focusedPeer == q(peer.id))
+                same = focusable;
         }
-        card->add(entry);
+        pairedCard_ = card;
+        pairedColumn_->addWidget(card);
+        card->show();
+        if (QWidget* next = asked ? asked : same; next && next->isVisible())
+            next->setFocus(Qt::OtherFocusReason);
     }
-    pairedCard_ = card;
-    pairedColumn_->addWidget(card);
+    if (old) {
+        old->hide();
+        old->deleteLater();
+    }
+}
+
+QWidget* PrefsSection::pairedEntry(const Peer& peer, QWidget*& focusable) {
+    auto* entry = new QWidget;
+    entry->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    entry->setObjectName(QString::fromStdString(peer.id));
+    const QString name = q(peer.name);
+    if (!forgetting_.asking(peer.id)) {
+        entry->setMinimumHeight(36);
+        auto* row = new QHBoxLayout(entry);
+        row->setContentsMargins(10, 0, 10, 0);
+        row->setSpacing(8);
+        row->addWidget(new PhoneGlyph(PhoneGlyph::Tone::paired, 24));
+        row->addWidget(oneLineText(name, design::font(13, QFont::Normal), SystemColor::primary), 1);
+        auto* forget = linkButton(q(L10n::string("common.forget")), DS::err);
+        forget->setAccessibleName(q(L10n::format("a11y.forget", {peer.name})));
+        row->addWidget(forget);
+        connect(forget, &QAbstractButton::clicked, this, [this, id = peer.id] {
+            forgetting_.ask(id);
+            rebuildPaired();
+        });
+        focusable = forget;
+        return entry;
+    }
+    auto* stack = new QVBoxLayout(entry);
+    stack->setContentsMargins(10, 8, 10, 8);
+    stack->setSpacing(6);
+    stack->addWidget(new TextBlock(q(L10n::format("prefs.forget.title", {peer.name})),
+                                   design::font(13, QFont::Medium), SystemColor::primary, true));
+    stack->addWidget(new TextBlock(q(L10n::string("prefs.forget.text")), design::font(12, QFont::Normal),
+                                   SystemColor::secondary, true));
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
+    auto* cancel = smallSecondaryButton(q(L10n::string("common.cancel")));
+    auto* confirm = smallSecondaryButton(q(L10n::string("common.forget")), DS::err);
+    confirm->setAccessibleName(q(L10n::format("a11y.forget.confirm", {peer.name})));
+    buttons->addWidget(cancel);
+    buttons->addWidget(confirm);
+    buttons->addStretch(1);
+    stack->addLayout(buttons);
+    // Return means the safe answer.
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), entry);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, cancel, &QAbstractButton::click);
+    }
+    connect(cancel, &QAbstractButton::clicked, this, [this] {
+        forgetting_.cancel();
+        rebuildPaired();
+    });
+    connect(confirm, &QAbstractButton::clicked, this, [this] {
+        const auto before = values_.paired;
+        if (const auto id = forgetting_.confirm()) actions_.forget(*id);
+        refresh();
+        if (values_.paired == before) rebuildPaired();  // the confirmation closes all the same
+    });
+    focusable = cancel;
+    return entry;
 }
 
 }  // namespace velmora

@@ -39,6 +39,9 @@ class PrefsSection : public QWidget {
 
   private:
     void rebuildPaired();
+    // One phone's line of the paired list, or its forget confirmation; `focusable` is set to the control
+    // that takes the focus when the line is rebuilt around it (Forget, or the confirmation's Cancel).
+    QWidget* pairedEntry(const Peer& peer, QWidget*& focusable);
 
     PrefsActions& actions_;
     PrefsValues values_;

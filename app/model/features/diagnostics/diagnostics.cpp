@@ -52,6 +52,10 @@ void AppModel::copyDiagnostics() {
     send({{"t", "diag.get"}});
 }
 
+void AppModel::revealLog() {
+    if (ports_.workspace) ports_.workspace->reveal(VelmoraLog::file());
+}
+
 // The first answer wins: a block that comes after the time-out, or a second one, is dropped.
 void AppModel::finishDiagnostics(std::string phoneBlock) {
     if (!diagWait_) return;
