@@ -8,6 +8,7 @@
 #include <QVariantMap>
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "core/l10n/l10n.h"
 #include "core/log/velmora_log.h"
@@ -30,8 +31,8 @@ QString localized(const char* key) {
 
 }  // namespace
 
-FreedesktopNotifications::FreedesktopNotifications(AskReply askReply, QString busAddress)
-    : askReply_(std::move(askReply)), busAddress_(std::move(busAddress)) {}
+FreedesktopNotifications::FreedesktopNotifications(AskReply askReply, QString busAddress, const Clock& clock)
+    : askReply_(std::move(askReply)), busAddress_(std::move(busAddress)), clock_(clock) {}
 
 FreedesktopNotifications::~FreedesktopNotifications() {
     if (!busAddress_.isEmpty()) QDBusConnection::disconnectFromBus(busAddress_);
@@ -111,19 +112,23 @@ void FreedesktopNotifications::notify(const DesktopNotice& notice, uint replaces
          << hints << -1;
     QDBusConnection bus =
         busAddress_.isEmpty() ? QDBusConnection::sessionBus() : QDBusConnection(busAddress_);
+    ++unanswered_;
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(
         watcher, &QDBusPendingCallWatcher::finished, this,
         [this, id = notice.id](QDBusPendingCallWatcher* done) {
             done->deleteLater();
+            --unanswered_;
             const QDBusPendingReply<uint> reply = *done;
             if (reply.isError()) {
                 VelmoraLog::write("notificações da área de trabalho: o servidor recusou uma notificação (" +
                                   reply.error().name().toStdString() + ")");
                 forget(id);
+                handleHeld(0);  // no notice has id 0
                 return;
             }
             notified(id, reply.value());
+            handleHeld(reply.value());
         });
 }
 
@@ -173,41 +178,85 @@ void FreedesktopNotifications::forget(const std::string& id) {
 }
 
 void FreedesktopNotifications::onActionInvoked(uint serverId, const QString& action) {
-    if (action == "default") {
-        emitEvent(NoticeEvent::Kind::click, serverId);
-    } else if (action == "dismiss") {
-        emitEvent(NoticeEvent::Kind::dismiss, serverId);
-    } else if (action == "reply" && askReply_ && ids_.contains(serverId)) {
-        // The server may close the notice meanwhile; the reply still belongs to its id.
-        const std::string id = ids_[serverId];
-        askReply_(entries_[id].title, [this, id](const QString& typed) {
-            if (onEvent_) onEvent_({NoticeEvent::Kind::reply, id, typed.toStdString()});
-        });
-    }
+    received({Signal::Kind::action, serverId, action});
 }
 
 void FreedesktopNotifications::onReplied(uint serverId, const QString& reply) {
-    emitEvent(NoticeEvent::Kind::reply, serverId, reply);
+    received({Signal::Kind::replied, serverId, reply});
+}
+
+void FreedesktopNotifications::onClosed(uint serverId, uint) {
+    received({Signal::Kind::closed, serverId, {}});
+}
+
+// A signal for an id no answer gave yet is kept only while an answer may still give it: every signal of the
+// server for other programs' notices comes here too.
+void FreedesktopNotifications::received(Signal signal) {
+    if (handle(signal) || unanswered_ == 0) return;
+    signal.until = clock_.now() + heldSeconds;
+    if (held_.size() == maxHeld) held_.pop_front();
+    held_.push_back(std::move(signal));
+}
+
+// Notify answered with `serverId` (or failed, with 0): what waited for that id is handled, in the order it
+// came; what is too old goes, and so does everything once no answer is awaited.
+void FreedesktopNotifications::handleHeld(uint serverId) {
+    if (held_.empty()) return;
+    const double now = clock_.now();
+    std::vector<Signal> due;
+    for (auto it = held_.begin(); it != held_.end();) {
+        if (it->until < now) {
+            it = held_.erase(it);
+        } else if (it->serverId == serverId) {
+            due.push_back(std::move(*it));
+            it = held_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (unanswered_ == 0) held_.clear();
+    for (const Signal& signal : due)
+        handle(signal);
 }
 
 // Servers close a notice after most actions too, so a close is no dismissal: only the "dismiss" button is.
 // A notice being replaced right now lives on under the id the server is about to give.
-void FreedesktopNotifications::onClosed(uint serverId, uint) {
-    const auto found = ids_.find(serverId);
-    if (found == ids_.end()) return;
+bool FreedesktopNotifications::handle(const Signal& signal) {
+    const auto found = ids_.find(signal.serverId);
+    if (found == ids_.end()) return false;
     const std::string id = found->second;
-    ids_.erase(found);
-    Entry& entry = entries_.at(id);
-    if (entry.inFlight)
-        entry.serverId = 0;
-    else
-        forget(id);
+    switch (signal.kind) {
+        case Signal::Kind::action:
+            if (signal.text == "default") {
+                emitEvent(NoticeEvent::Kind::click, id);
+            } else if (signal.text == "dismiss") {
+                emitEvent(NoticeEvent::Kind::dismiss, id);
+            } else if (signal.text == "reply" && askReply_) {
+                // The server may close the notice meanwhile; the reply still belongs to its id.
+                askReply_(entries_.at(id).title, [this, id](const QString& typed) {
+                    emitEvent(NoticeEvent::Kind::reply, id, typed);
+                });
+            }
+            break;
+        case Signal::Kind::replied:
+            emitEvent(NoticeEvent::Kind::reply, id, signal.text);
+            break;
+        case Signal::Kind::closed: {
+            ids_.erase(found);
+            Entry& entry = entries_.at(id);
+            if (entry.inFlight)
+                entry.serverId = 0;
+            else
+                forget(id);
+            break;
+        }
+    }
+    return true;
 }
 
-void FreedesktopNotifications::emitEvent(NoticeEvent::Kind kind, uint serverId, const QString& reply) {
-    const auto found = ids_.find(serverId);
-    if (found == ids_.end() || !onEvent_) return;
-    onEvent_({kind, found->second, reply.toStdString()});
+void FreedesktopNotifications::emitEvent(NoticeEvent::Kind kind, const std::string& id,
+                                         const QString& reply) {
+    if (onEvent_) onEvent_({kind, id, reply.toStdString()});
 }
 
 }  // namespace velmora

@@ -240,5 +240,66 @@ TEST(PictureBands, AViewThatTakesPicturesAtItsOwnPaceSeesOnlyWholeUnchangedPictu
     EXPECT_EQ(changed, 0);
 }
 
+// The window's view on its own thread shows one picture at a time: it takes a picture, paints it again at
+// its own pace, and lets go of it when the next one comes or, now and then, before (as when the stream
+// stops). The stream is fed a picture at a time, each once the view took the one before, so that the next
+// conversion runs while the view still paints. Every picture is converted into one of the same three (the
+// one shown, the one let go of a moment ago, the one being converted), handed back from the view's thread
+// as it drops it; none changes while the view holds it; and the view may keep its last one after the sink
+// is gone.
+TEST(PictureBands, AViewShowingOnePictureAtATimeGivesItBackForTheNextOnes) {
+    const auto packets = testing::encodeH264(180, 100, 60, 30);
+    const auto want = reference(packets, 90, 51);
+    const std::int64_t final = packets.back().ptsMicros;
+    auto sink = std::make_unique<AvcodecVideoSink>(std::function<void()>{}, 1, 256);
+    sink->setOutputSize(90, 51);
+    auto feeder = std::make_unique<H264Feeder>(*sink);
+    std::atomic<bool> done = false;
+    std::atomic<std::int64_t> last = -1;
+    std::atomic<int> wrong = 0, changed = 0, droppedEarly = 0;
+    std::shared_ptr<const VideoFrame> kept;  // the view's last picture, once it stopped
+    std::thread view([&] {
+        std::shared_ptr<const VideoFrame> shown;
+        Bytes seen;
+        std::mt19937 random(5);
+        for (;;) {
+            const bool stop = done;  // read first: the last picture is taken after the feeding ended
+            if (auto frame = sink->takeLatest()) {
+                if (shown && pixels(*shown) != seen) ++changed;
+                shown = std::move(frame);
+                last = shown->ptsMicros;  // the next picture is fed and converted from here on
+                seen = pixels(*shown);
+                const auto it = want.find(shown->ptsMicros);
+                if (it == want.end() || it->second != seen) ++wrong;
+            }
+            for (int spin = static_cast<int>(random() % 20000); spin > 0; --spin)
+                std::atomic_signal_fence(std::memory_order_seq_cst);
+            if (shown && pixels(*shown) != seen) ++changed;  // painted again
+            if (shown && shown->ptsMicros != final && random() % 3 == 0) shown.reset(), ++droppedEarly;
+            if (stop) break;
+        }
+        kept = std::move(shown);
+    });
+    bool allShown = true;
+    for (const auto& p : packets) {
+        feeder->feed(p.bytes);
+        allShown = allShown && test::waitUntil([&] { return last == p.ptsMicros; });
+    }
+    done = true;
+    view.join();
+    ASSERT_TRUE(allShown) << "last shown " << last;
+    const auto counts = sink->counts();
+    feeder.reset();
+    sink.reset();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(changed, 0);
+    EXPECT_GT(droppedEarly, 0);
+    EXPECT_EQ(counts.converted, packets.size());
+    EXPECT_LE(counts.allocated, 3u);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->ptsMicros, final);
+    EXPECT_TRUE(pixels(*kept) == want.at(final));
+}
+
 }  // namespace
 }  // namespace velmora

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QThread>
 #include <QVariantMap>
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -49,6 +50,22 @@ class TestNotificationServer final : public QObject, protected QDBusContext {
     }
     std::vector<Call> calls() const { return std::lock_guard(mutex_), calls_; }  // copied under the lock
     std::vector<uint> closed() const { return std::lock_guard(mutex_), closed_; }
+    void holdAnswers() {
+        std::lock_guard lock(mutex_);
+        holding_ = true;
+    }
+    // Sends the oldest `count` answers held (on the connection that fires, so in order with the signals).
+    void answer(std::size_t count = 1) {
+        std::vector<QDBusMessage> out;
+        {
+            std::lock_guard lock(mutex_);
+            count = std::min(count, held_.size());
+            out.assign(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(count));
+            held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(count));
+        }
+        for (const QDBusMessage& reply : out)
+            bus_.send(reply);
+    }
     // With `impostor`, the same signal from another program on the bus.
     void fire(const QString& name, uint id, const QVariant& arg, bool impostor = false) {
         (impostor ? QDBusConnection::connectToBus(address, "impostor " + address) : bus_)
@@ -61,13 +78,17 @@ class TestNotificationServer final : public QObject, protected QDBusContext {
 
   public slots:
     QStringList GetCapabilities() { return caps_; }
-    // Answered before it is recorded, so a signal fired once the call was seen follows the id it names.
+    // Answered (unless held) before it is recorded, so a signal fired once the call was seen follows the
+    // answer that names its id.
     uint Notify(const QString&, uint replaces, const QString&, const QString& summary, const QString& body,
                 const QStringList& actions, const QVariantMap&, int) {
         std::lock_guard lock(mutex_);
         const uint id = replaces ? replaces : static_cast<uint>(calls_.size() + 1);
         setDelayedReply(true);
-        connection().send(message().createReply(id));
+        if (holding_)
+            held_.push_back(message().createReply(id));
+        else
+            connection().send(message().createReply(id));
         calls_.push_back({replaces, summary, body, actions});
         return id;
     }
@@ -81,9 +102,11 @@ class TestNotificationServer final : public QObject, protected QDBusContext {
     QThread thread_;
     QStringList caps_;
     QDBusConnection bus_{QString()};
-    mutable std::mutex mutex_;  // guards calls_ and closed_
+    mutable std::mutex mutex_;  // guards the fields below
     std::vector<Call> calls_;
     std::vector<uint> closed_;
+    bool holding_ = false;
+    std::vector<QDBusMessage> held_;  // answers not sent yet, oldest first
 };
 
 }  // namespace velmora::test

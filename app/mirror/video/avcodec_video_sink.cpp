@@ -157,8 +157,11 @@ std::shared_ptr<const VideoFrame> AvcodecVideoSink::takeLatest() {
 }
 
 AvcodecVideoSink::Counts AvcodecVideoSink::counts() {
+    const std::uint64_t allocated = pool_.counts().made;
     std::lock_guard guard(mutex_);
-    return counts_;
+    Counts out = counts_;
+    out.allocated = allocated;
+    return out;
 }
 
 void AvcodecVideoSink::setOutputSize(int width, int height) {
@@ -288,7 +291,7 @@ bool AvcodecVideoSink::publish(Decoder& decoder, const AVFrame& in, std::uint64_
     decoder.dropBands();
     const bool banded = out != nullptr;
     if (!out) {
-        out = spareFrame();
+        out = pool_.take();
         if (!decoder.converter.convert(in, width, height, *out)) return false;
     }
     out->ptsMicros = in.pts;
@@ -301,16 +304,6 @@ bool AvcodecVideoSink::publish(Decoder& decoder, const AVFrame& in, std::uint64_
     }
     if (onFrame_) onFrame_();
     return true;
-}
-
-// A picture nobody else holds any more (the view has let go of it, it is not the one waiting to be taken,
-// nor the one being converted in bands), so that a steady stream allocates nothing.
-std::shared_ptr<VideoFrame> AvcodecVideoSink::spareFrame() {
-    for (const auto& frame : frames_)
-        if (frame.use_count() == 1) return frame;
-    auto out = std::make_shared<VideoFrame>();
-    if (frames_.size() < 3) frames_.push_back(out);
-    return out;
 }
 
 namespace {
@@ -349,7 +342,7 @@ void AvcodecVideoSink::startBands(Decoder& decoder, const AVFrame& in) {
         if (latest_ || !queue_.empty() || decoder.epoch != epoch_) return;
         if (outWidth_ > 0) width = outWidth_, height = outHeight_;
     }
-    auto out = spareFrame();
+    auto out = pool_.take();
     if (!decoder.converter.begin(in, width, height, *out)) return;
     decoder.banded = std::move(out);
     decoder.bandPlane = in.data[0];

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/mirror/media/video_sink.h"
+#include "app/mirror/video/frame_pool.h"
 #include "app/mirror/video/video_frame.h"
 
 struct AVCodecContext;
@@ -57,11 +58,13 @@ class AvcodecVideoSink final : public VideoSink {
     std::shared_ptr<const VideoFrame> takeLatest();
 
     // Pictures decoded and pictures converted for the view since the start; of those converted, how many
-    // band by band while being decoded.
+    // band by band while being decoded; and how many pictures to convert into were allocated, the rest
+    // being pictures the view had let go of.
     struct Counts {
         std::uint64_t decoded = 0;
         std::uint64_t converted = 0;
         std::uint64_t banded = 0;
+        std::uint64_t allocated = 0;
     };
     Counts counts();
 
@@ -77,7 +80,6 @@ class AvcodecVideoSink final : public VideoSink {
     bool present(Decoder& decoder, std::uint64_t epoch);
     bool publish(Decoder& decoder, const AVFrame& in, std::uint64_t epoch);
     void failed(std::uint64_t epoch);
-    std::shared_ptr<VideoFrame> spareFrame();
     void startBands(Decoder& decoder, const AVFrame& in);
     static void onBand(AVCodecContext* ctx, const AVFrame* in, int offset[], int y, int type, int height);
 
@@ -97,7 +99,7 @@ class AvcodecVideoSink final : public VideoSink {
     int outWidth_ = 0;
     int outHeight_ = 0;
     std::shared_ptr<VideoFrame> latest_;
-    std::vector<std::shared_ptr<VideoFrame>> frames_;  // pictures to convert into, reused once released
+    FramePool pool_;  // pictures to convert into (locked on its own): the view gives them back
     std::thread worker_;
 };
 
