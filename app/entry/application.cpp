@@ -58,7 +58,7 @@ int runApplication(int& argc, char** argv) {
 
     auto main = std::make_shared<MainThreadExecutor>();
     auto prompt = std::make_shared<QtPairingPrompt>(devPairingAnswer());
-    auto root = ApplicationRoot::create(applicationPorts(main, prompt),
+    auto root = ApplicationRoot::create(applicationPorts(main, prompt, &quitSignals),
                                         QSystemTrayIcon::isSystemTrayAvailable(), monotonicSeconds);
     if (!root) return 1;
     connectFromEnvironment(*root->model());
