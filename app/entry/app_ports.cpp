@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <cstdlib>
 
+#include "app/entry/quit_signals.h"
 #include "app/links/ble/ble_central_port.h"
 #include "app/links/ble/ble_transport.h"
 #include "app/links/installer/phone_installer.h"
@@ -70,13 +71,32 @@ class NoBluetooth final : public BluetoothCentral {
 
 class DialogAlerts final : public Alerts {
   public:
+    explicit DialogAlerts(EntryLinks* entry) : entry_(entry) {}
+
+    // A quit signal closes the alert as the user's button would: the main loop, which quit() ends, has not
+    // started yet, so only the dialog's own loop hears it.
     void showFatal(const std::string& title, const std::string& text) override {
         VelmoraLog::write("alerta: " + title + " | " + text);
-        QMessageBox::critical(nullptr, QString::fromStdString(title), QString::fromStdString(text));
+        const QuitSignals* quit = entry_ ? entry_->quit : nullptr;
+        if (quit && quit->requested()) return;  // told to end before the alert could show
+        // The title is the message's first line, not only the window's: without a window manager, and on
+        // desktops that hide dialog titles, it would not be seen at all.
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Velmora"), QString::fromStdString(title),
+                        QMessageBox::Ok);
+        box.setInformativeText(QString::fromStdString(text));
+        if (quit) {
+            QObject::connect(quit, &QuitSignals::quitRequested, &box, [&box] {
+                VelmoraLog::write("alerta fechado pelo sinal de encerramento");
+                box.reject();
+            });
+        }
+        box.exec();
     }
+    // The model calls this only where its start-up gives up; the entry then returns the status.
     void exitProcess(int status) override {
         VelmoraLog::flush();
-        std::exit(status);
+        if (!entry_) std::exit(status);
+        entry_->exitStatus = status;
     }
     std::size_t choose(const std::string& message, const std::string& text,
                        const std::vector<std::string>& buttons) override {
@@ -95,11 +115,15 @@ class DialogAlerts final : public Alerts {
             if (box.clickedButton() == added[i]) return i;
         return 0;
     }
+
+  private:
+    EntryLinks* const entry_;
 };
 
 }  // namespace
 
-ModelPorts applicationPorts(std::shared_ptr<Executor> main, std::shared_ptr<QtPairingPrompt> prompt) {
+ModelPorts applicationPorts(std::shared_ptr<Executor> main, std::shared_ptr<QtPairingPrompt> prompt,
+                            EntryLinks* entry) {
     ModelPorts ports;
     ports.main = std::move(main);
     ports.settings = std::make_shared<JsonFileSettings>(
@@ -125,7 +149,7 @@ ModelPorts applicationPorts(std::shared_ptr<Executor> main, std::shared_ptr<QtPa
         return std::make_unique<PhoneInstaller>(std::move(adbPath), main);
     };
     ports.pairing = std::move(prompt);
-    ports.alerts = std::make_shared<DialogAlerts>();
+    ports.alerts = std::make_shared<DialogAlerts>(entry);
     ports.network = std::make_shared<RtnetlinkMonitor>();
     ports.wake = std::make_shared<LogindWakeSource>();
     ports.hostName = std::make_shared<SystemHostName>();

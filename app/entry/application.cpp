@@ -61,9 +61,10 @@ int runApplication(int& argc, char** argv) {
 
     auto main = std::make_shared<MainThreadExecutor>();
     auto prompt = std::make_shared<QtPairingPrompt>(devPairingAnswer());
-    auto root = ApplicationRoot::create(applicationPorts(main, prompt),
+    EntryLinks links{&quitSignals, std::nullopt};
+    auto root = ApplicationRoot::create(applicationPorts(main, prompt, &links),
                                         QSystemTrayIcon::isSystemTrayAvailable(), monotonicSeconds);
-    if (!root) return 1;
+    if (!root) return links.exitStatus.value_or(1);  // its alert was shown, and the log is written
     connectFromEnvironment(*root->model());
     const int status = QApplication::exec();
     root.reset();  // the model shuts down first, then the widgets go

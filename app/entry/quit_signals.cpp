@@ -26,11 +26,13 @@ void onSignal(int number) {
 QuitSignals::QuitSignals(QObject* parent) : QObject(parent) {
     if (::pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) return;
     notifier_ = new QSocketNotifier(pipeEnds[0], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, [] {
+    connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char byte = 0;
         while (::read(pipeEnds[0], &byte, 1) == 1) {
         }
         VelmoraLog::write("sinal " + std::to_string(static_cast<int>(byte)) + " recebido: encerrando");
+        requested_ = true;
+        emit quitRequested();
         QCoreApplication::quit();
     });
     struct sigaction action {};

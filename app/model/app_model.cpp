@@ -3,6 +3,7 @@
 #include "app/model/features/clipboard/clipboard_policy.h"
 #include "app/model/features/files/received_folder.h"
 #include "app/model/preview_identity.h"
+#include "core/errors/crypto_error.h"
 #include "core/errors/friendly_errors.h"
 #include "core/l10n/l10n.h"
 #include "core/log/velmora_log.h"
@@ -62,11 +63,23 @@ bool AppModel::loadIdentity() {
     try {
         context_->identity = ports_.loadIdentity(name);
     } catch (const std::exception& e) {
-        ports_.alerts->showFatal(L10n::string("err.identity_alert.title"), FriendlyErrors::text(e));
+        // The alert's text is the user's; the log keeps the cause (an errno, a secret-store status).
+        VelmoraLog::write(std::string("identidade não carregada: ") + e.what());
+        // Stored bytes that are no P-256 key: trying again cannot help, so the generic text would mislead.
+        const bool damaged = dynamic_cast<const CryptoError*>(&e) != nullptr;
+        ports_.alerts->showFatal(L10n::string("err.identity_alert.title"),
+                                 damaged ? L10n::string("err.identity_damaged") : FriendlyErrors::text(e));
         ports_.alerts->exitProcess(1);
         return false;
     }
-    context_->store = std::make_shared<FilePeerStore>(ports_.supportDir / "peers.json");
+    const auto store = std::make_shared<FilePeerStore>(ports_.supportDir / "peers.json");
+    if (store->ignoredUnsafeFile()) {
+        VelmoraLog::write(
+            "peers.json ignorado: não é um arquivo comum só deste usuário, ou outros podem gravá-lo; vai "
+            "para "
+            "peers.json.bad na próxima gravação");
+    }
+    context_->store = store;
     return true;
 }
 

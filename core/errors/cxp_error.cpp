@@ -1,5 +1,7 @@
 #include "core/errors/cxp_error.h"
 
+#include <system_error>
+
 namespace velmora {
 
 CXPError::CXPError(Kind kind, std::string text, std::int32_t status)
@@ -28,6 +30,9 @@ std::string CXPError::developerText(Kind kind, const std::string& text, std::int
             return "unknownPeer";
         case Kind::identityFileUnsafe:
             return "identityFileUnsafe";
+        case Kind::identityFileUnreadable:
+            return "identityFileUnreadable: " + std::to_string(status) + " (" +
+                   std::generic_category().message(status) + ")";
     }
     return "unknown";
 }

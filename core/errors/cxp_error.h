@@ -21,6 +21,7 @@ class CXPError : public std::runtime_error {
         unexpectedPeer,
         unknownPeer,
         identityFileUnsafe,
+        identityFileUnreadable,  // status: errno of the failed open or read
     };
 
     static CXPError protocolError(std::string text) { return {Kind::protocolError, std::move(text), 0}; }
@@ -34,11 +35,12 @@ class CXPError : public std::runtime_error {
     static CXPError unexpectedPeer() { return {Kind::unexpectedPeer, {}, 0}; }
     static CXPError unknownPeer() { return {Kind::unknownPeer, {}, 0}; }
     static CXPError identityFileUnsafe() { return {Kind::identityFileUnsafe, {}, 0}; }
+    static CXPError identityFileUnreadable(int error) { return {Kind::identityFileUnreadable, {}, error}; }
 
     Kind kind() const { return kind_; }
     // Payload of protocolError and rejected; empty otherwise.
     const std::string& text() const { return text_; }
-    // Payload of identityUnavailable and identitySaveFailed; 0 otherwise.
+    // Payload of identityUnavailable, identitySaveFailed and identityFileUnreadable; 0 otherwise.
     std::int32_t status() const { return status_; }
 
     bool operator==(const CXPError& o) const {

@@ -65,6 +65,7 @@ std::string textForCxp(const CXPError& error) {
         case CXPError::Kind::unexpectedPeer:
         case CXPError::Kind::unknownPeer:
         case CXPError::Kind::identityFileUnsafe:
+        case CXPError::Kind::identityFileUnreadable:
             break;
     }
     return describe(error);
@@ -161,6 +162,8 @@ std::string describe(const CXPError& error) {
             return L10n::string("err.cxp.unknown_peer");
         case CXPError::Kind::identityFileUnsafe:
             return L10n::string("err.identity_file_unsafe");
+        case CXPError::Kind::identityFileUnreadable:
+            return L10n::string("err.identity_file_unreadable");
     }
     return error.what();
 }

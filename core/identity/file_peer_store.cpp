@@ -43,7 +43,10 @@ void FilePeerStore::load() {
         case SecureFile::Inspection::missing:
             return;
         case SecureFile::Inspection::unsafe:
+            // Not read (it could be planted), but it may well hold this user's pairings, as a restore under
+            // a loose umask leaves them: kept aside rather than replaced.
             ignoredUnsafeFile_ = true;
+            pendingSetAside_ = true;
             return;
         case SecureFile::Inspection::ok:
             break;
@@ -99,7 +102,8 @@ bool FilePeerStore::writeLocked() {
     if (pendingSetAside_) {
         std::filesystem::path aside = file_;
         aside += ".bad";
-        // Without the copy aside, the rewrite would destroy the only trace of the lost pairings.
+        // Without the copy aside, the rewrite would destroy the only trace of the lost pairings. A link is
+        // moved itself, never what it points to.
         if (::rename(file_.c_str(), aside.c_str()) != 0 && errno != ENOENT) return false;
         pendingSetAside_ = false;
     }

@@ -22,10 +22,10 @@ class FilePeerStore : public PeerStore {
     static constexpr std::uintmax_t kMaxFileSize = 4 * 1024 * 1024;
 
     // Loads the file; never throws. A missing file gives an empty store. A file that is unsafe (a link,
-    // not a regular file, another user's, group- or world-writable) is ignored and left alone until the
-    // next write replaces it. Elements that are malformed, or whose id is not the id of their key, are
-    // dropped one by one; a file that does not parse at all is moved aside to "<name>.bad" before the first
-    // rewrite, so a damaged list is never silently destroyed.
+    // not a regular file, another user's, group- or world-writable) is not read. Elements that are
+    // malformed, or whose id is not the id of their key, are dropped one by one. An unsafe file, and one
+    // that cannot be read or does not parse at all, is left alone until the first write, which moves it
+    // aside to "<name>.bad" first, so a list this store could not use is never silently destroyed.
     explicit FilePeerStore(std::filesystem::path file);
 
     std::optional<Peer> find(const std::string& id) const override;

@@ -1,5 +1,6 @@
 #include "core/identity/keychain_identity.h"
 
+#include <cerrno>
 #include <variant>
 
 #include "core/errors/cxp_error.h"
@@ -17,17 +18,22 @@ struct StoreFailure {
     std::int32_t status;
 };
 struct UnsafeFile {};
+struct UnreadableFile {
+    int error;
+};
 struct FromFile {
     SecretBytes bytes;
 };
-using Loaded = std::variant<SecretBytes, FromFile, NothingStored, StoreFailure, UnsafeFile>;
+using Loaded = std::variant<SecretBytes, FromFile, NothingStored, StoreFailure, UnsafeFile, UnreadableFile>;
 
 std::filesystem::path keyFilePath() {
     return AppPaths::supportDir() / KeychainIdentity::kKeyFileName;
 }
 
 // The secret store wins when it answers with the key; the file is looked at only otherwise, and an unsafe
-// file is refused even when the store has nothing, so a planted key cannot become the identity.
+// file is refused even when the store has nothing, so a planted key cannot become the identity. A file that
+// is there but cannot be read is an error too, whatever the store said: taken for a missing one, it would be
+// overwritten by a new key, and every paired phone would have to pair again.
 Loaded load(SecretStore& store) {
     SecretStore::Lookup found = store.lookup(KeychainIdentity::kAccount);
     if (found.status == SecretStatus::success && found.data) return std::move(*found.data);
@@ -36,12 +42,12 @@ Loaded load(SecretStore& store) {
     switch (SecureFile::inspect(file, true)) {
         case SecureFile::Inspection::unsafe:
             return UnsafeFile{};
-        case SecureFile::Inspection::ok:
-            if (std::optional<SecretBytes> bytes = SecureFile::readSecret(file, kMaxKeyFile);
-                bytes && !bytes->empty()) {
-                return FromFile{std::move(*bytes)};
-            }
-            break;
+        case SecureFile::Inspection::ok: {
+            std::optional<SecretBytes> bytes = SecureFile::readSecret(file, kMaxKeyFile);
+            if (!bytes) return UnreadableFile{errno};
+            if (!bytes->empty()) return FromFile{std::move(*bytes)};
+            break;  // an empty file holds no key: as good as none
+        }
         case SecureFile::Inspection::missing:
             break;
     }
@@ -74,6 +80,8 @@ P256PrivateKey KeychainIdentity::loadOrCreate(SecretStore& store) {
     if (auto* failure = std::get_if<StoreFailure>(&loaded))
         throw CXPError::identityUnavailable(failure->status);
     if (std::holds_alternative<UnsafeFile>(loaded)) throw CXPError::identityFileUnsafe();
+    if (auto* unreadable = std::get_if<UnreadableFile>(&loaded))
+        throw CXPError::identityFileUnreadable(unreadable->error);
 
     P256PrivateKey fresh = P256PrivateKey::generate();
     keyFile_ = save(store, fresh.raw());

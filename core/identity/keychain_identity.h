@@ -20,8 +20,10 @@ class KeychainIdentity : public Identity {
 
     // Loads the key, or makes and stores a new one when nothing is stored anywhere. Throws
     // CXPError::identityUnavailable (store failure, no usable file), CXPError::identityFileUnsafe,
+    // CXPError::identityFileUnreadable (the file is there but cannot be opened or read),
     // CXPError::identitySaveFailed (new key could be kept nowhere), or CryptoError (stored bytes are not
-    // a P-256 scalar; no new key is made then, so a damaged store never silently changes identity).
+    // a P-256 scalar). In every failure nothing is written, so a damaged or unreadable key never silently
+    // changes the identity.
     KeychainIdentity(std::string deviceName, SecretStore& store);
 
     const Bytes& publicX963() const override { return key_.publicX963(); }

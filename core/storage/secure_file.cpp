@@ -37,27 +37,31 @@ bool writeAll(int fd, ByteView data) {
     return true;
 }
 
-// Reads straight into the result, so no other buffer ever holds the content.
+// Reads straight into the result, so no other buffer ever holds the content. On failure errno is the open's
+// or the read's: the partial content is released before errno is put back, so nothing after that touches it.
 template <typename Buffer>
 std::optional<Buffer> readUpTo(const std::filesystem::path& file, std::size_t limit) {
     constexpr std::size_t kChunk = 16384;
     const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
-    Buffer out;
+    std::optional<Buffer> out(std::in_place);
     std::size_t size = 0;
     while (size <= limit) {
-        out.resize(size + std::min(kChunk, limit + 1 - size));
-        const ssize_t n = ::read(fd, out.data() + size, out.size() - size);
+        out->resize(size + std::min(kChunk, limit + 1 - size));
+        const ssize_t n = ::read(fd, out->data() + size, out->size() - size);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
+            const int error = errno;
+            out.reset();
             ::close(fd);
-            return std::nullopt;
+            errno = error;
+            return out;
         }
         if (n == 0) break;
         size += static_cast<std::size_t>(n);
     }
     ::close(fd);
-    out.resize(size);
+    out->resize(size);
     return out;
 }
 

@@ -24,7 +24,8 @@ void tighten(const std::filesystem::path& file, unsigned mode);
 bool writeAtomically(ByteView data, const std::filesystem::path& file, unsigned mode);
 
 // Reads the file without following a link, stopping after `limit` + 1 bytes so that a caller can tell an
-// oversized file from a full one without holding all of it. nullopt when it cannot be opened or read.
+// oversized file from a full one without holding all of it. nullopt when it cannot be opened or read, with
+// errno telling why.
 std::optional<Bytes> readBounded(const std::filesystem::path& file, std::size_t limit);
 // The same for a file that holds a key: read straight into bytes that are wiped when released.
 std::optional<SecretBytes> readSecret(const std::filesystem::path& file, std::size_t limit);

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <sstream>
 #include <thread>
 
 #include "core/crypto/base64.h"
@@ -13,8 +17,10 @@
 #include "core/crypto/p256_private_key.h"
 #include "core/errors/crypto_error.h"
 #include "core/errors/cxp_error.h"
+#include "core/errors/friendly_errors.h"
 #include "core/identity/file_peer_store.h"
 #include "core/identity/keychain_identity.h"
+#include "core/l10n/l10n.h"
 #include "core/settings/json_file_settings.h"
 #include "core/settings/memory_settings.h"
 #include "core/storage/app_paths.h"
@@ -281,12 +287,75 @@ TEST_F(FilePeerStoreTest, UnsafeFilesAreIgnoredUntouchedThenReplacedByTheNextSav
     const Peer fresh = makePeer("Novo");
     EXPECT_TRUE(store.save(fresh));
     EXPECT_FALSE(fs::is_symlink(file));
+    EXPECT_TRUE(fs::is_symlink(aside));  // kept aside, not replaced
     EXPECT_EQ(readFile(target), contents);
     EXPECT_EQ(FilePeerStore(file).all(), Peers{fresh});
 
     test::writeFile(file, contents, 0644);
     if (::chown(file.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "needs root to give a file away";
     EXPECT_TRUE(FilePeerStore(file).ignoredUnsafeFile());
+}
+
+// What stands at a path, for comparing before and after: the kind, its mode and its content or target.
+std::string entryAt(const fs::path& path) {
+    if (fs::is_symlink(path)) return "link to " + fs::read_symlink(path).string();
+    if (fs::is_directory(path)) return "folder holding " + std::to_string(test::entriesIn(path));
+    if (!fs::exists(path)) return "nothing";
+    std::ostringstream mode;
+    mode << std::oct << modeOf(path);
+    return "file " + mode.str() + " " + readFile(path);
+}
+
+// Table: lists the store will not read (they could be planted), though they may hold this user's pairings.
+// Each stays as it is until the first save, which moves it whole to peers.json.bad (a link itself, never
+// what it points to) before the new list is written.
+TEST_F(FilePeerStoreTest, AListTheStoreWouldNotReadIsKeptAsideBeforeTheFirstSave) {
+    const std::string contents = json::array({element(makePeer("Antigo"))}).dump();
+    const fs::path target = dir.path() / "elsewhere.json";
+    const struct {
+        const char* what;
+        std::function<void()> make;
+    } rows[] = {
+        {"group-writable, as a restore under umask 002 leaves it", [&] { writeFile(file, contents, 0664); }},
+        {"writable by others", [&] { writeFile(file, contents, 0646); }},
+        {"a link to a private file",
+         [&] {
+             writeFile(target, contents);
+             fs::create_symlink(target, file);
+         }},
+        {"a folder", [&] { fs::create_directories(file / "inside"); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        fs::remove_all(file);
+        fs::remove_all(aside);
+        row.make();
+        const std::string before = entryAt(file);
+        FilePeerStore store(file);
+        EXPECT_TRUE(store.ignoredUnsafeFile());
+        EXPECT_TRUE(store.all().empty());
+        EXPECT_EQ(entryAt(file), before);
+        EXPECT_EQ(entryAt(aside), "nothing");
+        const Peer fresh = makePeer("Novo");
+        EXPECT_TRUE(store.save(fresh));
+        EXPECT_EQ(entryAt(aside), before);
+        EXPECT_EQ(modeOf(file), 0600u);
+        EXPECT_EQ(FilePeerStore(file).all(), Peers{fresh});
+        EXPECT_TRUE(store.save(makePeer("Outro")));  // moved once: later saves leave it alone
+        EXPECT_EQ(entryAt(aside), before);
+    }
+    EXPECT_EQ(readFile(target), contents);
+
+    // The place aside is taken by a folder that is not empty: nothing moves, the save says it failed, and
+    // the change stays in memory.
+    writeFile(file, contents, 0664);
+    fs::remove_all(aside);
+    fs::create_directories(aside / "older");
+    FilePeerStore blocked(file);
+    const Peer fresh = makePeer("Novo");
+    EXPECT_FALSE(blocked.save(fresh));
+    EXPECT_EQ(entryAt(file), "file 664 " + contents);
+    EXPECT_EQ(blocked.find(fresh.id), fresh);
 }
 
 TEST_F(FilePeerStoreTest, AFailedWriteIsReportedAndTheMemoryChangeStays) {
@@ -440,6 +509,50 @@ TEST_F(KeychainIdentityTest, ADamagedKeyThrowsAndIsNeverReplaced) {
     writeKeyFile(Bytes(40, 7), 0600);
     EXPECT_THROW(KeychainIdentity("pc", store), CryptoError);
     EXPECT_EQ(store.adds + store.updates, 0);
+}
+
+// Runs `action` with this thread's effective capabilities cleared, so that root too is refused what a file's
+// mode forbids; they come back from the permitted set afterwards. Another user has nothing to clear.
+void asPlainUser(const std::function<void()>& action) {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct held[_LINUX_CAPABILITY_U32S_3] = {};
+    const bool known = ::syscall(SYS_capget, &header, held) == 0;
+    __user_cap_data_struct cleared[_LINUX_CAPABILITY_U32S_3] = {};
+    for (int i = 0; i < _LINUX_CAPABILITY_U32S_3; ++i)
+        cleared[i] = {0, held[i].permitted, held[i].inheritable};
+    if (known) ::syscall(SYS_capset, &header, cleared);
+    action();
+    if (known) ::syscall(SYS_capset, &header, held);
+}
+
+// Table: a key file that is there but cannot be read. Taken for a missing one, it would be overwritten by a
+// new key and every paired phone would have to pair again: loading fails with the cause instead, whatever
+// the secret store answered, and neither the file nor the store changes.
+TEST_F(KeychainIdentityTest, AKeyFileThatCannotBeReadIsAnErrorAndStaysByteForByte) {
+    const struct {
+        const char* what;
+        mode_t mode;
+        std::optional<std::int32_t> storeFailure;
+    } rows[] = {
+        {"mode 000, the store has nothing", 0000, std::nullopt},
+        {"mode 000, the store locked", 0000, SecretStatus::locked},
+        {"the owner may only write, the store failed", 0200, SecretStatus::failed},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        writeKeyFile(knownRaw, row.mode);
+        store.lookupFailure = row.storeFailure;
+        std::string error;
+        asPlainUser([&] { error = loadError().what(); });
+        EXPECT_EQ(error, "identityFileUnreadable: 13 (Permission denied)");
+        EXPECT_EQ(readFile(keyFile()), std::string(knownRaw.begin(), knownRaw.end()));
+        EXPECT_EQ(modeOf(keyFile()), row.mode);
+        EXPECT_EQ(test::entriesIn(AppPaths::supportDir()), 1);  // no temporary key file either
+        EXPECT_EQ(store.adds + store.updates, 0);
+    }
+    // What the user is told; the log keeps the developer text above, with the cause.
+    EXPECT_EQ(FriendlyErrors::text(CXPError::identityFileUnreadable(EACCES)),
+              L10n::string("err.identity_file_unreadable"));
 }
 
 TEST_F(KeychainIdentityTest, AnItemTheSearchMissesIsUpdatedAndAKeyKeptNowhereIsASaveFailure) {

@@ -1,6 +1,9 @@
 // Start-up, the user's connection order while running, and shutdown, seen through the ports.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include "core/errors/crypto_error.h"
 #include "core/l10n/l10n.h"
 #include "support/model_harness.h"
 
@@ -71,6 +74,36 @@ TEST(Startup, AnIdentityThatCannotBeLoadedEndsWithAnAlertAndStatusOne) {
     EXPECT_TRUE(said[0].starts_with("alerts." + L10n::string("err.identity_alert.title") + " | ")) << said[0];
     EXPECT_EQ(said[1], "alerts.exit 1");
     EXPECT_EQ(said[2], "prompt.said dismissed");
+}
+
+// Table: why the identity could not be loaded, and what the alert says. The log keeps the cause itself.
+TEST(Startup, TheIdentityAlertNamesWhatIsWrongWithTheKey) {
+    const struct {
+        std::function<void()> fail;
+        std::string text, logged;
+    } rows[] = {
+        {[] { throw CryptoError("chave privada P-256 de tamanho inválido"); },
+         L10n::string("err.identity_damaged"), "chave privada P-256 de tamanho inválido"},
+        {[] { throw CXPError::identityFileUnreadable(EACCES); }, L10n::string("err.identity_file_unreadable"),
+         "identityFileUnreadable: 13"},
+        {[] { throw CXPError::identityFileUnsafe(); }, L10n::string("err.identity_file_unsafe"),
+         "identityFileUnsafe"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.logged);
+        ModelHarness h;
+        ModelPorts ports = h.ports();
+        ports.loadIdentity = [&](const std::string&) -> std::unique_ptr<Identity> {
+            row.fail();
+            return nullptr;
+        };
+        EXPECT_EQ(AppModel::create(std::move(ports), false), nullptr);
+        const auto said = h.journal->after("alerts.");
+        ASSERT_EQ(said.size(), 2u) << testing::PrintToString(said);
+        EXPECT_EQ(said[0], L10n::string("err.identity_alert.title") + " | " + row.text);
+        EXPECT_EQ(said[1], "exit 1");
+        EXPECT_NE(h.log().find("identidade não carregada: " + row.logged), std::string::npos) << h.log();
+    }
 }
 
 TEST(Startup, SwitchingKindsFollowsTheOrderAndPublishesOnlyChanges) {

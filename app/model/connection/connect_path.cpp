@@ -5,10 +5,18 @@
 #include "app/model/connection/handshake_watch.h"
 #include "app/model/connection/session_reports.h"
 #include "core/errors/cxp_error.h"
+#include "core/l10n/l10n.h"
 #include "core/log/velmora_log.h"
 #include "core/net/net_info.h"
 
 namespace velmora {
+
+namespace {
+
+// Longer than other notices: the pairing dialog has just closed, and the panel may only be opened later.
+constexpr double kPairingNotSavedNoticeSeconds = 60.0;
+
+}  // namespace
 
 void AppModel::connect(ConnectRequest request) {
     if (shutDown_ || state_.state.kind() != ConnState::Kind::idle) return;
@@ -116,6 +124,14 @@ void AppModel::sessionOpened(const std::shared_ptr<LinkSession>& session, const 
     VelmoraLog::write("conectado a " + session->peer().name + " via " + request.kind +
                       " (novo=" + (session->newlyPaired() ? "true" : "false") + ")");
     state.paired = context_->store->all();
+    // The phone now counts this computer as paired; without the file, it would be refused after a restart.
+    if (session->peerSaveFailed()) {
+        const Peer& peer = session->peer();
+        VelmoraLog::write("pareamento com " + peer.name + " (" + peer.id +
+                          "): peers.json não foi gravado; o celular terá de parear de novo após reiniciar");
+        showNotice(L10n::string("pairing.not_saved.title"),
+                   L10n::format("pairing.not_saved.text", {peer.name}), kPairingNotSavedNoticeSeconds);
+    }
     startHeartbeat();
     pushNotifFilter();
     send({{"t", "apps.get"}});

@@ -13,7 +13,8 @@ class Alerts {
     virtual ~Alerts() = default;
     // Shows `title` and `text` and returns when the user closed the message. Main thread.
     virtual void showFatal(const std::string& title, const std::string& text) = 0;
-    // Ends the process with `status` (the application calls std::exit; tests record it and return).
+    // Ends the process with `status`. It may return: the caller then gives up at once, and the application's
+    // entry returns the status once that has unwound (tests record it).
     virtual void exitProcess(int status) = 0;
     // Asks `message` with `text` and returns the index of the button chosen; the first button is the
     // default, and closing the alert chooses it. Main thread; returns when the alert is dismissed.
