@@ -128,7 +128,10 @@ ModelPorts applicationPorts(std::shared_ptr<Executor> main, std::shared_ptr<QtPa
     ports.main = std::move(main);
     ports.settings = std::make_shared<JsonFileSettings>(
         JsonFileSettings::defaultPath(), [](const std::string& line) { VelmoraLog::write(line); });
-    ports.loadIdentity = [](const std::string& name) -> std::unique_ptr<Identity> {
+    ports.loadIdentity = [entry](const std::string& name) -> std::unique_ptr<Identity> {
+        // A keyring that does not exist yet, or is locked, asks for its password in a prompt of its own and
+        // holds this thread until answered; Ctrl+C or SIGTERM must still end the program meanwhile.
+        const QuitSignals::EndAtOnce waitForKeyring(entry ? entry->quit : nullptr);
         LibsecretStore store;
         return std::make_unique<KeychainIdentity>(name, store);
     };

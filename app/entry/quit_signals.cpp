@@ -1,11 +1,16 @@
 #include "app/entry/quit_signals.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
+#include <cstdint>
+#include <cstdlib>
 
 #include "core/log/velmora_log.h"
 
@@ -41,6 +46,41 @@ QuitSignals::QuitSignals(QObject* parent) : QObject(parent) {
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+}
+
+QuitSignals::EndAtOnce::EndAtOnce(const QuitSignals* quit) : notifier_(quit ? quit->notifier_ : nullptr) {
+    if (!notifier_) return;
+    stop_ = ::eventfd(0, EFD_CLOEXEC);
+    if (stop_ < 0) return;
+    notifier_->setEnabled(false);  // one reader of the pipe at a time: the signal must not wait for a loop
+    watcher_ = std::thread([this] { watch(); });
+}
+
+QuitSignals::EndAtOnce::~EndAtOnce() {
+    if (stop_ < 0) return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto n = ::write(stop_, &one, sizeof one);
+    watcher_.join();
+    ::close(stop_);
+    notifier_->setEnabled(true);
+}
+
+// Nothing the process started needs its end yet, so it ends here: the blocked GUI thread cannot be unwound.
+void QuitSignals::EndAtOnce::watch() const {
+    pollfd fds[2] = {{pipeEnds[0], POLLIN, 0}, {stop_, POLLIN, 0}};
+    for (;;) {
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        if (fds[1].revents != 0) return;
+        char byte = 0;
+        if (::read(pipeEnds[0], &byte, 1) != 1) continue;
+        VelmoraLog::write("sinal " + std::to_string(static_cast<int>(byte)) +
+                          " recebido enquanto a abertura esperava: encerrando");
+        VelmoraLog::flush();
+        std::_Exit(0);
+    }
 }
 
 QuitSignals::~QuitSignals() {

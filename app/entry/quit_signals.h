@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <thread>
 
 class QSocketNotifier;
 
@@ -21,6 +22,25 @@ class QuitSignals : public QObject {
 
     // True once SIGTERM or SIGINT has been taken in.
     bool requested() const { return requested_; }
+
+    // While it lives, SIGTERM or SIGINT end the process at once, from a thread of its own (the log written
+    // first, status 0): for a wait on the GUI thread outside any event loop that nothing else could end, such
+    // as the keyring's own password prompt while the identity is loaded at the first start. Only for waits
+    // before anything is started that the end would have to tidy. Does nothing without `quit`.
+    class EndAtOnce {
+      public:
+        explicit EndAtOnce(const QuitSignals* quit);
+        ~EndAtOnce();
+        EndAtOnce(const EndAtOnce&) = delete;
+        EndAtOnce& operator=(const EndAtOnce&) = delete;
+
+      private:
+        void watch() const;
+
+        QSocketNotifier* const notifier_;  // the GUI thread's reader, paused meanwhile
+        int stop_ = -1;                    // readable once the wait is over
+        std::thread watcher_;
+    };
 
   signals:
     // On the GUI thread, in whichever event loop is running, before the application is told to quit.
