@@ -16,6 +16,7 @@
 #include <string>
 
 #include "core/bytes.h"
+#include "support/session_bus_daemon.h"
 #include "support/wait_until.h"
 
 namespace velmora::test {
@@ -28,12 +29,10 @@ namespace velmora::test {
 class BluezStandIn {
   public:
     BluezStandIn() {
-        // A test that dies leaves no bus or stand-in behind: the kernel ends them with this process.
-        for (QProcess* p : {&daemon_, &standIn_})
-            p->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        daemon_.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        if (!daemon_.waitForReadyRead(60000)) return;
-        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+        // A test that dies leaves no stand-in behind: the kernel ends it with this process (the bus too).
+        standIn_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        if (bus_.address().isEmpty()) return;
+        address_ = bus_.address();
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", address_.toUtf8());
         qputenv("BLUETOOTH_FORCE_DBUS_LE_VERSION", "5.66");
         standIn_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -43,10 +42,8 @@ class BluezStandIn {
         if (!standIn_.waitForReadyRead(60000) || !standIn_.readLine().startsWith("ready")) address_.clear();
     }
     ~BluezStandIn() {
-        for (QProcess* p : {&standIn_, &daemon_}) {
-            p->kill();
-            p->waitForFinished(60000);
-        }
+        standIn_.kill();
+        standIn_.waitForFinished(60000);
     }
     BluezStandIn(const BluezStandIn&) = delete;
     BluezStandIn& operator=(const BluezStandIn&) = delete;
@@ -75,7 +72,7 @@ class BluezStandIn {
     }
 
   private:
-    QProcess daemon_;
+    SessionBusDaemon bus_;  // ended after the stand-in
     QProcess standIn_;
     QString address_;
 };

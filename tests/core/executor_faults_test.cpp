@@ -9,6 +9,7 @@
 #include "core/exec/manual_executor.h"
 #include "core/exec/serial_queue.h"
 #include "core/log/velmora_log.h"
+#include "support/log_folder.h"
 #include "support/temp_dir.h"
 
 namespace velmora {
@@ -19,7 +20,6 @@ using testing::HasSubstr;
 // The log goes to a private folder for the test.
 class ExecutorFaults : public testing::Test {
   protected:
-    void SetUp() override { VelmoraLog::setFolder(dir_.path()); }
     std::string log() {
         VelmoraLog::flush();
         return test::readFile(dir_.path() / "velmora.log");
@@ -27,6 +27,7 @@ class ExecutorFaults : public testing::Test {
 
   private:
     test::TempDir dir_;
+    test::LogFolder logFolder_{dir_.path()};
 };
 
 // Posts good tasks between two faulty ones (a std::exception, and an int), one of them delayed.

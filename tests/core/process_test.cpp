@@ -93,9 +93,15 @@ TEST(PosixProcessRunner, TheWatchdogAndTheCapEndAChildAndKillItIfItIgnoresTerm) 
     EXPECT_GE(secondsOf([&] { r = shell("trap '' TERM; while :; do echo flood; done", 60, 1000); }),
               PosixProcessRunner::killGraceSeconds);
     EXPECT_EQ(summary(r), "137 SIG - CUT");
-    // Like `adb devices` forking its server: the child is done while a descendant keeps the pipe open.
-    EXPECT_LT(secondsOf([&] { r = shell("sleep 60 & echo listed", 90); }), 30);
+    // Like `adb devices` forking its server: the child is done while a descendant keeps the pipe open. The
+    // descendant leaves its id, so that it ends here and does not outlive the test.
+    const test::TempDir dir;
+    const S pidFile = (dir.path() / "pid").string();
+    EXPECT_LT(secondsOf([&] { r = shell("sleep 60 & echo $! >" + pidFile + "; echo listed", 90); }), 30);
     EXPECT_EQ(text(r.output), "listed\n");
+    const S descendant = test::readFile(pidFile);
+    ASSERT_FALSE(descendant.empty());
+    EXPECT_EQ(::kill(std::stoi(descendant), SIGKILL), 0);
 }
 
 // Quitting ends an adb run in flight from another thread: the child is ended (killed after the grace when

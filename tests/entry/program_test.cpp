@@ -4,13 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/prctl.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <algorithm>
 #include <optional>
 
+#include "core/process/adb_locator.h"
+#include "support/adb_server_stand_in.h"
 #include "support/temp_dir.h"
 #include "support/wait_until.h"
 
@@ -19,23 +24,38 @@ namespace {
 
 constexpr int kBoundMs = 120'000;  // loaded machines are slow; a passing run waits far less
 
-// A private home for the programs: runtime, state, data and config folders of their own, no session bus.
+// A private home for the programs: a home folder and runtime, state, data, config and cache folders of their
+// own, no session bus, and an adb server of the test's own for the adb the program finds, so that its cable
+// polling never reaches this computer's adb server, nor starts one that would reach a phone on the cable.
 struct Home {
     test::TempDir dir{"velmora-entry"};
+    std::optional<std::string> adbPath =
+        AdbLocator::find(AdbLocator::defaultCandidates((dir.path() / "home").string()));
+    test::AdbServerStandIn adb{adbPath};
+
     QString path(const char* sub) const { return QString::fromStdString((dir.path() / sub).string()); }
     QProcessEnvironment env() const {
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        for (const char* sub : {"run", "state", "data", "config"})
+        for (const char* sub : {"home", "run", "state", "data", "config", "cache"})
             QDir().mkpath(path(sub));
         QFile::setPermissions(path("run"),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        e.insert("HOME", path("home"));
         e.insert("XDG_RUNTIME_DIR", path("run"));
         e.insert("XDG_STATE_HOME", path("state"));
         e.insert("XDG_DATA_HOME", path("data"));
         e.insert("XDG_CONFIG_HOME", path("config"));
+        e.insert("XDG_CACHE_HOME", path("cache"));
+        for (const auto& [name, value] : adb.env())
+            value ? e.insert(QString::fromStdString(name), QString::fromStdString(*value))
+                  : e.remove(QString::fromStdString(name));
         e.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
         e.insert("QT_QPA_PLATFORM", "offscreen");
         return e;
+    }
+    bool adbServed(const std::string& request) const {
+        const auto served = adb.requests();
+        return std::find(served.begin(), served.end(), request) != served.end();
     }
     QString log() const {
         QFile f(path("state") + "/Velmora/velmora.log");
@@ -48,15 +68,19 @@ struct Program {
     Program(const QString& file, const QStringList& args, const QProcessEnvironment& env,
             const QString& cwd = {}) {
         process->setProcessEnvironment(env);
+        // It goes with the test program even when that one is killed or aborts.
+        process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         if (!cwd.isEmpty()) process->setWorkingDirectory(cwd);
         process->start(file, args);
         EXPECT_TRUE(process->waitForStarted(kBoundMs)) << file.toStdString();
     }
+    // SIGTERM first: the program and an X server so ended take their sockets and lock files with them.
     ~Program() {
-        if (process->state() != QProcess::NotRunning) {
-            process->kill();
-            process->waitForFinished(kBoundMs);
-        }
+        if (process->state() == QProcess::NotRunning) return;
+        process->terminate();
+        if (process->waitForFinished(kBoundMs)) return;
+        process->kill();
+        process->waitForFinished(kBoundMs);
     }
     // Exit status after SIGTERM-free completion, or -1 when it did not end in time or crashed.
     int finish() {
@@ -114,8 +138,14 @@ TEST(Application, OneInstanceAtATimeAndSigtermEndsItCleanly) {
     // Bluetooth is wired in: its radio reports a state, and a computer without an adapter runs on.
     EXPECT_TRUE(waitFor([&] { return home.log().contains("estado do Bluetooth do computador: "); }));
     EXPECT_LE(home.log().count("Bluetooth: nenhum adaptador"), 1);
+    // The cable is polled through the adb server the environment names: the test's, which lists no phone.
+    if (home.adbPath) {
+        EXPECT_TRUE(waitFor([&] { return home.adbServed("host:devices-l"); }));
+    }
     EXPECT_EQ(first.terminate(), 0);
     EXPECT_TRUE(home.log().contains("Velmora encerrado")) << home.log().toStdString();
+    // No adb server started: one would have made its key in the home.
+    EXPECT_FALSE(QFileInfo::exists(home.path("home") + "/.android"));
 }
 
 // Without a display Qt can use, Qt would abort the program (status 134): it ends with one line instead.

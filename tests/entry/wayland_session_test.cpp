@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,8 +32,10 @@
 #include <thread>
 
 #include "core/loopback.h"
+#include "core/process/adb_locator.h"
 #include "core/protocol/control_json.h"
 #include "core/transport/tcp_transport.h"
+#include "support/adb_server_stand_in.h"
 #include "support/simulated_phone.h"
 #include "support/temp_dir.h"
 #include "support/wait_until.h"
@@ -54,17 +57,22 @@ bool waitFor(const std::function<bool()>& done) {
         kBoundMs / 1000.0);
 }
 
-// A program of the session, killed (it and only it) when the test ends.
+// A program of the session, ended (it and only it) when the test ends: asked first, so that weston takes
+// Xwayland's lock files and sockets away and the bus its socket; killed if it will not go.
 struct Program {
     std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
     QString out;
     Program(const QString& file, const QStringList& args, const QProcessEnvironment& env) {
         process->setProcessEnvironment(env);
+        // It goes with the test program even when that one is killed or aborts.
+        process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         process->start(file, args);
         EXPECT_TRUE(process->waitForStarted(kBoundMs)) << file.toStdString();
     }
     ~Program() {
         if (process->state() == QProcess::NotRunning) return;
+        process->terminate();
+        if (process->waitForFinished(kBoundMs)) return;
         process->kill();
         process->waitForFinished(kBoundMs);
     }
@@ -237,6 +245,9 @@ struct WaylandSession : ::testing::Test {
         return false;
     }
     test::TempDir dir{"velmora-wayland"};
+    // The program's cable polling goes to an adb server of the test's own, never this computer's.
+    test::AdbServerStandIn adb{
+        AdbLocator::find(AdbLocator::defaultCandidates((dir.path() / "home").string()))};
     QString path(const QString& sub) const {
         return QString::fromStdString((dir.path()).string()) + '/' + sub;
     }
@@ -294,14 +305,19 @@ struct WaylandSession : ::testing::Test {
              {"weston", "weston-screenshooter", "Xwayland", "dbus-daemon", "xdotool", "wl-copy", "wl-paste"})
             if (found(program).isEmpty()) GTEST_SKIP() << program << " is not installed (deps/apt/shell.txt)";
         if (outerDisplay.isEmpty()) GTEST_SKIP() << "Xvfb did not start";
-        for (const char* sub : {"run", "state", "data", "config"})
+        for (const char* sub : {"home", "run", "state", "data", "config", "cache"})
             QDir().mkpath(path(sub));
         QFile::setPermissions(path("run"),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        env.insert("HOME", path("home"));
         env.insert("XDG_RUNTIME_DIR", path("run"));
         env.insert("XDG_STATE_HOME", path("state"));
         env.insert("XDG_DATA_HOME", path("data"));
         env.insert("XDG_CONFIG_HOME", path("config"));
+        env.insert("XDG_CACHE_HOME", path("cache"));
+        for (const auto& [name, value] : adb.env())
+            value ? env.insert(QString::fromStdString(name), QString::fromStdString(*value))
+                  : env.remove(QString::fromStdString(name));
         env.insert("XDG_SESSION_TYPE", "wayland");
         env.remove("QT_QPA_PLATFORM");
         env.remove("WAYLAND_DISPLAY");
@@ -496,6 +512,7 @@ pid_t startXvfb() {
     if (::pipe(fds) != 0) return -1;
     const pid_t pid = ::fork();
     if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);  // goes with the test program, however that one ends
         ::close(fds[0]);
         const std::string fd = std::to_string(fds[1]);
         const std::string size = std::to_string(kWidth) + "x" + std::to_string(kHeight) + "x24";

@@ -8,13 +8,15 @@
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QObject>
-#include <QProcess>
 #include <QStringList>
 #include <QThread>
 #include <QVariantMap>
 #include <algorithm>
 #include <mutex>
+#include <optional>
 #include <vector>
+
+#include "support/session_bus_daemon.h"
 
 namespace velmora::test {
 
@@ -29,10 +31,7 @@ class TestNotificationServer final : public QObject, protected QDBusContext {
     };
     explicit TestNotificationServer(QStringList caps, bool serve = true, QString bus = {})
         : address(std::move(bus)), caps_(std::move(caps)) {
-        if (address.isEmpty()) {
-            daemon_.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-            if (daemon_.waitForReadyRead(60000)) address = QString::fromUtf8(daemon_.readLine()).trimmed();
-        }
+        if (address.isEmpty()) address = daemon_.emplace().address();
         bus_ = QDBusConnection::connectToBus(address, "server " + address);
         if (serve) this->serve();
     }
@@ -98,7 +97,7 @@ class TestNotificationServer final : public QObject, protected QDBusContext {
     }
 
   private:
-    QProcess daemon_;  // killed when it goes out of scope
+    std::optional<SessionBusDaemon> daemon_;  // ended when it goes out of scope
     QThread thread_;
     QStringList caps_;
     QDBusConnection bus_{QString()};

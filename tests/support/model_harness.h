@@ -24,6 +24,7 @@
 #include "core/transport/tcp_transport.h"
 #include "support/fake_clipboard.h"
 #include "support/fake_dns_sd_browser.h"
+#include "support/log_folder.h"
 #include "support/simulated_phone.h"
 #include "support/temp_dir.h"
 
@@ -185,7 +186,6 @@ class ModelHarness {
                 journal->add("server.accepted");
             }
         });
-        VelmoraLog::setFolder(dir.path() / "log");
     }
     ~ModelHarness() {
         if (model) model->shutdown();
@@ -285,6 +285,7 @@ class ModelHarness {
     }
 
     TempDir dir;
+    LogFolder logFolder{dir.path() / "log"};
     std::shared_ptr<PumpedExecutor> exec = std::make_shared<PumpedExecutor>();
     std::shared_ptr<MemorySettings> settings = std::make_shared<MemorySettings>();
     std::shared_ptr<Journal> journal = std::make_shared<Journal>();

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
+#include <optional>
+
+#include "support/session_bus_daemon.h"
 
 namespace velmora::test {
 
@@ -21,9 +23,8 @@ class PrivatePortalBus : public ::testing::Test {
 
     void SetUp() override {
         if (QStandardPaths::findExecutable("dbus-daemon").isEmpty()) GTEST_SKIP() << "no dbus-daemon";
-        daemon_.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        ASSERT_TRUE(daemon_.waitForReadyRead(30000));
-        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+        address_ = daemon_.emplace().address();
+        ASSERT_FALSE(address_.isEmpty()) << "dbus-daemon did not start";
         portal_.moveToThread(&thread_);
         thread_.start();
     }
@@ -35,8 +36,7 @@ class PrivatePortalBus : public ::testing::Test {
             thread_.wait();
         }
         QDBusConnection::disconnectFromBus("app-side");
-        daemon_.kill();
-        daemon_.waitForFinished();
+        daemon_.reset();
     }
 
     // Puts the portal on the bus under its well-known name (the desktop portal's unless told another);
@@ -61,7 +61,7 @@ class PrivatePortalBus : public ::testing::Test {
 
     QDBusConnection appBus() { return QDBusConnection::connectToBus(address_, "app-side"); }
 
-    QProcess daemon_;
+    std::optional<SessionBusDaemon> daemon_;
     QString address_;
     QThread thread_;
     Portal portal_;

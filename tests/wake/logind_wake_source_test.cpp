@@ -3,19 +3,18 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QProcess>
 #include <QTest>
 
 #include "platform/wake/logind_wake_source.h"
+#include "support/session_bus_daemon.h"
 
 namespace velmora {
 namespace {
 
 TEST(LogindWakeSource, OnlyLogindsWakeCountsAndOnlyWhileStarted) {
-    QProcess daemon;  // killed when it goes out of scope
-    daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-    if (!daemon.waitForReadyRead(60000)) GTEST_SKIP() << "dbus-daemon did not start";
-    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    const test::SessionBusDaemon daemon;  // ended when it goes out of scope
+    if (daemon.address().isEmpty()) GTEST_SKIP() << "dbus-daemon did not start";
+    const QString address = daemon.address();
     ASSERT_TRUE(QDBusConnection::connectToBus(address, "login1").registerService("org.freedesktop.login1"));
     // PrepareForSleep from the connection `from`; with `settle`, handled on return: the bus keeps each
     // connection's order, so round trips from the sender, then on the source's connection, follow the signal.
