@@ -75,9 +75,8 @@ bool AppModel::loadIdentity() {
     const auto store = std::make_shared<FilePeerStore>(ports_.supportDir / "peers.json");
     if (store->ignoredUnsafeFile()) {
         VelmoraLog::write(
-            "peers.json ignorado: não é um arquivo comum só deste usuário, ou outros podem gravá-lo; vai "
-            "para "
-            "peers.json.bad na próxima gravação");
+            "peers.json ignorado: não é um arquivo comum só deste usuário, ou outros podem gravá-lo; "
+            "vai para peers.json.bad na próxima gravação");
     }
     context_->store = store;
     return true;
