@@ -1,6 +1,6 @@
 // The scroll area that keeps the person's place: what the view shows after parts above, below or at the
 // place change size or go away, when the content becomes too short for the place and grows back, and when a
-// hidden part passes the focus on.
+// hidden part or a disabled control passes the focus on.
 #include <gtest/gtest.h>
 
 #include <QPushButton>
@@ -118,18 +118,27 @@ TEST(PlaceScrollArea, ScrollingTakesANewPlaceAndShowTopKeepsTheTop) {
     EXPECT_EQ(column.value(), 0);
 }
 
-TEST(PlaceScrollArea, AHiddenPartPassesTheFocusOnWithoutMovingTheView) {
-    Column column;
-    auto* later = new QPushButton("Next", column.blocks[9]);  // far below, next in the focus chain
-    later->show();
-    column.area.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&column.area));
-    column.scrollTo(380);
-    column.button->setFocus();
-    ASSERT_TRUE(column.button->hasFocus());
-    column.blocks[4]->hide();
-    EXPECT_FALSE(column.button->hasFocus());
-    EXPECT_EQ(column.value(), 380);
+// Table: the focused button's part is hidden, or the button itself is disabled (the speed test's button
+// when the session ends under it).
+TEST(PlaceScrollArea, AHiddenOrDisabledControlPassesTheFocusOnWithoutMovingTheView) {
+    for (const bool hide : {true, false}) {
+        SCOPED_TRACE(hide ? "hidden" : "disabled");
+        Column column;
+        auto* later = new QPushButton("Next", column.blocks[9]);  // far below, next in the focus chain
+        later->show();
+        column.area.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&column.area));
+        column.scrollTo(380);
+        column.button->setFocus();
+        ASSERT_TRUE(column.button->hasFocus());
+        if (hide) {
+            column.blocks[4]->hide();
+        } else {
+            column.button->setEnabled(false);
+        }
+        EXPECT_FALSE(column.button->hasFocus());
+        EXPECT_EQ(column.value(), 380);
+    }
 }
 
 }  // namespace

@@ -71,10 +71,10 @@ void PlaceScrollArea::scrollTo(int value) {
 }
 
 bool PlaceScrollArea::focusNextPrevChild(bool next) {
-    // A widget being hidden passes its focus on through this call too (QWidget's hide), and QScrollArea
-    // would scroll to the next control in the chain, often at the content's top.
+    // A widget being hidden or disabled passes its focus on through this call too (QWidget's hide and
+    // setEnabled), and QScrollArea would scroll to the next control in the chain, often at the content's top.
     const QWidget* from = QApplication::focusWidget();
-    if (from && !from->isVisible()) return QWidget::focusNextPrevChild(next);
+    if (from && (!from->isVisible() || !from->isEnabled())) return QWidget::focusNextPrevChild(next);
     return QScrollArea::focusNextPrevChild(next);
 }
 

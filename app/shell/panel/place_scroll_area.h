@@ -13,8 +13,8 @@ namespace velmora {
 // scrolls by as much as a part above the place grew or shrank, so the place stands where it stood (clamped
 // when the content really became too short, and found again when it grows back).
 //
-// Focus that a hidden or rebuilt part passes on goes on without scrolling to wherever it lands; Tab still
-// brings the next control into view. Main thread only.
+// Focus that a hidden, disabled or rebuilt part passes on goes on without scrolling to wherever it lands; Tab
+// still brings the next control into view. Main thread only.
 class PlaceScrollArea : public QScrollArea {
     Q_OBJECT
   public:
