@@ -99,7 +99,7 @@ class PanelWindow : public QWidget {
     bool measuring_ = false;
     bool dismissing_ = false;
     bool heightKept_ = false;    // the window form, shown: its height stays, the content scrolls
-    std::optional<Box> anchor_;  // the icon the shown popup belongs to
+    std::optional<Box> anchor_;  // the icon the shown panel belongs to
     std::optional<Box> screen_;  // the free area of that icon's screen
     std::unique_ptr<x11::FocusLossWatch> focusWatch_;  // the X server's word that the keyboard left
     QTimer* buttonWatch_;  // asks after the pointer's buttons while one held down keeps the panel open
