@@ -19,6 +19,19 @@ std::optional<std::uint32_t> inputFocus() {
     return reply->focus;
 }
 
+std::optional<bool> pointerButtonHeld() {
+    xcb_connection_t* c = qtConnection();
+    if (!c) return std::nullopt;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const std::unique_ptr<xcb_query_pointer_reply_t, decltype(&std::free)> reply(
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr), &std::free);
+    if (!reply) return std::nullopt;
+    constexpr std::uint16_t buttons = XCB_KEY_BUT_MASK_BUTTON_1 | XCB_KEY_BUT_MASK_BUTTON_2 |
+                                      XCB_KEY_BUT_MASK_BUTTON_3 | XCB_KEY_BUT_MASK_BUTTON_4 |
+                                      XCB_KEY_BUT_MASK_BUTTON_5;
+    return (reply->mask & buttons) != 0;
+}
+
 bool focusLeaves(std::uint8_t detail, std::uint8_t mode) {
     if (mode == XCB_NOTIFY_MODE_GRAB || mode == XCB_NOTIFY_MODE_UNGRAB) return false;
     if (mode != XCB_NOTIFY_MODE_NORMAL && mode != XCB_NOTIFY_MODE_WHILE_GRABBED) return false;

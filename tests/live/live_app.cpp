@@ -114,7 +114,7 @@ LiveApp::LiveApp(Options options)
     ports.usb = std::make_shared<UsbBridgeLink>(std::make_unique<UsbBridge>(
         Desktop::instance().adb().string(), std::make_shared<SerialQueue>("corvix.usb"),
         std::make_shared<PosixProcessRunner>()));
-    root_ = ApplicationRoot::create(std::move(ports), false, monotonicSeconds);
+    root_ = ApplicationRoot::create(std::move(ports), options.tray, monotonicSeconds);
 }
 
 LiveApp::~LiveApp() {
@@ -131,6 +131,10 @@ LiveApp::~LiveApp() {
 
 PanelWindow& LiveApp::panel() const {
     return root_->item().panel();
+}
+
+StatusItem& LiveApp::item() const {
+    return root_->item();
 }
 
 void LiveApp::connectTo(const std::string& address) {

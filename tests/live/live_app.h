@@ -18,6 +18,7 @@ namespace velmora {
 
 class MainThreadExecutor;
 class PanelWindow;
+class StatusItem;
 class QtPairingPrompt;
 
 namespace live {
@@ -53,6 +54,8 @@ class LiveApp {
         // The pairing dialog's answer pressed for the user (the developer switch's path); none: the test
         // answers the dialog itself.
         std::optional<bool> pairingAnswer = true;
+        // A system tray stands on the desktop: the panel is its popup, opened by a click on the icon.
+        bool tray = false;
     };
     explicit LiveApp(Options options);
     LiveApp() : LiveApp(Options{}) {}
@@ -60,6 +63,7 @@ class LiveApp {
 
     AppModel& model() const { return *root_->model(); }
     PanelWindow& panel() const;
+    StatusItem& item() const;
     ConnState::Kind kind() const { return model().state().state.kind(); }
     bool connected() const { return kind() == ConnState::Kind::connected; }
     // Opens the preferences fold (when shut), types `address` in its field and presses Connect.

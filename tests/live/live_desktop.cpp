@@ -140,6 +140,23 @@ std::string Child::firstLine(double seconds) {
     return {};
 }
 
+const std::vector<std::string>& Child::linesSoFar() {
+    for (pollfd p{out_, POLLIN, 0}; ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);) {
+        char chunk[256];
+        const ssize_t n = ::read(out_, chunk, sizeof chunk);
+        if (n <= 0) break;
+        for (ssize_t i = 0; i < n; ++i) {
+            if (chunk[i] != '\n') {
+                partial_ += chunk[i];
+                continue;
+            }
+            lines_.push_back(std::move(partial_));
+            partial_.clear();
+        }
+    }
+    return lines_;
+}
+
 Desktop::Desktop() {
     current = this;
     const auto& h = home();
@@ -159,6 +176,8 @@ Desktop::Desktop() {
     write(adb(), kFakeAdb, std::filesystem::perms::owner_all);
     ::unsetenv("SESSION_MANAGER");
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    ::setenv("XDG_SESSION_TYPE", "x11", 1);  // the panel takes its X11 forms, whatever session runs the tests
+    ::unsetenv("WAYLAND_DISPLAY");
     ::setenv("QT_ACCESSIBILITY", "0", 1);
 
     auto& x = *children_.emplace_back(std::make_unique<Child>(std::vector<std::string>{

@@ -1,9 +1,10 @@
 #pragma once
 
 // The desktop a whole-application test runs on, made once per test program before Qt starts: a private home
-// (HOME and every XDG folder, so the user's own files are never touched), an X server of its own (Xvfb,
-// which has no tray: the panel shows as a window), a private session bus, and a stand-in adb that records
-// its calls and lists the cable phones a test plugs in. Every child dies with the program.
+// (HOME and every XDG folder, so the user's own files are never touched), an X server of its own (Xvfb, with
+// no tray and no window manager unless a story brings them: the panel shows as a window), a private session
+// bus, and a stand-in adb that records its calls and lists the cable phones a test plugs in. Every child
+// dies with the program.
 
 #include <sys/types.h>
 
@@ -25,11 +26,16 @@ class Child {
 
     // Its first output line, waiting at most `seconds`; empty when none came.
     std::string firstLine(double seconds);
+    // The whole lines it printed so far, without waiting (for a child that talks while the story's event
+    // loop runs); not mixed with firstLine.
+    const std::vector<std::string>& linesSoFar();
     pid_t pid() const { return pid_; }
 
   private:
     pid_t pid_ = -1;
     int out_ = -1;
+    std::string partial_;
+    std::vector<std::string> lines_;
 };
 
 class Desktop {

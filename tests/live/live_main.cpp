@@ -1,7 +1,8 @@
 // The whole-application stories' program: the desktop first (home, X server, session bus, stand-in adb), then
 // one QApplication on it for every story. Listing the tests starts nothing. Started as "--clip-peer", it is
 // another program on the same display that copies a text (and stays until another program copies) or, with
-// "--read", prints the clipboard's text.
+// "--read", prints the clipboard's text; started as "--drag-peer FILE", another program whose window drags
+// that file away (drag_peer.h).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include "app/design/kit_style.h"
 #include "app/entry/qt_translations.h"
 #include "core/l10n/l10n.h"
+#include "live/drag_peer.h"
 #include "live/live_desktop.h"
 
 namespace {
@@ -33,6 +35,8 @@ int clipPeer(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string_view(argv[1]) == "--clip-peer") return clipPeer(argc, argv);
+    if (argc == 3 && std::string_view(argv[1]) == "--drag-peer")
+        return velmora::live::dragPeer(argc, argv, argv[2]);
     bool listing = false;
     for (int i = 1; i < argc; ++i)
         listing = listing || std::string_view(argv[i]).starts_with("--gtest_list_tests");

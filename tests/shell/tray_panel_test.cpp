@@ -49,7 +49,7 @@ TEST_F(TrayPanel, TooltipFollowsTheLinkAndClicksOpenAndCloseThePanel) {
     render(item.panel(), "panel-connected.png");
     item.click();  // the second click hides
     EXPECT_FALSE(item.panel().isVisible());
-    now += 0.2;  // the click that closed a popup arrives again at the icon: ignored
+    now += 0.2;  // a click whose press closed the panel (it took its keyboard) arrives at the icon: ignored
     item.click();
     EXPECT_FALSE(item.panel().isVisible());
     now += 0.05;

@@ -338,6 +338,7 @@ void MenuPanel::setDropping(bool dropping) {
     const bool connected = inputs_.state.state.kind() == ConnState::Kind::connected;
     outline_->setVisible(dropping_ && connected);
     outline_->raise();
+    if (changed) emit droppingChanged(dropping_);
 }
 
 void MenuPanel::dragEnterEvent(QDragEnterEvent* event) {

@@ -71,6 +71,8 @@ class MenuPanel : public QWidget {
   signals:
     // The panel took a new height (the host window follows).
     void heightChanged(int height);
+    // A drag of files the panel would take came over it, or left it (dropped, or moved away).
+    void droppingChanged(bool dropping);
 
   protected:
     void paintEvent(QPaintEvent* event) override;

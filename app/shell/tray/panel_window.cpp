@@ -8,6 +8,7 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/design/fold_row.h"
@@ -43,10 +44,11 @@ bool adbFound(AppModel& model) {
 
 Qt::WindowFlags flagsFor(PanelWindow::Mode mode) {
     if (mode == PanelWindow::Mode::window) return Qt::Window;
-    const Qt::WindowFlags frameless = Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint;
+    const Qt::WindowFlags above =
+        Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint | Qt::WindowStaysOnTopHint;
     // A dialog, not a tool window: compositors' X window managers never give a utility window the keyboard.
-    if (onXwayland(QGuiApplication::platformName())) return Qt::Dialog | Qt::WindowStaysOnTopHint | frameless;
-    return Qt::Popup | frameless;
+    if (onXwayland(QGuiApplication::platformName())) return Qt::Dialog | above;
+    return Qt::Tool | Qt::BypassWindowManagerHint | above;
 }
 
 Box box(const QRect& r) {
@@ -104,12 +106,22 @@ PanelWindow::PanelWindow(ModelAdapter& model, Mode mode, std::shared_ptr<Setting
     hostSections();
     setFixedWidth(panelWidth);
     setFocusPolicy(Qt::StrongFocus);  // Escape reaches the panel itself
+    buttonWatch_ = new QTimer(this);
+    buttonWatch_->setInterval(30);
+    connect(buttonWatch_, &QTimer::timeout, this, &PanelWindow::closeOnceFree);
     if (mode == Mode::popup) {
         // Queued: the check asks the server again, and the panel hides outside the event's own handling.
         focusWatch_ = std::make_unique<x11::FocusLossWatch>(
             [this] { return std::uint32_t(internalWinId()); },
             [this] { QMetaObject::invokeMethod(this, &PanelWindow::keyboardLost, Qt::QueuedConnection); },
-            [this] { keyboardHeld_ = true; });
+            [this] {
+                keyboardHeld_ = true;
+                keyboardGone_ = false;
+                buttonWatch_->stop();
+            });
+        // Queued too: a drop is still being delivered when the hover ends.
+        connect(content_, &MenuPanel::droppingChanged, this, &PanelWindow::closeOnceFree,
+                Qt::QueuedConnection);
     }
     connect(&model_, &ModelAdapter::changed, content_, &MenuPanel::refresh);
     connect(&model_, &ModelAdapter::changed, this, &PanelWindow::refreshSections);
@@ -260,8 +272,8 @@ void PanelWindow::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-// Losing activation hides the popup, but only once it had it: a window manager may report the popup
-// inactive before it first activates it.
+// Losing activation closes the panel (see keyboardLost), but only once it had it: a window manager may report
+// the panel inactive before it first activates it.
 void PanelWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() != QEvent::ActivationChange || mode_ != Mode::popup || !isVisible()) return;
@@ -294,6 +306,21 @@ void PanelWindow::keyboardLost() {
             return;
         }
     }
+    keyboardGone_ = true;
+    closeOnceFree();
+}
+
+// The keyboard has left: closes the panel unless a pointer button is held (the press may be starting a drag
+// towards the panel) or a drag of files hovers over it. The release goes to another program, so the server is
+// asked until then.
+void PanelWindow::closeOnceFree() {
+    if (!keyboardGone_ || !isVisible() || dismissing_) return;
+    if (content_->dropping() || x11::pointerButtonHeld().value_or(false)) {
+        if (!buttonWatch_->isActive())
+            VelmoraLog::write("painel mantido: o teclado saiu com um botão do ponteiro pressionado");
+        buttonWatch_->start();
+        return;
+    }
     dismiss("perdeu o foco");
 }
 
@@ -303,6 +330,8 @@ void PanelWindow::dismiss(const char* why) {
     if (!isVisible() || dismissing_) return;
     dismissing_ = true;
     wasActive_ = false;
+    keyboardGone_ = false;
+    buttonWatch_->stop();
     VelmoraLog::write(std::string("painel fechado: ") + why);
     hide();
     dismissing_ = false;
@@ -312,6 +341,8 @@ void PanelWindow::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     wasActive_ = false;
     keyboardHeld_ = false;
+    keyboardGone_ = false;
+    buttonWatch_->stop();
     if (!measuring_) emit hidden();
 }
 

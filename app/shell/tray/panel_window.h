@@ -5,6 +5,8 @@
 
 #include "app/shell/logic/panel_geometry.h"
 
+class QTimer;
+
 namespace velmora {
 
 class MenuPanel;
@@ -18,15 +20,26 @@ namespace x11 {
 class FocusLossWatch;
 }
 
-// The panel that drops down from the tray icon: a frameless popup with its own rounded background, 360
-// wide, that hides on a click outside it, on Escape and when the keyboard goes to another window (on an X
-// server, the server's input focus tells, not Qt's account of the active window), and follows its content's
-// size while staying by the icon (its top edge still under a tray at the top, its bottom edge above one at
-// the bottom). Under Xwayland it is a frameless dialog kept above the others instead of a popup: the
-// compositor gives an X popup (an override-redirect window) neither the keyboard nor focus changes, so it
-// would see no Escape and no click elsewhere, while a managed window is activated and hears its focus loss.
-// Where the desktop has no tray it is a normal window instead, so the application stays usable. Its content
-// is the MenuPanel, refreshed whenever the model publishes a change. Main thread only.
+// The panel that drops down from the tray icon: a frameless window with its own rounded background, 360
+// wide, that follows its content's size while staying by the icon (its top edge still under a tray at the
+// top, its bottom edge above one at the bottom). Its content is the MenuPanel, refreshed whenever the model
+// publishes a change. Main thread only.
+//
+// When it closes, in the tray's forms:
+// - at once on Escape, on a second click on the icon (StatusItem), and when the keyboard goes to another
+//   window, which a click on that window gives it. On an X server the server's input focus tells, not Qt's
+//   account of the active window, which lags it and can be wrong for a moment (see keyboardLost).
+// - A file dragged from another program must reach the drop area, yet the press that starts the drag gives
+//   that program the keyboard. So when the keyboard leaves while a pointer button is held, the panel closes
+//   only once no button is held and no drag of files hovers over it: a plain click closes it as the button
+//   comes up; a drag keeps it open until it drops on the panel or ends elsewhere, then it closes.
+// On an X11 desktop it is an unmanaged (override-redirect) window that grabs nothing, not a Qt popup: a popup
+// grabs the pointer, and the press meant to start a drag came to the panel, which closed, and never to the
+// other program. A click on something that takes no keyboard (the bare desktop, another tray icon) leaves it
+// open. Under Xwayland it is a frameless dialog kept above the others instead: the compositor gives an X
+// unmanaged window neither the keyboard nor focus changes, so it would see no Escape and no click elsewhere,
+// while a managed window is activated and hears its focus loss. Where the desktop has no tray it is a
+// normal window, so the application stays usable, and closes only as a window does.
 class PanelWindow : public QWidget {
     Q_OBJECT
   public:
@@ -67,6 +80,7 @@ class PanelWindow : public QWidget {
     void settle();
     void dismiss(const char* why);
     void keyboardLost();
+    void closeOnceFree();
     std::optional<Box> freeArea(const QScreen* screen) const;
     void refreshSections();
 
@@ -80,13 +94,15 @@ class PanelWindow : public QWidget {
     PermissionsFold* perms_ = nullptr;
     bool wasActive_ = false;
     bool keyboardHeld_ = false;  // the X server gave the shown panel the keyboard (a FocusIn came)
+    bool keyboardGone_ = false;  // it left again: the panel closes once no button or drag holds it open
     bool measured_ = false;      // shown once off screen, so its widgets count in its layouts
     bool measuring_ = false;
     bool dismissing_ = false;
     bool heightKept_ = false;    // the window form, shown: its height stays, the content scrolls
-    std::optional<Box> anchor_;  // the icon the shown popup belongs to
+    std::optional<Box> anchor_;  // the icon the shown panel belongs to
     std::optional<Box> screen_;  // the free area of that icon's screen
     std::unique_ptr<x11::FocusLossWatch> focusWatch_;  // the X server's word that the keyboard left
+    QTimer* buttonWatch_;  // asks after the pointer's buttons while one held down keeps the panel open
 };
 
 }  // namespace velmora

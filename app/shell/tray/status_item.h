@@ -17,8 +17,8 @@ class Settings;
 // The application's presence on the desktop: the tray icon, in its connected or unconnected form with a
 // tooltip naming the phone, and the panel it opens. A click shows the panel under the icon (at the point a
 // StatusNotifierItem host sent with the click, else the pointer, when the tray tells no geometry) or hides
-// it; a click within 0.25 s of a hide, which is the same click that closed the popup, leaves it hidden.
-// Without a tray the panel is a normal window, shown at once.
+// it; a click within 0.25 s of a hide, which is the same click that closed the panel as its press took the
+// panel's keyboard, leaves it hidden. Without a tray the panel is a normal window, shown at once.
 //
 // Main thread only. `now` is a monotonic clock in seconds.
 class StatusItem : public QObject {
