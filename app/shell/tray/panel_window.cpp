@@ -1,6 +1,7 @@
 #include "app/shell/tray/panel_window.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -30,6 +31,7 @@
 #include "core/settings/memory_settings.h"
 #include "platform/settings_panes/settings_panes.h"
 #include "platform/tray_host/x11_focus.h"
+#include "platform/tray_host/x11_press_watch.h"
 #include "platform/tray_host/x11_screen.h"
 
 namespace velmora {
@@ -116,7 +118,7 @@ PanelWindow::PanelWindow(ModelAdapter& model, Mode mode, std::shared_ptr<Setting
             [this] { QMetaObject::invokeMethod(this, &PanelWindow::keyboardLost, Qt::QueuedConnection); },
             [this] {
                 keyboardHeld_ = true;
-                keyboardGone_ = false;
+                closeWhenFree_ = nullptr;
                 buttonWatch_->stop();
             });
         // Queued too: a drop is still being delivered when the hover ends.
@@ -210,6 +212,14 @@ void PanelWindow::showAt(const QRect& anchor) {
     raise();
     activateWindow();
     setFocus(Qt::PopupFocusReason);  // the panel itself, no control of its content
+    // The panel grabs nothing, so the server's raw presses tell it of a click outside it (see pointerButton).
+    // Under Xwayland they would only tell of clicks on X windows; the dialog form hears its focus loss there.
+    if (!onXwayland(QGuiApplication::platformName())) {
+        pressWatch_ = std::make_unique<x11::PressWatch>([this](bool down) {
+            QMetaObject::invokeMethod(
+                this, [this, down] { pointerButton(down); }, Qt::QueuedConnection);
+        });
+    }
     VelmoraLog::write("painel aberto em " + describe(at) + " para o ícone em " + describe(anchor) +
                       (screen_ ? " na tela " + describe(toRect(*screen_)) : std::string()));
 }
@@ -306,7 +316,22 @@ void PanelWindow::keyboardLost() {
             return;
         }
     }
-    keyboardGone_ = true;
+    closeWhenFree_ = "perdeu o foco";
+    closeOnceFree();
+}
+
+// A press outside the panel that the keyboard does not follow (the bare desktop, a panel clock, another tray
+// icon, a window that takes no keyboard) closes it as the button comes up, as a click on another window
+// does; a press on the panel itself changes nothing.
+void PanelWindow::pointerButton(bool down) {
+    if (!isVisible() || dismissing_) return;
+    if (down) {
+        pressedOutside_ = !frameGeometry().contains(QCursor::pos());
+        return;
+    }
+    if (!pressedOutside_) return;
+    pressedOutside_ = false;
+    if (!closeWhenFree_) closeWhenFree_ = "clique fora";
     closeOnceFree();
 }
 
@@ -314,14 +339,14 @@ void PanelWindow::keyboardLost() {
 // towards the panel) or a drag of files hovers over it. The release goes to another program, so the server is
 // asked until then.
 void PanelWindow::closeOnceFree() {
-    if (!keyboardGone_ || !isVisible() || dismissing_) return;
+    if (!closeWhenFree_ || !isVisible() || dismissing_) return;
     if (content_->dropping() || x11::pointerButtonHeld().value_or(false)) {
         if (!buttonWatch_->isActive())
             VelmoraLog::write("painel mantido: o teclado saiu com um botão do ponteiro pressionado");
         buttonWatch_->start();
         return;
     }
-    dismiss("perdeu o foco");
+    dismiss(closeWhenFree_);
 }
 
 // Hiding deactivates the window, and the change of activation comes while the window still counts as
@@ -330,7 +355,8 @@ void PanelWindow::dismiss(const char* why) {
     if (!isVisible() || dismissing_) return;
     dismissing_ = true;
     wasActive_ = false;
-    keyboardGone_ = false;
+    closeWhenFree_ = nullptr;
+    pressedOutside_ = false;
     buttonWatch_->stop();
     VelmoraLog::write(std::string("painel fechado: ") + why);
     hide();
@@ -341,8 +367,10 @@ void PanelWindow::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     wasActive_ = false;
     keyboardHeld_ = false;
-    keyboardGone_ = false;
+    closeWhenFree_ = nullptr;
+    pressedOutside_ = false;
     buttonWatch_->stop();
+    pressWatch_.reset();
     if (!measuring_) emit hidden();
 }
 

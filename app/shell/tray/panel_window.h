@@ -18,7 +18,8 @@ class PrefsSection;
 class Settings;
 namespace x11 {
 class FocusLossWatch;
-}
+class PressWatch;
+}  // namespace x11
 
 // The panel that drops down from the tray icon: a frameless window with its own rounded background, 360
 // wide, that follows its content's size while staying by the icon (its top edge still under a tray at the
@@ -33,13 +34,14 @@ class FocusLossWatch;
 //   that program the keyboard. So when the keyboard leaves while a pointer button is held, the panel closes
 //   only once no button is held and no drag of files hovers over it: a plain click closes it as the button
 //   comes up; a drag keeps it open until it drops on the panel or ends elsewhere, then it closes.
+// - A press outside it on something that takes no keyboard (the bare desktop, a panel clock, another tray
+//   icon) closes it by the same rule, heard from the X server's raw presses (PressWatch).
 // On an X11 desktop it is an unmanaged (override-redirect) window that grabs nothing, not a Qt popup: a popup
 // grabs the pointer, and the press meant to start a drag came to the panel, which closed, and never to the
-// other program. A click on something that takes no keyboard (the bare desktop, another tray icon) leaves it
-// open. Under Xwayland it is a frameless dialog kept above the others instead: the compositor gives an X
-// unmanaged window neither the keyboard nor focus changes, so it would see no Escape and no click elsewhere,
-// while a managed window is activated and hears its focus loss. Where the desktop has no tray it is a
-// normal window, so the application stays usable, and closes only as a window does.
+// other program. Under Xwayland it is a frameless dialog kept above the others instead: the compositor gives
+// an X unmanaged window neither the keyboard nor focus changes, so it would see no Escape and no click
+// elsewhere, while a managed window is activated and hears its focus loss. Where the desktop has no tray it
+// is a normal window, so the application stays usable, and closes only as a window does.
 class PanelWindow : public QWidget {
     Q_OBJECT
   public:
@@ -81,6 +83,7 @@ class PanelWindow : public QWidget {
     void dismiss(const char* why);
     void keyboardLost();
     void closeOnceFree();
+    void pointerButton(bool down);
     std::optional<Box> freeArea(const QScreen* screen) const;
     void refreshSections();
 
@@ -94,8 +97,11 @@ class PanelWindow : public QWidget {
     PermissionsFold* perms_ = nullptr;
     bool wasActive_ = false;
     bool keyboardHeld_ = false;  // the X server gave the shown panel the keyboard (a FocusIn came)
-    bool keyboardGone_ = false;  // it left again: the panel closes once no button or drag holds it open
-    bool measured_ = false;      // shown once off screen, so its widgets count in its layouts
+    // Why the panel closes once no button or drag holds it open: the keyboard left, or a press came outside
+    // it.
+    const char* closeWhenFree_ = nullptr;
+    bool pressedOutside_ = false;  // a pointer button is down that went down outside the panel
+    bool measured_ = false;        // shown once off screen, so its widgets count in its layouts
     bool measuring_ = false;
     bool dismissing_ = false;
     bool heightKept_ = false;    // the window form, shown: its height stays, the content scrolls
@@ -103,6 +109,7 @@ class PanelWindow : public QWidget {
     std::optional<Box> screen_;  // the free area of that icon's screen
     std::unique_ptr<x11::FocusLossWatch> focusWatch_;  // the X server's word that the keyboard left
     QTimer* buttonWatch_;  // asks after the pointer's buttons while one held down keeps the panel open
+    std::unique_ptr<x11::PressWatch> pressWatch_;  // the pointer's presses anywhere, while the panel shows
 };
 
 }  // namespace velmora
