@@ -92,8 +92,8 @@ TEST(KeyringWait, AQuitSignalEndsTheProgramWhileTheKeyringHoldsItsFirstStart) {
         SilentKeyring keyring;
         {
             QDBusConnection bus = QDBusConnection::connectToBus(address, side);
-            ASSERT_TRUE(bus.registerVirtualObject("/org/freedesktop/secrets", &keyring,
-                                                  QDBusConnection::SubPath));
+            ASSERT_TRUE(
+                bus.registerVirtualObject("/org/freedesktop/secrets", &keyring, QDBusConnection::SubPath));
             ASSERT_TRUE(bus.registerService("org.freedesktop.secrets"));
         }
 
@@ -109,8 +109,8 @@ TEST(KeyringWait, AQuitSignalEndsTheProgramWhileTheKeyringHoldsItsFirstStart) {
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(program.exitCode(), 0);
         const QString log = home.log();
-        EXPECT_TRUE(log.contains(QStringLiteral("sinal %1 recebido enquanto a abertura esperava: encerrando")
-                                     .arg(signal)))
+        EXPECT_TRUE(log.contains(
+            QStringLiteral("sinal %1 recebido enquanto a abertura esperava: encerrando").arg(signal)))
             << log.toStdString();
         // It ended inside the wait: the keyring never answered, so no key was made or put in a file.
         EXPECT_FALSE(fs::exists(home.supportFolder() / "identity.key"));
