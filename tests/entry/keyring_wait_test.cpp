@@ -15,6 +15,7 @@
 #include <atomic>
 #include <filesystem>
 
+#include "support/session_bus_daemon.h"
 #include "support/temp_dir.h"
 #include "support/wait_until.h"
 
@@ -84,10 +85,9 @@ TEST(KeyringWait, AQuitSignalEndsTheProgramWhileTheKeyringHoldsItsFirstStart) {
     for (const int signal : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(signal);
         Home home;
-        QProcess daemon;
-        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        ASSERT_TRUE(daemon.waitForReadyRead(kBoundMs));
-        const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+        const test::SessionBusDaemon daemon;
+        ASSERT_FALSE(daemon.address().isEmpty()) << "dbus-daemon did not start";
+        const QString address = daemon.address();
         const QString side = QStringLiteral("keyring-side-%1").arg(signal);
         SilentKeyring keyring;
         {
@@ -117,8 +117,6 @@ TEST(KeyringWait, AQuitSignalEndsTheProgramWhileTheKeyringHoldsItsFirstStart) {
         EXPECT_FALSE(log.contains("identidade")) << log.toStdString();
 
         QDBusConnection::disconnectFromBus(side);
-        daemon.kill();
-        daemon.waitForFinished();
     }
 }
 

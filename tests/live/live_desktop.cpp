@@ -14,6 +14,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "core/log/velmora_log.h"
+
 extern char** environ;
 
 namespace velmora::live {
@@ -202,6 +204,12 @@ Desktop::Desktop() {
 }
 
 Desktop::~Desktop() {
+    // The stories' last lines (a link that closed as its story ended) reach this home's log before the home
+    // goes, and later ones go to the program's own private home, which outlives every other object: a log
+    // still pointing here would make the removed folder again.
+    VelmoraLog::flush();
+    if (const char* own = std::getenv("VELMORA_TEST_HOME"))
+        VelmoraLog::setFolder(std::filesystem::path(own) / ".local" / "state" / "Velmora");
     children_.clear();
     current = nullptr;
 }
