@@ -22,6 +22,7 @@
 #include <optional>
 
 #include "support/private_xvfb.h"
+#include "support/program_home.h"
 #include "support/temp_dir.h"
 #include "support/wait_until.h"
 
@@ -39,50 +40,35 @@ bool waitFor(const std::function<bool()>& done) {
     return test::waitUntil(done, kBoundMs / 1000.0);
 }
 
-// A private home: HOME, runtime, state, data and config folders, and no session bus, so there is no secret
-// service and the key file is the identity's only place. Run by root, the program runs as nobody (for whom,
-// as for any user, a file of mode 000 cannot be read) and the home is nobody's.
-struct Home {
-    test::TempDir dir{"velmora-identity"};
+// A private home: HOME, runtime, state, data, config and cache folders, and no session bus, so there is no
+// secret service and the key file is the identity's only place. Run by root, the program runs as nobody (for
+// whom, as for any user, a file of mode 000 cannot be read) and the home is nobody's.
+struct Home : test::ProgramHome {
     const bool asNobody = ::geteuid() == 0;
 
-    Home() {
-        for (const char* sub : {"home", "run", "state", "data/Corvix", "config"})
-            fs::create_directories(dir.path() / sub);
-        fs::permissions(dir.path() / "run", fs::perms::owner_all);
-        fs::permissions(dir.path() / "data" / "Corvix", fs::perms::owner_all);
+    Home() : ProgramHome("velmora-identity") {
+        fs::create_directories(root() / "data" / "Corvix");
+        fs::permissions(root() / "data" / "Corvix", fs::perms::owner_all);
     }
-    QString path(const char* sub) const { return QString::fromStdString((dir.path() / sub).string()); }
-    fs::path keyFile() const { return dir.path() / "data" / "Corvix" / "identity.key"; }
+    fs::path keyFile() const { return root() / "data" / "Corvix" / "identity.key"; }
 
     void writeKey(const std::string& bytes, mode_t mode) const {
         std::ofstream(keyFile(), std::ios::binary) << bytes;
         ::chmod(keyFile().c_str(), mode);
         if (!asNobody) return;
-        ::lchown(dir.path().c_str(), kNobody, kNobody);
-        for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
+        ::lchown(root().c_str(), kNobody, kNobody);
+        for (const auto& entry : fs::recursive_directory_iterator(root()))
             ::lchown(entry.path().c_str(), kNobody, kNobody);
     }
 
     QProcessEnvironment env(const char* lang) const {
-        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        e.insert("HOME", path("home"));
-        e.insert("XDG_RUNTIME_DIR", path("run"));
-        e.insert("XDG_STATE_HOME", path("state"));
-        e.insert("XDG_DATA_HOME", path("data"));
-        e.insert("XDG_CONFIG_HOME", path("config"));
-        e.remove("XDG_CACHE_HOME");
-        e.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
+        QProcessEnvironment e = ProgramHome::env();
         e.insert("QT_QPA_PLATFORM", "xcb");
         e.insert("DISPLAY", display);
         for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
             e.remove(name);
         e.insert("LANG", lang);
         return e;
-    }
-    QString log() const {
-        QFile f(path("state") + "/Velmora/velmora.log");
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 };
 

@@ -11,7 +11,7 @@
 #include <functional>
 #include <memory>
 
-#include "support/temp_dir.h"
+#include "support/program_home.h"
 #include "support/wait_until.h"
 
 namespace velmora {
@@ -21,26 +21,13 @@ constexpr int kBoundMs = 120'000;  // loaded machines are slow; a passing run wa
 
 // A private home for the program: HOME, state, data and config of its own, no runtime folder, a temporary
 // folder that does not exist, no session bus.
-struct Home {
-    test::TempDir dir{"velmora-lock"};
-    QString path(const char* sub) const { return QString::fromStdString((dir.path() / sub).string()); }
+struct Home : test::ProgramHome {
+    Home() : ProgramHome("velmora-lock") {}
     QProcessEnvironment env() const {
-        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        for (const char* sub : {"home", "state", "data", "config"})
-            QDir().mkpath(path(sub));
-        e.insert("HOME", path("home"));
-        e.insert("XDG_STATE_HOME", path("state"));
-        e.insert("XDG_DATA_HOME", path("data"));
-        e.insert("XDG_CONFIG_HOME", path("config"));
+        QProcessEnvironment e = ProgramHome::env();
         e.insert("TMPDIR", path("no-such-folder"));
         e.remove("XDG_RUNTIME_DIR");
-        e.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
-        e.insert("QT_QPA_PLATFORM", "offscreen");
         return e;
-    }
-    QString log() const {
-        QFile f(path("state") + "/Velmora/velmora.log");
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 };
 

@@ -15,8 +15,8 @@
 #include <atomic>
 #include <filesystem>
 
+#include "support/program_home.h"
 #include "support/session_bus_daemon.h"
-#include "support/temp_dir.h"
 #include "support/wait_until.h"
 
 namespace velmora {
@@ -49,34 +49,16 @@ class SilentKeyring final : public QDBusVirtualObject {
     std::atomic<int> calls{0};
 };
 
-struct Home {
-    test::TempDir dir{"velmora-keyring"};
-
-    Home() {
-        for (const char* sub : {"home", "run", "state", "data", "config", "cache", "tmp"})
-            fs::create_directories(dir.path() / sub);
-        fs::permissions(dir.path() / "run", fs::perms::owner_all);
-    }
-    QString path(const char* sub) const { return QString::fromStdString((dir.path() / sub).string()); }
-    fs::path supportFolder() const { return dir.path() / "data" / "Corvix"; }
+struct Home : test::ProgramHome {
+    Home() : ProgramHome("velmora-keyring") { fs::create_directories(root() / "tmp"); }
+    fs::path supportFolder() const { return root() / "data" / "Corvix"; }
 
     QProcessEnvironment env(const QString& bus) const {
-        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        e.insert("HOME", path("home"));
-        e.insert("XDG_RUNTIME_DIR", path("run"));
-        e.insert("XDG_STATE_HOME", path("state"));
-        e.insert("XDG_DATA_HOME", path("data"));
-        e.insert("XDG_CONFIG_HOME", path("config"));
-        e.insert("XDG_CACHE_HOME", path("cache"));
+        QProcessEnvironment e = ProgramHome::env();
         e.insert("TMPDIR", path("tmp"));
         e.insert("DBUS_SESSION_BUS_ADDRESS", bus);
-        e.insert("QT_QPA_PLATFORM", "offscreen");
         e.insert("PATH", path("home"));  // no adb, nothing of the caller's
         return e;
-    }
-    QString log() const {
-        QFile f(path("state") + "/Velmora/velmora.log");
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 };
 
@@ -122,9 +104,3 @@ TEST(KeyringWait, AQuitSignalEndsTheProgramWhileTheKeyringHoldsItsFirstStart) {
 
 }  // namespace
 }  // namespace velmora
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -16,7 +16,7 @@
 
 #include "core/process/adb_locator.h"
 #include "support/adb_server_stand_in.h"
-#include "support/temp_dir.h"
+#include "support/program_home.h"
 #include "support/wait_until.h"
 
 namespace velmora {
@@ -27,39 +27,23 @@ constexpr int kBoundMs = 120'000;  // loaded machines are slow; a passing run wa
 // A private home for the programs: a home folder and runtime, state, data, config and cache folders of their
 // own, no session bus, and an adb server of the test's own for the adb the program finds, so that its cable
 // polling never reaches this computer's adb server, nor starts one that would reach a phone on the cable.
-struct Home {
-    test::TempDir dir{"velmora-entry"};
+struct Home : test::ProgramHome {
+    Home() : ProgramHome("velmora-entry") {}
+
     std::optional<std::string> adbPath =
-        AdbLocator::find(AdbLocator::defaultCandidates((dir.path() / "home").string()));
+        AdbLocator::find(AdbLocator::defaultCandidates((root() / "home").string()));
     test::AdbServerStandIn adb{adbPath};
 
-    QString path(const char* sub) const { return QString::fromStdString((dir.path() / sub).string()); }
     QProcessEnvironment env() const {
-        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        for (const char* sub : {"home", "run", "state", "data", "config", "cache"})
-            QDir().mkpath(path(sub));
-        QFile::setPermissions(path("run"),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        e.insert("HOME", path("home"));
-        e.insert("XDG_RUNTIME_DIR", path("run"));
-        e.insert("XDG_STATE_HOME", path("state"));
-        e.insert("XDG_DATA_HOME", path("data"));
-        e.insert("XDG_CONFIG_HOME", path("config"));
-        e.insert("XDG_CACHE_HOME", path("cache"));
+        QProcessEnvironment e = ProgramHome::env();
         for (const auto& [name, value] : adb.env())
             value ? e.insert(QString::fromStdString(name), QString::fromStdString(*value))
                   : e.remove(QString::fromStdString(name));
-        e.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
-        e.insert("QT_QPA_PLATFORM", "offscreen");
         return e;
     }
     bool adbServed(const std::string& request) const {
         const auto served = adb.requests();
         return std::find(served.begin(), served.end(), request) != served.end();
-    }
-    QString log() const {
-        QFile f(path("state") + "/Velmora/velmora.log");
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 };
 

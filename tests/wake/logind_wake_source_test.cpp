@@ -48,9 +48,3 @@ TEST(LogindWakeSource, OnlyLogindsWakeCountsAndOnlyWhileStarted) {
 
 }  // namespace
 }  // namespace velmora
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
