@@ -52,7 +52,7 @@ TEST(LinkUpgrade, AStalledHandshakeIsCutAtSevenSecondsAndItsAddressRestsFortyFiv
     EXPECT_EQ(r.count("subida falhou"), 0);
     r.h.advance(0.2);
     ASSERT_TRUE(r.logged("subida falhou em " + r.key("10.0.0.7")));
-    r.live(42);  // the failure's rest is set on main a moment after its log line: wait for it past 45 s
+    r.live(42);  // the rest counts from the failure's line: 45 s ends between the next two ticks
     r.upgradeNow();
     EXPECT_EQ(r.count("tentando subir"), 1);
     EXPECT_TRUE(r.liveUntil([&] { return r.upgradeNow(), r.count("tentando subir") == 2; }));

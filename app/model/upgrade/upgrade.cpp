@@ -101,22 +101,28 @@ void AppModel::runUpgrade(std::weak_ptr<AppModel> model, std::shared_ptr<Attempt
         });
     };
     BesideSession opened;
-    for (const LinkTry& linkTry : tries) {
+    bool finished = false;  // the last failure's step on main ended the upgrade
+    for (std::size_t i = 0; i < tries.size(); ++i) {
         try {
-            std::shared_ptr<ConnectableTransport> transport = makeNW(*transports, linkTry.endpoint);
+            std::shared_ptr<ConnectableTransport> transport = makeNW(*transports, tries[i].endpoint);
             opened = openBeside(*context, workers, *transports, transport, kUpgradeConnectTimeout,
                                 kUpgradeGuard, replaced->peer().id, "tcp");
-            opened.key = linkTry.key;
+            opened.key = tries[i].key;
             break;
         } catch (...) {
-            const Failure failure = Failure::of(std::current_exception());
-            VelmoraLog::write("subida falhou em " + linkTry.key + ": " + failure.developer);
-            onMain([key = linkTry.key](AppModel& m) {
+            // A failure is logged and its address rested in one step on main, and the last one also ends the
+            // upgrade there: whoever reads the line finds the rest in force and the model free to plan.
+            finished = i + 1 == tries.size();
+            onMain([key = tries[i].key, developer = Failure::of(std::current_exception()).developer,
+                    last = finished, replaced, kind](AppModel& m) {
+                VelmoraLog::write("subida falhou em " + key + ": " + developer);
                 m.upgradeCooldown_[key] = m.now() + ConnectionPlanner::upgradeCooldownSeconds;
+                if (last) m.upgradeFinished({}, replaced, kind);
             });
         }
     }
-    onMain([opened, replaced, kind](AppModel& m) { m.upgradeFinished(opened, replaced, kind); });
+    if (!finished)
+        onMain([opened, replaced, kind](AppModel& m) { m.upgradeFinished(opened, replaced, kind); });
     if (opened.session) runBeside(std::move(model), context, workers, opened);
 }
 
