@@ -36,8 +36,8 @@
 #include "core/protocol/control_json.h"
 #include "core/transport/tcp_transport.h"
 #include "support/adb_server_stand_in.h"
+#include "support/program_home.h"
 #include "support/simulated_phone.h"
-#include "support/temp_dir.h"
 #include "support/wait_until.h"
 
 namespace velmora {
@@ -244,14 +244,14 @@ struct WaylandSession : ::testing::Test {
         }
         return false;
     }
-    test::TempDir dir{"velmora-wayland"};
+    test::ProgramHome home{"velmora-wayland"};
     // The program's cable polling goes to an adb server of the test's own, never this computer's.
     test::AdbServerStandIn adb{
-        AdbLocator::find(AdbLocator::defaultCandidates((dir.path() / "home").string()))};
+        AdbLocator::find(AdbLocator::defaultCandidates((home.root() / "home").string()))};
     QString path(const QString& sub) const {
-        return QString::fromStdString((dir.path()).string()) + '/' + sub;
+        return QString::fromStdString(home.root().string()) + '/' + sub;
     }
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = home.env();
     std::optional<Program> bus, weston;
     std::optional<Phone> phone;  // before the program, which goes first and so ends the phone's session
     std::optional<Program> app;
@@ -261,10 +261,7 @@ struct WaylandSession : ::testing::Test {
         QFile f(path("weston.log"));
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
-    QString appLog() const {
-        QFile f(path("state/Velmora/velmora.log"));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
+    QString appLog() const { return home.log(); }
     QProcessEnvironment on(const QString& display) const {
         QProcessEnvironment e = env;
         e.insert("DISPLAY", display);
@@ -305,16 +302,6 @@ struct WaylandSession : ::testing::Test {
              {"weston", "weston-screenshooter", "Xwayland", "dbus-daemon", "xdotool", "wl-copy", "wl-paste"})
             if (found(program).isEmpty()) GTEST_SKIP() << program << " is not installed (deps/apt/shell.txt)";
         if (outerDisplay.isEmpty()) GTEST_SKIP() << "Xvfb did not start";
-        for (const char* sub : {"home", "run", "state", "data", "config", "cache"})
-            QDir().mkpath(path(sub));
-        QFile::setPermissions(path("run"),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        env.insert("HOME", path("home"));
-        env.insert("XDG_RUNTIME_DIR", path("run"));
-        env.insert("XDG_STATE_HOME", path("state"));
-        env.insert("XDG_DATA_HOME", path("data"));
-        env.insert("XDG_CONFIG_HOME", path("config"));
-        env.insert("XDG_CACHE_HOME", path("cache"));
         for (const auto& [name, value] : adb.env())
             value ? env.insert(QString::fromStdString(name), QString::fromStdString(*value))
                   : env.remove(QString::fromStdString(name));
