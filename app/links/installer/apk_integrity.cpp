@@ -72,21 +72,6 @@ void removeQuietly(const fs::path& dir) {
     fs::remove_all(dir, ignored);
 }
 
-// The staging folder, removed with its contents unless the copy is handed out.
-class StagingFolder {
-  public:
-    explicit StagingFolder(fs::path dir) : dir_(std::move(dir)) {}
-    ~StagingFolder() {
-        if (!dir_.empty()) removeQuietly(dir_);
-    }
-    StagingFolder(const StagingFolder&) = delete;
-    StagingFolder& operator=(const StagingFolder&) = delete;
-    fs::path release() { return std::exchange(dir_, {}); }
-
-  private:
-    fs::path dir_;
-};
-
 StageResult stageUnguarded(const fs::path& apk, const std::optional<std::string>& expectedHash,
                            const fs::path& tempDir) {
     if (!expectedHash) return Failure::noExpectedHash;
@@ -99,7 +84,7 @@ StageResult stageUnguarded(const fs::path& apk, const std::optional<std::string>
     const fs::path dir = tempDir / ("velmora-apk-" + freshUuid());
     // mkdir's mode passes through the umask; chmod then sets exactly 0700.
     if (::mkdir(dir.c_str(), 0700) != 0) return Failure::unreadable;
-    StagingFolder folder(dir);
+    StagedFolder folder(dir);
     if (::chmod(dir.c_str(), 0700) != 0) return Failure::unreadable;
     const fs::path file = dir / "Velmora.apk";
     const auto copied = copyHashed(source.get(), file);
@@ -109,6 +94,10 @@ StageResult stageUnguarded(const fs::path& apk, const std::optional<std::string>
 }
 
 }  // namespace
+
+StagedFolder::~StagedFolder() {
+    if (!dir_.empty()) removeQuietly(dir_);
+}
 
 std::optional<std::string> parseExpectedHash(std::string_view text) {
     const std::string token = lowered(AdbText::firstToken(text));

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 namespace velmora::ApkIntegrity {
@@ -18,11 +19,25 @@ enum class Failure {
 
 struct Staged {
     std::filesystem::path file;  // the copy to install
-    std::filesystem::path dir;   // its private folder; the caller removes it with everything in it
+    std::filesystem::path dir;   // its private folder; the caller removes it (a StagedFolder does)
     bool operator==(const Staged&) const = default;
 };
 
 using StageResult = std::variant<Staged, Failure>;
+
+// A staged copy's folder, removed with everything in it when this goes, unless released first.
+class StagedFolder {
+  public:
+    explicit StagedFolder(std::filesystem::path dir) : dir_(std::move(dir)) {}
+    ~StagedFolder();
+    StagedFolder(const StagedFolder&) = delete;
+    StagedFolder& operator=(const StagedFolder&) = delete;
+    // Hands the folder out: it stays.
+    std::filesystem::path release() { return std::exchange(dir_, {}); }
+
+  private:
+    std::filesystem::path dir_;
+};
 
 // Size of one read and write of the copy.
 inline constexpr std::size_t chunkSize = 1 << 20;

@@ -42,21 +42,6 @@ const char* refusalReason(ApkIntegrity::Failure failure) {
                                                       : "sem hash esperado ou APK ilegível";
 }
 
-// The staged copy's folder, removed (with the copy) however the install ends.
-class StagedFolder {
-  public:
-    explicit StagedFolder(fs::path dir) : dir_(std::move(dir)) {}
-    ~StagedFolder() {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-    StagedFolder(const StagedFolder&) = delete;
-    StagedFolder& operator=(const StagedFolder&) = delete;
-
-  private:
-    fs::path dir_;
-};
-
 }  // namespace
 
 struct PhoneInstaller::State {
@@ -239,7 +224,8 @@ InstallOutcome PhoneInstaller::State::installOutcome(const Candidate& candidate)
         return {InstallFailure{InstallFailure::Kind::apkIntegrity, {}}};
     }
     const auto& copy = std::get<ApkIntegrity::Staged>(staged);
-    const StagedFolder folder(copy.dir);  // removed once adb has ended, or the install failed before
+    // The copy goes once adb has ended, or as soon as the install failed before.
+    const ApkIntegrity::StagedFolder folder(copy.dir);
     return interpret(
         run({"-s", candidate.serial, "install", "-r", copy.file.string()}, installTimeout, true));
 }
