@@ -1,35 +1,41 @@
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <cstdint>
 #include <functional>
-#include <memory>
-
-class QSocketNotifier;
-struct xcb_connection_t;
 
 namespace velmora::x11 {
 
 // The pointer's buttons going down and up anywhere on the X server's screen, heard as XInput 2 raw events on
-// a connection of its own: a window that grabs nothing still hears a click on the bare desktop, on a panel
-// clock or on any window that takes no keyboard. The wheel's steps (buttons 4 to 7) are no presses. Hears
-// nothing where the server has no XInput 2.1 or there is no X server (Wayland, offscreen). Main thread only.
-class PressWatch {
+// Qt's own connection (the display the application's windows live on): a window that grabs nothing still
+// hears a click on the bare desktop, on a panel clock or on any window that takes no keyboard. The wheel's
+// steps (buttons 4 to 7) are no presses. A raw event reaches the connection before the press itself, so the
+// callback runs while the program's windows are as they were when the button went down (a menu the press
+// will close is still shown). Hears nothing where there is no X server (Wayland, offscreen) or the server has
+// no XInput 2.1. Main thread only.
+class PressWatch final : public QAbstractNativeEventFilter {
   public:
-    // `changed(true)` when a button goes down, `changed(false)` when one comes up.
+    enum class Hearing {
+        presses,    // listening
+        noServer,   // the application does not draw on an X server
+        noXInput2,  // the server has no XInput 2.1, whose raw events reach a client that grabs nothing
+    };
+
+    // `changed(true)` when a button goes down, `changed(false)` when one comes up; called from Qt's handling
+    // of the connection's events, before the press reaches any window.
     explicit PressWatch(std::function<void(bool down)> changed);
-    ~PressWatch();
+    ~PressWatch() override;
     PressWatch(const PressWatch&) = delete;
     PressWatch& operator=(const PressWatch&) = delete;
 
-    bool listening() const { return notifier_ != nullptr; }
+    Hearing hearing() const { return hearing_; }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
   private:
-    void read();
-
     std::function<void(bool)> changed_;
-    xcb_connection_t* c_ = nullptr;
-    std::uint8_t opcode_ = 0;  // the XInput extension's major opcode on this connection
-    std::unique_ptr<QSocketNotifier> notifier_;
+    Hearing hearing_ = Hearing::noServer;
+    std::uint8_t opcode_ = 0;  // the XInput extension's major opcode on the connection
 };
 
 }  // namespace velmora::x11

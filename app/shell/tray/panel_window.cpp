@@ -11,6 +11,8 @@
 #include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
 
 #include "app/design/fold_row.h"
 #include "app/design/guide/guide_window.h"
@@ -215,10 +217,14 @@ void PanelWindow::showAt(const QRect& anchor) {
     // The panel grabs nothing, so the server's raw presses tell it of a click outside it (see pointerButton).
     // Under Xwayland they would only tell of clicks on X windows; the dialog form hears its focus loss there.
     if (!onXwayland(QGuiApplication::platformName())) {
-        pressWatch_ = std::make_unique<x11::PressWatch>([this](bool down) {
-            QMetaObject::invokeMethod(
-                this, [this, down] { pointerButton(down); }, Qt::QueuedConnection);
-        });
+        pressWatch_ = std::make_unique<x11::PressWatch>([this](bool down) { pointerButton(down); });
+        static bool toldNoXInput2 = false;
+        if (pressWatch_->hearing() == x11::PressWatch::Hearing::noXInput2 &&
+            !std::exchange(toldNoXInput2, true))
+            VelmoraLog::write(
+                "painel: o servidor X não tem XInput 2.1; um clique fora do painel que não lhe tire o "
+                "teclado "
+                "não o fecha");
     }
     VelmoraLog::write("painel aberto em " + describe(at) + " para o ícone em " + describe(anchor) +
                       (screen_ ? " na tela " + describe(toRect(*screen_)) : std::string()));
@@ -322,17 +328,35 @@ void PanelWindow::keyboardLost() {
 
 // A press outside the panel that the keyboard does not follow (the bare desktop, a panel clock, another tray
 // icon, a window that takes no keyboard) closes it as the button comes up, as a click on another window
-// does; a press on the panel itself changes nothing.
+// does; a press on the panel itself or on a popup of the program (its footer's menu, a list's choices)
+// changes nothing. The watch tells of the press before any window of the program handles it, while a menu
+// the press is meant for still shows: where it went is settled then, and the closing waits for the release,
+// outside the watch's own call.
 void PanelWindow::pointerButton(bool down) {
     if (!isVisible() || dismissing_) return;
     if (down) {
-        pressedOutside_ = !frameGeometry().contains(QCursor::pos());
+        pressedOutside_ = !onOwnWindow(QCursor::pos());
         return;
     }
     if (!pressedOutside_) return;
     pressedOutside_ = false;
-    if (!closeWhenFree_) closeWhenFree_ = "clique fora";
-    closeOnceFree();
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!closeWhenFree_) closeWhenFree_ = "clique fora";
+            closeOnceFree();
+        },
+        Qt::QueuedConnection);
+}
+
+bool PanelWindow::onOwnWindow(const QPoint& at) const {
+    if (frameGeometry().contains(at)) return true;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(), [&](const QWidget* w) {
+        const Qt::WindowType type = w->windowType();
+        return w->isVisible() && (type == Qt::Popup || type == Qt::ToolTip) &&
+               w->frameGeometry().contains(at);
+    });
 }
 
 // The keyboard has left: closes the panel unless a pointer button is held (the press may be starting a drag

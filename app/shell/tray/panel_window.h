@@ -84,6 +84,8 @@ class PanelWindow : public QWidget {
     void keyboardLost();
     void closeOnceFree();
     void pointerButton(bool down);
+    // Whether the screen's point `at` lies on the panel or on one of the program's popups.
+    bool onOwnWindow(const QPoint& at) const;
     std::optional<Box> freeArea(const QScreen* screen) const;
     void refreshSections();
 
@@ -100,7 +102,7 @@ class PanelWindow : public QWidget {
     // Why the panel closes once no button or drag holds it open: the keyboard left, or a press came outside
     // it.
     const char* closeWhenFree_ = nullptr;
-    bool pressedOutside_ = false;  // a pointer button is down that went down outside the panel
+    bool pressedOutside_ = false;  // a pointer button is down that went down outside the panel and its popups
     bool measured_ = false;        // shown once off screen, so its widgets count in its layouts
     bool measuring_ = false;
     bool dismissing_ = false;
