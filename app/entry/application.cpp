@@ -35,11 +35,7 @@ int runApplication(int& argc, char** argv) {
         VelmoraLog::flush();
         return 0;
     }
-    if (lock.outcome() == InstanceLock::Outcome::unavailable)
-        VelmoraLog::write("trava de instância indisponível em " + lock.folder().string());
-    else if (lock.fellBack())
-        VelmoraLog::write("XDG_RUNTIME_DIR ausente ou inutilizável: trava de instância em " +
-                          lock.folder().string());
+    VelmoraLog::write(lock.note());
 
     const DisplayChoice display = chooseDisplay(displayFacts());
     if (display.kind == DisplayChoice::Kind::none) {

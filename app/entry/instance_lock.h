@@ -2,46 +2,48 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
 #include "core/posix/unique_fd.h"
 
 namespace velmora {
 
-// The one running instance: an exclusive lock on "velmora.lock", held for the life of this object and
-// released by the system if the process dies. It is taken in the user's runtime folder ($XDG_RUNTIME_DIR);
-// where that is unset or unusable, in the folder of the log ($XDG_STATE_HOME/Velmora, by default
-// ~/.local/state/Velmora), a folder of the user's own that, unlike the temporary folder, every start finds
-// in the same place whatever its $TMPDIR says.
+// The one running instance of a home: an exclusive lock on "velmora.lock" in the folder of the log
+// ($XDG_STATE_HOME/Velmora, by default ~/.local/state/Velmora), the one place every start of that home finds
+// whatever its $XDG_RUNTIME_DIR or $TMPDIR says; and, where the session gives a usable runtime folder, one
+// on "velmora.lock" there as well, where it has always been for whoever looks for it. Held for the life of
+// this object and released by the system if the process dies.
 class InstanceLock {
   public:
     enum class Outcome { held, otherInstance, unavailable };
 
     struct Places {
+        std::filesystem::path state;                   // made (with its parents) when missing
         std::optional<std::filesystem::path> runtime;  // the session's to make: used only when it exists
-        std::filesystem::path fallback;                // made (with its parents) when missing
     };
 
-    // Takes the lock in the runtime folder, else in the fallback. Another instance holding it in the runtime
-    // folder ends the search: the fallback would let both run. Never throws.
+    // Takes the lock in the state folder, then the one in the runtime folder, always in that order and never
+    // waiting: of two starts racing, the first to take the state folder's goes on and the other ends, and
+    // neither can wait on the other. A start that finds the runtime folder's held by another lets its first
+    // lock go again. A folder that cannot be used is passed over. Never throws.
     explicit InstanceLock(const Places& places = defaultPlaces());
 
+    // held: at least one lock is held and another instance held none; unavailable: no folder could be used.
     Outcome outcome() const { return outcome_; }
-    // Where the lock was held or found held; the fallback when it was unavailable everywhere.
-    const std::filesystem::path& folder() const { return folder_; }
-    // The runtime folder was absent or could not be used.
-    bool fellBack() const { return fellBack_; }
+    // For the log of a start that goes on: where it holds its locks, or which folder it could not use.
+    std::string note() const;
 
-    // $XDG_RUNTIME_DIR when it is an absolute path; the log's folder.
+    // The log's folder; $XDG_RUNTIME_DIR when it is an absolute path.
     static Places defaultPlaces();
 
   private:
-    // In one folder, made first when `make`: held, another instance, or unavailable there.
-    Outcome lockIn(const std::filesystem::path& folder, bool make);
+    // In one folder, made first when `make`: held (into `fd`), another instance, or unavailable there.
+    static Outcome lockIn(const std::filesystem::path& folder, bool make, UniqueFd& fd);
 
-    UniqueFd fd_;
+    Places places_;
+    UniqueFd stateFd_;
+    UniqueFd runtimeFd_;
     Outcome outcome_ = Outcome::unavailable;
-    std::filesystem::path folder_;
-    bool fellBack_ = true;
 };
 
 }  // namespace velmora

@@ -76,7 +76,7 @@ bool AppModel::loadIdentity() {
     if (store->ignoredUnsafeFile()) {
         VelmoraLog::write(
             "peers.json ignorado: não é um arquivo comum só deste usuário, ou outros podem gravá-lo; "
-            "vai para peers.json.bad na próxima gravação");
+            "vai para peers.json.bad (ou o próximo nome livre) na próxima gravação");
     }
     context_->store = store;
     return true;

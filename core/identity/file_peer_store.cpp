@@ -1,13 +1,13 @@
 #include "core/identity/file_peer_store.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "core/crypto/base64.h"
 #include "core/crypto/cxp_crypto.h"
 #include "core/discovery/device_id.h"
+#include "core/log/velmora_log.h"
 #include "core/storage/secure_file.h"
+#include "core/storage/set_aside.h"
 
 namespace velmora {
 namespace {
@@ -100,11 +100,18 @@ bool FilePeerStore::remove(const std::string& id) {
 
 bool FilePeerStore::writeLocked() {
     if (pendingSetAside_) {
-        std::filesystem::path aside = file_;
-        aside += ".bad";
-        // Without the copy aside, the rewrite would destroy the only trace of the lost pairings. A link is
-        // moved itself, never what it points to.
-        if (::rename(file_.c_str(), aside.c_str()) != 0 && errno != ENOENT) return false;
+        // Without the copy aside, the rewrite would destroy the only trace of the lost pairings; a copy kept
+        // by an earlier start may be the user's only other one, so it is never replaced.
+        std::error_code error;
+        const std::optional<std::filesystem::path> aside = SetAside::move(file_, ".bad", error);
+        if (aside) {
+            VelmoraLog::write(file_.filename().string() + " guardado como " + aside->string() +
+                              " antes de gravar a nova lista");
+        } else if (error != std::errc::no_such_file_or_directory) {
+            VelmoraLog::write(file_.filename().string() + " não pôde ser guardado à parte (" +
+                              error.message() + "): a lista não foi gravada");
+            return false;
+        }
         pendingSetAside_ = false;
     }
     nlohmann::json array = nlohmann::json::array();

@@ -25,7 +25,8 @@ class FilePeerStore : public PeerStore {
     // not a regular file, another user's, group- or world-writable) is not read. Elements that are
     // malformed, or whose id is not the id of their key, are dropped one by one. An unsafe file, and one
     // that cannot be read or does not parse at all, is left alone until the first write, which moves it
-    // aside to "<name>.bad" first, so a list this store could not use is never silently destroyed.
+    // aside first to the first free one of "<name>.bad", "<name>.bad.1", ..., so a list this store could
+    // not use is never silently destroyed, nor one set aside before.
     explicit FilePeerStore(std::filesystem::path file);
 
     std::optional<Peer> find(const std::string& id) const override;

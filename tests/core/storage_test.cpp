@@ -25,7 +25,9 @@
 #include "core/settings/memory_settings.h"
 #include "core/storage/app_paths.h"
 #include "core/storage/secure_file.h"
+#include "core/storage/set_aside.h"
 #include "helpers.h"
+#include "support/log_folder.h"
 #include "temp_data_home.h"
 
 namespace velmora {
@@ -346,16 +348,62 @@ TEST_F(FilePeerStoreTest, AListTheStoreWouldNotReadIsKeptAsideBeforeTheFirstSave
     }
     EXPECT_EQ(readFile(target), contents);
 
-    // The place aside is taken by a folder that is not empty: nothing moves, the save says it failed, and
-    // the change stays in memory.
+    // Every name aside is taken: nothing moves, the save says it failed, and the change stays in memory.
     writeFile(file, contents, 0664);
     fs::remove_all(aside);
     fs::create_directories(aside / "older");
+    for (int n = 1; n < SetAside::kNames; ++n)
+        writeFile(dir.path() / ("peers.json.bad." + std::to_string(n)), "older " + std::to_string(n));
     FilePeerStore blocked(file);
     const Peer fresh = makePeer("Novo");
     EXPECT_FALSE(blocked.save(fresh));
     EXPECT_EQ(entryAt(file), "file 664 " + contents);
+    EXPECT_EQ(entryAt(aside), "folder holding 1");
+    EXPECT_EQ(readFile(dir.path() / "peers.json.bad.99"), "older 99");
     EXPECT_EQ(blocked.find(fresh.id), fresh);
+}
+
+// A story of three starts that each find a list they will not use: a copy set aside earlier (which may be
+// the user's only other record of their pairings) stays byte for byte, and each new one is kept under the
+// next free name, the log naming it.
+TEST_F(FilePeerStoreTest, EarlierSetAsideFilesStayAndEachNewOneTakesTheNextFreeName) {
+    const fs::path logs = dir.path() / "log";
+    const test::LogFolder logFolder(logs);
+    const std::string earlier = json::array({element(makePeer("Guardado pelo usuário"))}).dump();
+    writeFile(aside, earlier, 0600);
+    const struct {
+        const char* what;
+        std::string contents;
+        mode_t mode;
+        const char* keptAs;
+    } starts[] = {
+        {"a list that does not parse", "[{\"id\":", 0600, "peers.json.bad.1"},
+        {"a group-writable list", json::array({element(makePeer("Restaurado"))}).dump(), 0664,
+         "peers.json.bad.2"},
+        // A name taken by something else than an earlier copy is passed over as well.
+        {"a list that does not parse, the next name taken", "not json", 0600, "peers.json.bad.4"},
+    };
+    writeFile(dir.path() / "peers.json.bad.3", "", 0600);
+    std::map<std::string, std::string> kept{{"peers.json.bad", "file 600 " + earlier},
+                                            {"peers.json.bad.3", "file 600 "}};
+    for (const auto& start : starts) {
+        SCOPED_TRACE(start.what);
+        writeFile(file, start.contents, start.mode);
+        const std::string before = entryAt(file);
+        FilePeerStore store(file);
+        const Peer fresh = makePeer("Novo");
+        ASSERT_TRUE(store.save(fresh));
+        EXPECT_EQ(FilePeerStore(file).all(), Peers{fresh});
+        kept[start.keptAs] = before;
+        for (const auto& [name, entry] : kept)
+            EXPECT_EQ(entryAt(dir.path() / name), entry) << name;
+        VelmoraLog::flush();
+        EXPECT_NE(readFile(logs / "velmora.log")
+                      .find("peers.json guardado como " + (dir.path() / start.keptAs).string()),
+                  std::string::npos)
+            << readFile(logs / "velmora.log");
+    }
+    EXPECT_EQ(test::entriesIn(dir.path()), 7);  // the list, five aside, the log's folder
 }
 
 TEST_F(FilePeerStoreTest, AFailedWriteIsReportedAndTheMemoryChangeStays) {

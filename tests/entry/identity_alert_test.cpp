@@ -36,6 +36,11 @@ constexpr uid_t kNobody = 65534;
 
 QString display;  // the private X server's, set by main when it stands
 
+// Run by root, the program runs as nobody.
+bool runByRoot() {
+    return ::geteuid() == 0;
+}
+
 bool waitFor(const std::function<bool()>& done) {
     return test::waitUntil(done, kBoundMs / 1000.0);
 }
@@ -44,7 +49,7 @@ bool waitFor(const std::function<bool()>& done) {
 // secret service and the key file is the identity's only place. Run by root, the program runs as nobody (for
 // whom, as for any user, a file of mode 000 cannot be read) and the home is nobody's.
 struct Home : test::ProgramHome {
-    const bool asNobody = ::geteuid() == 0;
+    const bool asNobody = runByRoot();
 
     Home() : ProgramHome("velmora-identity") {
         fs::create_directories(root() / "data" / "Corvix");
@@ -70,6 +75,26 @@ struct Home : test::ProgramHome {
         e.insert("LANG", lang);
         return e;
     }
+};
+
+// The program as nobody can start it. A checkout inside a folder only its owner may enter (a root home of
+// mode 0700, as in most containers) keeps nobody from the built program, so a copy is started from a folder
+// of its own that anyone may enter and read. The copy needs nothing else from the build tree: its texts and
+// pictures are compiled in, and its shared libraries are the system's.
+class ProgramCopy {
+  public:
+    ProgramCopy() : dir_("velmora-program") {
+        const auto everyone = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec;
+        fs::permissions(dir_.path(), everyone);
+        fs::copy_file(VELMORA_APP, file());
+        fs::permissions(file(), everyone);
+    }
+    fs::path folder() const { return dir_.path(); }
+    fs::path file() const { return dir_.path() / "velmora"; }
+
+  private:
+    test::TempDir dir_;
 };
 
 // What the X server shows, the whole screen.
@@ -132,6 +157,9 @@ TEST(IdentityAlert, AQuitSignalEndsTheProgramWhileTheAlertIsUpAndTheKeyStaysAsIt
         {"a key nobody may read", std::string(32, '\x11'), 0000, SIGINT, "pt_BR.UTF-8",
          "identityFileUnreadable: 13", "unreadable-key-alert.png"},
     };
+    std::optional<ProgramCopy> copy;
+    if (runByRoot()) copy.emplace();
+    const fs::path programFile = copy ? copy->file() : fs::path(VELMORA_APP);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         Home home;
@@ -141,13 +169,15 @@ TEST(IdentityAlert, AQuitSignalEndsTheProgramWhileTheAlertIsUpAndTheKeyStaysAsIt
         QProcess program;
         program.setProcessEnvironment(home.env(row.lang));
         if (home.asNobody) {
+            program.setWorkingDirectory(QString::fromStdString(copy->folder().string()));
             program.setChildProcessModifier([] {
                 if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
                     ::_exit(126);
             });
         }
-        program.start(VELMORA_APP, {});
-        ASSERT_TRUE(program.waitForStarted(kBoundMs));
+        program.start(QString::fromStdString(programFile.string()), {});
+        ASSERT_TRUE(program.waitForStarted(kBoundMs))
+            << programFile << ": " << program.errorString().toStdString();
         ASSERT_TRUE(waitFor([&] { return home.log().contains("alerta: "); })) << home.log().toStdString();
         EXPECT_TRUE(home.log().contains(QString::fromUtf8(row.cause))) << home.log().toStdString();
 

@@ -1,6 +1,7 @@
-// The program started where the session gives it no runtime folder and its temporary folder names nothing
-// (a su or cron start with a stale $TMPDIR): it takes its one-instance lock beside its log, so a second start
-// ends at once whatever its own $TMPDIR or runtime folder says.
+// The program's one instance per home. Started where the session gives it no runtime folder and its temporary
+// folder names nothing (a su or cron start with a stale $TMPDIR), it takes its lock beside its log, so a
+// second start ends at once whatever its own $TMPDIR or runtime folder says; and a start from a session with
+// a runtime folder and one without find each other, whichever came first.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -84,6 +85,44 @@ TEST(Application, WithoutRuntimeAndTemporaryFolderRunsWithItsLockBesideTheLog) {
     ::kill(static_cast<pid_t>(first.process->processId()), SIGTERM);
     EXPECT_EQ(first.finish(), 0);
     EXPECT_TRUE(home.log().contains("Velmora encerrado"));
+}
+
+// Table: two starts of one home, one from a session with a runtime folder and one without (a desktop start
+// and a su or cron start), in either order. The second ends as a second start does; the first holds the lock
+// beside the log in both cases, and the runtime folder's too when it has one.
+TEST(Application, OneInstancePerHomeWhetherEachStartHasARuntimeFolderOrNot) {
+    const struct {
+        const char* what;
+        bool firstHasRuntime;
+    } rows[] = {
+        {"first with a runtime folder, second without", true},
+        {"first without a runtime folder, second with", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Home home;
+        QProcessEnvironment withRuntime = home.env();
+        withRuntime.insert("XDG_RUNTIME_DIR", home.path("run"));
+        withRuntime.remove("TMPDIR");
+        const QProcessEnvironment& firstEnv = row.firstHasRuntime ? withRuntime : home.env();
+        const QProcessEnvironment& secondEnv = row.firstHasRuntime ? home.env() : withRuntime;
+
+        Program first(firstEnv);
+        ASSERT_TRUE(
+            test::waitUntil([&] { return home.log().contains("Velmora iniciando"); }, kBoundMs / 1000.0))
+            << "status " << first.finish() << ": " << first.process->readAllStandardError().toStdString();
+        EXPECT_TRUE(QFile::exists(home.path("state") + "/Velmora/velmora.lock"));
+        EXPECT_EQ(QFile::exists(home.path("run") + "/velmora.lock"), row.firstHasRuntime);
+
+        Program second(secondEnv);
+        EXPECT_EQ(second.finish(), 0);
+        EXPECT_EQ(home.log().count("Velmora já está em execução: esta instância termina"), 1)
+            << home.log().toStdString();
+        EXPECT_EQ(home.log().count("Velmora iniciando"), 1) << home.log().toStdString();
+        EXPECT_EQ(first.process->state(), QProcess::Running);
+        ::kill(static_cast<pid_t>(first.process->processId()), SIGTERM);
+        EXPECT_EQ(first.finish(), 0);
+    }
 }
 
 }  // namespace
