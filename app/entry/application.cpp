@@ -41,10 +41,11 @@ int runApplication(int& argc, char** argv) {
         VelmoraLog::write("XDG_RUNTIME_DIR ausente ou inutilizável: trava de instância em " +
                           lock.folder().string());
 
-    const DisplayChoice display = chooseDisplay(displayFacts());
+    const DisplayFacts facts = displayFacts();
+    const DisplayChoice display = chooseDisplay(facts);
     if (display.kind == DisplayChoice::Kind::none) {
         std::cerr << "velmora: " << display.note << std::endl;
-        VelmoraLog::write(display.note);
+        VelmoraLog::write(L10n::forLog([&facts] { return chooseDisplay(facts).note; }));
         VelmoraLog::flush();
         return 1;
     }
