@@ -56,8 +56,9 @@ int snapshot(const QString& folder) {
 
 int runTool(const LaunchChoice& choice, int& argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    // Before Qt starts: its start warns too (no XDG_RUNTIME_DIR, as under su or in a bare shell).
     previousHandler = qInstallMessageHandler(keepQtMessagesOffStderr);
+    QApplication app(argc, argv);
     const QString folder = QString::fromStdString(choice.folder);
     return choice.mode == LaunchChoice::Mode::snapshot ? snapshot(folder) : iconset(folder);
 }
