@@ -22,7 +22,7 @@ struct Settings {
     std::optional<std::string> localeOverride;
 };
 
-// This thread's LanguageScope, innermost first; unset outside any.
+// The language of this thread's innermost LanguageScope; unset outside any.
 thread_local std::optional<std::string> scopedLanguage;
 
 Settings& settings() {
