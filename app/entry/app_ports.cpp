@@ -74,9 +74,8 @@ class DialogAlerts final : public Alerts {
     explicit DialogAlerts(EntryLinks* entry) : entry_(entry) {}
 
     // A quit signal closes the alert as the user's button would: the main loop, which quit() ends, has not
-    // started yet, so only the dialog's own loop hears it.
+    // started yet, so only the dialog's own loop hears it. The model has logged the alert's words.
     void showFatal(const std::string& title, const std::string& text) override {
-        VelmoraLog::write("alerta: " + title + " | " + text);
         const QuitSignals* quit = entry_ ? entry_->quit : nullptr;
         if (quit && quit->requested()) return;  // told to end before the alert could show
         // The title is the message's first line, not only the window's: without a window manager, and on

@@ -37,10 +37,11 @@ int runApplication(int& argc, char** argv) {
     }
     VelmoraLog::write(lock.note());
 
-    const DisplayChoice display = chooseDisplay(displayFacts());
+    const DisplayFacts facts = displayFacts();
+    const DisplayChoice display = chooseDisplay(facts);
     if (display.kind == DisplayChoice::Kind::none) {
         std::cerr << "velmora: " << display.note << std::endl;
-        VelmoraLog::write(display.note);
+        VelmoraLog::write(L10n::forLog([&facts] { return chooseDisplay(facts).note; }));
         VelmoraLog::flush();
         return 1;
     }

@@ -12,13 +12,13 @@
 namespace velmora {
 namespace {
 
-// The off-screen platform warns each time a window takes a fixed size, which every picture does: that line
-// alone is dropped, everything else goes where it went.
+// A tool says on stderr only its one line. Qt's own messages are dropped: the off-screen platform warns of
+// every window feature it lacks (fixed sizes, raising, masks) while the pictures are drawn, on success as
+// on failure. A fatal one still goes where it went, as the process ends with it.
 QtMessageHandler previousHandler = nullptr;
 
-void dropSizeHintWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (message.contains(QLatin1String("does not support propagateSizeHints"))) return;
-    if (previousHandler) previousHandler(type, context, message);
+void keepQtMessagesOffStderr(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtFatalMsg && previousHandler) previousHandler(type, context, message);
 }
 
 int report(const std::string& line) {
@@ -35,8 +35,11 @@ int iconset(const QString& folder) {
     const int expected = static_cast<int>(std::size(BrandGeometry::kIconset));
     const int written = Brand::writeIconset(folder);
     if (written == expected) return 0;
-    return report(L10n::format("tool.icons_failed", {std::int64_t{expected - written}, std::int64_t{expected},
-                                                     folder.toStdString()}));
+    const int failed = expected - written;
+    return report(failed == 1
+                      ? L10n::format("tool.icons_failed.one", {std::int64_t{expected}, folder.toStdString()})
+                      : L10n::format("tool.icons_failed",
+                                     {std::int64_t{failed}, std::int64_t{expected}, folder.toStdString()}));
 }
 
 // Every picture is attempted whatever failed before; the one line tells the first cause.
@@ -44,15 +47,18 @@ int snapshot(const QString& folder) {
     const Snapshots::Outcome outcome = Snapshots::run(folder);
     if (!outcome.folderMade) return folderFailed(folder);
     if (outcome.failed == 0) return 0;
-    return report(L10n::format("tool.pictures_failed", {std::int64_t{outcome.failed}, folder.toStdString()}));
+    return report(outcome.failed == 1 ? L10n::format("tool.pictures_failed.one", {folder.toStdString()})
+                                      : L10n::format("tool.pictures_failed",
+                                                     {std::int64_t{outcome.failed}, folder.toStdString()}));
 }
 
 }  // namespace
 
 int runTool(const LaunchChoice& choice, int& argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Before Qt starts: its start warns too (no XDG_RUNTIME_DIR, as under su or in a bare shell).
+    previousHandler = qInstallMessageHandler(keepQtMessagesOffStderr);
     QApplication app(argc, argv);
-    previousHandler = qInstallMessageHandler(dropSizeHintWarnings);
     const QString folder = QString::fromStdString(choice.folder);
     return choice.mode == LaunchChoice::Mode::snapshot ? snapshot(folder) : iconset(folder);
 }

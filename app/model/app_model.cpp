@@ -11,6 +11,19 @@
 namespace velmora {
 
 namespace {
+
+struct AlertWords {
+    std::string title, text;
+};
+
+// The alert for an identity that could not be loaded, in the texts' current language.
+AlertWords identityAlert(const std::exception& error) {
+    // Stored bytes that are no P-256 key: trying again cannot help, so the generic text would mislead.
+    const bool damaged = dynamic_cast<const CryptoError*>(&error) != nullptr;
+    return {L10n::string("err.identity_alert.title"),
+            damaged ? FriendlyErrors::identityDamaged() : FriendlyErrors::text(error)};
+}
+
 // The clipboard poll of the session features.
 constexpr double kClipboardPeriod = 0.6;
 // The phone's clipboard writes beyond their limit are logged at most every 30 s.
@@ -63,12 +76,13 @@ bool AppModel::loadIdentity() {
     try {
         context_->identity = ports_.loadIdentity(name);
     } catch (const std::exception& e) {
-        // The alert's text is the user's; the log keeps the cause (an errno, a secret-store status).
+        // The alert's text is the user's; the log keeps the cause (an errno, a secret-store status), and the
+        // alert's own words in Portuguese.
         VelmoraLog::write(std::string("identidade não carregada: ") + e.what());
-        // Stored bytes that are no P-256 key: trying again cannot help, so the generic text would mislead.
-        const bool damaged = dynamic_cast<const CryptoError*>(&e) != nullptr;
-        ports_.alerts->showFatal(L10n::string("err.identity_alert.title"),
-                                 damaged ? L10n::string("err.identity_damaged") : FriendlyErrors::text(e));
+        const AlertWords logged = L10n::forLog([&e] { return identityAlert(e); });
+        VelmoraLog::write("alerta: " + logged.title + " | " + logged.text);
+        const AlertWords shown = identityAlert(e);
+        ports_.alerts->showFatal(shown.title, shown.text);
         ports_.alerts->exitProcess(1);
         return false;
     }

@@ -6,6 +6,7 @@
 #include "core/errors/cxp_error.h"
 #include "core/errors/net_error.h"
 #include "core/l10n/l10n.h"
+#include "core/storage/app_paths.h"
 #include "core/text/safe_text.h"
 
 namespace velmora::FriendlyErrors {
@@ -161,11 +162,15 @@ std::string describe(const CXPError& error) {
         case CXPError::Kind::unknownPeer:
             return L10n::string("err.cxp.unknown_peer");
         case CXPError::Kind::identityFileUnsafe:
-            return L10n::string("err.identity_file_unsafe");
+            return L10n::format("err.identity_file_unsafe", {AppPaths::shownSupportDir()});
         case CXPError::Kind::identityFileUnreadable:
-            return L10n::string("err.identity_file_unreadable");
+            return L10n::format("err.identity_file_unreadable", {AppPaths::shownIdentityKeyFile()});
     }
     return error.what();
+}
+
+std::string identityDamaged() {
+    return L10n::format("err.identity_damaged", {AppPaths::shownIdentityKeyFile()});
 }
 
 std::string text(const std::exception& error) {

@@ -25,6 +25,11 @@ std::string searchFailed();     // the search for phones failed; names the searc
 // bounded. text() below uses it where a kind has no shorter sentence.
 std::string describe(const CXPError& error);
 
+// The sentence for stored key bytes that are no key: the computer's identity is damaged where it is kept (the
+// keyring, or the key file, named where the environment puts it). An identity file that is unsafe or cannot
+// be read is told by text(), which names the folder or the file the same way.
+std::string identityDamaged();
+
 // The sentence for an error a connection attempt or a session ended with.
 std::string text(const std::exception& error);
 // The same for a caught exception of any type (a non-standard one reads as generic).

@@ -5,6 +5,7 @@
 #include "core/crypto/p256_private_key.h"
 #include "core/identity/identity.h"
 #include "core/secret/secret_store.h"
+#include "core/storage/app_paths.h"
 
 namespace velmora {
 
@@ -16,7 +17,7 @@ class KeychainIdentity : public Identity {
     // The word announced in "auth". The phone relies on this exact wire value.
     static constexpr const char* kPlatform = "mac";
     static constexpr const char* kAccount = "identity-p256";
-    static constexpr const char* kKeyFileName = "identity.key";
+    static constexpr const char* kKeyFileName = AppPaths::kIdentityKeyFile;
 
     // Loads the key, or makes and stores a new one when nothing is stored anywhere. Throws
     // CXPError::identityUnavailable (store failure, no usable file), CXPError::identityFileUnsafe,

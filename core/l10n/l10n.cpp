@@ -22,6 +22,9 @@ struct Settings {
     std::optional<std::string> localeOverride;
 };
 
+// The language of this thread's innermost LanguageScope; unset outside any.
+thread_local std::optional<std::string> scopedLanguage;
+
 Settings& settings() {
     static Settings s;
     return s;
@@ -77,6 +80,7 @@ std::string format(std::string_view key, const std::vector<Arg>& args) {
 }
 
 std::string languageCode() {
+    if (scopedLanguage) return *scopedLanguage;
     const auto preferred = firstSet(currentEnvironment(), {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"});
     if (!preferred) return std::string(kDefaultLanguage);
     // LANGUAGE lists languages in order of preference ("de:en"): the first one we have texts for wins, so a
@@ -86,6 +90,14 @@ std::string languageCode() {
         if (const auto id = localeIdentifier(entry); id && languageOf(*id) == "pt") break;
     }
     return std::string(kDefaultLanguage);
+}
+
+LanguageScope::LanguageScope(std::string language) : outer_(std::move(scopedLanguage)) {
+    scopedLanguage = std::move(language);
+}
+
+LanguageScope::~LanguageScope() {
+    scopedLanguage = std::move(outer_);
 }
 
 std::string locale() {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/l10n/environment.h"
@@ -38,6 +39,30 @@ std::string format(std::string_view key, const std::vector<Arg>& args);
 // and not empty decides; in a colon-separated list the first entry that begins with "en" or names Portuguese
 // counts; "pt-BR" when none does.
 std::string languageCode();
+
+// While it lives, the texts this thread makes are in `language` ("pt-BR" or "en") whatever the environment
+// says, and numbers in that language's own forms; other threads keep theirs. Scopes nest.
+class LanguageScope {
+  public:
+    explicit LanguageScope(std::string language);
+    ~LanguageScope();
+    LanguageScope(const LanguageScope&) = delete;
+    LanguageScope& operator=(const LanguageScope&) = delete;
+
+  private:
+    std::optional<std::string> outer_;
+};
+
+// The log is in Portuguese whatever the session's language.
+inline constexpr std::string_view kLogLanguage = kDefaultLanguage;
+
+// What `make()` builds, made on this thread with the texts in the log's language: a log line that quotes
+// what the user is told reads the same in every session.
+template <class Make>
+auto forLog(Make&& make) {
+    const LanguageScope logLanguage{std::string(kLogLanguage)};
+    return std::forward<Make>(make)();
+}
 
 // The locale numbers and durations are formatted in, as an identifier ("pt-BR", "en-GB"): the override
 // when set; else the user's own locale (LC_ALL, LC_NUMERIC, LANG) when its language is that of the texts,

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "core/storage/secure_file.h"
+#include "core/storage/shown_path.h"
 
 namespace velmora::AppPaths {
 namespace {
@@ -26,15 +27,27 @@ std::filesystem::path dataHome() {
     return homeDir() / ".local" / "share";
 }
 
+std::filesystem::path supportLocation() {
+    return dataHome() / "Corvix";
+}
+
 }  // namespace
 
 std::filesystem::path supportDir() {
-    const std::filesystem::path dir = dataHome() / "Corvix";
+    const std::filesystem::path dir = supportLocation();
     std::error_code ignored;
     std::filesystem::create_directories(dir.parent_path(), ignored);
     ::mkdir(dir.c_str(), 0700);
     SecureFile::tighten(dir, 0700);
     return dir;
+}
+
+std::string shownSupportDir() {
+    return shownPath(supportLocation(), homeDir());
+}
+
+std::string shownIdentityKeyFile() {
+    return shownPath(supportLocation() / kIdentityKeyFile, homeDir());
 }
 
 }  // namespace velmora::AppPaths

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <system_error>
+#include <thread>
 
 #include "core/errors/cxp_error.h"
 #include "core/errors/friendly_errors.h"
@@ -52,6 +53,33 @@ TEST_F(L10nTest, LanguageAndLocaleFromTheFirstSetVariable) {
     }
     L10n::setLocaleOverride("en-US");
     EXPECT_EQ(L10n::locale(), "en-US");
+}
+
+// Log lines quote what the user is told: made inside forLog they are in Portuguese whatever the session's
+// language, numbers included, while texts made outside it, or on other threads meanwhile, keep the user's.
+TEST_F(L10nTest, TextsForTheLogAreInPortugueseOnlyWhereAndWhileTheyAreMade) {
+    L10n::setBundle(std::make_shared<const L10n::Bundle>(
+        L10n::Bundle{{"pt-BR", {{"k", "olá"}, {"l10n.percent", "%ld %%"}}},
+                     {"en", {{"k", "hello"}, {"l10n.percent", "%ld%%"}}}}));
+    useEnvironment({{"LANG", "en_GB.UTF-8"}});
+    std::string nested, afterNested, elsewhere;
+    const std::string logged = L10n::forLog([&] {
+        {
+            const L10n::LanguageScope english("en");
+            nested = L10n::string("k");
+        }
+        afterNested = L10n::string("k");
+        std::thread other([&] { elsewhere = L10n::string("k"); });
+        other.join();
+        return L10n::string("k") + " " + L10n::percent(42) + " " + L10n::locale();
+    });
+    test::expectRows({
+        {logged, "olá 42 % pt-BR"},
+        {nested, "hello"},
+        {afterNested, "olá"},
+        {elsewhere, "hello"},
+        {L10n::string("k") + " " + L10n::percent(42) + " " + L10n::locale(), "hello 42% en-GB"},
+    });
 }
 
 namespace F = FriendlyErrors;

@@ -28,6 +28,7 @@
 #include "core/storage/set_aside.h"
 #include "helpers.h"
 #include "support/log_folder.h"
+#include "support/scoped_env.h"
 #include "temp_data_home.h"
 
 namespace velmora {
@@ -80,6 +81,51 @@ TEST(AppPaths, SupportFolderIsPrivateAndRepairedOnEveryUse) {
     ::chmod(dir.c_str(), 0755);
     EXPECT_EQ(AppPaths::supportDir(), dir);
     EXPECT_EQ(modeOf(dir), 0700u);
+}
+
+// Table: where XDG_DATA_HOME puts the key, and how the identity alerts name it in both languages: under
+// the home as "~/...", elsewhere as the absolute path, and never by making the folder to find out.
+TEST(AppPaths, TheIdentityAlertsNameTheKeyWhereTheEnvironmentPutsIt) {
+    const test::TempDir home("velmora-shown-home");
+    const std::string outside = home.path().string() + "-elsewhere";  // beside the home, never made
+    const test::ScopedEnv homeVariable("HOME", home.path().string());
+    const struct {
+        std::optional<std::string> dataHome;
+        std::string folder;
+    } rows[] = {
+        {std::nullopt, "~/.local/share/Corvix"},
+        {home.path().string() + "/dados", "~/dados/Corvix"},
+        {outside, outside + "/Corvix"},
+        {"dados", "~/.local/share/Corvix"},  // a relative XDG_DATA_HOME is ignored
+    };
+    const struct {
+        const char* lang;
+        const char* folderWord;
+    } languages[] = {{"en_US.UTF-8", "the folder "}, {"pt_BR.UTF-8", "da pasta "}};
+    for (const auto& language : languages) {
+        L10n::setEnvironment([lang = std::string(language.lang)](const std::string& name) {
+            return name == "LANG" ? std::optional(lang) : std::nullopt;
+        });
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(language.lang) + " " + row.dataHome.value_or("(unset)"));
+            const test::ScopedEnv dataHome("XDG_DATA_HOME", row.dataHome);
+            const std::string file = row.folder + "/identity.key";
+            EXPECT_EQ(AppPaths::shownSupportDir(), row.folder);
+            EXPECT_EQ(AppPaths::shownIdentityKeyFile(), file);
+            const std::string damaged = FriendlyErrors::identityDamaged();
+            const std::string unreadable = FriendlyErrors::text(CXPError::identityFileUnreadable(EACCES));
+            const std::string unsafe = FriendlyErrors::text(CXPError::identityFileUnsafe());
+            EXPECT_NE(damaged.find(" " + file + ")"), std::string::npos) << damaged;
+            EXPECT_NE(unreadable.find(" " + file + " "), std::string::npos) << unreadable;
+            EXPECT_NE(unsafe.find(language.folderWord + row.folder + "."), std::string::npos) << unsafe;
+            for (const std::string& text : {damaged, unreadable, unsafe})
+                EXPECT_EQ(text.find('%'), std::string::npos) << text;
+        }
+    }
+    L10n::setEnvironment(nullptr);
+    EXPECT_FALSE(fs::exists(outside));
+    EXPECT_FALSE(fs::exists(home.path() / "dados"));
+    EXPECT_FALSE(fs::exists(home.path() / ".local"));
 }
 
 using json = nlohmann::json;
@@ -598,9 +644,10 @@ TEST_F(KeychainIdentityTest, AKeyFileThatCannotBeReadIsAnErrorAndStaysByteForByt
         EXPECT_EQ(test::entriesIn(AppPaths::supportDir()), 1);  // no temporary key file either
         EXPECT_EQ(store.adds + store.updates, 0);
     }
-    // What the user is told; the log keeps the developer text above, with the cause.
-    EXPECT_EQ(FriendlyErrors::text(CXPError::identityFileUnreadable(EACCES)),
-              L10n::string("err.identity_file_unreadable"));
+    // What the user is told names the file itself (outside the home here); the log keeps the developer text
+    // above, with the cause.
+    const std::string told = FriendlyErrors::text(CXPError::identityFileUnreadable(EACCES));
+    EXPECT_NE(told.find(" " + keyFile().string() + " "), std::string::npos) << told;
 }
 
 TEST_F(KeychainIdentityTest, AnItemTheSearchMissesIsUpdatedAndAKeyKeptNowhereIsASaveFailure) {

@@ -48,14 +48,18 @@ bool waitFor(const std::function<bool()>& done) {
 // A private home: HOME, runtime, state, data, config and cache folders, and no session bus, so there is no
 // secret service and the key file is the identity's only place. Run by root, the program runs as nobody (for
 // whom, as for any user, a file of mode 000 cannot be read) and the home is nobody's.
+// XDG_DATA_HOME, which holds the key's folder, is beside the home folder or inside it.
 struct Home : test::ProgramHome {
     const bool asNobody = runByRoot();
+    const fs::path dataHome;
 
-    Home() : ProgramHome("velmora-identity") {
-        fs::create_directories(root() / "data" / "Corvix");
-        fs::permissions(root() / "data" / "Corvix", fs::perms::owner_all);
+    explicit Home(bool dataInHome)
+        : ProgramHome("velmora-identity"),
+          dataHome(dataInHome ? root() / "home" / "dados" : root() / "data") {
+        fs::create_directories(dataHome / "Corvix");
+        fs::permissions(dataHome / "Corvix", fs::perms::owner_all);
     }
-    fs::path keyFile() const { return root() / "data" / "Corvix" / "identity.key"; }
+    fs::path keyFile() const { return dataHome / "Corvix" / "identity.key"; }
 
     void writeKey(const std::string& bytes, mode_t mode) const {
         std::ofstream(keyFile(), std::ios::binary) << bytes;
@@ -68,6 +72,7 @@ struct Home : test::ProgramHome {
 
     QProcessEnvironment env(const char* lang) const {
         QProcessEnvironment e = ProgramHome::env();
+        e.insert("XDG_DATA_HOME", QString::fromStdString(dataHome.string()));
         e.insert("QT_QPA_PLATFORM", "xcb");
         e.insert("DISPLAY", display);
         for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
@@ -138,32 +143,46 @@ std::string supportFolder(const Home& home) {
     return out;
 }
 
-// Table: a key the program cannot use, the signal that ends it while the alert is up, and the language the
-// alert speaks. The alert stays until the signal; the program then ends with the status of a start that
-// failed (1), as when the user closes the alert, and leaves the key file as it was.
+// Table: a key the program cannot use, where XDG_DATA_HOME keeps it, the signal that ends it while the alert
+// is up, and the language the alert speaks. The alert names the key file where it is ("~/..." under the
+// home), and the log has the alert's words in Portuguese whatever the language. The alert stays until the
+// signal; the program then ends with the status of a start that failed (1), as when the user closes the
+// alert, and leaves the key file as it was.
 TEST(IdentityAlert, AQuitSignalEndsTheProgramWhileTheAlertIsUpAndTheKeyStaysAsItWas) {
     if (display.isEmpty()) GTEST_SKIP() << "Xvfb did not start (deps/apt/app.txt)";
     const struct {
         const char* what;
         std::string key;
         mode_t mode;
+        bool dataInHome;
         int signal;
         const char* lang;
         const char* cause;  // in the log line that names why the identity was not loaded
+        const char* alert;  // the alert's line in the log, before the key file's name
         const char* picture;
     } rows[] = {
-        {"a damaged key", std::string(40, '\x07'), 0600, SIGTERM, "en_US.UTF-8", "tamanho inválido",
+        {"a damaged key", std::string(40, '\x07'), 0600, false, SIGTERM, "en_US.UTF-8", "tamanho inválido",
+         "alerta: Não foi possível carregar a identidade deste computador | A chave de identidade deste "
+         "computador "
+         "está danificada (no chaveiro ou em ",
          "damaged-key-alert.png"},
-        {"a key nobody may read", std::string(32, '\x11'), 0000, SIGINT, "pt_BR.UTF-8",
-         "identityFileUnreadable: 13", "unreadable-key-alert.png"},
+        {"a key nobody may read", std::string(32, '\x11'), 0000, true, SIGINT, "pt_BR.UTF-8",
+         "identityFileUnreadable: 13",
+         "alerta: Não foi possível carregar a identidade deste computador | O arquivo de identidade deste "
+         "computador "
+         "existe, mas não pôde ser lido. O Velmora não o alterou, porque uma identidade nova obrigaria todos "
+         "os "
+         "celulares pareados a parear de novo. Torne ",
+         "unreadable-key-alert.png"},
     };
     std::optional<ProgramCopy> copy;
     if (runByRoot()) copy.emplace();
     const fs::path programFile = copy ? copy->file() : fs::path(VELMORA_APP);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        Home home;
+        Home home(row.dataInHome);
         home.writeKey(row.key, row.mode);
+        const std::string named = row.dataInHome ? "~/dados/Corvix/identity.key" : home.keyFile().string();
         const std::string folderBefore = supportFolder(home);
         const QImage before = screen();
         QProcess program;
@@ -180,6 +199,8 @@ TEST(IdentityAlert, AQuitSignalEndsTheProgramWhileTheAlertIsUpAndTheKeyStaysAsIt
             << programFile << ": " << program.errorString().toStdString();
         ASSERT_TRUE(waitFor([&] { return home.log().contains("alerta: "); })) << home.log().toStdString();
         EXPECT_TRUE(home.log().contains(QString::fromUtf8(row.cause))) << home.log().toStdString();
+        EXPECT_TRUE(home.log().contains(QString::fromUtf8(row.alert) + QString::fromStdString(named)))
+            << home.log().toStdString();
 
         const QImage shown = settledWindow(before);
         ASSERT_FALSE(shown.isNull()) << "no alert on the screen";

@@ -101,10 +101,70 @@ TEST(Tools, WriteTheirFilesAndSayWhenAnyFailed) {
         const std::string what = row.args.join(' ').toStdString();
         EXPECT_EQ(tool.finish(), row.status) << what;
         const QString err = QString::fromUtf8(tool.process->readAllStandardError());
-        const auto lines = err.split('\n', Qt::SkipEmptyParts).filter("velmora: ");
+        const auto lines = err.split('\n', Qt::SkipEmptyParts);
         EXPECT_EQ(lines.size(), row.status == 0 ? 0 : 1) << what << ": " << err.toStdString();
         if (!row.folder.isEmpty()) {
             EXPECT_EQ(QDir(row.folder).entryList({"*.png"}, QDir::Files).size(), row.files) << what;
+        }
+    }
+    EXPECT_TRUE(home.log().isEmpty()) << "the tools start no application";
+}
+
+// Table: a folder where every file can be written, or where some cannot (a folder stands where a picture
+// would go), in both languages. The tool's stderr holds its one line with the count in the right number, and
+// nothing else: no line of Qt's, on success neither, nor at Qt's start without a runtime folder.
+TEST(Tools, SayOnlyTheirOneLineInTheRightNumberOrNothing) {
+    Home home;
+    const struct {
+        const char* tool;
+        QStringList blocked;  // names taken by folders in the tool's folder
+        int status;
+        const char* english;
+        const char* portuguese;
+        int written;
+    } rows[] = {
+        {"--snapshot", {}, 0, "", "", 54},
+        {"--snapshot",
+         {"dialogo-pareamento.png"},
+         1,
+         "velmora: 1 picture was not written to %1",
+         "velmora: 1 imagem não foi gravada em %1",
+         53},
+        {"--make-iconset", {}, 0, "", "", 10},
+        {"--make-iconset",
+         {"icon_16x16.png"},
+         1,
+         "velmora: 1 of 10 icons was not written to %1",
+         "velmora: 1 de 10 ícones não foi gravado em %1",
+         9},
+        {"--make-iconset",
+         {"icon_16x16.png", "icon_32x32.png"},
+         1,
+         "velmora: 2 of 10 icons were not written to %1",
+         "velmora: 2 de 10 ícones não foram gravados em %1",
+         8},
+    };
+    int run = 0;
+    for (const char* lang : {"en_US.UTF-8", "pt_BR.UTF-8"}) {
+        QProcessEnvironment env = home.env();
+        env.remove("QT_QPA_PLATFORM");  // the tools' own off-screen drawing, as a user runs them
+        env.remove("XDG_RUNTIME_DIR");  // as in a shell under su, where Qt's start warns of it
+        for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+            env.remove(name);
+        env.insert("LANG", lang);
+        const bool english = QByteArray(lang).startsWith("en");
+        for (const auto& row : rows) {
+            const QString folder = home.path("run") + "/pictures-" + QString::number(++run);
+            for (const QString& name : row.blocked)
+                ASSERT_TRUE(QDir().mkpath(folder + '/' + name));
+            Program tool(VELMORA_APP, {row.tool, folder}, env);
+            const std::string what =
+                std::string(lang) + " " + row.tool + " " + row.blocked.join(' ').toStdString();
+            EXPECT_EQ(tool.finish(), row.status) << what;
+            const QString line = QString::fromUtf8(english ? row.english : row.portuguese);
+            const std::string expected = line.isEmpty() ? "" : line.arg(folder).toStdString() + '\n';
+            EXPECT_EQ(tool.process->readAllStandardError().toStdString(), expected) << what;
+            EXPECT_EQ(QDir(folder).entryList({"*.png"}, QDir::Files).size(), row.written) << what;
         }
     }
     EXPECT_TRUE(home.log().isEmpty()) << "the tools start no application";
@@ -170,6 +230,11 @@ TEST(Application, WithoutAUsableDisplayEndsWithOneLine) {
                 << lines.front().toStdString();
         }
     }
+    // The log has the same lines in Portuguese, the English sessions' too.
+    const QString log = home.log();
+    EXPECT_EQ(log.count("nenhuma tela utilizável"), static_cast<qsizetype>(2 * std::size(rows)))
+        << log.toStdString();
+    EXPECT_FALSE(log.contains("no usable display")) << log.toStdString();
     EXPECT_FALSE(home.log().contains("Velmora iniciando"));
 }
 

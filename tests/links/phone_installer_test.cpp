@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "support/wait_until.h"
 
@@ -325,21 +326,7 @@ TEST_F(Installer, InstallsFromTheConfiguredFolderOnTheQueueThread) {
     EXPECT_EQ(staged.bytes, 5u);
 }
 
-// An environment variable set for one test and put back as it was.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* was = std::getenv(name)) was_ = was;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() { was_ ? ::setenv(name_, was_->c_str(), 1) : ::unsetenv(name_); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  private:
-    const char* name_;
-    std::optional<std::string> was_;
-};
+using test::ScopedEnv;
 
 // Whatever breaks inside an install (a $TMPDIR naming no folder, the runner failing to make a process) ends
 // that install as a failure: the installer is free again, and the next poll and the next install run.

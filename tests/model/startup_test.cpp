@@ -4,7 +4,9 @@
 #include <cerrno>
 
 #include "core/errors/crypto_error.h"
+#include "core/errors/friendly_errors.h"
 #include "core/l10n/l10n.h"
+#include "core/storage/app_paths.h"
 #include "support/model_harness.h"
 
 namespace velmora {
@@ -76,17 +78,30 @@ TEST(Startup, AnIdentityThatCannotBeLoadedEndsWithAnAlertAndStatusOne) {
     EXPECT_EQ(said[2], "prompt.said dismissed");
 }
 
-// Table: why the identity could not be loaded, and what the alert says. The log keeps the cause itself.
+// Table: why the identity could not be loaded, and what the alert says, naming the key file where it is. The
+// session is English: the user reads the alert in English, the log keeps its words in Portuguese and the
+// cause itself.
 TEST(Startup, TheIdentityAlertNamesWhatIsWrongWithTheKey) {
+    L10n::setEnvironment([](const std::string& name) {
+        return name == "LANG" ? std::optional<std::string>("en_US.UTF-8") : std::nullopt;
+    });
+    const std::function<std::string()> damaged = [] { return FriendlyErrors::identityDamaged(); };
+    const std::function<std::string()> unreadable = [] {
+        return FriendlyErrors::text(CXPError::identityFileUnreadable(EACCES));
+    };
+    const std::function<std::string()> unsafe = [] {
+        return FriendlyErrors::text(CXPError::identityFileUnsafe());
+    };
     const struct {
         std::function<void()> fail;
-        std::string text, logged;
+        std::function<std::string()> text;
+        std::string named, logged;
     } rows[] = {
-        {[] { throw CryptoError("chave privada P-256 de tamanho inválido"); },
-         L10n::string("err.identity_damaged"), "chave privada P-256 de tamanho inválido"},
-        {[] { throw CXPError::identityFileUnreadable(EACCES); }, L10n::string("err.identity_file_unreadable"),
+        {[] { throw CryptoError("chave privada P-256 de tamanho inválido"); }, damaged,
+         AppPaths::shownIdentityKeyFile(), "chave privada P-256 de tamanho inválido"},
+        {[] { throw CXPError::identityFileUnreadable(EACCES); }, unreadable, AppPaths::shownIdentityKeyFile(),
          "identityFileUnreadable: 13"},
-        {[] { throw CXPError::identityFileUnsafe(); }, L10n::string("err.identity_file_unsafe"),
+        {[] { throw CXPError::identityFileUnsafe(); }, unsafe, AppPaths::shownSupportDir(),
          "identityFileUnsafe"},
     };
     for (const auto& row : rows) {
@@ -100,10 +115,16 @@ TEST(Startup, TheIdentityAlertNamesWhatIsWrongWithTheKey) {
         EXPECT_EQ(AppModel::create(std::move(ports), false), nullptr);
         const auto said = h.journal->after("alerts.");
         ASSERT_EQ(said.size(), 2u) << testing::PrintToString(said);
-        EXPECT_EQ(said[0], L10n::string("err.identity_alert.title") + " | " + row.text);
+        EXPECT_EQ(said[0], "This computer's identity could not be loaded | " + row.text());
+        EXPECT_NE(said[0].find(" " + row.named), std::string::npos) << said[0];
         EXPECT_EQ(said[1], "exit 1");
         EXPECT_NE(h.log().find("identidade não carregada: " + row.logged), std::string::npos) << h.log();
+        const std::string portuguese =
+            L10n::forLog([&] { return L10n::string("err.identity_alert.title") + " | " + row.text(); });
+        EXPECT_NE(h.log().find("alerta: " + portuguese + "\n"), std::string::npos) << h.log();
+        EXPECT_EQ(h.log().find("This computer"), std::string::npos) << h.log();
     }
+    L10n::setEnvironment(nullptr);
 }
 
 TEST(Startup, SwitchingKindsFollowsTheOrderAndPublishesOnlyChanges) {

@@ -4,6 +4,7 @@
 #include "app/model/connection/error_text.h"
 #include "app/model/connection/handshake_watch.h"
 #include "app/model/connection/session_reports.h"
+#include "core/discovery/candidate_key.h"
 #include "core/errors/cxp_error.h"
 #include "core/l10n/l10n.h"
 #include "core/log/velmora_log.h"
@@ -16,6 +17,18 @@ namespace {
 // Longer than other notices: the pairing dialog has just closed, and the panel may only be opened later.
 constexpr double kPairingNotSavedNoticeSeconds = 60.0;
 
+// The attempt's label as the log names it. The phone hotspot's label and an unknown Bluetooth phone's are
+// texts of ours, shown in the user's language and logged in Portuguese; a phone's own name stays as it is.
+std::string loggedLabel(const ConnectRequest& request) {
+    const auto key = CandidateKey::parse(request.key);
+    if (!key) return request.label;
+    const char* text = nullptr;
+    if (key->kind == CandidateKey::Kind::gateway) text = "phone.hotspot_label";
+    if (key->kind == CandidateKey::Kind::ble && request.label == L10n::string("phone.ble_unknown"))
+        text = "phone.ble_unknown";
+    return text ? L10n::forLog([text] { return L10n::string(text); }) : request.label;
+}
+
 }  // namespace
 
 void AppModel::connect(ConnectRequest request) {
@@ -23,7 +36,7 @@ void AppModel::connect(ConnectRequest request) {
     edit().state = ConnState::connecting(request.label);
     // The line names the interfaces (a system call): it is finished once the attempt is on its way, so
     // reading them never delays the connection.
-    const std::string line = "conectando a " + request.label + " via " + request.kind +
+    const std::string line = "conectando a " + loggedLabel(request) + " via " + request.kind +
                              (request.userInitiated ? " (pedido do usuário)" : "") + " [chave " +
                              request.key + " | ";
     connectingViaUsb_ = request.usbSerial;

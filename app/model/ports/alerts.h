@@ -11,7 +11,8 @@ namespace velmora {
 class Alerts {
   public:
     virtual ~Alerts() = default;
-    // Shows `title` and `text` and returns when the user closed the message. Main thread.
+    // Shows `title` and `text` and returns when the user closed the message. Main thread. The caller logs
+    // the alert, in the log's language.
     virtual void showFatal(const std::string& title, const std::string& text) = 0;
     // Ends the process with `status`. It may return: the caller then gives up at once, and the application's
     // entry returns the status once that has unwound (tests record it).

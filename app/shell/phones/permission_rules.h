@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/model/published_state.h"
+#include "core/storage/shown_path.h"
 
 namespace velmora {
 
@@ -58,7 +59,5 @@ bool permissionsOpenByDefault(const PermissionFacts& facts);
 // The two notes under the rows: where this computer's key is kept (the keyring, or the file when no secret
 // store took it), and the permissions on the phone.
 std::vector<std::string> permissionNotes(const PermissionFacts& facts);
-// `file` with the home folder written "~", as a path is shown to the user.
-std::string shownPath(const std::filesystem::path& file, const std::filesystem::path& home);
 
 }  // namespace velmora

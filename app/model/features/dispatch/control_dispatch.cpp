@@ -63,8 +63,10 @@ void AppModel::dispatchControl(LinkSession& session, const nlohmann::json& messa
             [&](E::BenchEnd&) {
                 const auto result = speedTest_.finish(ports_.main->now());
                 if (!result) return;
-                const std::string text = speedTestText(linkKind() == "ble", *result);
-                VelmoraLog::write("medição: " + text + "; recebidos " + std::to_string(result->bytes) +
+                const bool bluetooth = linkKind() == "ble";
+                const std::string text = speedTestText(bluetooth, *result);
+                const std::string logged = L10n::forLog([&] { return speedTestText(bluetooth, *result); });
+                VelmoraLog::write("medição: " + logged + "; recebidos " + std::to_string(result->bytes) +
                                   " bytes");
                 onMainLive([text](AppModel& m) { m.edit().benchText = text; });
             },
