@@ -114,25 +114,29 @@ AppearanceScope::~AppearanceScope() {
 
 bool png(QWidget* view, int width, const QString& file, bool dark) {
     const AppearanceScope appearance(dark);
-    QWidget host;
-    host.setAttribute(Qt::WA_DontShowOnScreen);
-    QPalette palette = host.palette();
+    return hosted(view, width)->grab().save(file, "PNG");
+}
+
+std::unique_ptr<QWidget> hosted(QWidget* view, int width) {
+    auto host = std::make_unique<QWidget>();
+    host->setAttribute(Qt::WA_DontShowOnScreen);
+    QPalette palette = host->palette();
     palette.setColor(QPalette::Window, design::resolved(SystemColor::window));
-    host.setPalette(palette);
-    host.setAutoFillBackground(true);
-    auto* layout = new QVBoxLayout(&host);
+    host->setPalette(palette);
+    host->setAutoFillBackground(true);
+    auto* layout = new QVBoxLayout(host.get());
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view);
-    host.setFixedWidth(width);
-    host.show();  // not on screen: lays the content out
+    host->setFixedWidth(width);
+    host->show();  // not on screen: lays the content out
     deliverPosted();
     layout->activate();
     const int fitting =
-        layout->hasHeightForWidth() ? layout->totalHeightForWidth(width) : host.sizeHint().height();
-    host.setFixedHeight(std::max(40, fitting));
+        layout->hasHeightForWidth() ? layout->totalHeightForWidth(width) : host->sizeHint().height();
+    host->setFixedHeight(std::max(40, fitting));
     layout->activate();
     deliverPosted();
-    return host.grab().save(file, "PNG");
+    return host;
 }
 
 bool menuBarSheet(const QString& file) {
@@ -190,11 +194,8 @@ Outcome run(const QString& folder) {
             count(section(dir.filePath("menu-instalar-nao-autorizado.png"), false, false, 1, main));
         }
         const PanelShot& shot = shots[i];
-        MenuPanel::maxHeightOverride = shot.maxHeight;
-        if (shot.prefsOpen) settings->setValue("prefsOpen", true);
+        const ShotScope scope(shot, *settings);
         count(stage.shot(dir.filePath(QString::fromStdString(shot.name) + ".png"), shot.dark, shot.setup));
-        MenuPanel::maxHeightOverride.reset();
-        if (shot.prefsOpen) settings->setValue("prefsOpen", false);
     }
 
     count(pairing(dir.filePath("dialogo-pareamento.png"), 54, false));

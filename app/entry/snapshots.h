@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 class QWidget;
 
@@ -24,6 +25,10 @@ Outcome run(const QString& folder);
 // Renders `view` (taken over) at `width` over the window background of the appearance, at least 40 high,
 // into `file`.
 bool png(QWidget* view, int width, const QString& file, bool dark);
+
+// The window png renders: `view` (taken over) laid out at `width` and as tall as it asks, over the window
+// background of the appearance in force, shown but not on screen, every posted event delivered.
+std::unique_ptr<QWidget> hosted(QWidget* view, int width);
 
 // The tray glyph at 16, 18 and 22 at one and two pixels per point, unconnected and connected, on light and
 // dark bands, magnified so its pixels show: 1668 × 1116 pixels.

@@ -31,6 +31,11 @@ PanelStage::PanelStage(std::shared_ptr<MemorySettings> settings, std::shared_ptr
     : settings_(std::move(settings)), main_(std::move(main)) {}
 
 bool PanelStage::shot(const QString& file, bool dark, const PanelSetup& setup) const {
+    return present(dark, setup, [&](MenuPanel* panel) { return Snapshots::png(panel, 360, file, dark); });
+}
+
+bool PanelStage::present(bool dark, const PanelSetup& setup,
+                         const std::function<bool(MenuPanel* panel)>& use) const {
     const Snapshots::AppearanceScope appearance(dark);
     for (const char* key : {"linkPrefs", "phoneApps", "notifOverrides"})
         settings_->remove(key);
@@ -74,7 +79,7 @@ bool PanelStage::shot(const QString& file, bool dark, const PanelSetup& setup) c
     panel->hostPermissions(perms);
     const PublishedState& shown = model->state();
     perms->present({shown.notifStatus, shown.bluetoothState, kAdbPresent, 0, std::nullopt});
-    return Snapshots::png(panel, 360, file, dark);
+    return use(panel);
 }
 
 }  // namespace velmora

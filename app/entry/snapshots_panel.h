@@ -11,6 +11,7 @@ namespace velmora {
 class AppModel;
 class Executor;
 class MemorySettings;
+class MenuPanel;
 
 // One panel shot's model: a fresh preview model, and the state the panel shows. A preview model finds and
 // connects nothing, so what discovery and a session would publish is written into `state`, which becomes the
@@ -32,6 +33,9 @@ class PanelStage {
     // Clears "linkPrefs", "phoneApps" and "notifOverrides", makes a preview model whose browser is ready and
     // whose notifications are authorised, runs `setup` and writes the panel, 360 wide, to `file`.
     bool shot(const QString& file, bool dark, const PanelSetup& setup) const;
+
+    // As shot, but hands the panel (to take over) to `use` in the appearance, and answers what `use` does.
+    bool present(bool dark, const PanelSetup& setup, const std::function<bool(MenuPanel* panel)>& use) const;
 
   private:
     std::shared_ptr<MemorySettings> settings_;

@@ -1,7 +1,9 @@
 #include "app/entry/snapshots_table.h"
 
 #include "app/model/app_model.h"
+#include "app/shell/panel/menu_panel.h"
 #include "core/l10n/l10n.h"
+#include "core/settings/memory_settings.h"
 
 namespace velmora::Snapshots {
 namespace {
@@ -39,6 +41,17 @@ PanelSetup installer(std::vector<InstallCandidate> candidates, InstallStatus sta
 }
 
 }  // namespace
+
+ShotScope::ShotScope(const PanelShot& shot, MemorySettings& settings)
+    : prefsOpen_(shot.prefsOpen), settings_(settings) {
+    MenuPanel::maxHeightOverride = shot.maxHeight;
+    if (prefsOpen_) settings_.setValue("prefsOpen", true);
+}
+
+ShotScope::~ShotScope() {
+    MenuPanel::maxHeightOverride.reset();
+    if (prefsOpen_) settings_.setValue("prefsOpen", false);
+}
 
 InstallCandidate sampleCablePhone() {
     return {"TESTSERIAL123", "NB-7X"};

@@ -26,6 +26,20 @@ struct PanelShot {
     bool prefsOpen;
 };
 
+// While it lives, the panel takes `shot`'s maximum height and, where the shot asks, opens the preferences
+// in `settings`.
+class ShotScope {
+  public:
+    ShotScope(const PanelShot& shot, MemorySettings& settings);
+    ~ShotScope();
+    ShotScope(const ShotScope&) = delete;
+    ShotScope& operator=(const ShotScope&) = delete;
+
+  private:
+    const bool prefsOpen_;
+    MemorySettings& settings_;
+};
+
 // The phone on the cable that the installer pictures offer the companion app to.
 InstallCandidate sampleCablePhone();
 

@@ -1,6 +1,7 @@
 // The connected card inside the panel: drops, the received files reaching the desktop's workspace through
 // the model, the card following the model's state in place, a failed transfer in the error colour, and
 // renders light and dark in build/artifacts/panel/.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -10,6 +11,7 @@
 #include <fstream>
 
 #include "app/design/appearance.h"
+#include "app/design/notice.h"
 #include "app/design/text_block.h"
 #include "app/links/installer/phone_installer.h"
 #include "app/model/app_model.h"
@@ -17,8 +19,10 @@
 #include "app/shell/card/connected_card.h"
 #include "app/shell/card/drop_area.h"
 #include "app/shell/panel/panel_controls.h"
+#include "core/errors/friendly_errors.h"
 #include "core/l10n/l10n.h"
 #include "links/fake_adb.h"
+#include "panel/layout_faults.h"
 #include "panel/panel_rig.h"
 #include "support/model_harness.h"
 
@@ -243,6 +247,71 @@ TEST(ConnectedCard, TheUpdateNoticeFollowsTheInstallerAndUpdatesTheFirstCablePho
     update->click();
     EXPECT_EQ(installer.status(), InstallStatus::failed(first, {InstallFailure::Kind::noInstaller, {}}))
         << "installed on the first cable phone; this build carries no package";
+}
+
+// Files received, then a phone error whose notice comes and goes above the list while the error itself
+// stays. At every step, as soon as the panel refreshes and again once the events have run, the notices
+// are the state's, no two controls overlap and the panel is as tall as its content; the card after the
+// error is drawn into build/artifacts/card/.
+TEST(ConnectedCard, NoOverlapAsAPhoneErrorComesAndGoesOverReceivedFiles) {
+    CardRig rig;
+    rig.openCard();
+    const std::string error = FriendlyErrors::phoneError("busy", "x");
+    const std::string wrong = L10n::string("common.something_wrong");
+    struct Step {
+        const char* name;
+        std::function<void(PublishedState&)> change;
+        std::vector<std::string> notices;  // the titles shown, top to bottom
+    };
+    const Step steps[] = {
+        {"connected", [](PublishedState&) {}, {}},
+        {"received",
+         [](PublishedState& s) {
+             s.recentFiles = {{"1", "/dl/hostname", 2}, {"2", "/dl/os-release", 1}};
+         },
+         {}},
+        {"error",
+         [&](PublishedState& s) {
+             s.panelNotice = PanelNotice{error, std::nullopt};
+             s.lastError = error;
+         },
+         {error, wrong}},
+        {"notice-gone", [](PublishedState& s) { s.panelNotice.reset(); }, {wrong}},
+        {"error-again",
+         [&](PublishedState& s) {
+             s.panelNotice = PanelNotice{error, std::nullopt};
+             s.recentFiles.push_back({"3", "/dl/hostname (1)", 0});
+         },
+         {error, wrong}},
+        {"error-gone",
+         [](PublishedState& s) {
+             s.panelNotice.reset();
+             s.lastError.reset();
+         },
+         {}},
+    };
+    auto shownNotices = [&] {
+        std::vector<std::pair<int, std::string>> shown;
+        for (auto* notice : rig.panel->findChildren<Notice*>())
+            if (notice->isVisible())
+                shown.emplace_back(notice->mapTo(rig.panel, QPoint(0, 0)).y(),
+                                   notice->accessibleName().toStdString());
+        std::ranges::sort(shown);
+        std::vector<std::string> titles;
+        for (const auto& [top, title] : shown)
+            titles.push_back(title);
+        return titles;
+    };
+    QDir().mkpath(VELMORA_ARTIFACTS_DIR "/card");
+    for (const auto& [name, change, notices] : steps) {
+        change(rig.model.state);
+        rig.panel->refresh();
+        EXPECT_THAT(layoutFaults(*rig.panel), testing::IsEmpty()) << name << ", at once";
+        settle(rig.window.get());
+        EXPECT_THAT(layoutFaults(*rig.panel), testing::IsEmpty()) << name;
+        EXPECT_EQ(shownNotices(), notices) << name;
+        rig.panel->grab().save(QString(VELMORA_ARTIFACTS_DIR "/card/phone-error-%1.png").arg(name));
+    }
 }
 
 TEST(ConnectedCard, RendersLightAndDark) {

@@ -101,6 +101,17 @@ void layOutWhileHidden(QWidget* root) {
     }
 }
 
+// A layout keeps its parts' sizes from its last run, and Qt runs the layout above a changed one only at the
+// next turn of the event loop, one level a turn: after a part deep in the middle goes or hides, every layout
+// above it still answers with the height from before. The waiting layouts under `root` run now, each widget's
+// after those of the widgets inside it, so the height read next is the content's as it stands.
+void catchUpLayouts(QWidget* root) {
+    QList<QWidget*> all{root};
+    all += root->findChildren<QWidget*>();  // depth first: a parent before its children
+    for (auto it = all.crbegin(); it != all.crend(); ++it)
+        if (QLayout* layout = (*it)->layout()) layout->activate();
+}
+
 bool askQuitWhileMirroring() {
     QMessageBox box;
     box.setText(qs(L10n::string("menu.quit.title")));
@@ -222,13 +233,19 @@ void MenuPanel::showSections(const std::vector<PanelSection>& sections) {
     sections_ = sections;
     clear(topNotices_);
     clear(errorNotice_);
+    bool top = false, error = false;
     for (const auto& section : sections) {
         if (section.kind == PanelSection::Kind::body) continue;
-        QWidget* holder = section.kind == PanelSection::Kind::error ? errorNotice_ : topNotices_;
-        holder->layout()->addWidget(noticeFor(section));
+        const bool isError = section.kind == PanelSection::Kind::error;
+        (isError ? error : top) = true;
+        // Shown now: added to a shown holder, a part would show itself only at the next turn of the event
+        // loop, and until then it counts as hidden, to the holder's layout and to the height fitted below.
+        QWidget* notice = noticeFor(section);
+        (isError ? errorNotice_ : topNotices_)->layout()->addWidget(notice);
+        notice->show();
     }
-    topNotices_->setVisible(!topNotices_->layout()->isEmpty());
-    errorNotice_->setVisible(!errorNotice_->layout()->isEmpty());
+    topNotices_->setVisible(top);
+    errorNotice_->setVisible(error);
     // A notice answers what the user just did (a copy, a send), often from further down a long panel: it
     // comes into view rather than appear above the scrolled part unseen.
     if (freshNotice) scroll_->showTop();
@@ -286,6 +303,7 @@ int MenuPanel::contentHeight() const {
 void MenuPanel::fitHeight() {
     if (fitting_) return;
     fitting_ = true;
+    catchUpLayouts(scrollContent_);
     const int width = static_cast<int>(kPanelWidth);
     const int chrome = contentHeight() - heightAt(scrollContent_, width);
     // Content taller than the panel scrolls, with the kit's slim scroll bar beside it as the cue; the
