@@ -56,6 +56,7 @@ PressWatch::PressWatch(std::function<void(bool down)> changed) : changed_(std::m
     if (!selectRawPresses(
             c, XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE)) {
         QCoreApplication::instance()->removeNativeEventFilter(this);
+        hearing_ = Hearing::refused;
         return;
     }
     hearing_ = Hearing::presses;

@@ -12,13 +12,15 @@ namespace velmora::x11 {
 // steps (buttons 4 to 7) are no presses. A raw event reaches the connection before the press itself, so the
 // callback runs while the program's windows are as they were when the button went down (a menu the press
 // will close is still shown). Hears nothing where there is no X server (Wayland, offscreen) or the server has
-// no XInput 2.1. Main thread only.
+// no XInput 2.1. One watch at a time: the server keeps one such selection for the connection. Main thread
+// only.
 class PressWatch final : public QAbstractNativeEventFilter {
   public:
     enum class Hearing {
         presses,    // listening
         noServer,   // the application does not draw on an X server
         noXInput2,  // the server has no XInput 2.1, whose raw events reach a client that grabs nothing
+        refused,    // the server answered the request for raw presses with an error
     };
 
     // `changed(true)` when a button goes down, `changed(false)` when one comes up; called from Qt's handling

@@ -29,6 +29,7 @@
 #include "helpers.h"
 #include "support/log_folder.h"
 #include "support/scoped_env.h"
+#include "support/session_language.h"
 #include "temp_data_home.h"
 
 namespace velmora {
@@ -103,9 +104,7 @@ TEST(AppPaths, TheIdentityAlertsNameTheKeyWhereTheEnvironmentPutsIt) {
         const char* folderWord;
     } languages[] = {{"en_US.UTF-8", "the folder "}, {"pt_BR.UTF-8", "da pasta "}};
     for (const auto& language : languages) {
-        L10n::setEnvironment([lang = std::string(language.lang)](const std::string& name) {
-            return name == "LANG" ? std::optional(lang) : std::nullopt;
-        });
+        const test::SessionLanguage session(language.lang);
         for (const auto& row : rows) {
             SCOPED_TRACE(std::string(language.lang) + " " + row.dataHome.value_or("(unset)"));
             const test::ScopedEnv dataHome("XDG_DATA_HOME", row.dataHome);
@@ -122,7 +121,6 @@ TEST(AppPaths, TheIdentityAlertsNameTheKeyWhereTheEnvironmentPutsIt) {
                 EXPECT_EQ(text.find('%'), std::string::npos) << text;
         }
     }
-    L10n::setEnvironment(nullptr);
     EXPECT_FALSE(fs::exists(outside));
     EXPECT_FALSE(fs::exists(home.path() / "dados"));
     EXPECT_FALSE(fs::exists(home.path() / ".local"));

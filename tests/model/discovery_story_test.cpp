@@ -6,6 +6,7 @@
 
 #include "core/l10n/l10n.h"
 #include "support/model_harness.h"
+#include "support/session_language.h"
 
 namespace velmora {
 namespace {
@@ -166,9 +167,7 @@ TEST(DiscoveryStory, HotspotsAndAddressesAreRememberedWithinTheirLimits) {
 // gateway, and in an English session the log still names the hotspot in Portuguese; an entry naming no
 // valid id is not a hotspot.
 TEST(DiscoveryStory, ThePlannerSeesTheHotspotsMigratedAndChecked) {
-    L10n::setEnvironment([](const std::string& name) {
-        return name == "LANG" ? std::optional<std::string>("en_US.UTF-8") : std::nullopt;
-    });
+    const test::SessionLanguage english("en_US.UTF-8");  // the user reads English; the log stays Portuguese
     for (const std::string row : {"migrated", "invalid"}) {
         SCOPED_TRACE(row);
         test::ModelHarness h;
@@ -189,7 +188,6 @@ TEST(DiscoveryStory, ThePlannerSeesTheHotspotsMigratedAndChecked) {
         EXPECT_NE(h.journal->waitFor("tcp 172.20.10.1:47625"), "");
         EXPECT_TRUE(h.pumpUntil(ConnState::Kind::connected));
     }
-    L10n::setEnvironment(nullptr);
 }
 
 TEST(DiscoveryStory, BluetoothNamesStalePairingsAndRetry) {

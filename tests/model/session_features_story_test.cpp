@@ -8,6 +8,7 @@
 #include "core/l10n/l10n.h"
 #include "core/protocol/control_json.h"
 #include "support/model_harness.h"
+#include "support/session_language.h"
 
 namespace velmora {
 namespace {
@@ -109,10 +110,7 @@ TEST(SessionFeatureStory, ThePhonesControlPauseBelongsToItsSessionAndAStaleOneIs
 }
 
 TEST(SessionFeatureStory, RingBothWaysAndSpeedTestsThatEndTimedOutOrCutShort) {
-    L10n::setEnvironment([](const std::string& name) -> std::optional<std::string> {
-        if (name == "LANG") return "en_US.UTF-8";  // the user reads English; the log stays Portuguese
-        return std::nullopt;
-    });
+    const test::SessionLanguage english("en_US.UTF-8");  // the user reads English; the log stays Portuguese
     std::counting_semaphore<> release{0};
     std::atomic<int> benchStarts{0};
     PhoneConfig config;  // answers its first speed test when the test lets it: 16 full chunks, then the end
@@ -171,7 +169,6 @@ TEST(SessionFeatureStory, RingBothWaysAndSpeedTestsThatEndTimedOutOrCutShort) {
     EXPECT_EQ(model.state().benchText, L10n::string("prefs.bench.unfinished"));
     model.runBench();  // a new session measures afresh
     EXPECT_EQ(model.state().benchText, L10n::string("prefs.bench.running"));
-    L10n::setEnvironment(nullptr);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "core/l10n/l10n.h"
 #include "core/storage/app_paths.h"
 #include "support/model_harness.h"
+#include "support/session_language.h"
 
 namespace velmora {
 namespace {
@@ -82,9 +83,7 @@ TEST(Startup, AnIdentityThatCannotBeLoadedEndsWithAnAlertAndStatusOne) {
 // session is English: the user reads the alert in English, the log keeps its words in Portuguese and the
 // cause itself.
 TEST(Startup, TheIdentityAlertNamesWhatIsWrongWithTheKey) {
-    L10n::setEnvironment([](const std::string& name) {
-        return name == "LANG" ? std::optional<std::string>("en_US.UTF-8") : std::nullopt;
-    });
+    const test::SessionLanguage english("en_US.UTF-8");  // the user reads English; the log stays Portuguese
     const std::function<std::string()> damaged = [] { return FriendlyErrors::identityDamaged(); };
     const std::function<std::string()> unreadable = [] {
         return FriendlyErrors::text(CXPError::identityFileUnreadable(EACCES));
@@ -124,7 +123,6 @@ TEST(Startup, TheIdentityAlertNamesWhatIsWrongWithTheKey) {
         EXPECT_NE(h.log().find("alerta: " + portuguese + "\n"), std::string::npos) << h.log();
         EXPECT_EQ(h.log().find("This computer"), std::string::npos) << h.log();
     }
-    L10n::setEnvironment(nullptr);
 }
 
 TEST(Startup, SwitchingKindsFollowsTheOrderAndPublishesOnlyChanges) {

@@ -217,14 +217,17 @@ void PanelWindow::showAt(const QRect& anchor) {
     // The panel grabs nothing, so the server's raw presses tell it of a click outside it (see pointerButton).
     // Under Xwayland they would only tell of clicks on X windows; the dialog form hears its focus loss there.
     if (!onXwayland(QGuiApplication::platformName())) {
+        pressWatch_.reset();  // its end takes back the server's selection the next one makes
         pressWatch_ = std::make_unique<x11::PressWatch>([this](bool down) { pointerButton(down); });
-        static bool toldNoXInput2 = false;
-        if (pressWatch_->hearing() == x11::PressWatch::Hearing::noXInput2 &&
-            !std::exchange(toldNoXInput2, true))
-            VelmoraLog::write(
-                "painel: o servidor X não tem XInput 2.1; um clique fora do painel que não lhe tire o "
-                "teclado "
-                "não o fecha");
+        static bool toldDeaf = false;
+        const x11::PressWatch::Hearing hearing = pressWatch_->hearing();
+        if (hearing != x11::PressWatch::Hearing::presses && hearing != x11::PressWatch::Hearing::noServer &&
+            !std::exchange(toldDeaf, true))
+            VelmoraLog::write(std::string("painel: ") +
+                              (hearing == x11::PressWatch::Hearing::noXInput2
+                                   ? "o servidor X não tem XInput 2.1"
+                                   : "o servidor X recusou o pedido dos cliques (XInput 2)") +
+                              "; um clique fora do painel que não lhe tire o teclado não o fecha");
     }
     VelmoraLog::write("painel aberto em " + describe(at) + " para o ícone em " + describe(anchor) +
                       (screen_ ? " na tela " + describe(toRect(*screen_)) : std::string()));
