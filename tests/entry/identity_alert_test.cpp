@@ -162,17 +162,14 @@ TEST(IdentityAlert, AQuitSignalEndsTheProgramWhileTheAlertIsUpAndTheKeyStaysAsIt
         const char* picture;
     } rows[] = {
         {"a damaged key", std::string(40, '\x07'), 0600, false, SIGTERM, "en_US.UTF-8", "tamanho inválido",
-         "alerta: Não foi possível carregar a identidade deste computador | A chave de identidade deste "
-         "computador "
-         "está danificada (no chaveiro ou em ",
+         "alerta: Não foi possível carregar a identidade deste computador | "
+         "A chave de identidade deste computador está danificada (no chaveiro ou em ",
          "damaged-key-alert.png"},
         {"a key nobody may read", std::string(32, '\x11'), 0000, true, SIGINT, "pt_BR.UTF-8",
          "identityFileUnreadable: 13",
-         "alerta: Não foi possível carregar a identidade deste computador | O arquivo de identidade deste "
-         "computador "
-         "existe, mas não pôde ser lido. O Velmora não o alterou, porque uma identidade nova obrigaria todos "
-         "os "
-         "celulares pareados a parear de novo. Torne ",
+         "alerta: Não foi possível carregar a identidade deste computador | "
+         "O arquivo de identidade deste computador existe, mas não pôde ser lido. O Velmora não o alterou, "
+         "porque uma identidade nova obrigaria todos os celulares pareados a parear de novo. Torne ",
          "unreadable-key-alert.png"},
     };
     std::optional<ProgramCopy> copy;

@@ -21,7 +21,6 @@ TEST(SnapshotPanels, NoOverlapInAnyPanelState) {
         const Snapshots::ShotScope scope(shot, *settings);
         std::vector<std::string> faults;
         const bool shown = stage.present(shot.dark, shot.setup, [&](MenuPanel* panel) {
-            const Snapshots::AppearanceScope appearance(shot.dark);
             const std::unique_ptr<QWidget> host = Snapshots::hosted(panel, 360);
             faults = testing_support::layoutFaults(*panel);
             return true;

@@ -85,14 +85,19 @@ int heightAt(QWidget* widget, int width) {
     return widget->sizeHint().height();
 }
 
+// `root` and every widget inside it, depth first: a parent before its children.
+QList<QWidget*> rootAndInside(QWidget* root) {
+    QList<QWidget*> all{root};
+    all += root->findChildren<QWidget*>();
+    return all;
+}
+
 // A hidden widget takes a new size without hearing of it: the resize event that lays out its children waits
 // for the showing, and layouts already in force ignore activate(). The first view's cut reads where the
 // children are, so the waiting layouts run now, each parent before its children (its layout sizes them
 // afresh); the window then shows exactly as measured.
 void layOutWhileHidden(QWidget* root) {
-    QList<QWidget*> all{root};
-    all += root->findChildren<QWidget*>();  // depth first: a parent before its children
-    for (QWidget* w : all) {
+    for (QWidget* w : rootAndInside(root)) {
         if (w->layout()) w->layout()->activate();
         if (!w->testAttribute(Qt::WA_PendingResizeEvent)) continue;
         w->setAttribute(Qt::WA_PendingResizeEvent, false);
@@ -106,8 +111,7 @@ void layOutWhileHidden(QWidget* root) {
 // above it still answers with the height from before. The waiting layouts under `root` run now, each widget's
 // after those of the widgets inside it, so the height read next is the content's as it stands.
 void catchUpLayouts(QWidget* root) {
-    QList<QWidget*> all{root};
-    all += root->findChildren<QWidget*>();  // depth first: a parent before its children
+    const QList<QWidget*> all = rootAndInside(root);
     for (auto it = all.crbegin(); it != all.crend(); ++it)
         if (QLayout* layout = (*it)->layout()) layout->activate();
 }
